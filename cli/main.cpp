@@ -1,0 +1,13 @@
+#include <CLI/CLI.hpp>
+
+#include "cli/commands.h"
+
+int main(int argc, char** argv) {
+    CLI::App app{"kerfline-cli: cut MPEG audio files into parts without re-encoding"};
+    app.require_subcommand(1);
+    int exitCode = 0;
+    RegisterInfoCommand(app, exitCode);
+    RegisterSplitCommand(app, exitCode);
+    CLI11_PARSE(app, argc, argv);
+    return exitCode;
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <istream>
+#include <string>
+
+#include "core/frame_header.h"
+#include "core/id3v1_tag.h"
+
+// How an analysis ended. PlayTimeMs is 0 for both failures.
+enum class AnalysisResult {
+    Ok,
+    NoFrameFound, // no frame header in the searched bytes: refused without a message
+    Failed,       // an error inside the analysis: "Failed to load the information from the MP3 file!"
+};
+
+// Thrown by AnalyseFile when the file cannot be opened: what() names the
+// file and the system's reason.
+class FileOpenError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The analysis of a source file: first frame, format, information frame,
+// ID3v1 tag and play time, from a few kilobytes at its start and end.
+class TAudioInfo {
+public:
+    static constexpr const char* FailureMessage = "Failed to load the information from the MP3 file!";
+
+    TMpegFrameHdr Header;
+    std::int64_t FirstFrameOffset = 0; // from the start of the file; -1 when none
+    bool IsVbr = false;                // the first frame carries a "Xing" header
+    bool HasInfoFrame = false;         // the first frame carries a "Xing" or "Info" header
+    TID3v1Tag Tag;
+    std::int64_t PlayTimeMs = 0;       // 0 means the analysis failed
+    std::int64_t SearchLimit = 10240;
+    std::int64_t FileSize = 0;         // -1 until AnalyseFile has opened the file
+    std::uint32_t XingFrameCount = 0;  // frame count of the information frame, 0 if absent
+    std::int64_t Id3v2Size = 0;        // bytes of a leading ID3v2 tag skipped by the search
+
+    void Reset();
+    // Throws FileOpenError when the file cannot be opened.
+    AnalysisResult AnalyseFile(const std::string& path);
+    AnalysisResult AnalyseStream(std::istream& in, std::int64_t count);
+};

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <string>
+
+class TAudioInfo;
+
+// What the scan needs of the source's analysis.
+struct ScanSource {
+    std::string Path;
+    std::int64_t FirstFrameOffset = 0;
+    bool HasInfoFrame = false; // the walked first frame is an information frame, not audio
+    std::int32_t VersionId = 1;
+    std::int32_t FrameBytes = 0;
+
+    static ScanSource From(const std::string& path, const TAudioInfo& info);
+};
+
+struct ScanResult {
+    std::int32_t FrameCount = 0; // audio frames, the information frame not counted
+    std::int64_t ErrorCount = 0; // byte positions at which no usable frame started
+    double DurationMsExact = 0.0;
+};
+
+// Called now and then with the absolute file position and the bar's maximum
+// (file size - first frame offset - 128).
+using ScanProgress = std::function<void(std::int64_t position, std::int64_t maximum)>;
+
+class ScanError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Walks every frame from the first one. Throws ScanError (naming the file and
+// the reason) when the file cannot be opened or read; no result then.
+ScanResult PreloadScan(const ScanSource& source, const ScanProgress& progress = {});

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs every test:
+# the full suite, the engine suite under ASan+UBSan, and a short fuzzing run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+
+jobs=$(nproc)
+export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
+chmod 700 "$XDG_RUNTIME_DIR"
+
+echo "== Build and test (release)"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j "$jobs"
+QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure -j "$jobs"
+
+echo "== Engine tests under AddressSanitizer + UndefinedBehaviorSanitizer"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKERFLINE_GUI=OFF -DKERFLINE_SANITIZE=ON >/dev/null
+cmake --build build-asan -j "$jobs"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+if [ -x fuzz/run ]; then
+    echo "== Fuzzing, ${KERFLINE_FUZZ_SECONDS:-60} s per target"
+    fuzz/run "${KERFLINE_FUZZ_SECONDS:-60}"
+fi
+echo "== All tests passed"

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/id3v1_tag.h"
+
+// One section of the source to be written as a part file.
+struct SplitListItem {
+    std::int32_t StartMs = 0;
+    std::int32_t EndMs = 0;
+    bool DoWrite = false;    // set by the save dialog just before a split
+    std::string OutPath;     // set by the save dialog just before a split
+    std::string TagId = "TAG";
+    std::string Title;       // at most 30 bytes
+    std::string Artist;      // at most 30 bytes
+    std::string Album;       // at most 30 bytes
+    std::string Year;        // at most 4 bytes
+    std::string Comment;     // at most 30 bytes
+    std::uint8_t Genre = 0;
+    bool Checked = true;     // the row's check mark, kept beside the entry
+};
+
+// The split list: entries in insertion order, at most MaxParts of them.
+class SplitList {
+public:
+    static constexpr std::int32_t MaxParts = 999;
+
+    std::int32_t SplitCount() const { return static_cast<std::int32_t>(entries_.size()); }
+    bool IsFull() const { return SplitCount() >= MaxParts; }
+    SplitListItem& operator[](std::int32_t i) { return entries_.at(static_cast<std::size_t>(i)); }
+    const SplitListItem& operator[](std::int32_t i) const {
+        return entries_.at(static_cast<std::size_t>(i));
+    }
+    const std::vector<SplitListItem>& Entries() const { return entries_; }
+
+    // Appends a checked entry with the source tag's fields cut to capacity;
+    // returns its index. The caller has checked IsFull() first.
+    std::int32_t AddEntry(std::int32_t startMs, std::int32_t endMs, const TID3v1Tag& sourceTag);
+    void RemoveEntry(std::int32_t index);
+    void ClearEntries();
+
+private:
+    std::vector<SplitListItem> entries_;
+};
+
+// "Sorry! In this program you can add only 999 parts!"
+std::string LimitMessage();
+
+// The entry's tag group as a 128-byte ID3v1 block (spaces as padding, no track).
+TagBlockBytes EncodeEntryTag(const SplitListItem& entry);

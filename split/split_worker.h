@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/id3v1_tag.h"
+
+class TAudioInfo;
+class SplitList;
+
+// One row as the worker sees it.
+struct SplitJobRow {
+    bool Checked = false;
+    bool DoWrite = false;
+    std::string OutPath;
+    std::int32_t StartMs = 0;
+    std::int32_t EndMs = 0;
+    TagBlockBytes Tag{}; // the entry's tag group, already encoded
+};
+
+// Everything a split needs, copied, so nothing the UI changes can reach a running split.
+struct SplitJob {
+    std::string SourcePath;
+    std::int64_t FirstFrameOffset = 0;
+    bool IsVbr = false;        // "Xing" source
+    bool HasInfoFrame = false; // "Xing" or "Info": the first frame is an information frame
+    std::int32_t VersionId = 1;
+    std::int32_t ChannelMode = 0;
+    std::int32_t FrameCount = 0;
+    bool SaveFrameOption = true;
+    std::vector<SplitJobRow> Rows;
+
+    static SplitJob From(const std::string& sourcePath, const TAudioInfo& info,
+                         std::int32_t frameCount, bool saveFrameOption, const SplitList& list);
+    // Rows that will be written: checked with DoWrite set.
+    std::int32_t PartsToWrite() const;
+};
+
+struct SplitCallbacks {
+    std::function<void()> StepProgress;                    // a part is begun
+    std::function<void(const std::string&)> SplitError;    // a part failed: path and reason
+    std::function<bool()> StopRequested;                   // read after each row
+};
+
+struct SplitOutcome {
+    bool Success = false;          // every part to write was written
+    std::int32_t PartsWritten = 0;
+    bool Stopped = false;          // a stop request ended the run early
+    std::vector<std::string> Errors; // one line per problem
+};
+
+// Writes every checked row with DoWrite set, in one forward pass over the source.
+SplitOutcome WriteAllParts(const SplitJob& job, const SplitCallbacks& callbacks);

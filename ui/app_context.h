@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+#include "core/audio_info.h"
+#include "split/split_list.h"
+#include "state/session_state.h"
+
+class MessageBoxes;
+class FileChoosers;
+class DesktopShell;
+
+// The program-wide state that the main window owns and its dialogs read and write.
+struct AppContext {
+    TAudioInfo AudioInfo;
+    SessionState State;
+    SplitList List;
+    bool PreloadOption = false;
+    bool SaveFrameOption = true;
+    QString StartDir;
+    QString TargetFolder;
+    bool AppendSequenceNumber = true;
+
+    MessageBoxes* Messages = nullptr;
+    FileChoosers* Choosers = nullptr;
+    DesktopShell* Shell = nullptr;
+};

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+class QWidget;
+
+// Message boxes and the system beep. Tests replace them with a recorder.
+class MessageBoxes {
+public:
+    enum class OverwriteAnswer { Yes, No, YesToAll };
+
+    virtual ~MessageBoxes() = default;
+    virtual void Information(QWidget* parent, const QString& text) = 0; // caption "Information", OK
+    virtual void Warning(QWidget* parent, const QString& text) = 0;     // OK
+    virtual void Error(QWidget* parent, const QString& text) = 0;       // OK
+    // Confirmation with Yes, No and Yes to All.
+    virtual OverwriteAnswer AskOverwrite(QWidget* parent, const QString& text) = 0;
+    virtual void ErrorBeep() = 0;
+    virtual void InformationBeep() = 0;
+};
+
+// The open-file and folder choosers. Tests replace them with a script.
+class FileChoosers {
+public:
+    virtual ~FileChoosers() = default;
+    // One path, or nothing when the user cancels. The filter is "(*.mp3)".
+    virtual std::optional<QString> ChooseSourceFile(QWidget* parent) = 0;
+    virtual std::optional<QString> ChooseFolder(QWidget* parent, const QString& title,
+                                                const QString& preselected) = 0;
+};
+
+// The desktop shell: opens documents, mail and web links.
+class DesktopShell {
+public:
+    virtual ~DesktopShell() = default;
+    virtual void OpenUrl(const QString& url) = 0;
+};
