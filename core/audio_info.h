@@ -1,17 +1,18 @@
 #pragma once
 
-#include <cstdint>
-#include <istream>
-#include <string>
-
 #include "core/frame_header.h"
 #include "core/id3v1_tag.h"
+
+#include <cstdint>
+#include <istream>
+#include <stdexcept>
+#include <string>
 
 // How an analysis ended. PlayTimeMs is 0 for both failures.
 enum class AnalysisResult {
     Ok,
     NoFrameFound, // no frame header in the searched bytes: refused without a message
-    Failed,       // an error inside the analysis: "Failed to load the information from the MP3 file!"
+    Failed, // an error inside the analysis: "Failed to load the information from the MP3 file!"
 };
 
 // Thrown by AnalyseFile when the file cannot be opened: what() names the
@@ -25,21 +26,30 @@ public:
 // ID3v1 tag and play time, from a few kilobytes at its start and end.
 class TAudioInfo {
 public:
-    static constexpr const char* FailureMessage = "Failed to load the information from the MP3 file!";
+    static constexpr const char* FailureMessage =
+        "Failed to load the information from the MP3 file!";
 
     TMpegFrameHdr Header;
     std::int64_t FirstFrameOffset = 0; // from the start of the file; -1 when none
     bool IsVbr = false;                // the first frame carries a "Xing" header
     bool HasInfoFrame = false;         // the first frame carries a "Xing" or "Info" header
     TID3v1Tag Tag;
-    std::int64_t PlayTimeMs = 0;       // 0 means the analysis failed
+    std::int64_t PlayTimeMs = 0; // 0 means the analysis failed
     std::int64_t SearchLimit = 10240;
-    std::int64_t FileSize = 0;         // -1 until AnalyseFile has opened the file
-    std::uint32_t XingFrameCount = 0;  // frame count of the information frame, 0 if absent
-    std::int64_t Id3v2Size = 0;        // bytes of a leading ID3v2 tag skipped by the search
+    std::int64_t FileSize = 0;        // -1 until AnalyseFile has opened the file
+    std::uint32_t XingFrameCount = 0; // frame count of the information frame, 0 if absent
+    std::int64_t Id3v2Size = 0;       // bytes of a leading ID3v2 tag skipped by the search
 
     void Reset();
     // Throws FileOpenError when the file cannot be opened.
     AnalysisResult AnalyseFile(const std::string& path);
     AnalysisResult AnalyseStream(std::istream& in, std::int64_t count);
+
+private:
+    void FindFirstFrame(std::istream& in, std::int64_t start, std::int64_t count);
+    void ConfirmFirstFrame(std::istream& in, std::int64_t start, std::int64_t count);
+    void ReadInformationFrame(std::istream& in, std::int64_t start, std::int64_t count);
+    void ReadTag(std::istream& in, std::int64_t start, std::int64_t count);
+    std::int64_t VariableBitratePlayTime() const;
+    std::int64_t ConstantBitratePlayTime(std::int64_t count) const;
 };

@@ -1,0 +1,219 @@
+#include "core/audio_info.h"
+
+#include "core/frame_rule.h"
+
+#include <array>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+
+namespace {
+
+constexpr std::int64_t kWindowSize = 128;
+constexpr std::int64_t kCarry = 4;
+
+// Any failed read inside the analysis: reported as AnalysisResult::Failed.
+struct AnalysisFailure {};
+
+void ReadExactly(std::istream& in, std::int64_t position, std::uint8_t* into, std::int64_t count) {
+    in.clear();
+    in.seekg(position);
+    in.read(reinterpret_cast<char*>(into), count);
+    if (!in || in.gcount() != count)
+        throw AnalysisFailure{};
+}
+
+bool IsSpaceOrControl(char c) {
+    return static_cast<unsigned char>(c) <= 32;
+}
+
+bool IsBlankPath(const std::string& path) {
+    for (char c : path) {
+        if (!IsSpaceOrControl(c))
+            return false;
+    }
+    return true;
+}
+
+// Size of a leading ID3v2 tag (header, body and footer), or 0 when the bytes
+// are no valid ID3v2 header.
+std::int64_t Id3v2TagSize(const std::array<std::uint8_t, 10>& h) {
+    if (h[0] != 'I' || h[1] != 'D' || h[2] != '3' || h[3] == 0xFF)
+        return 0;
+    for (int i = 6; i < 10; ++i) {
+        if (h[i] >= 0x80)
+            return 0;
+    }
+    const std::int64_t body = (std::int64_t{h[6]} << 21) | (std::int64_t{h[7]} << 14) |
+                              (std::int64_t{h[8]} << 7) | std::int64_t{h[9]};
+    const bool hasFooter = (h[5] & 0x10) != 0;
+    return 10 + body + (hasFooter ? 10 : 0);
+}
+
+std::int32_t SamplesPerFrame(const TMpegFrameHdr& header) {
+    switch (header.Layer()) {
+    case 1:
+        return 384;
+    case 3:
+        return header.VersionId == 1 ? 1152 : 576;
+    default:
+        return 1152;
+    }
+}
+
+std::uint32_t BigEndian32(const std::uint8_t* b) {
+    return (std::uint32_t{b[0]} << 24) | (std::uint32_t{b[1]} << 16) | (std::uint32_t{b[2]} << 8) |
+           std::uint32_t{b[3]};
+}
+
+std::int64_t SkippedId3v2Bytes(std::istream& in, std::int64_t start, std::int64_t count) {
+    std::array<std::uint8_t, 10> header{};
+    if (count < static_cast<std::int64_t>(header.size()))
+        return 0;
+    ReadExactly(in, start, header.data(), header.size());
+    return Id3v2TagSize(header);
+}
+
+} // namespace
+
+void TAudioInfo::Reset() {
+    Header.Valid = false;
+    FirstFrameOffset = -1;
+    IsVbr = false;
+    HasInfoFrame = false;
+    Tag.Present = false;
+    FileSize = -1;
+    XingFrameCount = 0;
+    Id3v2Size = 0;
+}
+
+AnalysisResult TAudioInfo::AnalyseFile(const std::string& path) {
+    Reset();
+    // A blank or unopenable path must not leave an earlier file's play time
+    // standing as if this one had been analysed.
+    PlayTimeMs = 0;
+    if (IsBlankPath(path))
+        throw FileOpenError("'" + path + "': no file name given");
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw FileOpenError(path + ": " + std::strerror(errno));
+    in.seekg(0, std::ios::end);
+    const std::int64_t size = in.tellg();
+    if (size < 0)
+        throw FileOpenError(path + ": the file size could not be read");
+    in.seekg(0);
+    const AnalysisResult result = AnalyseStream(in, size);
+    FileSize = size;
+    return result;
+}
+
+AnalysisResult TAudioInfo::AnalyseStream(std::istream& in, std::int64_t count) {
+    Reset();
+    PlayTimeMs = 0;
+    try {
+        const std::int64_t start = in.tellg();
+        in.seekg(0, std::ios::end);
+        const std::int64_t end = in.tellg();
+        if (start < 0 || end < 0)
+            throw AnalysisFailure{};
+        count = std::max<std::int64_t>(0, std::min(count, end - start));
+
+        Id3v2Size = SkippedId3v2Bytes(in, start, count);
+        FindFirstFrame(in, start, count);
+        if (FirstFrameOffset < 0) {
+            ReadTag(in, start, count);
+            return AnalysisResult::NoFrameFound;
+        }
+        // Free format and zero-length frames give no duration to divide by.
+        if (Header.Bitrate <= 0 || Header.FrameBytes <= 0)
+            return AnalysisResult::Failed;
+        ConfirmFirstFrame(in, start, count);
+        if (Header.Valid)
+            ReadInformationFrame(in, start, count);
+        ReadTag(in, start, count);
+        if (!IsVbr)
+            PlayTimeMs = ConstantBitratePlayTime(count);
+        return PlayTimeMs > 0 ? AnalysisResult::Ok : AnalysisResult::Failed;
+    } catch (const AnalysisFailure&) {
+    } catch (const std::exception&) {
+    }
+    PlayTimeMs = 0;
+    return AnalysisResult::Failed;
+}
+
+void TAudioInfo::FindFirstFrame(std::istream& in, std::int64_t start, std::int64_t count) {
+    const std::int64_t searchStart = Id3v2Size;
+    const std::int64_t searchable = count - searchStart;
+    if (searchable <= 0)
+        return;
+    std::array<std::uint8_t, kWindowSize> window{};
+    std::int64_t done = 0;
+    std::int64_t carry = 0;
+    in.clear();
+    in.seekg(start + searchStart);
+    while (done < SearchLimit && done < searchable) {
+        const std::int64_t chunk = std::min(kWindowSize - carry, searchable - done);
+        in.read(reinterpret_cast<char*>(window.data() + carry), chunk);
+        if (in.gcount() != chunk)
+            throw AnalysisFailure{};
+        const std::int64_t found = Header.FindHeader(window.data(), carry + chunk);
+        if (found >= 0) {
+            FirstFrameOffset = searchStart + found + done - carry;
+            return;
+        }
+        done += chunk;
+        carry = kCarry;
+        std::copy(window.end() - kCarry, window.end(), window.begin());
+    }
+}
+
+void TAudioInfo::ConfirmFirstFrame(std::istream& in, std::int64_t start, std::int64_t count) {
+    const std::int64_t next = FirstFrameOffset + Header.FrameBytes;
+    if (next + 4 >= count)
+        return;
+    std::array<std::uint8_t, 4> bytes{};
+    ReadExactly(in, start + next, bytes.data(), bytes.size());
+    TMpegFrameHdr following;
+    following.Decode(bytes.data(), bytes.size());
+    Header.Valid = following.Valid;
+}
+
+void TAudioInfo::ReadInformationFrame(std::istream& in, std::int64_t start, std::int64_t count) {
+    const std::int64_t pos =
+        FirstFrameOffset + InformationHeaderOffset(Header.VersionId, Header.ChannelMode());
+    if (pos + 12 >= count)
+        return;
+    std::array<std::uint8_t, 12> bytes{};
+    ReadExactly(in, start + pos, bytes.data(), bytes.size());
+    const bool xing = std::memcmp(bytes.data(), "Xing", 4) == 0;
+    const bool info = std::memcmp(bytes.data(), "Info", 4) == 0;
+    if (!xing && !info)
+        return;
+    IsVbr = xing;
+    HasInfoFrame = true;
+    XingFrameCount = (bytes[7] & 1) != 0 ? BigEndian32(bytes.data() + 8) : 0;
+    if (IsVbr)
+        PlayTimeMs = VariableBitratePlayTime();
+}
+
+std::int64_t TAudioInfo::VariableBitratePlayTime() const {
+    if (Header.SampleRate <= 0)
+        return 0;
+    const long double seconds = static_cast<long double>(SamplesPerFrame(Header)) /
+                                Header.SampleRate * static_cast<long double>(XingFrameCount);
+    // nearbyint rounds halves to even in the default rounding mode.
+    return static_cast<std::int64_t>(std::nearbyint(seconds)) * 1000;
+}
+
+void TAudioInfo::ReadTag(std::istream& in, std::int64_t start, std::int64_t count) {
+    const std::int64_t afterFirst = Header.Valid ? FirstFrameOffset + Header.FrameBytes : 0;
+    in.clear();
+    in.seekg(start + afterFirst);
+    Tag.ReadFromStream(in, count - afterFirst);
+}
+
+std::int64_t TAudioInfo::ConstantBitratePlayTime(std::int64_t count) const {
+    const std::int64_t audio = count - FirstFrameOffset - (Tag.Present ? 128 : 0);
+    return audio * 8 / (Header.BitrateBps() / 10) * 100;
+}

@@ -1,0 +1,129 @@
+#include "core/preload_scan.h"
+
+#include "core/audio_info.h"
+#include "core/frame_rule.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace {
+
+static_assert(sizeof(long) >= 8, "std::fseek and std::ftell must reach 64-bit offsets");
+
+constexpr std::size_t kBlockSize = 1 << 20;
+constexpr std::int64_t kHeaderBytes = 4;
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+// Sequential reader over large blocks. Frames are walked in the buffer; only
+// the few bytes of a header that straddles two blocks are read twice.
+class BlockReader {
+public:
+    BlockReader(std::FILE* file, const std::string& path)
+        : file_(file), path_(path), buffer_(kBlockSize) {}
+
+    // Loads a block that holds at least the 4 header bytes at position.
+    void LoadFrom(std::int64_t position) {
+        const std::int64_t end = bufferStart_ + bufferLength_;
+        if (position >= bufferStart_ && position < end) {
+            const std::int64_t kept = end - position;
+            std::memmove(buffer_.data(), buffer_.data() + (position - bufferStart_), kept);
+            bufferLength_ = kept;
+        } else {
+            if (position != end && std::fseek(file_, position, SEEK_SET) != 0)
+                Fail(std::strerror(errno));
+            bufferLength_ = 0;
+        }
+        bufferStart_ = position;
+        const std::size_t wanted = buffer_.size() - bufferLength_;
+        const std::size_t got = std::fread(buffer_.data() + bufferLength_, 1, wanted, file_);
+        if (got < wanted && std::ferror(file_))
+            Fail(std::strerror(errno));
+        bufferLength_ += got;
+        if (bufferLength_ < kHeaderBytes)
+            Fail("the file ended before the last frame header");
+    }
+
+    const std::uint8_t* Data() const { return buffer_.data(); }
+    std::int64_t Start() const { return bufferStart_; }
+    std::int64_t End() const { return bufferStart_ + bufferLength_; }
+
+    [[noreturn]] void Fail(const std::string& reason) const {
+        throw ScanError(path_ + ": " + reason);
+    }
+
+private:
+    std::FILE* file_;
+    const std::string& path_;
+    std::vector<std::uint8_t> buffer_;
+    std::int64_t bufferStart_ = 0;
+    std::int64_t bufferLength_ = 0;
+};
+
+std::int64_t SizeOf(std::FILE* file, const BlockReader& reader) {
+    if (std::fseek(file, 0, SEEK_END) != 0)
+        reader.Fail(std::strerror(errno));
+    const long size = std::ftell(file);
+    if (size < 0 || std::fseek(file, 0, SEEK_SET) != 0)
+        reader.Fail(std::strerror(errno));
+    return size;
+}
+
+} // namespace
+
+ScanSource ScanSource::From(const std::string& path, const TAudioInfo& info) {
+    ScanSource source;
+    source.Path = path;
+    source.FirstFrameOffset = info.FirstFrameOffset;
+    source.HasInfoFrame = info.HasInfoFrame;
+    source.VersionId = info.Header.VersionId;
+    source.FrameBytes = info.Header.FrameBytes;
+    return source;
+}
+
+ScanResult PreloadScan(const ScanSource& source, const ScanProgress& progress) {
+    FileHandle file(std::fopen(source.Path.c_str(), "rb"));
+    if (!file)
+        throw ScanError(source.Path + ": " + std::strerror(errno));
+    std::setvbuf(file.get(), nullptr, _IONBF, 0);
+    BlockReader reader(file.get(), source.Path);
+    const std::int64_t size = SizeOf(file.get(), reader);
+    const std::int64_t maximum = size - source.FirstFrameOffset - 128;
+    // The walk goes on while a first frame's length of bytes remains; at
+    // least a header's worth, so a zero or negative length cannot loop on.
+    const std::int64_t minimumRemaining = std::max<std::int64_t>(source.FrameBytes, kHeaderBytes);
+
+    ScanResult result;
+    std::int64_t position = source.FirstFrameOffset;
+    do {
+        if (position + kHeaderBytes > reader.End() || position < reader.Start()) {
+            reader.LoadFrom(position);
+            if (progress)
+                progress(position, maximum);
+        }
+        const std::uint8_t* header = reader.Data() + (position - reader.Start());
+        const FrameCandidate frame = EvaluateFrame(header, source.VersionId);
+        if (frame.Accepted) {
+            position += frame.Length;
+            result.DurationMsExact =
+                AddFrameDuration(result.DurationMsExact, frame.Length, frame.BitrateBps);
+            ++result.FrameCount;
+        } else {
+            ++position;
+            ++result.ErrorCount;
+        }
+    } while (size - position >= minimumRemaining);
+
+    if (source.HasInfoFrame)
+        --result.FrameCount;
+    if (progress)
+        progress(position, maximum);
+    return result;
+}

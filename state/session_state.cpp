@@ -1,0 +1,98 @@
+#include "state/session_state.h"
+
+#include "core/audio_info.h"
+#include "state/format_time.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// The product of a position and the step is a signed 32-bit product: it
+// wraps as such instead of overflowing.
+std::int32_t PositionTimesStep(std::int64_t position, std::int32_t positionStep) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(position) *
+                                     static_cast<std::uint32_t>(positionStep));
+}
+
+template <typename Integer> Integer TruncateToInteger(long double value) {
+    if (!std::isfinite(value))
+        return 0;
+    const long double truncated = std::trunc(value);
+    if (truncated <= static_cast<long double>(std::numeric_limits<Integer>::min()))
+        return std::numeric_limits<Integer>::min();
+    if (truncated >= static_cast<long double>(std::numeric_limits<Integer>::max()))
+        return std::numeric_limits<Integer>::max();
+    return static_cast<Integer>(truncated);
+}
+
+} // namespace
+
+std::int64_t DurationMsFromAnalysis(const TAudioInfo& info) {
+    if (info.IsVbr)
+        return info.PlayTimeMs;
+    if (info.Header.Bitrate <= 0)
+        return 0;
+    const std::int64_t audioBytes = info.FileSize - info.FirstFrameOffset;
+    return audioBytes * 8 / (std::int64_t{info.Header.Bitrate} * 100) * 100;
+}
+
+double MsPerFrameOf(std::int64_t durationMs, const TAudioInfo& info) {
+    const std::int64_t audioBytes = info.FileSize - info.FirstFrameOffset - 128;
+    if (info.Header.FrameBytes <= 0 || audioBytes <= 0)
+        return 0.0;
+    const double frames = static_cast<double>(audioBytes) / info.Header.FrameBytes;
+    return static_cast<double>(durationMs) / frames;
+}
+
+std::int32_t ChoosePositionStep(std::int64_t durationMs) {
+    const auto d = static_cast<std::uint32_t>(durationMs);
+    if (d < 1000000u)
+        return 100;
+    if (d < 40000000u)
+        return 1000;
+    if (d < 100000000u)
+        return 4000;
+    return 10000;
+}
+
+std::int64_t MsToPlayer(std::int64_t ms, double koef) {
+    return TruncateToInteger<std::int64_t>(static_cast<long double>(ms) * koef);
+}
+
+std::int64_t PositionToPlayer(std::int32_t position, std::int32_t positionStep, double koef) {
+    return MsToPlayer(PositionTimesStep(position, positionStep), koef);
+}
+
+std::int32_t PlayerToPosition(double q, std::int32_t positionStep, double koef) {
+    if (positionStep == 0 || koef == 0.0)
+        return 0;
+    return TruncateToInteger<std::int32_t>(static_cast<long double>(q) / positionStep / koef);
+}
+
+void UpdateSelectionSize(SessionState& state, std::int32_t selectionStart,
+                         std::int32_t selectionEnd, std::int32_t frameBytes) {
+    if (state.MsPerFrame == 0.0 || std::isnan(state.MsPerFrame))
+        return;
+    const std::int32_t lengthMs =
+        PositionTimesStep(std::int64_t{selectionEnd} - selectionStart, state.PositionStep);
+    const double frames = lengthMs / state.MsPerFrame;
+    const double bytes = frames * frameBytes;
+    const double sizeKB = bytes / 1024.0;
+    state.SelectionSizeKB = sizeKB < 0.0 ? 0.0 : sizeKB;
+}
+
+std::string SelectionLengthText(const SessionState& state, std::int32_t selectionStart,
+                                std::int32_t selectionEnd, char decimalSeparator) {
+    const std::int32_t lengthMs =
+        PositionTimesStep(std::int64_t{selectionEnd} - selectionStart, state.PositionStep);
+    // to_chars ignores the C locale, which a GUI toolkit may have changed.
+    char size[400];
+    const auto written =
+        std::to_chars(size, size + sizeof size, state.SelectionSizeKB, std::chars_format::fixed, 1);
+    std::string sizeText(size, written.ptr);
+    if (const std::size_t point = sizeText.find('.'); point != std::string::npos)
+        sizeText[point] = decimalSeparator;
+    return FormatTime(lengthMs) + " (approx. " + sizeText + " KB)";
+}
