@@ -1,0 +1,195 @@
+#include "ui/edit_section_dialog.h"
+
+#include "state/format_time.h"
+#include "ui/app_context.h"
+#include "ui/up_down.h"
+
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+QString TimeText(std::int32_t ms) {
+    return QString::fromStdString(FormatTime(ms));
+}
+
+QString TagText(const std::string& bytes) {
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+// Tag texts are stored as Latin-1 bytes, cut to the field's capacity.
+std::string TagBytes(const QLineEdit* field, std::size_t capacity) {
+    const QByteArray bytes = field->text().toLatin1();
+    return std::string(bytes.constData(),
+                       std::min(static_cast<std::size_t>(bytes.size()), capacity));
+}
+
+QLineEdit* MakeTagField(QWidget* parent, const char* name, const QString& hint, int maxLength) {
+    auto* field = new QLineEdit(parent);
+    field->setObjectName(name);
+    field->setToolTip(hint);
+    field->setMaxLength(maxLength);
+    return field;
+}
+
+QLineEdit* MakePositionField(QWidget* parent, const char* name, const QString& hint) {
+    auto* field = new QLineEdit(parent);
+    field->setObjectName(name);
+    field->setToolTip(hint);
+    field->setReadOnly(true);
+    field->setFocusPolicy(Qt::NoFocus);
+    field->setFixedWidth(100);
+    return field;
+}
+
+UpDownButtons* MakeUpDown(QWidget* parent, const char* name, const QString& hint) {
+    auto* upDown = new UpDownButtons(parent);
+    upDown->setObjectName(name);
+    upDown->setToolTip(hint);
+    return upDown;
+}
+
+} // namespace
+
+TForm4::TForm4(AppContext& context, std::int32_t entryIndex, std::int32_t sliderMaximum,
+               QWidget* parent)
+    : QDialog(parent), context_(context), entryIndex_(entryIndex) {
+    setObjectName("Form4");
+    setWindowTitle("Edit section info");
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    BuildControls();
+    setFixedSize(314, 295);
+    FormShow(sliderMaximum);
+}
+
+void TForm4::BuildControls() {
+    labeledEdit1_ = MakePositionField(this, "LabeledEdit1", "Edit start position");
+    upDown1_ = MakeUpDown(this, "UpDown1", "Edit start position");
+    labeledEdit2_ = MakePositionField(this, "LabeledEdit2", "Edit end position");
+    upDown2_ = MakeUpDown(this, "UpDown2", "Edit end position");
+    title_ = MakeTagField(this, "Title", "Edit Title field", 30);
+    artist_ = MakeTagField(this, "Artist", "Edit Artist field", 30);
+    album_ = MakeTagField(this, "Album", "Edit Album field", 30);
+    comment_ = MakeTagField(this, "Comment", "Edit Comment field", 30);
+    year_ = MakeTagField(this, "year", "Edit Year field", 4);
+    year_->setFixedWidth(50);
+    button2_ = new QPushButton("OK", this);
+    button2_->setObjectName("Button2");
+    button2_->setDefault(true);
+    button1_ = new QPushButton("Cancel", this);
+    button1_->setObjectName("Button1");
+
+    auto* positions = new QGridLayout;
+    positions->addWidget(new QLabel("Start position:", this), 0, 0, 1, 2);
+    positions->addWidget(labeledEdit1_, 1, 0);
+    positions->addWidget(upDown1_, 1, 1);
+    positions->setColumnStretch(2, 1);
+    positions->addWidget(new QLabel("End position:", this), 0, 3, 1, 2);
+    positions->addWidget(labeledEdit2_, 1, 3);
+    positions->addWidget(upDown2_, 1, 4);
+    positions->setHorizontalSpacing(0);
+
+    auto* label1 = new QLabel("ID3 TAG Information of the section", this);
+    label1->setObjectName("Label1");
+    auto* bevel1 = new QFrame(this);
+    bevel1->setObjectName("Bevel1");
+    bevel1->setFrameShape(QFrame::HLine);
+    bevel1->setFrameShadow(QFrame::Sunken);
+
+    auto* tags = new QGridLayout;
+    const struct {
+        const char* caption;
+        QLineEdit* field;
+    } rows[] = {{"Title:          ", title_},
+                {"Artist:         ", artist_},
+                {"Album:       ", album_},
+                {"Comment:  ", comment_},
+                {"Year:         ", year_}};
+    int row = 0;
+    for (const auto& [caption, field] : rows) {
+        auto* label = new QLabel(caption, this);
+        label->setBuddy(field);
+        tags->addWidget(label, row, 0);
+        tags->addWidget(field, row, 1, Qt::AlignLeft);
+        ++row;
+    }
+    tags->setColumnStretch(1, 1);
+    for (QLineEdit* field : {title_, artist_, album_, comment_}) {
+        field->setMinimumWidth(210);
+    }
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(button2_);
+    buttons->addWidget(button1_);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(positions);
+    layout->addSpacing(6);
+    layout->addWidget(label1);
+    layout->addWidget(bevel1);
+    layout->addLayout(tags);
+    layout->addStretch(1);
+    layout->addLayout(buttons);
+
+    setTabOrder(title_, artist_);
+    setTabOrder(artist_, album_);
+    setTabOrder(album_, comment_);
+    setTabOrder(comment_, year_);
+    setTabOrder(year_, button2_);
+    setTabOrder(button2_, button1_);
+
+    connect(upDown1_, &UpDownButtons::Clicked, this, &TForm4::UpDown1Click);
+    connect(upDown2_, &UpDownButtons::Clicked, this, &TForm4::UpDown2Click);
+    connect(button2_, &QPushButton::clicked, this, &TForm4::Button2Click);
+    connect(button1_, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void TForm4::FormShow(std::int32_t sliderMaximum) {
+    const SplitListItem& entry = context_.List[entryIndex_];
+    labeledEdit1_->setText(TimeText(entry.StartMs));
+    labeledEdit2_->setText(TimeText(entry.EndMs));
+    title_->setText(TagText(entry.Title));
+    artist_->setText(TagText(entry.Artist));
+    album_->setText(TagText(entry.Album));
+    year_->setText(TagText(entry.Year));
+    comment_->setText(TagText(entry.Comment));
+    upDown1_->SetMaximum(sliderMaximum);
+    upDown2_->SetMaximum(sliderMaximum);
+    const std::int32_t step = context_.State.PositionStep > 0 ? context_.State.PositionStep : 1;
+    upDown1_->SetPosition(entry.StartMs / step);
+    upDown2_->SetPosition(entry.EndMs / step);
+    editStartMs_ = entry.StartMs;
+    editEndMs_ = entry.EndMs;
+    title_->setFocus();
+}
+
+void TForm4::UpDown1Click() {
+    editStartMs_ = static_cast<std::int32_t>(static_cast<std::int64_t>(upDown1_->Position()) *
+                                             context_.State.PositionStep);
+    labeledEdit1_->setText(TimeText(editStartMs_));
+}
+
+void TForm4::UpDown2Click() {
+    editEndMs_ = static_cast<std::int32_t>(static_cast<std::int64_t>(upDown2_->Position()) *
+                                           context_.State.PositionStep);
+    labeledEdit2_->setText(TimeText(editEndMs_));
+}
+
+void TForm4::Button2Click() {
+    SplitListItem& entry = context_.List[entryIndex_];
+    entry.StartMs = editStartMs_;
+    entry.EndMs = editEndMs_;
+    entry.Title = TagBytes(title_, 30);
+    entry.Artist = TagBytes(artist_, 30);
+    entry.Album = TagBytes(album_, 30);
+    entry.Comment = TagBytes(comment_, 30);
+    entry.Year = TagBytes(year_, 4);
+    accept();
+}

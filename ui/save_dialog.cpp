@@ -1,0 +1,300 @@
+#include "ui/save_dialog.h"
+
+#include "split/output_naming.h"
+#include "ui/about_dialog.h"
+#include "ui/app_context.h"
+#include "ui/platform_services.h"
+#include "ui/split_progress_dialog.h"
+#include "ui/split_thread.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStyle>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace {
+
+const QStringList NamePresets = {"$F_$N", "$T_$N", "$A_$N", "$A_$T_$N"};
+
+const QStringList HintLines = {
+    "You can use following tags combined with text in the file name",
+    "",
+    "$F  -  Name of source file",
+    "$T  -  Title of track",
+    "$A  -  Artist of track",
+    "$N  -  Sequence number in Splitlist",
+    "",
+    "Example:",
+    "The source MP3 you loaded is Performer.mp3 and with",
+    " \"$F_Song$N\" as naming rule, you will get filename of splitted tracks",
+    " as Performer_Song001.mp3, Performer_Song002.mp3, etc."};
+
+QString PathText(const std::string& path) {
+    return QString::fromStdString(path);
+}
+
+// Tag texts are Latin-1 bytes; file paths are UTF-8, so titles and artists
+// are converted before they become part of a file name.
+std::string Latin1ToUtf8(const std::string& bytes) {
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size())).toStdString();
+}
+
+SplitList NamingCopy(const SplitList& list) {
+    SplitList copy = list;
+    for (std::int32_t i = 0; i < copy.SplitCount(); ++i) {
+        copy[i].Title = Latin1ToUtf8(copy[i].Title);
+        copy[i].Artist = Latin1ToUtf8(copy[i].Artist);
+    }
+    return copy;
+}
+
+QPalette GreyBase(const QWidget* widget) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+    return palette;
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption,
+                        const QString& hint) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setToolTip(hint);
+    button->setAutoDefault(false);
+    return button;
+}
+
+} // namespace
+
+TForm2::TForm2(AppContext& context, QWidget* parent) : QDialog(parent), context_(context) {
+    setObjectName("Form2");
+    setWindowTitle("Save file(s)");
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    BuildControls();
+    setFixedSize(461, 418);
+    FormCreate();
+}
+
+TForm2::~TForm2() {
+    delete splitThread_.data();
+}
+
+myThread2* TForm2::SplitThread() const {
+    return splitThread_ != nullptr && !splitThread_->isFinished() ? splitThread_.data() : nullptr;
+}
+
+void TForm2::BuildControls() {
+    bitBtn1_ = MakeButton(this, "BitBtn1", "Open", "Select target folder");
+    bitBtn1_->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
+    bitBtn1_->setDefault(true);
+    folderEdit_ = new QLineEdit(NoFolderText, this);
+    folderEdit_->setObjectName("FolderEdit");
+    folderEdit_->setReadOnly(true);
+    folderEdit_->setPalette(GreyBase(folderEdit_));
+    auto* folderGroup = new QGroupBox(" Target Folder  ", this);
+    auto* folderRow = new QHBoxLayout(folderGroup);
+    folderRow->addWidget(bitBtn1_);
+    folderRow->addWidget(folderEdit_, 1);
+
+    comboBox1_ = new QComboBox(this);
+    comboBox1_->setObjectName("ComboBox1");
+    comboBox1_->setToolTip("Select name preset");
+    comboBox1_->setEditable(true);
+    comboBox1_->setInsertPolicy(QComboBox::NoInsert);
+    comboBox1_->addItems(NamePresets);
+    comboBox1_->setCurrentIndex(0);
+    comboBox1_->setMinimumWidth(200);
+    auto* presetRow = new QHBoxLayout;
+    presetRow->addWidget(new QLabel("Name preset", this));
+    presetRow->addWidget(comboBox1_);
+    presetRow->addWidget(new QLabel(".mp3", this));
+    presetRow->addStretch(1);
+
+    memo1_ = new QPlainTextEdit(this);
+    memo1_->setObjectName("Memo1");
+    memo1_->setReadOnly(true);
+    memo1_->setFrameShape(QFrame::NoFrame);
+    memo1_->setPalette(GreyBase(memo1_));
+    memo1_->setFocusPolicy(Qt::NoFocus);
+    memo1_->setPlainText(HintLines.join('\n'));
+    auto* hintGroup = new QGroupBox(" Hint  ", this);
+    auto* hintLayout = new QVBoxLayout(hintGroup);
+    hintLayout->addWidget(memo1_);
+
+    fileNameEdit_ = new QLineEdit(this);
+    fileNameEdit_->setObjectName("FileNameEdit");
+    fileNameEdit_->setToolTip("Enter filename");
+    fileNameEdit_->setMaxLength(255);
+    auto* fileNameLabel = new QLabel("Fille Name:", this);
+    fileNameLabel->setBuddy(fileNameEdit_);
+    auto* fileNameRow = new QHBoxLayout;
+    fileNameRow->addWidget(fileNameEdit_, 1);
+    fileNameRow->addWidget(new QLabel(".mp3", this));
+
+    button2_ = MakeButton(this, "Button2", "Help", "Help");
+    button1_ = MakeButton(this, "Button1", "About", "About");
+    bitBtn2_ = MakeButton(this, "BitBtn2", "Save", "Save splitted parts");
+    bitBtn2_->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
+    cancelButton_ = MakeButton(this, "CancelButton", "Cancel", "Cancel");
+    auto* buttonRow = new QHBoxLayout;
+    buttonRow->addWidget(button2_);
+    buttonRow->addWidget(button1_);
+    buttonRow->addStretch(1);
+    buttonRow->addWidget(bitBtn2_);
+    buttonRow->addWidget(cancelButton_);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(folderGroup);
+    layout->addLayout(presetRow);
+    layout->addWidget(hintGroup, 1);
+    layout->addWidget(fileNameLabel);
+    layout->addLayout(fileNameRow);
+    layout->addSpacing(8);
+    layout->addLayout(buttonRow);
+
+    setTabOrder(bitBtn1_, folderEdit_);
+    setTabOrder(folderEdit_, comboBox1_);
+    setTabOrder(comboBox1_, fileNameEdit_);
+    setTabOrder(fileNameEdit_, button2_);
+    setTabOrder(button2_, button1_);
+    setTabOrder(button1_, bitBtn2_);
+    setTabOrder(bitBtn2_, cancelButton_);
+
+    connect(comboBox1_, &QComboBox::currentTextChanged, this, &TForm2::ComboBox1Change);
+    connect(bitBtn1_, &QPushButton::clicked, this, &TForm2::BitBtn1Click);
+    connect(bitBtn2_, &QPushButton::clicked, this, &TForm2::BitBtn2Click);
+    connect(button1_, &QPushButton::clicked, this, &TForm2::Button1Click);
+    connect(button2_, &QPushButton::clicked, this, &TForm2::Button2Click);
+    connect(cancelButton_, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void TForm2::FormCreate() {
+    bitBtn2_->setEnabled(false);
+    fileNameEdit_->setText(comboBox1_->currentText());
+}
+
+void TForm2::showEvent(QShowEvent* event) {
+    context_.AppendSequenceNumber = true;
+    QDialog::showEvent(event);
+}
+
+void TForm2::ComboBox1Change(const QString& text) {
+    fileNameEdit_->setText(text);
+}
+
+void TForm2::BitBtn1Click() {
+    const std::optional<QString> chosen =
+        context_.Choosers->ChooseFolder(this, FolderTitle, context_.TargetFolder);
+    if (!chosen) {
+        return;
+    }
+    context_.TargetFolder = *chosen;
+    bitBtn2_->setEnabled(true);
+    folderEdit_->setText(context_.TargetFolder);
+}
+
+void TForm2::BitBtn2Click() {
+    if (!WaitForRunningSplit()) {
+        context_.Messages->Error(this, SplitFailedText);
+        accept();
+        return;
+    }
+    PreparePartPaths();
+    const int partCount = PartsToWrite();
+    if (partCount >= 1) {
+        RunSplit(partCount);
+    }
+    accept();
+}
+
+// A worker left running by a cancelled split finishes before the next one starts.
+bool TForm2::WaitForRunningSplit() {
+    myThread2* running = SplitThread();
+    if (running == nullptr) {
+        return true;
+    }
+    TForm9 progress(context_, splitThread_, this);
+    progress.WaitFor(running);
+    return progress.exec() == QDialog::Accepted;
+}
+
+void TForm2::PreparePartPaths() {
+    bool yesToAll = false;
+    const std::string nameTemplate = fileNameEdit_->text().toStdString();
+    const std::string folder = context_.TargetFolder.toStdString();
+    const std::string& source = context_.State.SourceFileName;
+    const SplitList naming = NamingCopy(context_.List);
+    for (std::int32_t i = 0; i < context_.List.SplitCount(); ++i) {
+        SplitListItem& entry = context_.List[i];
+        if (!entry.Checked) {
+            continue;
+        }
+        const PartFile part =
+            BuildPartFile(nameTemplate, i, naming, source, folder, context_.AppendSequenceNumber);
+        entry.OutPath = part.Path;
+        entry.DoWrite = part.Accepted;
+        if (!entry.DoWrite) {
+            context_.Messages->Warning(this, PathText(RefusedNameMessage(entry.OutPath)));
+        }
+        // The source itself is never offered for overwriting.
+        const bool isSource = IsSourceFile(entry.OutPath, source);
+        if (!isSource && !yesToAll && QFileInfo::exists(PathText(entry.OutPath)) &&
+            !AskOverwrite(entry.OutPath, yesToAll)) {
+            entry.DoWrite = false;
+        }
+    }
+}
+
+// False when this part is not to be written; sets yesToAll on "Yes to All".
+bool TForm2::AskOverwrite(const std::string& path, bool& yesToAll) {
+    const QString question =
+        "The file \"" + PathText(path) + "\" already exists. Do you want ot overwrite it?";
+    switch (context_.Messages->AskOverwrite(this, question)) {
+    case MessageBoxes::OverwriteAnswer::Yes:
+        return true;
+    case MessageBoxes::OverwriteAnswer::No:
+        return false;
+    case MessageBoxes::OverwriteAnswer::YesToAll:
+        yesToAll = true;
+        return true;
+    }
+    return true;
+}
+
+int TForm2::PartsToWrite() const {
+    int count = 0;
+    for (const SplitListItem& entry : context_.List.Entries()) {
+        if (entry.Checked && entry.DoWrite) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+void TForm2::RunSplit(int partCount) {
+    TForm9 progress(context_, splitThread_, this);
+    progress.SetPartsToWrite(partCount);
+    if (progress.exec() == QDialog::Accepted) {
+        context_.Messages->InformationBeep();
+    } else {
+        context_.Messages->Error(this, SplitFailedText);
+    }
+}
+
+void TForm2::Button1Click() {
+    TAboutBox about(*context_.Shell, this);
+    about.exec();
+}
+
+void TForm2::Button2Click() {
+    context_.Shell->OpenUrl(
+        QUrl::fromLocalFile(context_.StartDir + "/kerflinehelp.chm").toString());
+}

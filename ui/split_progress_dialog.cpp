@@ -1,0 +1,174 @@
+#include "ui/split_progress_dialog.h"
+
+#include "core/preload_scan.h"
+#include "split/split_worker.h"
+#include "ui/app_context.h"
+#include "ui/loading_window.h"
+#include "ui/platform_services.h"
+#include "ui/split_thread.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+TForm9::TForm9(AppContext& context, QPointer<myThread2>& splitThread, QWidget* parent)
+    : QDialog(parent), context_(context), splitThread_(splitThread) {
+    setObjectName("Form9");
+    setWindowTitle("Split Progress");
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+
+    label1_ = new QLabel("The selected file is being splitted. Please wait...", this);
+    label1_->setObjectName("Label1");
+    progressBar1_ = new QProgressBar(this);
+    progressBar1_->setObjectName("ProgressBar1");
+    progressBar1_->setRange(0, 0);
+    progressBar1_->setValue(0);
+    progressBar1_->setTextVisible(false);
+    button1_ = new QPushButton("Cancel", this);
+    button1_->setObjectName("Button1");
+    button1_->setDefault(true);
+    button1_->setAutoDefault(true);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(button1_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(label1_);
+    layout->addWidget(progressBar1_);
+    layout->addStretch(1);
+    layout->addLayout(buttons);
+    setFixedSize(400, 122);
+
+    timer1_ = new QTimer(this);
+    timer1_->setObjectName("Timer1");
+    timer1_->setInterval(1000);
+    connect(timer1_, &QTimer::timeout, this, &TForm9::Timer1Timer);
+    timer1_->start();
+    connect(button1_, &QPushButton::clicked, this, &TForm9::Button1Click);
+}
+
+void TForm9::SetPartsToWrite(int count) {
+    progressBar1_->setRange(0, count);
+}
+
+void TForm9::WaitFor(myThread2* runningThread) {
+    waitingOnly_ = true;
+    progressBar1_->setRange(0, 0);
+    Attach(runningThread);
+}
+
+bool TForm9::SplitError() const {
+    return watched_ != nullptr ? watched_->SplitError() : workerFailed_;
+}
+
+void TForm9::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!waitingOnly_ && watched_ == nullptr) {
+        // Let the dialog paint before a scan or the worker starts.
+        QTimer::singleShot(0, this, &TForm9::FormShow);
+    }
+}
+
+void TForm9::FormShow() {
+    progressBar1_->setValue(0);
+    if (!EnsureFrameCount()) {
+        reject();
+        return;
+    }
+    StartWorker();
+}
+
+// The worker stops its copy at the frame count, so an unscanned source is scanned first.
+bool TForm9::EnsureFrameCount() {
+    if (context_.State.FrameCount != 0) {
+        return true;
+    }
+    TForm11 loading(this);
+    loading.show();
+    try {
+        const ScanResult result =
+            PreloadScan(ScanSource::From(context_.State.SourceFileName, context_.AudioInfo),
+                        [&loading](std::int64_t position, std::int64_t maximum) {
+                            loading.Progress(position, maximum);
+                        });
+        context_.State.FrameCount = result.FrameCount;
+        context_.State.ErrorCount = result.ErrorCount;
+    } catch (const ScanError& error) {
+        loading.close();
+        context_.Messages->Error(this, QString::fromStdString(error.what()));
+        return false;
+    }
+    loading.close();
+    return context_.State.FrameCount != 0;
+}
+
+void TForm9::StartWorker() {
+    auto* thread = new myThread2(SplitJob::From(context_.State.SourceFileName, context_.AudioInfo,
+                                                context_.State.FrameCount, context_.SaveFrameOption,
+                                                context_.List),
+                                 parent());
+    splitThread_ = thread;
+    Attach(thread);
+    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    thread->start();
+}
+
+void TForm9::Attach(myThread2* thread) {
+    watched_ = thread;
+    workerEnded_ = thread == nullptr || thread->isFinished();
+    if (thread == nullptr) {
+        return;
+    }
+    connect(thread, &myThread2::ProgressStepped, this, &TForm9::StepProgress);
+    connect(thread, &QThread::finished, this, &TForm9::WorkerFinished);
+}
+
+void TForm9::StepProgress() {
+    progressBar1_->setValue(progressBar1_->value() + 1);
+}
+
+void TForm9::WorkerFinished() {
+    workerEnded_ = true;
+    if (watched_ != nullptr) {
+        workerSucceeded_ = watched_->Outcome().Success;
+        workerFailed_ = watched_->SplitError();
+    }
+    Timer1Timer();
+}
+
+void TForm9::Timer1Timer() {
+    if (!isVisible()) {
+        return;
+    }
+    const bool ended = workerEnded_ || watched_ == nullptr || watched_->isFinished();
+    if (waitingOnly_) {
+        if (ended) {
+            accept();
+        }
+        return;
+    }
+    if (watched_ == nullptr && !workerEnded_) {
+        return; // not started yet
+    }
+    if (SplitError()) {
+        reject();
+        return;
+    }
+    if (workerEnded_) {
+        if (workerSucceeded_) {
+            accept();
+        } else {
+            reject();
+        }
+    }
+}
+
+void TForm9::Button1Click() {
+    if (watched_ != nullptr && !workerEnded_) {
+        watched_->RequestStop();
+    }
+    reject();
+}

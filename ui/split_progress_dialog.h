@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QDialog>
+#include <QPointer>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+class myThread2;
+struct AppContext;
+
+// "Split Progress": starts the worker when shown and closes with OK only when
+// the worker reports every part written; with Cancel on a failure, an early
+// end, or the Cancel button (the worker then finishes on its own copy).
+class TForm9 : public QDialog {
+    Q_OBJECT
+
+public:
+    // splitThread is where the running worker is kept; it outlives this dialog.
+    TForm9(AppContext& context, QPointer<myThread2>& splitThread, QWidget* parent = nullptr);
+
+    void SetPartsToWrite(int count);
+    // Shows a worker that is still running until it ends, instead of starting one.
+    void WaitFor(myThread2* runningThread);
+    bool SplitError() const;
+
+    QProgressBar* ProgressBar() const { return progressBar1_; }
+    QPushButton* CancelButton() const { return button1_; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void FormShow();
+    bool EnsureFrameCount();
+    void StartWorker();
+    void Attach(myThread2* thread);
+    void StepProgress();
+    void WorkerFinished();
+    void Timer1Timer();
+    void Button1Click();
+
+    AppContext& context_;
+    QPointer<myThread2>& splitThread_;
+    QPointer<myThread2> watched_;
+    bool waitingOnly_ = false;
+    bool workerEnded_ = false;
+    bool workerSucceeded_ = false;
+    bool workerFailed_ = false;
+    QLabel* label1_ = nullptr;
+    QProgressBar* progressBar1_ = nullptr;
+    QPushButton* button1_ = nullptr;
+    QTimer* timer1_ = nullptr;
+};
