@@ -1,0 +1,168 @@
+#include "cli/commands.h"
+#include "cli/json_writer.h"
+#include "cli/text_encoding.h"
+#include "core/audio_info.h"
+#include "core/preload_scan.h"
+#include "state/format_time.h"
+#include "state/session_state.h"
+
+#include <cmath>
+#include <iostream>
+#include <memory>
+#include <string>
+
+namespace {
+
+struct InfoOptions {
+    std::string File;
+    bool Preload = false;
+    bool Json = false;
+};
+
+// What the main window would show for the file once it is open.
+struct SourceReport {
+    TAudioInfo Info;
+    SessionState State;
+};
+
+// The duration rules of opening a file: the analysis' length, replaced by
+// the scan's exact sum when the file is walked.
+void ApplyDurations(SourceReport& report, const ScanResult* scan) {
+    SessionState& state = report.State;
+    state.DurationMs = DurationMsFromAnalysis(report.Info);
+    state.DurationMsExact = static_cast<double>(state.DurationMs);
+    state.FrameCount = 0;
+    state.ErrorCount = 0;
+    if (scan) {
+        state.DurationMsExact = scan->DurationMsExact;
+        state.FrameCount = scan->FrameCount;
+        state.ErrorCount = scan->ErrorCount;
+    }
+    state.DurationMs = static_cast<std::int64_t>(std::trunc(state.DurationMsExact));
+}
+
+std::string TagLine(const char* prefix, const char* bare, const std::string& value, bool present) {
+    return present ? prefix + Latin1ToUtf8(value) : bare;
+}
+
+void PrintText(const SourceReport& report, bool withScan, std::ostream& out) {
+    const TAudioInfo& info = report.Info;
+    const TMpegFrameHdr& h = info.Header;
+    const SessionState& state = report.State;
+    // The main window shows the low 32 bits of the duration.
+    out << "Time:                " << FormatTime(static_cast<std::int32_t>(state.DurationMs))
+        << "\n"
+        << "Filesize:            " << info.FileSize << " bytes\n"
+        << "Version:            MPEG " << h.VersionText() << " Layer " << h.LayerText() << "\n"
+        << "BitRate:            " << h.Bitrate << "kbit" << (info.IsVbr ? " (VBR)" : " (CBR)")
+        << "\n"
+        << "SampleRate:    " << h.SampleRate << "Hz, " << h.ChannelModeText() << "\n";
+    if (withScan) {
+        out << "Frames:              " << state.FrameCount << "\n"
+            << "Errors:              " << state.ErrorCount << "\n";
+    }
+    const TID3v1Tag& tag = info.Tag;
+    const bool present = tag.Present;
+    out << "\n"
+        << TagLine("Title:          ", "Title:", tag.Title, present) << "\n"
+        << TagLine("Artist:         ", "Artist:", tag.Artist, present) << "\n"
+        << TagLine("Album:       ", "Album:", tag.Album, present) << "\n"
+        << TagLine("Year:         ", "Year:", tag.Year, present) << "\n"
+        << TagLine("Genre:       ", "Genre:", tag.GenreName, present) << "\n"
+        << TagLine("Comment:  ", "Comment:", tag.Comment, present) << "\n";
+}
+
+void PrintJson(const std::string& path, const SourceReport& report, std::ostream& out) {
+    const TAudioInfo& info = report.Info;
+    const TMpegFrameHdr& h = info.Header;
+    const SessionState& state = report.State;
+    const TID3v1Tag& tag = info.Tag;
+    JsonWriter json;
+    json.BeginObject();
+    json.String("file", FileNameToUtf8(path));
+    json.Integer("file_size", info.FileSize);
+    json.Integer("first_frame_offset", info.FirstFrameOffset);
+    json.Boolean("valid", h.Valid);
+    json.String("version", h.VersionText());
+    json.String("layer", h.LayerText());
+    json.Integer("bitrate_kbps", h.Bitrate);
+    json.Integer("sample_rate_hz", h.SampleRate);
+    json.String("channel_mode", h.ChannelModeText());
+    json.Integer("frame_bytes", h.FrameBytes);
+    json.Boolean("vbr", info.IsVbr);
+    json.Integer("play_time_ms", info.PlayTimeMs);
+    json.Integer("duration_ms", state.DurationMs);
+    json.Number("duration_ms_exact", state.DurationMsExact);
+    json.Integer("frame_count", state.FrameCount);
+    json.Integer("error_count", state.ErrorCount);
+    json.BeginObject("tag");
+    json.Boolean("present", tag.Present);
+    json.String("title", Latin1ToUtf8(tag.Title));
+    json.String("artist", Latin1ToUtf8(tag.Artist));
+    json.String("album", Latin1ToUtf8(tag.Album));
+    json.String("year", Latin1ToUtf8(tag.Year));
+    json.String("comment", Latin1ToUtf8(tag.Comment));
+    json.Integer("genre_id", tag.GenreId);
+    json.String("genre_name", tag.GenreName);
+    json.Boolean("full_comment", tag.FullComment);
+    json.EndObject();
+    json.EndObject();
+    out << json.Text();
+}
+
+// Analyses (and with --preload scans) the file; on failure writes one line
+// to err and returns false.
+bool Examine(const InfoOptions& options, SourceReport& report, std::ostream& err) {
+    AnalysisResult result;
+    try {
+        result = report.Info.AnalyseFile(options.File);
+    } catch (const FileOpenError& e) {
+        err << e.what() << "\n";
+        return false;
+    }
+    if (result == AnalysisResult::NoFrameFound) {
+        err << options.File << ": no MPEG audio frame found\n";
+        return false;
+    }
+    if (result != AnalysisResult::Ok) {
+        err << options.File << ": " << TAudioInfo::FailureMessage << "\n";
+        return false;
+    }
+    if (!options.Preload) {
+        ApplyDurations(report, nullptr);
+        return true;
+    }
+    try {
+        const ScanResult scan = PreloadScan(ScanSource::From(options.File, report.Info));
+        ApplyDurations(report, &scan);
+    } catch (const ScanError& e) {
+        err << e.what() << "\n";
+        return false;
+    }
+    return true;
+}
+
+int RunInfo(const InfoOptions& options) {
+    SourceReport report;
+    if (!Examine(options, report, std::cerr))
+        return 1;
+    if (options.Json)
+        PrintJson(options.File, report, std::cout);
+    else
+        PrintText(report, options.Preload, std::cout);
+    std::cout.flush();
+    return std::cout ? 0 : 1;
+}
+
+} // namespace
+
+void RegisterInfoCommand(CLI::App& app, int& exitCode) {
+    auto options = std::make_shared<InfoOptions>();
+    CLI::App* info = app.add_subcommand(
+        "info", "Show the MPEG information, length and ID3v1 tag of an MP3 file");
+    info->add_option("FILE", options->File, "The MP3 file")->required();
+    info->add_flag("--preload", options->Preload,
+                   "Walk every frame for the exact frame count and length");
+    info->add_flag("--json", options->Json, "Write one JSON object instead of text");
+    info->callback([options, &exitCode] { exitCode = RunInfo(*options); });
+}

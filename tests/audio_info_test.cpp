@@ -1,0 +1,232 @@
+#include "core/audio_info.h"
+#include "frame_stream.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sstream>
+
+namespace {
+
+using namespace frame_stream;
+
+struct Analysed {
+    TAudioInfo info;
+    AnalysisResult result = AnalysisResult::Failed;
+};
+
+Analysed Analyse(const Bytes& bytes) {
+    Analysed a;
+    std::istringstream in(std::string(bytes.begin(), bytes.end()));
+    a.result = a.info.AnalyseStream(in, static_cast<std::int64_t>(bytes.size()));
+    return a;
+}
+
+Bytes JunkThenFrames(std::size_t junk, int frames) {
+    Bytes bytes;
+    AppendJunk(bytes, junk);
+    AppendFrames(bytes, kMpeg1Cbr128, 417, frames);
+    return bytes;
+}
+
+TEST(AudioInfo, ConstantBitrateFileFromOffsetZero) {
+    const Analysed a = Analyse(Frames(kMpeg1Cbr128, 417, 1000));
+    EXPECT_EQ(a.result, AnalysisResult::Ok);
+    EXPECT_EQ(a.info.FirstFrameOffset, 0);
+    EXPECT_TRUE(a.info.Header.Valid);
+    EXPECT_FALSE(a.info.IsVbr);
+    EXPECT_FALSE(a.info.HasInfoFrame);
+    EXPECT_FALSE(a.info.Tag.Present);
+    // 417000 * 8 div 12800 = 260 tenths.
+    EXPECT_EQ(a.info.PlayTimeMs, 26000);
+}
+
+TEST(AudioInfo, TagBytesAreNotAudio) {
+    Bytes bytes = Frames(kMpeg1Cbr128, 417, 19);
+    Append(bytes, Id3v1Block("Title"));
+    const Analysed a = Analyse(bytes);
+    EXPECT_TRUE(a.info.Tag.Present);
+    EXPECT_EQ(a.info.Tag.Title, "Title");
+    // 7923 * 8 div 12800 = 4; with the tag's bytes it would be 5.
+    EXPECT_EQ(a.info.PlayTimeMs, 400);
+}
+
+TEST(AudioInfo, SearchLimitAndWindows) {
+    EXPECT_EQ(Analyse(JunkThenFrames(5000, 3)).info.FirstFrameOffset, 5000);
+    EXPECT_EQ(Analyse(JunkThenFrames(10292, 3)).info.FirstFrameOffset, 10292);
+    const Analysed tooFar = Analyse(JunkThenFrames(10293, 3));
+    EXPECT_EQ(tooFar.result, AnalysisResult::NoFrameFound);
+    EXPECT_EQ(tooFar.info.FirstFrameOffset, -1);
+    EXPECT_EQ(tooFar.info.PlayTimeMs, 0);
+    // Headers straddling the first and a later window boundary.
+    EXPECT_EQ(Analyse(JunkThenFrames(126, 3)).info.FirstFrameOffset, 126);
+    EXPECT_EQ(Analyse(JunkThenFrames(128 + 124 * 5 - 2, 3)).info.FirstFrameOffset,
+              128 + 124 * 5 - 2);
+}
+
+TEST(AudioInfo, ConfirmationByTheFollowingHeader) {
+    // A valid header followed by junk: kept, but not confirmed, and no Xing test.
+    Bytes bytes;
+    AppendInformationFrame(bytes, kMpeg1Cbr128, 417, 36, "Xing", 10000);
+    AppendJunk(bytes, 2000);
+    const Analysed unconfirmed = Analyse(bytes);
+    EXPECT_EQ(unconfirmed.info.FirstFrameOffset, 0);
+    EXPECT_FALSE(unconfirmed.info.Header.Valid);
+    EXPECT_FALSE(unconfirmed.info.IsVbr);
+    EXPECT_EQ(unconfirmed.info.PlayTimeMs, 2417 * 8 / 12800 * 100);
+
+    // No room for a following header (next + 4 >= count): no confirmation.
+    Bytes single = Frames(kMpeg1Cbr128, 417, 1);
+    AppendJunk(single, 4);
+    EXPECT_TRUE(Analyse(single).info.Header.Valid);
+    AppendJunk(single, 1);
+    EXPECT_FALSE(Analyse(single).info.Header.Valid);
+}
+
+struct InformationCase {
+    Header header;
+    std::int32_t length;
+    std::int32_t markerOffset;
+};
+
+TEST(AudioInfo, XingFrameAtEachOffsetGivesPlayTime) {
+    const InformationCase cases[] = {
+        {kMpeg1Cbr128, 417, 36},
+        {kMpeg1Cbr128Mono, 417, 21},
+        {kMpeg2Cbr64, 208, 21},
+        {kMpeg2Cbr64Mono, 208, 13},
+    };
+    for (const InformationCase& c : cases) {
+        Bytes bytes;
+        AppendInformationFrame(bytes, c.header, c.length, c.markerOffset, "Xing", 10000);
+        AppendFrames(bytes, c.header, c.length, 20);
+        const Analysed a = Analyse(bytes);
+        SCOPED_TRACE(c.markerOffset);
+        EXPECT_EQ(a.result, AnalysisResult::Ok);
+        EXPECT_TRUE(a.info.IsVbr);
+        EXPECT_TRUE(a.info.HasInfoFrame);
+        EXPECT_EQ(a.info.XingFrameCount, 10000u);
+        // MPEG 1: 1152 / 44100 * 10000 = 261.2; MPEG 2: 576 / 22050 * 10000 = 261.2.
+        EXPECT_EQ(a.info.PlayTimeMs, 261000);
+    }
+}
+
+TEST(AudioInfo, InfoMarkerIsAnInformationFrameButNotVbr) {
+    Bytes bytes;
+    AppendInformationFrame(bytes, kMpeg1Cbr128, 417, 36, "Info", 999);
+    AppendFrames(bytes, kMpeg1Cbr128, 417, 999);
+    const Analysed a = Analyse(bytes);
+    EXPECT_EQ(a.result, AnalysisResult::Ok);
+    EXPECT_FALSE(a.info.IsVbr);
+    EXPECT_TRUE(a.info.HasInfoFrame);
+    EXPECT_EQ(a.info.XingFrameCount, 999u);
+    EXPECT_EQ(a.info.PlayTimeMs, 26000);
+
+    for (const char* other : {"xing", "INFO", "Xin "}) {
+        Bytes foreign;
+        AppendInformationFrame(foreign, kMpeg1Cbr128, 417, 36, other, 999);
+        AppendFrames(foreign, kMpeg1Cbr128, 417, 999);
+        const Analysed f = Analyse(foreign);
+        EXPECT_FALSE(f.info.IsVbr) << other;
+        EXPECT_FALSE(f.info.HasInfoFrame) << other;
+        EXPECT_EQ(f.info.PlayTimeMs, 26000) << other;
+    }
+}
+
+TEST(AudioInfo, ZeroDurationAndFreeFormatFailCleanly) {
+    Bytes noCount;
+    AppendInformationFrame(noCount, kMpeg1Cbr128, 417, 36, "Xing", std::nullopt);
+    AppendFrames(noCount, kMpeg1Cbr128, 417, 10);
+    const Analysed a = Analyse(noCount);
+    EXPECT_EQ(a.result, AnalysisResult::Failed);
+    EXPECT_TRUE(a.info.IsVbr);
+    EXPECT_EQ(a.info.PlayTimeMs, 0);
+
+    const Header freeFormat{0xFF, 0xFB, 0x00, 0x64};
+    const Analysed f = Analyse(Frames(freeFormat, 400, 10));
+    EXPECT_EQ(f.result, AnalysisResult::Failed);
+    EXPECT_EQ(f.info.PlayTimeMs, 0);
+
+    // Too few bytes for a tenth of a second.
+    EXPECT_EQ(Analyse(Frames(kMpeg1Cbr128, 417, 3)).result, AnalysisResult::Failed);
+}
+
+TEST(AudioInfo, LeadingId3v2TagIsSkipped) {
+    // The tag body holds a valid-looking header and is longer than the search limit.
+    Bytes body(20000, 0x00);
+    std::copy(kMpeg1Cbr128.begin(), kMpeg1Cbr128.end(), body.begin() + 100);
+    for (const bool footer : {false, true}) {
+        Bytes bytes = Id3v2Block(20000, footer);
+        std::copy(body.begin(), body.end(), bytes.begin() + 10);
+        const std::int64_t tagSize = static_cast<std::int64_t>(bytes.size());
+        AppendJunk(bytes, 300);
+        AppendFrames(bytes, kMpeg1Cbr128, 417, 100);
+        const Analysed a = Analyse(bytes);
+        SCOPED_TRACE(footer);
+        EXPECT_EQ(a.result, AnalysisResult::Ok);
+        EXPECT_EQ(a.info.Id3v2Size, footer ? 20020 : 20010);
+        EXPECT_EQ(a.info.FirstFrameOffset, tagSize + 300);
+        EXPECT_TRUE(a.info.Header.Valid);
+        EXPECT_EQ(a.info.PlayTimeMs, 41700 * 8 / 12800 * 100);
+    }
+    // A size byte of 0x80 or more: no ID3v2 header, searched like any bytes.
+    Bytes notId3 = Id3v2Block(500);
+    notId3[9] = 0x80;
+    std::copy(kMpeg1Cbr128.begin(), kMpeg1Cbr128.end(), notId3.begin() + 50);
+    AppendFrames(notId3, kMpeg1Cbr128, 417, 10);
+    const Analysed n = Analyse(notId3);
+    EXPECT_EQ(n.info.Id3v2Size, 0);
+    EXPECT_EQ(n.info.FirstFrameOffset, 50);
+}
+
+TEST(AudioInfo, AnalysesARangeOfAStream) {
+    Bytes bytes(1000, 0x55);
+    AppendFrames(bytes, kMpeg1Cbr128, 417, 50);
+    std::istringstream in(std::string(bytes.begin(), bytes.end()));
+    in.seekg(900);
+    TAudioInfo info;
+    // The range is cut to the bytes that remain in the stream.
+    EXPECT_EQ(info.AnalyseStream(in, 1 << 30), AnalysisResult::Ok);
+    EXPECT_EQ(info.FirstFrameOffset, 100);
+    EXPECT_EQ(info.PlayTimeMs, (100 + 417 * 50 - 100) * 8 / 12800 * 100);
+}
+
+TEST(AudioInfo, FileErrorsLeaveNoPlayTime) {
+    TempDir dir;
+    const std::string path = dir.Write("a.mp3", Frames(kMpeg1Cbr128, 417, 1000));
+    TAudioInfo info;
+    EXPECT_EQ(info.AnalyseFile(path), AnalysisResult::Ok);
+    EXPECT_EQ(info.FileSize, 417000);
+    EXPECT_EQ(info.PlayTimeMs, 26000);
+
+    const std::string missing = (dir.Path() / "missing.mp3").string();
+    try {
+        info.AnalyseFile(missing);
+        FAIL() << "no error for a missing file";
+    } catch (const FileOpenError& e) {
+        EXPECT_NE(std::string(e.what()).find(missing), std::string::npos);
+        EXPECT_NE(std::string(e.what()).find("No such file"), std::string::npos);
+    }
+    EXPECT_EQ(info.PlayTimeMs, 0);
+    EXPECT_EQ(info.FileSize, -1);
+    EXPECT_EQ(info.FirstFrameOffset, -1);
+    EXPECT_THROW(info.AnalyseFile("  \t"), FileOpenError);
+
+    const std::string empty = dir.Write("empty.mp3", {});
+    EXPECT_EQ(info.AnalyseFile(empty), AnalysisResult::NoFrameFound);
+    EXPECT_EQ(info.FileSize, 0);
+}
+
+TEST(AudioInfo, FilesBeyondThirtyTwoBits) {
+    // A sparse 3 GiB file: frames at the start, zeros up to the end, no tag.
+    TempDir dir;
+    const std::string path = dir.Write("big.mp3", Frames(kMpeg1Cbr128, 417, 10));
+    const std::int64_t size = std::int64_t{3} << 30;
+    std::filesystem::resize_file(path, static_cast<std::uintmax_t>(size));
+    TAudioInfo info;
+    EXPECT_EQ(info.AnalyseFile(path), AnalysisResult::Ok);
+    EXPECT_EQ(info.FileSize, size);
+    EXPECT_EQ(info.PlayTimeMs, size * 8 / 12800 * 100);
+    EXPECT_EQ(info.PlayTimeMs, 201326500);
+}
+
+} // namespace

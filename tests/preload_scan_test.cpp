@@ -1,0 +1,180 @@
+#include "core/audio_info.h"
+#include "core/frame_rule.h"
+#include "core/preload_scan.h"
+#include "frame_stream.h"
+
+#include <gtest/gtest.h>
+#include <random>
+
+namespace {
+
+using namespace frame_stream;
+
+ScanSource SourceFor(const std::string& path, std::int32_t versionId = 1,
+                     std::int32_t frameBytes = 417, std::int64_t firstFrameOffset = 0) {
+    ScanSource source;
+    source.Path = path;
+    source.FirstFrameOffset = firstFrameOffset;
+    source.VersionId = versionId;
+    source.FrameBytes = frameBytes;
+    return source;
+}
+
+ScanResult Scan(const Bytes& bytes, ScanSource source = SourceFor("")) {
+    TempDir dir;
+    source.Path = dir.Write("source.mp3", bytes);
+    return PreloadScan(source);
+}
+
+TEST(PreloadScan, CountsEveryFrameOfAConstantBitrateFile) {
+    const ScanResult r = Scan(Frames(kMpeg1Cbr128, 417, 1000));
+    EXPECT_EQ(r.FrameCount, 1000);
+    EXPECT_EQ(r.ErrorCount, 0);
+    EXPECT_DOUBLE_EQ(r.DurationMsExact, 26062.5);
+    // Padded frames: 418 bytes, 26.125 ms each.
+    EXPECT_DOUBLE_EQ(Scan(Frames(kMpeg1Cbr128Padded, 418, 8)).DurationMsExact, 209.0);
+    // MPEG 2, 64 kbit/s, 22050 Hz: 208 bytes, 26 ms each.
+    const ScanResult mpeg2 = Scan(Frames(kMpeg2Cbr64, 208, 100), SourceFor("", 2, 208));
+    EXPECT_EQ(mpeg2.FrameCount, 100);
+    EXPECT_DOUBLE_EQ(mpeg2.DurationMsExact, 2600.0);
+}
+
+TEST(PreloadScan, InformationFrameIsWalkedButNotCounted) {
+    Bytes bytes;
+    AppendInformationFrame(bytes, kMpeg1Cbr128, 417, 36, "Info", 999);
+    AppendFrames(bytes, kMpeg1Cbr128, 417, 999);
+    ScanSource source = SourceFor("");
+    source.HasInfoFrame = true;
+    const ScanResult r = Scan(bytes, source);
+    EXPECT_EQ(r.FrameCount, 999);
+    EXPECT_DOUBLE_EQ(r.DurationMsExact, 26062.5);
+}
+
+TEST(PreloadScan, JunkAndBadFramesAreCountedBytePerByte) {
+    Bytes bytes = Frames(kMpeg1Cbr128, 417, 20);
+    AppendJunk(bytes, 10);
+    // Bitrate index 15, then sample-rate index 3: each byte of both frames is an error.
+    AppendFrame(bytes, {0xFF, 0xFB, 0xF0, 0x64}, 417);
+    AppendFrame(bytes, {0xFF, 0xFB, 0x9C, 0x64}, 417);
+    // Other version bits: walked with the first frame's version, so 417 bytes.
+    AppendFrame(bytes, {0xFF, 0xF3, 0x90, 0x64}, 417);
+    AppendFrames(bytes, kMpeg1Cbr128, 417, 20);
+    const ScanResult r = Scan(bytes);
+    EXPECT_EQ(r.ErrorCount, 10 + 417 + 417);
+    EXPECT_EQ(r.FrameCount, 41);
+    EXPECT_DOUBLE_EQ(r.DurationMsExact, 41 * 26.0625);
+}
+
+TEST(PreloadScan, StopsWhenLessThanAFirstFrameRemains) {
+    Bytes truncated = Frames(kMpeg1Cbr128, 417, 10);
+    AppendFrame(truncated, kMpeg1Cbr128, 200);
+    const ScanResult cut = Scan(truncated);
+    EXPECT_EQ(cut.FrameCount, 10);
+    EXPECT_EQ(cut.ErrorCount, 0);
+
+    // 72-byte frames (MPEG 2.5, 8 kbit/s, 8000 Hz) before an ID3v1 tag: tag bytes
+    // are errors while at least 72 bytes remain, offsets 0 to 56 of the tag.
+    const Header mpeg25{0xFF, 0xE3, 0x18, 0xC4};
+    Bytes tagged = Frames(mpeg25, 72, 10);
+    Append(tagged, Id3v1Block("tag"));
+    const ScanResult t = Scan(tagged, SourceFor("", 3, 72));
+    EXPECT_EQ(t.FrameCount, 10);
+    EXPECT_EQ(t.ErrorCount, 57);
+}
+
+TEST(PreloadScan, StartsAtTheFirstFrameAndReportsProgress) {
+    Bytes bytes = Id3v2Block(1000);
+    AppendFrames(bytes, kMpeg1Cbr128, 417, 6000);
+    TempDir dir;
+    const std::string path = dir.Write("source.mp3", bytes);
+    std::vector<std::pair<std::int64_t, std::int64_t>> calls;
+    const ScanResult r =
+        PreloadScan(SourceFor(path, 1, 417, 1010),
+                    [&calls](std::int64_t p, std::int64_t m) { calls.emplace_back(p, m); });
+    EXPECT_EQ(r.FrameCount, 6000);
+    EXPECT_EQ(r.ErrorCount, 0);
+    ASSERT_GE(calls.size(), 2u);
+    EXPECT_LT(calls.size(), 10u);
+    EXPECT_EQ(calls.front().second, static_cast<std::int64_t>(bytes.size()) - 1010 - 128);
+    EXPECT_EQ(calls.back().first, static_cast<std::int64_t>(bytes.size()));
+}
+
+TEST(PreloadScan, ReadErrorsAreReportedNotCounted) {
+    EXPECT_THROW(PreloadScan(SourceFor("/nonexistent/source.mp3")), ScanError);
+    try {
+        PreloadScan(SourceFor("/nonexistent/source.mp3"));
+    } catch (const ScanError& e) {
+        EXPECT_NE(std::string(e.what()).find("/nonexistent/source.mp3"), std::string::npos);
+    }
+    // The first header is always read: a first frame that starts 2 bytes before the end.
+    EXPECT_THROW(Scan(Frames(kMpeg1Cbr128, 417, 2), SourceFor("", 1, 417, 832)), ScanError);
+}
+
+TEST(PreloadScan, NonPositiveFrameLengthEnds) {
+    const Bytes bytes = Frames(kMpeg1Cbr128, 417, 5);
+    for (const std::int32_t frameBytes : {0, -1000}) {
+        const ScanResult r = Scan(bytes, SourceFor("", 1, frameBytes));
+        EXPECT_EQ(r.FrameCount, 5);
+        EXPECT_EQ(r.ErrorCount, 0);
+    }
+}
+
+// The per-frame walk, one header at a time over the whole stream in memory.
+ScanResult ReferenceWalk(const Bytes& bytes, std::int32_t frameBytes) {
+    ScanResult r;
+    const std::int64_t size = static_cast<std::int64_t>(bytes.size());
+    std::int64_t p = 0;
+    do {
+        const FrameCandidate f = EvaluateFrame(bytes.data() + p, 1);
+        if (f.Accepted) {
+            p += f.Length;
+            r.DurationMsExact = AddFrameDuration(r.DurationMsExact, f.Length, f.BitrateBps);
+            ++r.FrameCount;
+        } else {
+            ++p;
+            ++r.ErrorCount;
+        }
+    } while (size - p >= frameBytes);
+    return r;
+}
+
+TEST(PreloadScan, BlockBoundariesDoNotChangeTheWalk) {
+    // Several MiB of frames of mixed lengths with junk runs, so that headers
+    // straddle the read blocks at many different offsets.
+    std::mt19937 random(7);
+    const Header headers[] = {
+        kMpeg1Cbr128, kMpeg1Cbr128Padded, {0xFF, 0xFB, 0xE0, 0x64}, {0xFF, 0xFB, 0x10, 0x64}};
+    Bytes bytes;
+    while (bytes.size() < 5u * 1024 * 1024) {
+        const Header& h = headers[random() % 4];
+        TMpegFrameHdr decoded;
+        decoded.Decode(h.data(), 4);
+        AppendFrame(bytes, h, decoded.FrameBytes);
+        if (random() % 50 == 0)
+            AppendJunk(bytes, random() % 7 + 1, random() % 2 ? 0xFF : 0x00);
+    }
+    const ScanResult expected = ReferenceWalk(bytes, 417);
+    const ScanResult r = Scan(bytes);
+    EXPECT_GT(expected.ErrorCount, 0);
+    EXPECT_EQ(r.FrameCount, expected.FrameCount);
+    EXPECT_EQ(r.ErrorCount, expected.ErrorCount);
+    EXPECT_EQ(r.DurationMsExact, expected.DurationMsExact);
+}
+
+TEST(PreloadScan, SourceFromAnalysis) {
+    TempDir dir;
+    Bytes bytes = Id3v2Block(300);
+    AppendInformationFrame(bytes, kMpeg1Cbr128, 417, 36, "Xing", 50);
+    AppendFrames(bytes, kMpeg1Cbr128, 417, 50);
+    const std::string path = dir.Write("source.mp3", bytes);
+    TAudioInfo info;
+    ASSERT_EQ(info.AnalyseFile(path), AnalysisResult::Ok);
+    const ScanSource source = ScanSource::From(path, info);
+    EXPECT_EQ(source.FirstFrameOffset, 310);
+    EXPECT_TRUE(source.HasInfoFrame);
+    EXPECT_EQ(source.VersionId, 1);
+    EXPECT_EQ(source.FrameBytes, 417);
+    EXPECT_EQ(PreloadScan(source).FrameCount, 50);
+}
+
+} // namespace
