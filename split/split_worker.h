@@ -1,11 +1,11 @@
 #pragma once
 
+#include "core/id3v1_tag.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
-
-#include "core/id3v1_tag.h"
 
 class TAudioInfo;
 class SplitList;
@@ -39,17 +39,21 @@ struct SplitJob {
 };
 
 struct SplitCallbacks {
-    std::function<void()> StepProgress;                    // a part is begun
-    std::function<void(const std::string&)> SplitError;    // a part failed: path and reason
-    std::function<bool()> StopRequested;                   // read after each row
+    std::function<void()> StepProgress;                 // a part is begun
+    std::function<void(const std::string&)> SplitError; // a part failed: path and reason
+    std::function<bool()> StopRequested;                // read after each row
 };
 
 struct SplitOutcome {
-    bool Success = false;          // every part to write was written
+    bool Success = false; // every part to write was written
     std::int32_t PartsWritten = 0;
-    bool Stopped = false;          // a stop request ended the run early
-    std::vector<std::string> Errors; // one line per problem
+    bool Stopped = false;             // a stop request ended the run early
+    std::vector<std::string> Errors;  // one line per problem
+    std::int64_t SourceBytesRead = 0; // bytes read from the source in this run
 };
 
-// Writes every checked row with DoWrite set, in one forward pass over the source.
+// Writes every checked row with DoWrite set, in row order, each part exactly as
+// a walk from the first frame would find it, in one forward pass over the source:
+// each part continues from the walk's state where its skip would end. The end of
+// the run is always reported through the outcome.
 SplitOutcome WriteAllParts(const SplitJob& job, const SplitCallbacks& callbacks);

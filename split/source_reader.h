@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+// Reads a source file through one large block that moves with the walk. A
+// move keeps the bytes that the old and the new block share, so walking a
+// little back (parts that overlap) or on re-reads only what is missing.
+class SourceReader {
+public:
+    static constexpr std::int64_t kBlockBytes = std::int64_t{8} << 20;
+    static constexpr std::int64_t kMaxSpan = 64 << 10;
+
+    // Opens path for reading; on failure error holds the system's reason.
+    bool Open(const std::string& path, std::string& error);
+    std::int64_t Size() const { return size_; }
+
+    // The count bytes at offset (count <= kMaxSpan), read if the block lacks
+    // them; null when they are not all in the source or a read fails. The
+    // pointer stays valid until the next call that does not Hold its range.
+    const std::uint8_t* Fetch(std::int64_t offset, std::int64_t count);
+    bool Holds(std::int64_t offset, std::int64_t count) const {
+        return offset >= blockStart_ && offset + count <= blockStart_ + blockLength_;
+    }
+    // The bytes of a range that the block Holds.
+    const std::uint8_t* HeldBytes(std::int64_t offset) const {
+        return buffer_.data() + (offset - blockStart_);
+    }
+
+    bool ReadFailed() const { return readFailed_; }
+    std::int64_t BytesRead() const { return bytesRead_; }
+
+private:
+    struct Closer {
+        void operator()(std::FILE* file) const { std::fclose(file); }
+    };
+
+    bool Load(std::int64_t offset, std::int64_t count);
+    bool ReadInto(std::int64_t offset, std::int64_t count, std::uint8_t* target);
+
+    std::unique_ptr<std::FILE, Closer> file_;
+    std::int64_t size_ = 0;
+    std::vector<std::uint8_t> buffer_;
+    std::int64_t blockStart_ = 0;
+    std::int64_t blockLength_ = 0;
+    bool readFailed_ = false;
+    std::int64_t bytesRead_ = 0;
+};
