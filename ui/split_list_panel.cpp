@@ -61,6 +61,7 @@ void SplitListPanel::BuildListView() {
     listView_->setColumnCount(ColumnCount);
     listView_->setHeaderLabels(
         {"V", "Start", "End", "Length", "Title", "Artist", "Album", "Year", "Comment"});
+    listView_->header()->setMinimumSectionSize(20);
     const int widths[ColumnCount] = {25, 55, 55, 55, 125, 125, 100, 50, 100};
     for (int column = 0; column < ColumnCount; ++column) {
         listView_->setColumnWidth(column, widths[column]);

@@ -1,0 +1,214 @@
+#include "split_road_support.h"
+#include "ui/save_dialog.h"
+#include "ui/split_thread.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace split_road;
+using Answer = MessageBoxes::OverwriteAnswer;
+
+namespace {
+
+class SaveDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(folder.isValid());
+        OpenSource(env.Context, DataPath("cbr96_id3v1.mp3"));
+        const TID3v1Tag& tag = env.Context.AudioInfo.Tag;
+        env.Context.List.AddEntry(0, 2000, tag);
+        env.Context.List.AddEntry(2000, 4500, tag);
+        env.Context.List.AddEntry(4500, 8000, tag);
+    }
+
+    QLineEdit* FileName() { return dialog.findChild<QLineEdit*>("FileNameEdit"); }
+    QPushButton* Button(const char* name) { return dialog.findChild<QPushButton*>(name); }
+    void ChooseFolder(const QString& path) {
+        env.Choosers.Folder = path;
+        Button("BitBtn1")->click();
+    }
+    // Shows the dialog modally and presses Save in it, as a user would.
+    int Save() {
+        QTimer::singleShot(0, [this] { Button("BitBtn2")->click(); });
+        return dialog.exec();
+    }
+    QString PartPath(int number) const {
+        return folder.path() + QString("/cbr96_id3v1_%1.mp3").arg(number, 3, 10, QChar('0'));
+    }
+    std::vector<char> Part(int number) const { return ReadBytes(PartPath(number).toStdString()); }
+    void WriteMarker(int number) {
+        QFile file(PartPath(number));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("old");
+    }
+
+    TestContext env;
+    QTemporaryDir folder;
+    TForm2 dialog{env.Context};
+};
+
+TEST_F(SaveDialogTest, ControlsAtCreation) {
+    EXPECT_EQ(dialog.windowTitle(), "Save file(s)");
+    EXPECT_EQ(dialog.size(), QSize(461, 418));
+    EXPECT_EQ(dialog.findChild<QLineEdit*>("FolderEdit")->text(), "There is no selected folder");
+    EXPECT_EQ(FileName()->text(), "$F_$N");
+    EXPECT_EQ(FileName()->maxLength(), 255);
+    EXPECT_FALSE(Button("BitBtn2")->isEnabled());
+    EXPECT_TRUE(Button("BitBtn1")->isDefault());
+    auto* presets = dialog.findChild<QComboBox*>("ComboBox1");
+    ASSERT_EQ(presets->count(), 4);
+    EXPECT_EQ(presets->itemText(3), "$A_$T_$N");
+    presets->setCurrentIndex(1);
+    EXPECT_EQ(FileName()->text(), "$T_$N");
+    const QStringList lines = dialog.findChild<QPlainTextEdit*>("Memo1")->toPlainText().split('\n');
+    ASSERT_EQ(lines.size(), 11);
+    EXPECT_EQ(lines[0], "You can use following tags combined with text in the file name");
+    EXPECT_EQ(lines[1], "");
+    EXPECT_EQ(lines[5], "$N  -  Sequence number in Splitlist");
+    EXPECT_EQ(lines[6], "");
+    EXPECT_EQ(lines[9], " \"$F_Song$N\" as naming rule, you will get filename of splitted tracks");
+    EXPECT_EQ(lines[10], " as Performer_Song001.mp3, Performer_Song002.mp3, etc.");
+}
+
+TEST_F(SaveDialogTest, TheFolderChooserIsTitledAndPreselectsTheLastFolder) {
+    env.Choosers.Folder.reset();
+    Button("BitBtn1")->click();
+    EXPECT_EQ(env.Choosers.LastFolderTitle, "Please select the destination folder");
+    EXPECT_FALSE(Button("BitBtn2")->isEnabled());
+    EXPECT_TRUE(env.Context.TargetFolder.isEmpty());
+
+    ChooseFolder(folder.path());
+    EXPECT_TRUE(Button("BitBtn2")->isEnabled());
+    EXPECT_EQ(dialog.findChild<QLineEdit*>("FolderEdit")->text(), folder.path());
+    EXPECT_EQ(env.Context.TargetFolder, folder.path());
+
+    env.Choosers.Folder.reset();
+    dialog.show();
+    FileName()->setFocus();
+    QTest::keyClick(FileName(), Qt::Key_Return);
+    EXPECT_EQ(env.Choosers.FolderRequests, 3);
+    EXPECT_EQ(env.Choosers.LastPreselected, folder.path());
+    EXPECT_EQ(env.Context.TargetFolder, folder.path());
+}
+
+TEST_F(SaveDialogTest, HelpOpensTheHelpFileInTheStartDirectory) {
+    env.Context.StartDir = "/opt/kerfline";
+    Button("Button2")->click();
+    ASSERT_EQ(env.Shell.Opened.size(), 1u);
+    EXPECT_EQ(env.Shell.Opened[0], "file:///opt/kerfline/kerflinehelp.chm");
+}
+
+TEST_F(SaveDialogTest, ASuccessfulSplitBeepsAndWritesWhatTheEngineWrites) {
+    ChooseFolder(folder.path());
+    env.Context.List[1].Checked = false;
+    EXPECT_EQ(Save(), QDialog::Accepted);
+    EXPECT_EQ(env.Messages.InformationBeeps, 1);
+    EXPECT_TRUE(env.Messages.Shown.empty());
+    EXPECT_TRUE(QFile::exists(PartPath(1)));
+    EXPECT_FALSE(QFile::exists(PartPath(2)));
+    QTemporaryDir engineFolder;
+    const auto expected = EngineParts(env.Context, engineFolder.path());
+    EXPECT_EQ(Part(1), expected[0]);
+    EXPECT_EQ(Part(3), expected[2]);
+    EXPECT_EQ(env.Context.List[0].OutPath, PartPath(1).toStdString());
+    EXPECT_TRUE(env.Context.AppendSequenceNumber == false);
+}
+
+TEST_F(SaveDialogTest, OverwriteAnswersNoYesNoWriteOnlyTheSecondPart) {
+    ChooseFolder(folder.path());
+    for (int number = 1; number <= 3; ++number) {
+        WriteMarker(number);
+    }
+    env.Messages.Answers = {Answer::No, Answer::Yes, Answer::No};
+    Save();
+    ASSERT_EQ(env.Messages.Count(Message::Kind::Overwrite), 3);
+    EXPECT_EQ(env.Messages.Shown[0].text,
+              "The file \"" + PartPath(1) + "\" already exists. Do you want ot overwrite it?");
+    EXPECT_EQ(Part(1), std::vector<char>({'o', 'l', 'd'}));
+    EXPECT_GT(Part(2).size(), 3u);
+    EXPECT_EQ(Part(3), std::vector<char>({'o', 'l', 'd'}));
+    EXPECT_EQ(env.Messages.InformationBeeps, 1);
+}
+
+TEST_F(SaveDialogTest, YesToAllStopsTheQuestions) {
+    ChooseFolder(folder.path());
+    for (int number = 1; number <= 3; ++number) {
+        WriteMarker(number);
+    }
+    env.Messages.Answers = {Answer::YesToAll};
+    Save();
+    EXPECT_EQ(env.Messages.Count(Message::Kind::Overwrite), 1);
+    for (int number = 1; number <= 3; ++number) {
+        EXPECT_GT(Part(number).size(), 3u) << number;
+    }
+}
+
+TEST_F(SaveDialogTest, EveryPartAnsweredNoRunsNoSplitAndSaysNothing) {
+    ChooseFolder(folder.path());
+    for (int number = 1; number <= 3; ++number) {
+        WriteMarker(number);
+    }
+    env.Messages.Answers = {Answer::No, Answer::No, Answer::No};
+    EXPECT_EQ(Save(), QDialog::Accepted);
+    EXPECT_EQ(env.Messages.Count(Message::Kind::Error), 0);
+    EXPECT_EQ(env.Messages.InformationBeeps, 0);
+    EXPECT_EQ(dialog.SplitThread(), nullptr);
+}
+
+TEST_F(SaveDialogTest, ARefusedNameIsSkippedWithAWarning) {
+    ChooseFolder(folder.path());
+    env.Context.List[1].Title = "What?";
+    FileName()->setText("$T_$N");
+    Save();
+    ASSERT_EQ(env.Messages.Count(Message::Kind::Warning), 1);
+    EXPECT_EQ(env.Messages.Shown[0].text, "Can't create file " + folder.path() + "/What?_002.mp3");
+    EXPECT_FALSE(QFile::exists(folder.path() + "/What?_002.mp3"));
+    const QString title = QString::fromLatin1(env.Context.List[0].Title.c_str());
+    EXPECT_TRUE(QFile::exists(folder.path() + "/" + title + "_001.mp3"));
+    EXPECT_EQ(env.Messages.InformationBeeps, 1);
+}
+
+TEST_F(SaveDialogTest, TheSourceItselfIsNeverATarget) {
+    QFile::copy(QString::fromStdString(DataPath("cbr96_id3v1.mp3")), folder.path() + "/source.mp3");
+    const std::string source = (folder.path() + "/source.mp3").toStdString();
+    const std::vector<char> before = ReadBytes(source);
+    env.Context.State.SourceFileName = source;
+    while (env.Context.List.SplitCount() > 1) {
+        env.Context.List.RemoveEntry(1);
+    }
+    ChooseFolder(folder.path());
+    FileName()->setText("$F");
+    env.Messages.Answers = {Answer::YesToAll};
+    EXPECT_EQ(Save(), QDialog::Accepted);
+    EXPECT_EQ(env.Messages.Count(Message::Kind::Overwrite), 0);
+    ASSERT_EQ(env.Messages.Count(Message::Kind::Warning), 1);
+    EXPECT_EQ(env.Messages.Shown[0].text, "Can't create file " + QString::fromStdString(source));
+    EXPECT_EQ(ReadBytes(source), before);
+}
+
+TEST_F(SaveDialogTest, AFailedPartEndsWithTheErrorMessage) {
+    ChooseFolder(folder.path() + "/missing");
+    EXPECT_EQ(Save(), QDialog::Accepted);
+    ASSERT_EQ(env.Messages.Count(Message::Kind::Error), 1);
+    EXPECT_EQ(env.Messages.Shown.back().text, "Can't create file!");
+    EXPECT_EQ(env.Messages.InformationBeeps, 0);
+}
+
+TEST_F(SaveDialogTest, ASourceThatCannotBeReadEndsTheSplitWithTheErrorMessage) {
+    QFile::copy(QString::fromStdString(DataPath("cbr96_id3v1.mp3")), folder.path() + "/gone.mp3");
+    env.Context.State.SourceFileName = (folder.path() + "/gone.mp3").toStdString();
+    QFile::remove(folder.path() + "/gone.mp3");
+    ChooseFolder(folder.path());
+    EXPECT_EQ(Save(), QDialog::Accepted);
+    EXPECT_EQ(env.Messages.Count(Message::Kind::Error), 1);
+    EXPECT_EQ(env.Messages.Shown.back().text, "Can't create file!");
+}
+
+} // namespace
