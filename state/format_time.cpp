@@ -9,7 +9,10 @@
 namespace {
 
 std::string TwoDigits(std::int64_t value) {
-    return (value < 10 ? "0" : "") + std::to_string(value);
+    std::string digits = std::to_string(value);
+    if (value < 10)
+        digits.insert(digits.begin(), '0');
+    return digits;
 }
 
 bool ParseDigits(std::string_view text, std::int64_t& value) {

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Times `kerfline-cli info --preload` on a long constant-bitrate file against
+# `cat FILE > /dev/null` in the same run, on a warm cache.
+#
+#   bench/info_bench.sh [kerfline-cli] [minutes]
+#
+# The file is made by repeating the frames of tests/data/cbr128_44k_joint.mp3
+# until it lasts at least the given minutes (default 60), in a temporary folder.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+cli=${1:-build/kerfline-cli}
+minutes=${2:-60}
+source_file=tests/data/cbr128_44k_joint.mp3
+
+if [ ! -x "$cli" ]; then
+    echo "$cli: not built (cmake --build build --target kerfline-cli)" >&2
+    exit 1
+fi
+command -v hyperfine >/dev/null || { echo "hyperfine is not installed" >&2; exit 1; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+long_file=$work/long.mp3
+
+# The fixture is 128 kbit/s, whole frames, no tags: 16 bytes per ms.
+source_ms=$(($(stat -c %s "$source_file") / 16))
+copies=$(((minutes * 60000 + source_ms - 1) / source_ms))
+for ((i = 0; i < copies; i++)); do cat "$source_file"; done >"$long_file"
+
+echo "File: $(stat -c %s "$long_file") bytes, $copies copies of $source_file"
+"$cli" info --preload "$long_file"
+echo
+
+cat "$long_file" >/dev/null
+hyperfine --warmup 3 --min-runs 20 -N \
+    --command-name "cat" "cat $long_file" \
+    --command-name "kerfline-cli info --preload" "$cli info --preload $long_file"
