@@ -231,7 +231,7 @@ TEST(CliInfo, TextFormShowsTheWindowsLabels) {
 TEST(CliInfo, TagTextIsLatin1AndEscaped) {
     TempDir dir;
     Bytes bytes = Frames(kMpeg1Cbr128, 417, 100);
-    Append(bytes, Id3v1Block("Caf\xe9 \"Noir\"", "A\\B", "", "", "line\x01" "end"));
+    Append(bytes, Id3v1Block("Caf\xe9 \"Noir\"", "A\\B", "", "", "line\001end"));
     const CliRun run = RunInfo(dir.Write("latin1.mp3", bytes), "--json");
     ASSERT_EQ(run.ExitCode, 0) << run.Err;
     EXPECT_EQ(Value(run.Out, "title"), "\"Caf\xc3\xa9 \\\"Noir\\\"\"");
