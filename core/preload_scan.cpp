@@ -95,6 +95,8 @@ ScanResult PreloadScan(const ScanSource& source, const ScanProgress& progress) {
     std::setvbuf(file.get(), nullptr, _IONBF, 0);
     BlockReader reader(file.get(), source.Path);
     const std::int64_t size = SizeOf(file.get(), reader);
+    if (source.FirstFrameOffset < 0 || source.FirstFrameOffset > size)
+        reader.Fail("the first frame lies outside the file");
     const std::int64_t maximum = size - source.FirstFrameOffset - 128;
     // The walk goes on while a first frame's length of bytes remains; at
     // least a header's worth, so a zero or negative length cannot loop on.

@@ -3,6 +3,7 @@
 #include "core/preload_scan.h"
 #include "frame_stream.h"
 
+#include <cstdint>
 #include <gtest/gtest.h>
 #include <random>
 
@@ -108,6 +109,9 @@ TEST(PreloadScan, ReadErrorsAreReportedNotCounted) {
     }
     // The first header is always read: a first frame that starts 2 bytes before the end.
     EXPECT_THROW(Scan(Frames(kMpeg1Cbr128, 417, 2), SourceFor("", 1, 417, 832)), ScanError);
+    for (const std::int64_t outside : {std::int64_t{-1}, std::int64_t{835}, INT64_MAX}) {
+        EXPECT_THROW(Scan(Frames(kMpeg1Cbr128, 417, 2), SourceFor("", 1, 417, outside)), ScanError);
+    }
 }
 
 TEST(PreloadScan, NonPositiveFrameLengthEnds) {
