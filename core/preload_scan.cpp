@@ -26,8 +26,14 @@ using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 // the few bytes of a header that straddles two blocks are read twice.
 class BlockReader {
 public:
-    BlockReader(std::FILE* file, const std::string& path)
-        : file_(file), path_(path), buffer_(kBlockSize) {}
+    BlockReader(std::FILE* file, const std::string& path) : file_(file), path_(path) {}
+
+    // Small files need no block of the full size.
+    void Reserve(std::int64_t fileSize) {
+        const auto wanted = static_cast<std::uint64_t>(std::max<std::int64_t>(fileSize, 0));
+        buffer_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(wanted, kBlockSize)) +
+                       kHeaderBytes);
+    }
 
     // Loads a block that holds at least the 4 header bytes at position.
     void LoadFrom(std::int64_t position) {
@@ -95,6 +101,7 @@ ScanResult PreloadScan(const ScanSource& source, const ScanProgress& progress) {
     std::setvbuf(file.get(), nullptr, _IONBF, 0);
     BlockReader reader(file.get(), source.Path);
     const std::int64_t size = SizeOf(file.get(), reader);
+    reader.Reserve(size);
     if (source.FirstFrameOffset < 0 || source.FirstFrameOffset > size)
         reader.Fail("the first frame lies outside the file");
     const std::int64_t maximum = size - source.FirstFrameOffset - 128;
