@@ -1,0 +1,185 @@
+#include "frame_stream.h"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using frame_stream::Bytes;
+using frame_stream::ReadFile;
+using frame_stream::TempDir;
+
+struct CommandResult {
+    int ExitCode = -1;
+    std::string Stderr;
+};
+
+std::string Quoted(const std::string& text) {
+    std::string quoted = "'";
+    for (const char c : text)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+std::string ReadText(const fs::path& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+CommandResult RunCommand(const std::string& command, const TempDir& scratch) {
+    const fs::path err = scratch.Path() / "stderr.txt";
+    const int status = std::system((command + " >/dev/null 2>" + Quoted(err.string())).c_str());
+    CommandResult result;
+    result.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.Stderr = ReadText(err);
+    return result;
+}
+
+CommandResult Split(const std::string& source, const fs::path& out, const std::string& options,
+                    const TempDir& scratch) {
+    return RunCommand(Quoted(KERFLINE_CLI) + " split " + Quoted(source) + " --out " +
+                          Quoted(out.string()) + " " + options,
+                      scratch);
+}
+
+std::string Fixture(const std::string& name) {
+    return std::string(KERFLINE_TEST_DATA) + "/" + name;
+}
+
+std::vector<fs::path> PartsIn(const fs::path& folder) {
+    std::vector<fs::path> parts;
+    for (const auto& entry : fs::directory_iterator(folder))
+        parts.push_back(entry.path());
+    std::sort(parts.begin(), parts.end());
+    return parts;
+}
+
+int Lines(const std::string& text) {
+    return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+}
+
+class CliSplit : public ::testing::Test {
+protected:
+    fs::path NewFolder(const std::string& name) {
+        const fs::path folder = scratch_.Path() / name;
+        fs::create_directories(folder);
+        return folder;
+    }
+    TempDir scratch_;
+};
+
+TEST_F(CliSplit, EveryPartOfEveryLayerThreeFixtureDecodesCleanly) {
+    if (std::system("command -v ffprobe >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "ffprobe is not installed";
+    for (const char* name :
+         {"cbr128_44k_joint.mp3", "cbr128_44k_info_frame.mp3", "vbr_v2_44k.mp3",
+          "vbr_mpeg2_22k_mono.mp3", "cbr16_mpeg25_8k_mono.mp3", "cbr320_48k.mp3", "cbr96_id3v1.mp3",
+          "cbr96_id3v1_track.mp3", "cbr128_id3v2_small.mp3", "cbr128_id3v2_cover.mp3",
+          "junk_between_frames.mp3", "truncated_last_frame.mp3"}) {
+        const fs::path out = NewFolder(std::string(name) + ".parts");
+        const CommandResult split =
+            Split(Fixture(name), out,
+                  "--parts 4 --overlap 00:00.7 --section 0 300 --section 7000 9000", scratch_);
+        ASSERT_EQ(split.ExitCode, 0) << name << ": " << split.Stderr;
+        EXPECT_EQ(split.Stderr, "") << name;
+        const std::vector<fs::path> parts = PartsIn(out);
+        ASSERT_EQ(parts.size(), 6u) << name;
+        for (const fs::path& part : parts) {
+            const CommandResult probe =
+                RunCommand("ffprobe -v error " + Quoted(part.string()), scratch_);
+            EXPECT_EQ(probe.ExitCode, 0) << part;
+            EXPECT_EQ(probe.Stderr, "") << part;
+            EXPECT_GT(fs::file_size(part), 128u + 100u) << part;
+        }
+    }
+}
+
+TEST_F(CliSplit, InformationFrameIsKeptOrLeftOut) {
+    const fs::path with = NewFolder("with");
+    const fs::path without = NewFolder("without");
+    ASSERT_EQ(Split(Fixture("vbr_v2_44k.mp3"), with, "--section 0 2000", scratch_).ExitCode, 0);
+    ASSERT_EQ(
+        Split(Fixture("vbr_v2_44k.mp3"), without, "--section 0 2000 --no-info-frame", scratch_)
+            .ExitCode,
+        0);
+    const Bytes a = ReadFile((with / "vbr_v2_44k_001.mp3").string());
+    const Bytes b = ReadFile((without / "vbr_v2_44k_001.mp3").string());
+    ASSERT_GT(a.size(), 40u);
+    ASSERT_GT(b.size(), 40u);
+    EXPECT_EQ(std::string(a.begin() + 36, a.begin() + 40), "Xing");
+    EXPECT_NE(std::string(b.begin() + 36, b.begin() + 40), "Xing");
+    EXPECT_LT(b.size(), a.size());
+}
+
+TEST_F(CliSplit, ExistingFilesAreKeptUnlessOverwriting) {
+    const fs::path out = NewFolder("out");
+    const std::string source = Fixture("cbr128_44k_joint.mp3");
+    ASSERT_EQ(Split(source, out, "--parts 3", scratch_).ExitCode, 0);
+    const fs::path first = out / "cbr128_44k_joint_001.mp3";
+    const Bytes written = ReadFile(first.string());
+    std::ofstream(first, std::ios::binary) << "mine";
+
+    const CommandResult again = Split(source, out, "--parts 3", scratch_);
+    EXPECT_EQ(again.ExitCode, 1);
+    EXPECT_EQ(Lines(again.Stderr), 3) << again.Stderr;
+    EXPECT_NE(again.Stderr.find(first.string()), std::string::npos);
+    EXPECT_EQ(ReadText(first), "mine");
+
+    const CommandResult overwrite = Split(source, out, "--parts 3 --overwrite", scratch_);
+    EXPECT_EQ(overwrite.ExitCode, 0) << overwrite.Stderr;
+    EXPECT_EQ(ReadFile(first.string()), written);
+    EXPECT_EQ(PartsIn(out).size(), 3u);
+}
+
+TEST_F(CliSplit, ProblemsGiveExitOneAndOneLineEach) {
+    const fs::path out = NewFolder("out");
+    const std::string source = Fixture("cbr128_44k_joint.mp3");
+
+    CommandResult r = Split(source, out, "--section 0 1000 --template 'a:$N'", scratch_);
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_EQ(r.Stderr, "Can't create file " + (out / "a:001.mp3").string() + "\n");
+
+    // A part past the end fails and leaves no file; the part before it stays.
+    r = Split(source, out, "--section 0 1000 --section 60:00.0 61:00.0 --template 'p$N'", scratch_);
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_EQ(Lines(r.Stderr), 1) << r.Stderr;
+    EXPECT_TRUE(fs::exists(out / "p001.mp3"));
+    EXPECT_FALSE(fs::exists(out / "p002.mp3"));
+
+    for (const char* options : {"--section 12x 3", "--section 2000 1000", "--parts two", ""}) {
+        r = Split(source, out, options, scratch_);
+        EXPECT_EQ(r.ExitCode, 1) << options;
+        EXPECT_EQ(Lines(r.Stderr), 1) << options << ": " << r.Stderr;
+    }
+    for (const char* name : {"not_audio.mp3", "empty.mp3", "no_such_file.mp3"}) {
+        r = Split(Fixture(name), out, "--parts 2", scratch_);
+        EXPECT_EQ(r.ExitCode, 1) << name;
+        EXPECT_EQ(Lines(r.Stderr), 1) << name << ": " << r.Stderr;
+    }
+    r = Split(source, scratch_.Path() / "missing", "--parts 2", scratch_);
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_EQ(Lines(r.Stderr), 1);
+    EXPECT_EQ(PartsIn(out).size(), 1u);
+}
+
+TEST_F(CliSplit, TheSourceIsNeverOverwritten) {
+    const fs::path folder = NewFolder("source");
+    const fs::path source = folder / "song.mp3";
+    fs::copy_file(Fixture("cbr128_44k_joint.mp3"), source);
+    const CommandResult r =
+        Split(source.string(), folder, "--section 0 1000 --template '$F' --overwrite", scratch_);
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_EQ(r.Stderr, "Can't create file " + source.string() + "\n");
+    EXPECT_EQ(ReadFile(source.string()), ReadFile(Fixture("cbr128_44k_joint.mp3")));
+    EXPECT_EQ(PartsIn(folder).size(), 1u);
+}
+
+} // namespace
