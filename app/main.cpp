@@ -1,0 +1,68 @@
+#include "ui/clock_media_player.h"
+#include "ui/main_window.h"
+#include "ui/program_icon.h"
+#include "ui/qt_media_player.h"
+#include "ui/qt_platform_services.h"
+#include "ui/settings_store.h"
+#include "ui/split_list_wiring.h"
+
+#include <QApplication>
+#include <QAudioDevice>
+#include <QMediaDevices>
+#include <QScreen>
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+bool HasDisplay() {
+    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
+std::unique_ptr<MediaPlayer> SilentPlayer() {
+    return std::make_unique<ClockMediaPlayer>();
+}
+
+// Without any audio output the previews play silently, driven by the clock.
+std::unique_ptr<MediaPlayer> PreviewPlayer() {
+    if (QMediaDevices::audioOutputs().isEmpty()) {
+        return SilentPlayer();
+    }
+    return std::make_unique<QtMediaPlayer>();
+}
+
+void CentreOnScreen(QWidget& window) {
+    if (const QScreen* screen = window.screen()) {
+        const QRect frame = window.frameGeometry();
+        window.move(screen->availableGeometry().center() - frame.center() + window.pos());
+    }
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    if (!HasDisplay()) {
+        std::fputs("kerfline: no display found; start it under a virtual one, e.g. "
+                   "xvfb-run -a kerfline\n",
+                   stderr);
+        return 1;
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Kerfline");
+    QApplication::setApplicationDisplayName("Kerfline");
+    QApplication::setOrganizationName(SettingsStore::Organization);
+    QApplication::setWindowIcon(ProgramIcon());
+
+    QtMessageBoxes messages;
+    QtFileChoosers choosers;
+    QtDesktopShell shell;
+    SettingsStore settings;
+    TForm1 window(
+        TForm1::Services{messages, choosers, shell, settings, &PreviewPlayer, &SilentPlayer});
+    SplitListWiring splitList(window);
+    window.show();
+    CentreOnScreen(window);
+    return QApplication::exec();
+}

@@ -1,0 +1,72 @@
+#include "test_support.h"
+
+#include <QDir>
+#include <QSettings>
+#include <gtest/gtest.h>
+
+using namespace ui_test;
+
+namespace {
+
+class SettingsStoreTest : public ::testing::Test {
+protected:
+    QSettings Raw() {
+        return QSettings(QSettings::IniFormat, QSettings::UserScope, "OrrindaleTest", name);
+    }
+
+    static int NextNumber() {
+        static int number = 0;
+        return ++number;
+    }
+
+    const QString name = QStringLiteral("Store%1").arg(NextNumber());
+    SettingsStore store{"OrrindaleTest", name};
+};
+
+TEST_F(SettingsStoreTest, FirstStartWritesZeroAndOneAsIntegers) {
+    EXPECT_FALSE(store.KeyExists());
+    const SettingsStore::ReadOutcome outcome = store.ReadAtStartUp();
+    EXPECT_FALSE(outcome.Error);
+    EXPECT_FALSE(outcome.Settings.Preload);
+    EXPECT_TRUE(outcome.Settings.SaveFrame);
+    EXPECT_EQ(Raw().value("Preload").toString(), "0");
+    EXPECT_EQ(Raw().value("Saveframe").toString(), "1");
+}
+
+TEST_F(SettingsStoreTest, AnyIntegerButZeroReadsAsOn) {
+    Raw().setValue("Preload", 5);
+    Raw().setValue("Saveframe", 0);
+    const SettingsStore::ReadOutcome outcome = store.ReadAtStartUp();
+    EXPECT_FALSE(outcome.Error);
+    EXPECT_TRUE(outcome.Settings.Preload);
+    EXPECT_FALSE(outcome.Settings.SaveFrame);
+}
+
+TEST_F(SettingsStoreTest, MissingOrMistypedValuesAreReportedAndStayOff) {
+    Raw().setValue("Preload", 1);
+    SettingsStore::ReadOutcome outcome = store.ReadAtStartUp();
+    EXPECT_EQ(outcome.Error, "Failed to get data for 'Saveframe'");
+    EXPECT_TRUE(outcome.Settings.Preload);
+    EXPECT_FALSE(outcome.Settings.SaveFrame);
+
+    Raw().setValue("Preload", "yes");
+    Raw().setValue("Saveframe", 1);
+    outcome = store.ReadAtStartUp();
+    EXPECT_EQ(outcome.Error, "Invalid data type for 'Preload'");
+    EXPECT_FALSE(outcome.Settings.Preload);
+    EXPECT_FALSE(outcome.Settings.SaveFrame);
+}
+
+TEST_F(SettingsStoreTest, AStoreThatCannotBeWrittenIsReported) {
+    // A folder where the settings file should be cannot be written as a file.
+    const QString file = Raw().fileName();
+    ASSERT_TRUE(QDir().mkpath(file));
+    const SettingsStore::ReadOutcome outcome = store.ReadAtStartUp();
+    EXPECT_EQ(outcome.Error, "Failed to set data for 'Preload'");
+    EXPECT_FALSE(outcome.Settings.Preload);
+    EXPECT_FALSE(outcome.Settings.SaveFrame);
+    EXPECT_EQ(store.Write({true, true}), "Failed to set data for 'Preload'");
+    QDir(file).removeRecursively();
+}
+
+} // namespace

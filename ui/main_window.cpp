@@ -1,0 +1,786 @@
+#include "ui/main_window.h"
+
+#include "core/preload_scan.h"
+#include "state/format_time.h"
+#include "ui/about_dialog.h"
+#include "ui/button_icons.h"
+#include "ui/loading_window.h"
+#include "ui/media_player.h"
+#include "ui/options_dialog.h"
+#include "ui/platform_services.h"
+#include "ui/position_slider.h"
+#include "ui/program_icon.h"
+#include "ui/settings_store.h"
+#include "ui/up_down.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPushButton>
+#include <QStyle>
+#include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <cmath>
+
+namespace {
+
+constexpr const char* ZeroTime = "00:00.0";
+constexpr const char* HelpFileName = "/kerflinehelp.chm";
+// A player more than this many units away from the slider is moved to it.
+constexpr long double ReseekDistance = 333;
+// Play past a pause at the selection end starts this many units on.
+constexpr long double ContinueOffset = 157;
+// Width of the window after the selection end in which playback is paused.
+constexpr long double PauseWindow = 100;
+
+struct TagLabelLook {
+    const char* Name;
+    const char* Initial;
+    const char* Caption;
+    int PrefixWidth;
+};
+
+const TagLabelLook TagLabels[] = {
+    {"Label2", "Title:  ", "Title:", 16}, {"Label3", "Artist: ", "Artist:", 16},
+    {"Label4", "Album: ", "Album:", 13},  {"Label5", "Year: ", "Year:", 14},
+    {"Label6", "Genre: ", "Genre:", 13},  {"Label7", "Comment: ", "Comment:", 10},
+};
+
+QString Latin1(const std::string& text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString Prefixed(const char* caption, int width) {
+    return QString::fromLatin1(caption).leftJustified(width, ' ');
+}
+
+// A fixed-width line of the information groups: longer text is cut off.
+QLabel* InfoLabel(const char* name, const char* text, QWidget* parent) {
+    auto* label = new QLabel(QString::fromLatin1(text), parent);
+    label->setObjectName(name);
+    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+QPushButton* Button(const char* name, const QString& caption, const char* hint, QWidget* parent) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setToolTip(hint);
+    button->setAutoDefault(false);
+    return button;
+}
+
+QPushButton* IconButton(const char* name, const QIcon& icon, const char* hint, QWidget* parent) {
+    auto* button = Button(name, QString(), hint, parent);
+    button->setIcon(icon);
+    button->setIconSize(QSize(16, 16));
+    button->setFixedSize(30, 26);
+    return button;
+}
+
+} // namespace
+
+TForm1::TForm1(Services services, QWidget* parent)
+    : QWidget(parent), services_(std::move(services)) {
+    context_.Messages = &services_.Messages;
+    context_.Choosers = &services_.Choosers;
+    context_.Shell = &services_.Shell;
+
+    setObjectName("Form1");
+    setWindowTitle("Kerfline");
+    setWindowIcon(ProgramIcon());
+    setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
+    setFixedSize(ClientWidth, ClientHeight);
+
+    timer1_ = new QTimer(this);
+    timer1_->setObjectName("Timer1");
+    timer1_->setInterval(1);
+    connect(timer1_, &QTimer::timeout, this, &TForm1::Timer1Timer);
+
+    BuildLayout();
+    audible_ = services_.Player();
+    player_ = audible_.get();
+    ReadSettings();
+    options_ = new TOptions(this);
+    FormShow();
+}
+
+TForm1::~TForm1() = default;
+
+// ---------------------------------------------------------------- layout
+
+void TForm1::BuildLayout() {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 4, 6, 6);
+    layout->setSpacing(4);
+    layout->addWidget(BuildSourceGroup());
+    layout->addWidget(BuildInfoRow());
+    layout->addWidget(BuildPositionRow());
+
+    trackBar1_ = new PositionSlider(this);
+    trackBar1_->setObjectName("TrackBar1");
+    trackBar1_->setToolTip("Select position");
+    connect(trackBar1_, &QSlider::valueChanged, this, &TForm1::TrackBar1Change);
+    layout->addWidget(trackBar1_);
+
+    layout->addWidget(BuildButtonRow());
+
+    // The split list group stands here.
+    splitListPlace_ = new QWidget(this);
+    splitListPlace_->setObjectName("SplitListPlace");
+    auto* placeLayout = new QVBoxLayout(splitListPlace_);
+    placeLayout->setContentsMargins(0, 0, 0, 0);
+    splitListPlace_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
+    layout->addWidget(splitListPlace_, 1);
+
+    layout->addWidget(BuildBottomRow());
+}
+
+QGroupBox* TForm1::BuildSourceGroup() {
+    auto* group = new QGroupBox("Source MP3 file to split", this);
+    group->setObjectName("SourceGroup");
+    bitBtn3_ = Button("BitBtn3", "Open", "Open source file", group);
+    bitBtn3_->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
+    bitBtn3_->setDefault(true);
+    connect(bitBtn3_, &QPushButton::clicked, this, &TForm1::BitBtn3Click);
+    edit2_ = new QLineEdit(NoFileText, group);
+    edit2_->setObjectName("Edit2");
+    edit2_->setReadOnly(true);
+    edit2_->setFocusPolicy(Qt::ClickFocus);
+    auto* row = new QHBoxLayout(group);
+    row->setContentsMargins(6, 2, 6, 6);
+    row->addWidget(bitBtn3_);
+    row->addWidget(edit2_, 1);
+    return group;
+}
+
+QWidget* TForm1::BuildInfoRow() {
+    auto* row = new QWidget(this);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(6);
+
+    auto* tagGroup = new QGroupBox("ID3v1 Tag", row);
+    tagGroup->setObjectName("TagGroup");
+    auto* tagLayout = new QVBoxLayout(tagGroup);
+    tagLayout->setContentsMargins(8, 2, 6, 6);
+    tagLayout->setSpacing(1);
+    for (int i = 0; i < 6; ++i) {
+        tagLabels_[i] = InfoLabel(TagLabels[i].Name, TagLabels[i].Initial, tagGroup);
+        tagLayout->addWidget(tagLabels_[i]);
+    }
+
+    auto* mpegGroup = new QGroupBox("MPEG info", row);
+    mpegGroup->setObjectName("MpegGroup");
+    auto* mpegLayout = new QVBoxLayout(mpegGroup);
+    mpegLayout->setContentsMargins(8, 2, 6, 6);
+    mpegLayout->setSpacing(1);
+    label8_ = InfoLabel("Label8", "Time: ", mpegGroup);
+    label9_ = InfoLabel("Label9", "Filesize: ", mpegGroup);
+    label23_ = InfoLabel("Label23", "Version:", mpegGroup);
+    label10_ = InfoLabel("Label10", "BitRate:  ", mpegGroup);
+    label11_ = InfoLabel("Label11", "SampleRate:  ", mpegGroup);
+    for (QLabel* label : {label8_, label9_, label23_, label10_, label11_}) {
+        mpegLayout->addWidget(label);
+    }
+    mpegLayout->addStretch();
+
+    layout->addWidget(tagGroup, 44);
+    layout->addWidget(mpegGroup, 56);
+    return row;
+}
+
+QWidget* TForm1::BuildPositionRow() {
+    auto* row = new QWidget(this);
+    auto* grid = new QGridLayout(row);
+    grid->setContentsMargins(2, 2, 0, 0);
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(2);
+
+    auto* positionCaption = new QLabel("Position:", row);
+    positionCaption->setObjectName("PositionCaption");
+    label14_ = new QLabel(ZeroTime, row);
+    label14_->setObjectName("Label14");
+    auto* selectionCaption = new QLabel("Duration of selection:", row);
+    selectionCaption->setObjectName("SelectionCaption");
+    label13_ = new QLabel(ZeroTime, row);
+    label13_->setObjectName("Label13");
+
+    const auto field = [row](const char* name, const char* captionText, const char* hint,
+                             QLineEdit*& edit, UpDownButtons*& upDown, const char* upDownName) {
+        auto* caption = new QLabel(captionText, row);
+        caption->setObjectName(QString(name) + "Label");
+        edit = new QLineEdit(ZeroTime, row);
+        edit->setObjectName(name);
+        edit->setReadOnly(true);
+        edit->setFocusPolicy(Qt::ClickFocus);
+        edit->setToolTip(hint);
+        edit->setFixedWidth(edit->fontMetrics().horizontalAdvance("00:00:00.0") + 10);
+        upDown = new UpDownButtons(row);
+        upDown->setObjectName(upDownName);
+        upDown->setToolTip(hint);
+        upDown->setFixedHeight(edit->sizeHint().height());
+        auto* box = new QHBoxLayout;
+        box->setSpacing(0);
+        box->addWidget(edit);
+        box->addWidget(upDown);
+        return std::pair{caption, box};
+    };
+    auto [startCaption, startBox] = field("LabeledEdit1", "Start position", "Select start position",
+                                          labeledEdit1_, upDown1_, "UpDown1");
+    auto [endCaption, endBox] = field("LabeledEdit2", "End position", "Select end position",
+                                      labeledEdit2_, upDown2_, "UpDown2");
+    connect(upDown1_, &UpDownButtons::Clicked, this, &TForm1::UpDown1Click);
+    connect(upDown2_, &UpDownButtons::Clicked, this, &TForm1::UpDown2Click);
+
+    grid->addWidget(positionCaption, 0, 0);
+    grid->addWidget(label14_, 0, 1);
+    grid->addWidget(selectionCaption, 1, 0);
+    grid->addWidget(label13_, 1, 1);
+    grid->addWidget(startCaption, 0, 2, Qt::AlignBottom);
+    grid->addLayout(startBox, 1, 2);
+    grid->addWidget(endCaption, 0, 3, Qt::AlignBottom);
+    grid->addLayout(endBox, 1, 3);
+    grid->setColumnStretch(1, 1);
+    return row;
+}
+
+QWidget* TForm1::BuildButtonRow() {
+    auto* row = new QWidget(this);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(3);
+
+    mediaPlayer1_ = new PlayerControl(row);
+    connect(mediaPlayer1_, &PlayerControl::Clicked, this, &TForm1::MediaPlayer1Click);
+    layout->addWidget(mediaPlayer1_);
+    layout->addSpacing(8);
+
+    bitBtn8_ = IconButton("BitBtn8", SelectionStartIcon(), "Select start position", row);
+    bitBtn9_ = IconButton("BitBtn9", SelectionEndIcon(), "Select end position", row);
+    bitBtn7_ = IconButton("BitBtn7", PlaySelectionIcon(), "Play selected part", row);
+    connect(bitBtn8_, &QPushButton::clicked, this, &TForm1::BitBtn8Click);
+    connect(bitBtn9_, &QPushButton::clicked, this, &TForm1::BitBtn9Click);
+    connect(bitBtn7_, &QPushButton::clicked, this, &TForm1::BitBtn7Click);
+    for (QPushButton* button : {bitBtn8_, bitBtn9_, bitBtn7_}) {
+        button->setEnabled(false);
+        layout->addWidget(button);
+    }
+    layout->addStretch();
+
+    bitBtn6_ = Button("BitBtn6", "Add to List", "Add selected part to splitlist", row);
+    bitBtn11_ = Button("BitBtn11", "Split by parts", "Split by equal-sized parts", row);
+    connect(bitBtn6_, &QPushButton::clicked, this, &TForm1::BitBtn6Click);
+    connect(bitBtn11_, &QPushButton::clicked, this, &TForm1::BitBtn11Click);
+    for (QPushButton* button : {bitBtn6_, bitBtn11_}) {
+        button->setEnabled(false);
+        button->setFixedHeight(26);
+        layout->addWidget(button);
+    }
+    return row;
+}
+
+QWidget* TForm1::BuildBottomRow() {
+    auto* row = new QWidget(this);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(6);
+    auto* help = Button("Button1", "Help", "Help", row);
+    help->setIcon(style()->standardIcon(QStyle::SP_DialogHelpButton));
+    auto* about = Button("Button2", "About", "About", row);
+    auto* options = Button("Button3", "Options", "Options", row);
+    connect(help, &QPushButton::clicked, this, &TForm1::Button1Click);
+    connect(about, &QPushButton::clicked, this, &TForm1::Button2Click);
+    connect(options, &QPushButton::clicked, this, &TForm1::Button3Click);
+    bitBtn5_ = Button("BitBtn5", "Split", "Split file", row);
+    QFont bold = bitBtn5_->font();
+    bold.setBold(true);
+    bitBtn5_->setFont(bold);
+    bitBtn5_->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
+    bitBtn5_->setMinimumWidth(90);
+    connect(bitBtn5_, &QPushButton::clicked, this, &TForm1::BitBtn5Click);
+    layout->addWidget(help);
+    layout->addWidget(about);
+    layout->addWidget(options);
+    layout->addStretch();
+    layout->addWidget(bitBtn5_);
+    return row;
+}
+
+// ---------------------------------------------------------------- start-up
+
+void TForm1::ReadSettings() {
+    const SettingsStore::ReadOutcome outcome = services_.Settings.ReadAtStartUp();
+    context_.PreloadOption = outcome.Settings.Preload;
+    context_.SaveFrameOption = outcome.Settings.SaveFrame;
+    if (outcome.Error) {
+        services_.Messages.Error(this, *outcome.Error);
+    }
+}
+
+void TForm1::FormShow() {
+    context_.StartDir = QDir::currentPath();
+    mediaPlayer1_->SetEnabledButtons(PlayerControl::ButtonSet::None);
+    ResetTexts();
+    context_.List.ClearEntries();
+    SetSplitButtonEnabled(false);
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    if (!shown_) {
+        shown_ = true;
+        context_.StartDir = QDir::currentPath();
+    }
+    QWidget::showEvent(event);
+}
+
+void TForm1::ResetTexts() {
+    label13_->setText(ZeroTime);
+    label14_->setText(ZeroTime);
+    labeledEdit1_->setText(ZeroTime);
+    labeledEdit2_->setText(ZeroTime);
+}
+
+void TForm1::SetSplitButtonEnabled(bool enabled) {
+    bitBtn5_->setEnabled(enabled);
+}
+
+// ---------------------------------------------------------------- commands
+
+template <typename Command> void TForm1::Guard(Command command) {
+    try {
+        command();
+    } catch (const std::exception& error) {
+        ShowError(error);
+    }
+}
+
+void TForm1::ShowError(const std::exception& error) {
+    services_.Messages.Error(this, QString::fromLocal8Bit(error.what()));
+}
+
+void TForm1::Button1Click() {
+    const QString path = context_.StartDir + HelpFileName;
+    // A missing help file is not reported.
+    if (QFile::exists(path)) {
+        services_.Shell.OpenUrl(QUrl::fromLocalFile(path).toString());
+    }
+}
+
+void TForm1::Button2Click() {
+    TAboutBox about(services_.Shell, this);
+    about.exec();
+}
+
+void TForm1::Button3Click() {
+    if (options_->ShowWith(context_.PreloadOption, context_.SaveFrameOption) != QDialog::Accepted) {
+        return;
+    }
+    // Without the key nothing is stored and the settings in effect stay.
+    if (!services_.Settings.KeyExists()) {
+        return;
+    }
+    const SettingsStore::Values chosen{options_->PreloadChecked(), options_->SaveFrameChecked()};
+    if (const auto error = services_.Settings.Write(chosen)) {
+        services_.Messages.Error(this, *error);
+        return;
+    }
+    context_.PreloadOption = chosen.Preload;
+    context_.SaveFrameOption = chosen.SaveFrame;
+}
+
+// ---------------------------------------------------------------- open
+
+void TForm1::BitBtn3Click() {
+    const std::optional<QString> chosen = services_.Choosers.ChooseSourceFile(this);
+    if (!chosen) {
+        return;
+    }
+    Guard([&] { OpenSource(*chosen); });
+}
+
+void TForm1::OpenSource(const QString& chosen) {
+    const std::string path = QFile::encodeName(chosen).toStdString();
+    if (!AnalyseChosen(path)) {
+        AnalyseCurrentSourceAgain();
+        return;
+    }
+    if (!HasUsableLength()) {
+        RefuseUnusable();
+        return;
+    }
+    SessionState& state = context_.State;
+    TID3v1Tag& tag = context_.AudioInfo.Tag;
+    for (int field : {1, 2, 4, 3, 5}) {
+        tag.SetField(field, "");
+    }
+    const std::string previous = state.SourceFileName;
+    state.SourceFileName = path;
+    if (!AnalyseChosen(path)) {
+        state.SourceFileName = previous;
+        AnalyseCurrentSourceAgain();
+        return;
+    }
+    timer1_->stop();
+    edit2_->setText(QFile::decodeName(QByteArray::fromStdString(state.SourceFileName)));
+    FillTagLabels();
+    OpenPlayer(chosen);
+    mediaPlayer1_->SetEnabledButtons(PlayerControl::ButtonSet::Stopped);
+    state.ErrorCount = 0;
+    state.DurationMs = DurationMsFromAnalysis(context_.AudioInfo);
+    state.DurationMsExact = static_cast<double>(state.DurationMs);
+    state.FrameCount = 0;
+    if (context_.PreloadOption) {
+        RunPreloadScan();
+    }
+    state.Koef = static_cast<double>(static_cast<long double>(player_->Length()) /
+                                     static_cast<long double>(state.DurationMsExact));
+    state.DurationMs = static_cast<std::int64_t>(std::trunc(state.DurationMsExact));
+    state.PositionStep = ChoosePositionStep(state.DurationMs);
+    SetUpPositions();
+    EnableSourceButtons();
+    context_.List.ClearEntries();
+    emit SourceOpened();
+    ResetTexts();
+    state.MsPerFrame = MsPerFrameOf(state.DurationMs, context_.AudioInfo);
+    FillMpegLabels();
+}
+
+// False when the analysis refused the file; the analysis's own message is shown.
+bool TForm1::AnalyseChosen(const std::string& path) {
+    AnalysisResult result = AnalysisResult::Failed;
+    try {
+        result = context_.AudioInfo.AnalyseFile(path);
+    } catch (const FileOpenError& error) {
+        ShowError(error);
+        return false;
+    }
+    if (result == AnalysisResult::Failed) {
+        services_.Messages.ErrorBeep();
+        services_.Messages.Error(this, TAudioInfo::FailureMessage);
+    }
+    return result == AnalysisResult::Ok && context_.AudioInfo.PlayTimeMs != 0;
+}
+
+// After a refused file the analysis describes the current source once more.
+void TForm1::AnalyseCurrentSourceAgain() {
+    if (!context_.State.SourceFileName.empty()) {
+        AnalyseChosen(context_.State.SourceFileName);
+    }
+}
+
+bool TForm1::HasUsableLength() const {
+    return context_.AudioInfo.Header.FrameBytes > 0 &&
+           DurationMsFromAnalysis(context_.AudioInfo) > 0;
+}
+
+void TForm1::RefuseUnusable() {
+    services_.Messages.ErrorBeep();
+    services_.Messages.Error(this, TAudioInfo::FailureMessage);
+    AnalyseCurrentSourceAgain();
+}
+
+void TForm1::FillTagLabels() {
+    const TID3v1Tag& tag = context_.AudioInfo.Tag;
+    const std::string* values[] = {&tag.Title, &tag.Artist,    &tag.Album,
+                                   &tag.Year,  &tag.GenreName, &tag.Comment};
+    for (int i = 0; i < 6; ++i) {
+        const TagLabelLook& look = TagLabels[i];
+        tagLabels_[i]->setText(tag.Present
+                                   ? Prefixed(look.Caption, look.PrefixWidth) + Latin1(*values[i])
+                                   : QString::fromLatin1(look.Caption));
+    }
+}
+
+// A player that refuses the file has its say; the silent player then takes
+// over, so the window never mixes the new file with the old one's state.
+void TForm1::OpenPlayer(const QString& path) {
+    if (player_ != audible_.get()) {
+        player_->Close();
+        player_ = audible_.get();
+    }
+    try {
+        audible_->Open(path);
+        return;
+    } catch (const MediaPlayerError& error) {
+        ShowError(error);
+    }
+    if (!silent_) {
+        silent_ = services_.SilentPlayer();
+    }
+    silent_->Open(path);
+    player_ = silent_.get();
+}
+
+// A scan that fails leaves the analysis's length in effect and no frame
+// count, so a later split scans again.
+void TForm1::RunPreloadScan() {
+    SessionState& state = context_.State;
+    TForm11 loading(this);
+    loading.show();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    try {
+        const ScanResult result =
+            PreloadScan(ScanSource::From(state.SourceFileName, context_.AudioInfo),
+                        [&loading](std::int64_t position, std::int64_t maximum) {
+                            loading.Progress(position, maximum);
+                        });
+        loading.close();
+        if (result.DurationMsExact > 0) {
+            state.FrameCount = result.FrameCount;
+            state.ErrorCount = result.ErrorCount;
+            state.DurationMsExact = result.DurationMsExact;
+        }
+    } catch (const std::exception& error) {
+        loading.close();
+        ShowError(error);
+    }
+}
+
+void TForm1::SetUpPositions() {
+    const SessionState& state = context_.State;
+    const auto maximum =
+        static_cast<std::int32_t>(static_cast<long double>(state.DurationMs) / state.PositionStep);
+    trackBar1_->setRange(0, maximum);
+    trackBar1_->setValue(0);
+    trackBar1_->SetSelection(0, 0);
+    for (UpDownButtons* upDown : {upDown1_, upDown2_}) {
+        upDown->SetMaximum(maximum);
+        upDown->SetPosition(0);
+    }
+}
+
+void TForm1::EnableSourceButtons() {
+    for (QPushButton* button : {bitBtn6_, bitBtn8_, bitBtn9_, bitBtn7_, bitBtn11_}) {
+        button->setEnabled(true);
+    }
+    SetSplitButtonEnabled(false);
+}
+
+void TForm1::FillMpegLabels() {
+    const TAudioInfo& info = context_.AudioInfo;
+    const TMpegFrameHdr& header = info.Header;
+    const QString rateSuffix = info.IsVbr ? " (VBR)" : " (CBR)";
+    label8_->setText(Prefixed("Time:", 21) +
+                     TimeText(static_cast<std::int32_t>(context_.State.DurationMs)));
+    label9_->setText(Prefixed("Filesize:", 21) + QString::number(info.FileSize) + " bytes");
+    label23_->setText(Prefixed("Version:", 20) + "MPEG " +
+                      QString::fromStdString(header.VersionText()) + " Layer " +
+                      QString::fromStdString(header.LayerText()));
+    label10_->setText(Prefixed("BitRate:", 20) + QString::number(header.Bitrate) + "kbit" +
+                      rateSuffix);
+    label11_->setText(Prefixed("SampleRate:", 15) + QString::number(header.SampleRate) + "Hz, " +
+                      QString::fromStdString(header.ChannelModeText()));
+}
+
+// ---------------------------------------------------------------- positions
+
+QString TForm1::TimeText(std::int32_t ms) const {
+    return QString::fromStdString(FormatTime(ms));
+}
+
+std::int32_t TForm1::PositionToMs(std::int32_t position) const {
+    return static_cast<std::int32_t>(static_cast<std::int64_t>(position) *
+                                     context_.State.PositionStep);
+}
+
+long double TForm1::PositionToPlayerReal(std::int32_t position) const {
+    return static_cast<long double>(PositionToMs(position)) * context_.State.Koef;
+}
+
+char TForm1::DecimalSeparator() const {
+    const QString point = QLocale().decimalPoint();
+    if (point.size() == 1 && point.at(0).unicode() < 0x80) {
+        return static_cast<char>(point.at(0).unicode());
+    }
+    return '.';
+}
+
+void TForm1::ShowPositionText() {
+    label14_->setText(TimeText(PositionToMs(trackBar1_->value())) + " of " +
+                      TimeText(static_cast<std::int32_t>(context_.State.DurationMs)));
+}
+
+void TForm1::ShowSelectionLength() {
+    const std::int32_t start = trackBar1_->SelStart();
+    const std::int32_t end = trackBar1_->SelEnd();
+    UpdateSelectionSize(context_.State, start, end, context_.AudioInfo.Header.FrameBytes);
+    label13_->setText(QString::fromStdString(
+        SelectionLengthText(context_.State, start, end, DecimalSeparator())));
+}
+
+void TForm1::ShowSelectionField(QLineEdit* field, std::int32_t position) {
+    field->setText(TimeText(PositionToMs(position)));
+    ShowSelectionLength();
+}
+
+// ---------------------------------------------------------------- selection and playback
+
+void TForm1::TrackBar1Change() {
+    ShowPositionText();
+    Guard([this] {
+        if (player_ == nullptr || player_->CurrentMode() != MediaPlayer::Mode::Playing) {
+            return;
+        }
+        const long double target = PositionToPlayerReal(trackBar1_->value());
+        const long double q = static_cast<long double>(player_->Position());
+        if (target - q > ReseekDistance || q - target > ReseekDistance) {
+            player_->Stop();
+            player_->Seek(static_cast<std::int64_t>(target));
+            player_->Play();
+        }
+    });
+}
+
+void TForm1::Timer1Timer() {
+    if (context_.AudioInfo.PlayTimeMs == 0) {
+        return;
+    }
+    try {
+        const SessionState& state = context_.State;
+        if (state.Koef > 0 && state.PositionStep > 0) {
+            trackBar1_->setValue(PlayerToPosition(static_cast<double>(player_->Position()),
+                                                  state.PositionStep, state.Koef));
+        }
+        if (player_->Position() == player_->Length()) {
+            StopAndRewind();
+            return;
+        }
+        const std::int32_t selectionEnd = trackBar1_->SelEnd();
+        if (player_->CurrentMode() == MediaPlayer::Mode::Playing && selectionEnd != 0) {
+            const long double d =
+                static_cast<long double>(player_->Position()) - PositionToPlayerReal(selectionEnd);
+            if (d >= 0 && d < PauseWindow) {
+                timer1_->stop();
+                player_->Pause();
+                mediaPlayer1_->SetEnabledButtons(PlayerControl::ButtonSet::Stopped);
+            }
+        }
+    } catch (const std::exception& error) {
+        timer1_->stop();
+        ShowError(error);
+    }
+}
+
+void TForm1::StopAndRewind() {
+    timer1_->stop();
+    player_->Stop();
+    player_->Seek(0);
+    trackBar1_->setValue(0);
+    mediaPlayer1_->SetEnabledButtons(PlayerControl::ButtonSet::Stopped);
+}
+
+void TForm1::MediaPlayer1Click(PlayerControl::Button button) {
+    using B = PlayerControl::Button;
+    Guard([this, button] {
+        switch (button) {
+        case B::Play: {
+            const SessionState& state = context_.State;
+            std::int64_t start =
+                PositionToPlayer(trackBar1_->value(), state.PositionStep, state.Koef);
+            const std::int32_t selectionEnd = trackBar1_->SelEnd();
+            if (selectionEnd != 0 && static_cast<long double>(player_->Position()) -
+                                             PositionToPlayerReal(selectionEnd) >=
+                                         0) {
+                const long double x = PositionToPlayerReal(trackBar1_->value()) + ContinueOffset;
+                if (x < static_cast<long double>(player_->Length())) {
+                    start = static_cast<std::int64_t>(x);
+                }
+            }
+            timer1_->start();
+            player_->SetStartPos(start);
+            player_->Play();
+            mediaPlayer1_->SetEnabledButtons(PlayerControl::ButtonSet::Playing);
+            break;
+        }
+        case B::Pause:
+            timer1_->stop();
+            player_->Stop();
+            mediaPlayer1_->SetEnabledButtons(PlayerControl::ButtonSet::Stopped);
+            break;
+        case B::Stop:
+        case B::Prev:
+            StopAndRewind();
+            break;
+        case B::Next:
+            timer1_->stop();
+            player_->Stop();
+            player_->SeekToEnd();
+            trackBar1_->setValue(trackBar1_->maximum());
+            mediaPlayer1_->SetEnabledButtons(PlayerControl::ButtonSet::Stopped);
+            break;
+        }
+    });
+}
+
+void TForm1::BitBtn7Click() {
+    const std::int32_t start = trackBar1_->SelStart();
+    const std::int32_t end = trackBar1_->SelEnd();
+    if (context_.State.SourceFileName.empty() || start >= end) {
+        return;
+    }
+    Guard([&] {
+        player_->SetStartPos(static_cast<std::int64_t>(PositionToPlayerReal(start)));
+        player_->SetEndPos(static_cast<std::int64_t>(PositionToPlayerReal(end)));
+        mediaPlayer1_->SetEnabledButtons(PlayerControl::ButtonSet::Playing);
+        player_->Play();
+        timer1_->start();
+    });
+}
+
+void TForm1::BitBtn8Click() {
+    upDown1_->SetPosition(trackBar1_->value());
+    trackBar1_->SetSelStart(trackBar1_->value());
+    ShowSelectionField(labeledEdit1_, trackBar1_->SelStart());
+}
+
+void TForm1::BitBtn9Click() {
+    upDown2_->SetPosition(trackBar1_->value());
+    trackBar1_->SetSelEnd(trackBar1_->value());
+    ShowSelectionField(labeledEdit2_, trackBar1_->SelEnd());
+}
+
+void TForm1::UpDown1Click() {
+    trackBar1_->SetSelStart(upDown1_->Position());
+    ShowSelectionField(labeledEdit1_, upDown1_->Position());
+}
+
+void TForm1::UpDown2Click() {
+    trackBar1_->SetSelEnd(upDown2_->Position());
+    ShowSelectionField(labeledEdit2_, upDown2_->Position());
+}
+
+void TForm1::BitBtn5Click() {
+    Guard([this] {
+        if (player_->CurrentMode() == MediaPlayer::Mode::Playing) {
+            timer1_->stop();
+            player_->Stop();
+            mediaPlayer1_->SetEnabledButtons(PlayerControl::ButtonSet::Stopped);
+        }
+        ShowSaveDialog();
+    });
+}
+
+void TForm1::ShowSaveDialog() {
+    if (showSaveDialog_) {
+        showSaveDialog_();
+    }
+}
+
+void TForm1::BitBtn6Click() {
+    emit AddToListRequested();
+}
+
+void TForm1::BitBtn11Click() {
+    emit SplitByPartsRequested();
+}

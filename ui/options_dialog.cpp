@@ -1,0 +1,89 @@
+#include "ui/options_dialog.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+const char* const HintLines[] = {
+    "Hint: If Preloading options turned on you can very",
+    "precision detect timelength of mp3 file and check file for ",
+    "errors. This function usefull with corrupted mp3 files.",
+    "But this options take  several time on loading.",
+    "Turn it off when split very large files.",
+};
+
+} // namespace
+
+TOptions::TOptions(QWidget* parent) : QDialog(parent) {
+    setObjectName("Options");
+    setWindowTitle("Options");
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setFixedSize(311, 286);
+
+    auto* loadGroup = new QGroupBox("Load options", this);
+    loadGroup->setObjectName("GroupBox1");
+    preloadBox_ = new QCheckBox("Preload file", loadGroup);
+    preloadBox_->setObjectName("CheckBox1");
+    auto* loadLayout = new QVBoxLayout(loadGroup);
+    loadLayout->addWidget(preloadBox_);
+    auto* hint =
+        new QLabel(QStringList(std::begin(HintLines), std::end(HintLines)).join('\n'), loadGroup);
+    hint->setObjectName("Label1");
+    hint->setWordWrap(false);
+    loadLayout->addWidget(hint);
+
+    auto* saveGroup = new QGroupBox("Save options", this);
+    saveGroup->setObjectName("GroupBox2");
+    saveFrameBox_ = new QCheckBox("Save info frame in VBR files", saveGroup);
+    saveFrameBox_->setObjectName("CheckBox2");
+    auto* saveLayout = new QVBoxLayout(saveGroup);
+    saveLayout->addWidget(saveFrameBox_);
+
+    auto* ok = new QPushButton("OK", this);
+    ok->setObjectName("Button1");
+    ok->setDefault(true);
+    auto* cancel = new QPushButton("Cancel", this);
+    cancel->setObjectName("Button2");
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(loadGroup);
+    layout->addWidget(saveGroup);
+    layout->addStretch();
+    layout->addLayout(buttons);
+}
+
+int TOptions::ShowWith(bool preload, bool saveFrame) {
+    preloadBox_->setChecked(preload);
+    saveFrameBox_->setChecked(saveFrame);
+    return exec();
+}
+
+bool TOptions::PreloadChecked() const {
+    return preloadBox_->isChecked();
+}
+
+bool TOptions::SaveFrameChecked() const {
+    return saveFrameBox_->isChecked();
+}
+
+void TOptions::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        event->ignore();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}

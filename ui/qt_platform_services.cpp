@@ -1,0 +1,81 @@
+#include "ui/qt_platform_services.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QUrl>
+
+namespace {
+
+void ShowBox(QWidget* parent, QMessageBox::Icon icon, const QString& caption, const QString& text) {
+    QMessageBox box(icon, caption, text, QMessageBox::Ok, parent);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.exec();
+}
+
+QString ApplicationCaption() {
+    const QString name = QApplication::applicationDisplayName();
+    return name.isEmpty() ? QStringLiteral("Kerfline") : name;
+}
+
+} // namespace
+
+void QtMessageBoxes::Information(QWidget* parent, const QString& text) {
+    ShowBox(parent, QMessageBox::Information, QStringLiteral("Information"), text);
+}
+
+void QtMessageBoxes::Warning(QWidget* parent, const QString& text) {
+    ShowBox(parent, QMessageBox::Warning, QStringLiteral("Warning"), text);
+}
+
+void QtMessageBoxes::Error(QWidget* parent, const QString& text) {
+    ShowBox(parent, QMessageBox::Critical, ApplicationCaption(), text);
+}
+
+MessageBoxes::OverwriteAnswer QtMessageBoxes::AskOverwrite(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), text,
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::YesToAll, parent);
+    box.setDefaultButton(QMessageBox::Yes);
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return OverwriteAnswer::Yes;
+    case QMessageBox::YesToAll:
+        return OverwriteAnswer::YesToAll;
+    default:
+        return OverwriteAnswer::No;
+    }
+}
+
+void QtMessageBoxes::ErrorBeep() {
+    QApplication::beep();
+}
+
+void QtMessageBoxes::InformationBeep() {
+    QApplication::beep();
+}
+
+std::optional<QString> QtFileChoosers::ChooseSourceFile(QWidget* parent) {
+    const QString path = QFileDialog::getOpenFileName(parent, QStringLiteral("Open"), lastFolder_,
+                                                      QStringLiteral("(*.mp3)"));
+    if (path.isEmpty()) {
+        return std::nullopt;
+    }
+    lastFolder_ = QFileInfo(path).absolutePath();
+    return path;
+}
+
+std::optional<QString> QtFileChoosers::ChooseFolder(QWidget* parent, const QString& title,
+                                                    const QString& preselected) {
+    const QString folder = QFileDialog::getExistingDirectory(parent, title, preselected);
+    if (folder.isEmpty()) {
+        return std::nullopt;
+    }
+    return folder;
+}
+
+void QtDesktopShell::OpenUrl(const QString& url) {
+    const QUrl target = QUrl::fromUserInput(url);
+    QDesktopServices::openUrl(target);
+}

@@ -1,0 +1,75 @@
+#include "ui/settings_store.h"
+
+#include <QSettings>
+
+namespace {
+
+QSettings OpenStore(const QString& organization, const QString& application) {
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, organization, application);
+}
+
+// Reads one value: any integer other than 0 is on.
+std::optional<QString> ReadFlag(const QSettings& store, const QString& name, bool& flag) {
+    if (!store.contains(name)) {
+        return SettingsStore::GetFailedText(name);
+    }
+    bool isInteger = false;
+    const int value = store.value(name).toString().trimmed().toInt(&isInteger);
+    if (!isInteger) {
+        return SettingsStore::InvalidTypeText(name);
+    }
+    flag = value != 0;
+    return std::nullopt;
+}
+
+} // namespace
+
+SettingsStore::SettingsStore(QString organization, QString application)
+    : organization_(std::move(organization)), application_(std::move(application)) {}
+
+QString SettingsStore::GetFailedText(const QString& name) {
+    return QStringLiteral("Failed to get data for '%1'").arg(name);
+}
+
+QString SettingsStore::InvalidTypeText(const QString& name) {
+    return QStringLiteral("Invalid data type for '%1'").arg(name);
+}
+
+QString SettingsStore::SetFailedText(const QString& name) {
+    return QStringLiteral("Failed to set data for '%1'").arg(name);
+}
+
+bool SettingsStore::KeyExists() const {
+    const QSettings store = OpenStore(organization_, application_);
+    return !store.allKeys().isEmpty();
+}
+
+SettingsStore::ReadOutcome SettingsStore::ReadAtStartUp() {
+    ReadOutcome outcome;
+    // Until a value is read it stays off.
+    outcome.Settings = Values{false, false};
+    if (!KeyExists()) {
+        outcome.Error = Write(Values{});
+        if (!outcome.Error) {
+            outcome.Settings = Values{};
+        }
+        return outcome;
+    }
+    const QSettings store = OpenStore(organization_, application_);
+    outcome.Error = ReadFlag(store, PreloadName, outcome.Settings.Preload);
+    if (!outcome.Error) {
+        outcome.Error = ReadFlag(store, SaveFrameName, outcome.Settings.SaveFrame);
+    }
+    return outcome;
+}
+
+std::optional<QString> SettingsStore::Write(const Values& values) {
+    QSettings store = OpenStore(organization_, application_);
+    store.setValue(PreloadName, values.Preload ? 1 : 0);
+    store.setValue(SaveFrameName, values.SaveFrame ? 1 : 0);
+    store.sync();
+    if (store.status() != QSettings::NoError) {
+        return SetFailedText(PreloadName);
+    }
+    return std::nullopt;
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+// The two settings in the user's settings store (QSettings, organization
+// "Orrindale", application "Kerfline"), each an integer, 1 for on and 0 for off.
+class SettingsStore {
+public:
+    struct Values {
+        bool Preload = false;
+        bool SaveFrame = true;
+    };
+
+    // What a read at start-up gives: the values in effect and, when the store
+    // failed, its error text ("Failed to get data for 'Preload'", ...).
+    struct ReadOutcome {
+        Values Settings;
+        std::optional<QString> Error;
+    };
+
+    static constexpr const char* Organization = "Orrindale";
+    static constexpr const char* Application = "Kerfline";
+    static constexpr const char* PreloadName = "Preload";
+    static constexpr const char* SaveFrameName = "Saveframe";
+
+    SettingsStore(QString organization = Organization, QString application = Application);
+
+    // Reads both values; on first start writes the defaults (0 and 1). A value
+    // not yet read when an error stops the steps stays off.
+    ReadOutcome ReadAtStartUp();
+    bool KeyExists() const;
+    // Writes both values; the error text when the store refuses.
+    std::optional<QString> Write(const Values& values);
+
+    static QString GetFailedText(const QString& name);
+    static QString InvalidTypeText(const QString& name);
+    static QString SetFailedText(const QString& name);
+
+private:
+    QString organization_;
+    QString application_;
+};
