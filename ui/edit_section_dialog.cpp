@@ -2,6 +2,7 @@
 
 #include "state/format_time.h"
 #include "ui/app_context.h"
+#include "ui/fixed_dialog_size.h"
 #include "ui/up_down.h"
 
 #include <QFrame>
@@ -64,7 +65,7 @@ TForm4::TForm4(AppContext& context, std::int32_t entryIndex, std::int32_t slider
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
     BuildControls();
-    setFixedSize(314, 295);
+    SetFixedClientSize(this, 314, 295);
     FormShow(sliderMaximum);
 }
 
@@ -94,6 +95,8 @@ void TForm4::BuildControls() {
     positions->addWidget(labeledEdit2_, 1, 3);
     positions->addWidget(upDown2_, 1, 4);
     positions->setHorizontalSpacing(0);
+    upDown1_->setFixedHeight(labeledEdit1_->sizeHint().height());
+    upDown2_->setFixedHeight(labeledEdit2_->sizeHint().height());
 
     auto* label1 = new QLabel("ID3 TAG Information of the section", this);
     label1->setObjectName("Label1");

@@ -3,6 +3,7 @@
 #include "split/output_naming.h"
 #include "ui/about_dialog.h"
 #include "ui/app_context.h"
+#include "ui/fixed_dialog_size.h"
 #include "ui/platform_services.h"
 #include "ui/split_progress_dialog.h"
 #include "ui/split_thread.h"
@@ -17,6 +18,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStyle>
+#include <QTextDocument>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -79,7 +81,7 @@ TForm2::TForm2(AppContext& context, QWidget* parent) : QDialog(parent), context_
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
     BuildControls();
-    setFixedSize(461, 418);
+    SetFixedClientSize(this, 461, 418);
     FormCreate();
 }
 
@@ -126,7 +128,11 @@ void TForm2::BuildControls() {
     memo1_->setFocusPolicy(Qt::NoFocus);
     memo1_->setPlainText(HintLines.join('\n'));
     auto* hintGroup = new QGroupBox(" Hint  ", this);
+    memo1_->document()->setDocumentMargin(2);
+    // Room for the hint's lines, one of which may wrap.
+    memo1_->setMinimumHeight(memo1_->fontMetrics().lineSpacing() * (HintLines.size() + 1) + 8);
     auto* hintLayout = new QVBoxLayout(hintGroup);
+    hintLayout->setContentsMargins(6, 2, 6, 4);
     hintLayout->addWidget(memo1_);
 
     fileNameEdit_ = new QLineEdit(this);

@@ -3,6 +3,7 @@
 #include "split/equal_parts.h"
 #include "state/format_time.h"
 #include "ui/app_context.h"
+#include "ui/fixed_dialog_size.h"
 #include "ui/platform_services.h"
 #include "ui/split_list_panel.h"
 #include "ui/up_down.h"
@@ -29,7 +30,7 @@ TForm8::TForm8(AppContext& context, SplitListPanel& panel, QWidget* parent)
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
     BuildControls();
-    setFixedSize(320, 150);
+    SetFixedClientSize(this, 320, 150);
 }
 
 void TForm8::BuildControls() {
@@ -37,7 +38,7 @@ void TForm8::BuildControls() {
     labeledEdit1_->setObjectName("LabeledEdit1");
     labeledEdit1_->setToolTip("Enter number of parts");
     labeledEdit1_->setMaxLength(3);
-    labeledEdit1_->setFixedWidth(40);
+    labeledEdit1_->setFixedWidth(32);
     labeledEdit1_->installEventFilter(this);
     upDown1_ = new UpDownButtons(this);
     upDown1_->setObjectName("UpDown1");
@@ -55,6 +56,9 @@ void TForm8::BuildControls() {
     upDown2_->setToolTip("Enter overlap time");
     upDown2_->SetMaximum(0);
 
+    upDown1_->setFixedHeight(labeledEdit1_->sizeHint().height());
+    upDown2_->setFixedHeight(labeledEdit2_->sizeHint().height());
+
     auto* label1 = new QLabel("equal-sized parts", this);
     label1->setObjectName("Label1");
     auto* countLabel = new QLabel("Split the source file into  ", this);
@@ -64,13 +68,14 @@ void TForm8::BuildControls() {
 
     auto* fields = new QGridLayout;
     fields->setHorizontalSpacing(0);
+    fields->setVerticalSpacing(10);
     fields->addWidget(countLabel, 0, 0);
     fields->addWidget(labeledEdit1_, 0, 1);
     fields->addWidget(upDown1_, 0, 2);
     fields->addWidget(label1, 0, 3);
     fields->addWidget(overlapLabel, 1, 0);
     fields->setColumnStretch(4, 1);
-    label1->setContentsMargins(6, 0, 0, 0);
+    label1->setContentsMargins(2, 0, 0, 0);
     // The overlap field is wider than the count field, so its row has a layout of its own.
     auto* overlapRow = new QHBoxLayout;
     overlapRow->setSpacing(0);
@@ -90,6 +95,7 @@ void TForm8::BuildControls() {
     buttons->addWidget(button2_);
 
     auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(7, 14, 7, 8);
     layout->addLayout(fields);
     layout->addStretch(1);
     layout->addLayout(buttons);

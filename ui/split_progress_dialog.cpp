@@ -3,6 +3,7 @@
 #include "core/preload_scan.h"
 #include "split/split_worker.h"
 #include "ui/app_context.h"
+#include "ui/fixed_dialog_size.h"
 #include "ui/loading_window.h"
 #include "ui/platform_services.h"
 #include "ui/split_thread.h"
@@ -40,7 +41,7 @@ TForm9::TForm9(AppContext& context, QPointer<myThread2>& splitThread, QWidget* p
     layout->addWidget(progressBar1_);
     layout->addStretch(1);
     layout->addLayout(buttons);
-    setFixedSize(400, 122);
+    SetFixedClientSize(this, 400, 122);
 
     timer1_ = new QTimer(this);
     timer1_->setObjectName("Timer1");
