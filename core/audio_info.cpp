@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 namespace {
@@ -95,6 +96,10 @@ AnalysisResult TAudioInfo::AnalyseFile(const std::string& path) {
     PlayTimeMs = 0;
     if (IsBlankPath(path))
         throw FileOpenError("'" + path + "': no file name given");
+    // A folder opens as a stream here, but only fails on the first read.
+    std::error_code ignored;
+    if (std::filesystem::is_directory(path, ignored))
+        throw FileOpenError(path + ": " + std::strerror(EISDIR));
     std::ifstream in(path, std::ios::binary);
     if (!in)
         throw FileOpenError(path + ": " + std::strerror(errno));

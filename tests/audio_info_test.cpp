@@ -210,6 +210,7 @@ TEST(AudioInfo, FileErrorsLeaveNoPlayTime) {
     EXPECT_EQ(info.FileSize, -1);
     EXPECT_EQ(info.FirstFrameOffset, -1);
     EXPECT_THROW(info.AnalyseFile("  \t"), FileOpenError);
+    EXPECT_THROW(info.AnalyseFile(dir.Path().string()), FileOpenError);
 
     const std::string empty = dir.Write("empty.mp3", {});
     EXPECT_EQ(info.AnalyseFile(empty), AnalysisResult::NoFrameFound);
