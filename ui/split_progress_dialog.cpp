@@ -79,7 +79,9 @@ void TForm9::FormShow() {
         reject();
         return;
     }
-    StartWorker();
+    if (isVisible()) { // not cancelled during the scan
+        StartWorker();
+    }
 }
 
 // The worker stops its copy at the frame count, so an unscanned source is scanned first.

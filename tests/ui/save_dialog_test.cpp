@@ -31,7 +31,7 @@ protected:
     QLineEdit* FileName() { return dialog.findChild<QLineEdit*>("FileNameEdit"); }
     QPushButton* Button(const char* name) { return dialog.findChild<QPushButton*>(name); }
     void ChooseFolder(const QString& path) {
-        env.Choosers.Folder = path;
+        env.Choosers.Folders.push_back(path);
         Button("BitBtn1")->click();
     }
     // Shows the dialog modally and presses Save in it, as a user would.
@@ -78,7 +78,6 @@ TEST_F(SaveDialogTest, ControlsAtCreation) {
 }
 
 TEST_F(SaveDialogTest, TheFolderChooserIsTitledAndPreselectsTheLastFolder) {
-    env.Choosers.Folder.reset();
     Button("BitBtn1")->click();
     EXPECT_EQ(env.Choosers.LastFolderTitle, "Please select the destination folder");
     EXPECT_FALSE(Button("BitBtn2")->isEnabled());
@@ -89,7 +88,6 @@ TEST_F(SaveDialogTest, TheFolderChooserIsTitledAndPreselectsTheLastFolder) {
     EXPECT_EQ(dialog.findChild<QLineEdit*>("FolderEdit")->text(), folder.path());
     EXPECT_EQ(env.Context.TargetFolder, folder.path());
 
-    env.Choosers.Folder.reset();
     dialog.show();
     FileName()->setFocus();
     QTest::keyClick(FileName(), Qt::Key_Return);
@@ -128,8 +126,8 @@ TEST_F(SaveDialogTest, OverwriteAnswersNoYesNoWriteOnlyTheSecondPart) {
     }
     env.Messages.Answers = {Answer::No, Answer::Yes, Answer::No};
     Save();
-    ASSERT_EQ(env.Messages.Count(Message::Kind::Overwrite), 3);
-    EXPECT_EQ(env.Messages.Shown[0].text,
+    ASSERT_EQ(CountShown(env.Messages, MessageKind::Overwrite), 3);
+    EXPECT_EQ(env.Messages.Shown[0].Text,
               "The file \"" + PartPath(1) + "\" already exists. Do you want ot overwrite it?");
     EXPECT_EQ(Part(1), std::vector<char>({'o', 'l', 'd'}));
     EXPECT_GT(Part(2).size(), 3u);
@@ -144,7 +142,7 @@ TEST_F(SaveDialogTest, YesToAllStopsTheQuestions) {
     }
     env.Messages.Answers = {Answer::YesToAll};
     Save();
-    EXPECT_EQ(env.Messages.Count(Message::Kind::Overwrite), 1);
+    EXPECT_EQ(CountShown(env.Messages, MessageKind::Overwrite), 1);
     for (int number = 1; number <= 3; ++number) {
         EXPECT_GT(Part(number).size(), 3u) << number;
     }
@@ -157,7 +155,7 @@ TEST_F(SaveDialogTest, EveryPartAnsweredNoRunsNoSplitAndSaysNothing) {
     }
     env.Messages.Answers = {Answer::No, Answer::No, Answer::No};
     EXPECT_EQ(Save(), QDialog::Accepted);
-    EXPECT_EQ(env.Messages.Count(Message::Kind::Error), 0);
+    EXPECT_EQ(CountShown(env.Messages, MessageKind::Error), 0);
     EXPECT_EQ(env.Messages.InformationBeeps, 0);
     EXPECT_EQ(dialog.SplitThread(), nullptr);
 }
@@ -167,8 +165,8 @@ TEST_F(SaveDialogTest, ARefusedNameIsSkippedWithAWarning) {
     env.Context.List[1].Title = "What?";
     FileName()->setText("$T_$N");
     Save();
-    ASSERT_EQ(env.Messages.Count(Message::Kind::Warning), 1);
-    EXPECT_EQ(env.Messages.Shown[0].text, "Can't create file " + folder.path() + "/What?_002.mp3");
+    ASSERT_EQ(CountShown(env.Messages, MessageKind::Warning), 1);
+    EXPECT_EQ(env.Messages.Shown[0].Text, "Can't create file " + folder.path() + "/What?_002.mp3");
     EXPECT_FALSE(QFile::exists(folder.path() + "/What?_002.mp3"));
     const QString title = QString::fromLatin1(env.Context.List[0].Title.c_str());
     EXPECT_TRUE(QFile::exists(folder.path() + "/" + title + "_001.mp3"));
@@ -187,17 +185,17 @@ TEST_F(SaveDialogTest, TheSourceItselfIsNeverATarget) {
     FileName()->setText("$F");
     env.Messages.Answers = {Answer::YesToAll};
     EXPECT_EQ(Save(), QDialog::Accepted);
-    EXPECT_EQ(env.Messages.Count(Message::Kind::Overwrite), 0);
-    ASSERT_EQ(env.Messages.Count(Message::Kind::Warning), 1);
-    EXPECT_EQ(env.Messages.Shown[0].text, "Can't create file " + QString::fromStdString(source));
+    EXPECT_EQ(CountShown(env.Messages, MessageKind::Overwrite), 0);
+    ASSERT_EQ(CountShown(env.Messages, MessageKind::Warning), 1);
+    EXPECT_EQ(env.Messages.Shown[0].Text, "Can't create file " + QString::fromStdString(source));
     EXPECT_EQ(ReadBytes(source), before);
 }
 
 TEST_F(SaveDialogTest, AFailedPartEndsWithTheErrorMessage) {
     ChooseFolder(folder.path() + "/missing");
     EXPECT_EQ(Save(), QDialog::Accepted);
-    ASSERT_EQ(env.Messages.Count(Message::Kind::Error), 1);
-    EXPECT_EQ(env.Messages.Shown.back().text, "Can't create file!");
+    ASSERT_EQ(CountShown(env.Messages, MessageKind::Error), 1);
+    EXPECT_EQ(env.Messages.Shown.back().Text, "Can't create file!");
     EXPECT_EQ(env.Messages.InformationBeeps, 0);
 }
 
@@ -207,8 +205,8 @@ TEST_F(SaveDialogTest, ASourceThatCannotBeReadEndsTheSplitWithTheErrorMessage) {
     QFile::remove(folder.path() + "/gone.mp3");
     ChooseFolder(folder.path());
     EXPECT_EQ(Save(), QDialog::Accepted);
-    EXPECT_EQ(env.Messages.Count(Message::Kind::Error), 1);
-    EXPECT_EQ(env.Messages.Shown.back().text, "Can't create file!");
+    EXPECT_EQ(CountShown(env.Messages, MessageKind::Error), 1);
+    EXPECT_EQ(env.Messages.Shown.back().Text, "Can't create file!");
 }
 
 } // namespace

@@ -109,8 +109,8 @@ TEST_F(SplitByPartsDialogTest, PastedTextThatIsNoNumberAddsNothing) {
     PressOk();
     EXPECT_EQ(env.Context.List.SplitCount(), 0);
     ASSERT_EQ(env.Messages.Shown.size(), 1u);
-    EXPECT_EQ(env.Messages.Shown[0].kind, Message::Kind::Error);
-    EXPECT_EQ(env.Messages.Shown[0].text, "'x1' is not a valid integer value");
+    EXPECT_EQ(env.Messages.Shown[0].Kind, MessageKind::Error);
+    EXPECT_EQ(env.Messages.Shown[0].Text, "'x1' is not a valid integer value");
     EXPECT_TRUE(dialog.isVisible());
 }
 
@@ -124,8 +124,8 @@ TEST_F(SplitByPartsDialogTest, TheLimitStopsTheLoopAndKeepsTheDialogOpen) {
     EXPECT_EQ(env.Context.List.SplitCount(), 999);
     EXPECT_EQ(panel.ListView()->topLevelItemCount(), 999);
     ASSERT_EQ(env.Messages.Shown.size(), 1u);
-    EXPECT_EQ(env.Messages.Shown[0].kind, Message::Kind::Information);
-    EXPECT_EQ(env.Messages.Shown[0].text, "Sorry! In this program you can add only 999 parts!");
+    EXPECT_EQ(env.Messages.Shown[0].Kind, MessageKind::Information);
+    EXPECT_EQ(env.Messages.Shown[0].Text, "Sorry! In this program you can add only 999 parts!");
     EXPECT_TRUE(dialog.isVisible());
     PressOk();
     EXPECT_EQ(env.Context.List.SplitCount(), 999);

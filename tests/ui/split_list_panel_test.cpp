@@ -97,8 +97,8 @@ TEST_F(SplitListPanelTest, TheNineHundredNinetyNinthEntryIsTheLast) {
     EXPECT_EQ(env.Context.List.SplitCount(), 999);
     EXPECT_EQ(List()->topLevelItemCount(), 999);
     ASSERT_EQ(env.Messages.Shown.size(), 1u);
-    EXPECT_EQ(env.Messages.Shown[0].kind, Message::Kind::Information);
-    EXPECT_EQ(env.Messages.Shown[0].text, "Sorry! In this program you can add only 999 parts!");
+    EXPECT_EQ(env.Messages.Shown[0].Kind, MessageKind::Information);
+    EXPECT_EQ(env.Messages.Shown[0].Text, "Sorry! In this program you can add only 999 parts!");
 }
 
 TEST_F(SplitListPanelTest, RemovingTheMiddleRowKeepsTheOthersWithTheirCheckMarks) {

@@ -18,7 +18,7 @@ class SplitProgressDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(folder.isValid());
-        source = MakeLongSource(folder.path(), "cbr16_mpeg25_8k_mono.mp3", 7300000);
+        source = MakeLongSource(folder);
         OpenSource(env.Context, source);
         ASSERT_GT(env.Context.State.DurationMs, 3600000);
         QDir().mkdir(folder.path() + "/parts");

@@ -1,12 +1,13 @@
 #pragma once
 
 // Helpers for the tests of the road from the split list to the part files:
-// a source set up as the Open command leaves it, long sources made of a
-// fixture's frames, and the part files that the split engine writes itself.
+// a source set up as the Open command leaves it, a long source, and the part
+// files that the split engine writes itself.
 
 #include "core/preload_scan.h"
 #include "split/split_worker.h"
 #include "state/session_state.h"
+#include "test_support.h"
 #include "ui/app_context.h"
 #include "ui/platform_services.h"
 
@@ -25,77 +26,36 @@ inline std::string DataPath(const char* name) {
     return std::string(KERFLINE_TEST_DATA) + "/" + name;
 }
 
-struct Message {
-    enum class Kind { Information, Warning, Error, Overwrite } kind;
-    QString text;
-};
+using ui_test::MessageKind;
+using ui_test::RecordingMessageBoxes;
 
-class RecordingMessages : public MessageBoxes {
+// The scripted choosers, remembering what the folder chooser was shown with.
+class RecordingChoosers : public ui_test::ScriptedFileChoosers {
 public:
-    std::vector<Message> Shown;
-    std::deque<OverwriteAnswer> Answers; // for AskOverwrite, in order; Yes when empty
-    int InformationBeeps = 0;
-    int ErrorBeeps = 0;
-
-    void Information(QWidget*, const QString& text) override {
-        Shown.push_back({Message::Kind::Information, text});
-    }
-    void Warning(QWidget*, const QString& text) override {
-        Shown.push_back({Message::Kind::Warning, text});
-    }
-    void Error(QWidget*, const QString& text) override {
-        Shown.push_back({Message::Kind::Error, text});
-    }
-    OverwriteAnswer AskOverwrite(QWidget*, const QString& text) override {
-        Shown.push_back({Message::Kind::Overwrite, text});
-        if (Answers.empty()) {
-            return OverwriteAnswer::Yes;
-        }
-        const OverwriteAnswer answer = Answers.front();
-        Answers.pop_front();
-        return answer;
-    }
-    void ErrorBeep() override { ++ErrorBeeps; }
-    void InformationBeep() override { ++InformationBeeps; }
-
-    int Count(Message::Kind kind) const {
-        int n = 0;
-        for (const Message& message : Shown) {
-            n += message.kind == kind ? 1 : 0;
-        }
-        return n;
-    }
-};
-
-class ScriptedChoosers : public FileChoosers {
-public:
-    std::optional<QString> Source;
-    std::optional<QString> Folder;
     QString LastFolderTitle;
     QString LastPreselected;
-    int FolderRequests = 0;
 
-    std::optional<QString> ChooseSourceFile(QWidget*) override { return Source; }
-    std::optional<QString> ChooseFolder(QWidget*, const QString& title,
+    std::optional<QString> ChooseFolder(QWidget* parent, const QString& title,
                                         const QString& preselected) override {
-        ++FolderRequests;
         LastFolderTitle = title;
         LastPreselected = preselected;
-        return Folder;
+        return ScriptedFileChoosers::ChooseFolder(parent, title, preselected);
     }
 };
 
-class RecordingShell : public DesktopShell {
-public:
-    std::vector<QString> Opened;
-    void OpenUrl(const QString& url) override { Opened.push_back(url); }
-};
+inline int CountShown(const RecordingMessageBoxes& messages, MessageKind kind) {
+    int n = 0;
+    for (const ui_test::ShownMessage& message : messages.Shown) {
+        n += message.Kind == kind ? 1 : 0;
+    }
+    return n;
+}
 
 // An AppContext wired to the fakes above.
 struct TestContext {
-    RecordingMessages Messages;
-    ScriptedChoosers Choosers;
-    RecordingShell Shell;
+    RecordingMessageBoxes Messages;
+    RecordingChoosers Choosers;
+    ui_test::RecordingShell Shell;
     AppContext Context;
 
     TestContext() {
@@ -129,18 +89,9 @@ inline std::vector<char> ReadBytes(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// A source of at least the given length, made by repeating the audio frames of a
-// fixture without an information frame or tag (its first frame at offset 0).
-inline std::string MakeLongSource(const QString& folder, const char* fixture,
-                                  std::int64_t minimumBytes) {
-    const std::vector<char> frames = ReadBytes(DataPath(fixture));
-    const std::string path = (folder + "/long_source.mp3").toStdString();
-    std::ofstream out(path, std::ios::binary);
-    for (std::int64_t written = 0; written < minimumBytes;
-         written += static_cast<std::int64_t>(frames.size())) {
-        out.write(frames.data(), static_cast<std::streamsize>(frames.size()));
-    }
-    return path;
+// A source of a little over an hour: the frames of the 16 kbit/s fixture (72 ms each) repeated.
+inline std::string MakeLongSource(const QTemporaryDir& folder) {
+    return ui_test::RepeatedSource(folder, "cbr16_mpeg25_8k_mono.mp3", 7300800).toStdString();
 }
 
 // What the split engine itself writes for the context's list, into another folder.
