@@ -243,15 +243,24 @@ QWidget* TForm1::BuildPositionRow() {
     connect(upDown1_, &UpDownButtons::Clicked, this, &TForm1::UpDown1Click);
     connect(upDown2_, &UpDownButtons::Clicked, this, &TForm1::UpDown2Click);
 
-    grid->addWidget(positionCaption, 0, 0);
-    grid->addWidget(label14_, 0, 1);
-    grid->addWidget(selectionCaption, 1, 0);
-    grid->addWidget(label13_, 1, 1);
-    grid->addWidget(startCaption, 0, 2, Qt::AlignBottom);
-    grid->addLayout(startBox, 1, 2);
-    grid->addWidget(endCaption, 0, 3, Qt::AlignBottom);
-    grid->addLayout(endBox, 1, 3);
-    grid->setColumnStretch(1, 1);
+    // The start and end fields stand right of the position line, their
+    // captions above them; the selection length has the full width below.
+    auto* position = new QHBoxLayout;
+    position->setSpacing(6);
+    position->addWidget(positionCaption);
+    position->addWidget(label14_, 1);
+    auto* selection = new QHBoxLayout;
+    selection->setSpacing(6);
+    selection->addWidget(selectionCaption);
+    selection->addWidget(label13_, 1);
+
+    grid->addWidget(startCaption, 0, 1, Qt::AlignBottom);
+    grid->addWidget(endCaption, 0, 2, Qt::AlignBottom);
+    grid->addLayout(position, 1, 0);
+    grid->addLayout(startBox, 1, 1);
+    grid->addLayout(endBox, 1, 2);
+    grid->addLayout(selection, 2, 0, 1, 3);
+    grid->setColumnStretch(0, 1);
     return row;
 }
 

@@ -33,10 +33,20 @@ TOptions::TOptions(QWidget* parent) : QDialog(parent) {
     preloadBox_->setObjectName("CheckBox1");
     auto* loadLayout = new QVBoxLayout(loadGroup);
     loadLayout->addWidget(preloadBox_);
-    auto* hint =
-        new QLabel(QStringList(std::begin(HintLines), std::end(HintLines)).join('\n'), loadGroup);
+    // The hint flows as one paragraph: its lines are wider than the dialog.
+    QString hintText;
+    for (const char* line : HintLines) {
+        if (!hintText.isEmpty() && !hintText.endsWith(' ')) {
+            hintText += ' ';
+        }
+        hintText += QString::fromLatin1(line);
+    }
+    auto* hint = new QLabel(hintText, loadGroup);
     hint->setObjectName("Label1");
-    hint->setWordWrap(false);
+    hint->setWordWrap(true);
+    QFont hintFont = hint->font();
+    hintFont.setPointSizeF(hintFont.pointSizeF() * 0.9);
+    hint->setFont(hintFont);
     loadLayout->addWidget(hint);
 
     auto* saveGroup = new QGroupBox("Save options", this);

@@ -42,39 +42,45 @@ int PositionSlider::PixelOf(std::int32_t position) const {
            QStyle::sliderPositionFromValue(minimum(), maximum(), clamped, span);
 }
 
-// Groove and ticks first, then the selection band, then the handle on top.
+// A plain track, the selection band over it, the ticks, then the handle on
+// top. The style's own groove is not used: it fills up to the handle in the
+// same colour as the selection.
 void PositionSlider::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     QStyleOptionSlider option;
     initStyleOption(&option);
-    option.subControls = QStyle::SC_SliderGroove | QStyle::SC_SliderTickmarks;
+    DrawTrack(painter);
+    option.subControls = QStyle::SC_SliderTickmarks;
     style()->drawComplexControl(QStyle::CC_Slider, &option, &painter, this);
-    DrawSelection(painter);
     option.subControls = QStyle::SC_SliderHandle;
     style()->drawComplexControl(QStyle::CC_Slider, &option, &painter, this);
 }
 
-// A band over the groove between the two marks, and a small mark at each end,
-// as long as a selection has been made.
-void PositionSlider::DrawSelection(QPainter& painter) const {
-    if (selStart_ == 0 && selEnd_ == 0) {
-        return;
-    }
+QRect PositionSlider::TrackRect() const {
     QStyleOptionSlider option;
     initStyleOption(&option);
     const QRect groove =
         style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, this);
+    return QRect(groove.left() + 1, groove.center().y() - 2, groove.width() - 2, 6);
+}
+
+void PositionSlider::DrawTrack(QPainter& painter) const {
+    const QRect track = TrackRect();
+    painter.setPen(palette().color(QPalette::Mid));
+    painter.setBrush(palette().color(QPalette::Base));
+    painter.drawRoundedRect(QRectF(track).adjusted(0.5, 0.5, -0.5, -0.5), 2, 2);
+    if (selStart_ == 0 && selEnd_ == 0) {
+        return;
+    }
+    // The band between the two ends, whichever comes first.
     const int left = PixelOf(std::min(selStart_, selEnd_));
     const int right = PixelOf(std::max(selStart_, selEnd_));
-    const int middle = groove.center().y();
     const QColor band = palette().color(QPalette::Highlight);
-
     painter.setPen(Qt::NoPen);
     painter.setBrush(band);
-    painter.drawRect(QRect(QPoint(left, middle - 2), QPoint(right, middle + 1)));
-
-    painter.setPen(QPen(band.darker(140), 1));
-    for (int x : {PixelOf(selStart_), PixelOf(selEnd_)}) {
-        painter.drawLine(x, groove.top() - 1, x, middle - 4);
+    painter.drawRect(QRect(QPoint(left, track.top() + 1), QPoint(right, track.bottom() - 1)));
+    painter.setPen(QPen(band.darker(130), 2));
+    for (int x : {left, right}) {
+        painter.drawLine(x, track.top() - 3, x, track.bottom() + 1);
     }
 }

@@ -27,7 +27,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    void DrawSelection(QPainter& painter) const;
+    QRect TrackRect() const;
+    void DrawTrack(QPainter& painter) const;
 
     std::int32_t selStart_ = 0;
     std::int32_t selEnd_ = 0;

@@ -1,0 +1,50 @@
+#include "test_support.h"
+#include "ui/position_slider.h"
+#include "ui/split_list_wiring.h"
+
+#include <QApplication>
+#include <QScreen>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace ui_test;
+
+namespace {
+
+// Takes the picture of the main window for the documentation, with a fixture
+// open, a selection and two sections in the split list. Runs only when asked,
+// on a real display, e.g. from the build folder:
+//   xvfb-run -a env KERFLINE_SCREENSHOT=../docs/main-window.png
+//   tests/kerfline_ui_tests --gtest_filter='MainWindowScreenshot.*'
+TEST(MainWindowScreenshot, TakenWhenAsked) {
+    const QString target = qEnvironmentVariable("KERFLINE_SCREENSHOT");
+    if (target.isEmpty()) {
+        GTEST_SKIP() << "set KERFLINE_SCREENSHOT to a .png path";
+    }
+    WindowRig rig;
+    rig.Build();
+    TForm1& window = *rig.Window;
+    SplitListWiring splitList(window);
+    window.move(0, 0);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+
+    rig.Open(DataPath("cbr96_id3v1.mp3"));
+    const auto select = [&window](int start, int end) {
+        window.TrackBar1()->setValue(start);
+        window.BitBtn8Click();
+        window.TrackBar1()->setValue(end);
+        window.BitBtn9Click();
+        window.BitBtn6Click();
+    };
+    select(0, 25);
+    select(25, 60);
+    window.TrackBar1()->setValue(37);
+    QTest::qWait(300);
+
+    const QPixmap shot = window.screen()->grabWindow(
+        0, window.x(), window.y(), window.frameGeometry().width(), window.frameGeometry().height());
+    ASSERT_TRUE(shot.save(target));
+}
+
+} // namespace
