@@ -12,6 +12,7 @@
 #include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <utility>
 
 namespace {
 

@@ -3,7 +3,6 @@
 #include <QGroupBox>
 #include <cstdint>
 #include <functional>
-#include <utility>
 
 class QMenu;
 class QPushButton;

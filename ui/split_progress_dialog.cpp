@@ -170,8 +170,13 @@ void TForm9::Timer1Timer() {
 }
 
 void TForm9::Button1Click() {
+    reject();
+}
+
+// Cancel, Escape and a failure alike: the worker begins no further part.
+void TForm9::reject() {
     if (watched_ != nullptr && !workerEnded_) {
         watched_->RequestStop();
     }
-    reject();
+    QDialog::reject();
 }

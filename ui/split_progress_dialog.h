@@ -28,6 +28,9 @@ public:
     QProgressBar* ProgressBar() const { return progressBar1_; }
     QPushButton* CancelButton() const { return button1_; }
 
+public slots:
+    void reject() override;
+
 protected:
     void showEvent(QShowEvent* event) override;
 

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -89,6 +90,19 @@ TEST_F(SplitProgressDialogTest, CancelClosesAtOnceAndLeavesOnlyWholeParts) {
     QTemporaryDir engineFolder;
     EXPECT_EQ(ReadBytes(PartPath(0).toStdString()),
               EngineParts(env.Context, engineFolder.path())[0]);
+}
+
+TEST_F(SplitProgressDialogTest, EscapeStopsTheWorkerAsCancelDoes) {
+    TForm9 dialog(env.Context, thread);
+    dialog.SetPartsToWrite(4);
+    QObject::connect(dialog.ProgressBar(), &QProgressBar::valueChanged, [&dialog](int value) {
+        if (value == 2) {
+            QTest::keyClick(&dialog, Qt::Key_Escape);
+        }
+    });
+    EXPECT_EQ(dialog.exec(), QDialog::Rejected);
+    WaitForWorker();
+    EXPECT_EQ(FilesWritten(), (QStringList{"part0.mp3", "part1.mp3"}));
 }
 
 TEST_F(SplitProgressDialogTest, TheWindowStaysResponsiveDuringALongSplit) {
