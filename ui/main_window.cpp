@@ -11,6 +11,7 @@
 #include "ui/position_slider.h"
 #include "ui/program_icon.h"
 #include "ui/settings_store.h"
+#include "ui/split_list_wiring.h"
 #include "ui/up_down.h"
 
 #include <QCoreApplication>
@@ -112,6 +113,8 @@ TForm1::TForm1(Services services, QWidget* parent)
     player_ = audible_.get();
     ReadSettings();
     options_ = new TOptions(this);
+    // The split list, its dialogs and the Split road live in their own unit.
+    new SplitListWiring(*this);
     FormShow();
 }
 
