@@ -210,8 +210,8 @@ int RunSplit(const SplitOptions& options) {
         return 1;
     problems += AssignPartFiles(options, options.OutDir, list);
 
-    if (source.State.FrameCount == 0 && !Scan(source))
-        return 1;
+    // Without --preload the frame count is still unknown (0): the worker counts
+    // the frames by the scan's rule in its own walk, so the source is read once.
     const SplitJob job = SplitJob::From(options.File, source.Info, source.State.FrameCount,
                                         !options.NoInfoFrame, list);
     if (job.PartsToWrite() == 0)

@@ -2,6 +2,7 @@
 
 #include "core/audio_info.h"
 #include "core/frame_rule.h"
+#include "core/preload_scan.h"
 #include "split/output_naming.h"
 #include "split/part_file_writer.h"
 #include "split/source_reader.h"
@@ -21,6 +22,7 @@ SplitJob SplitJob::From(const std::string& sourcePath, const TAudioInfo& info,
     job.VersionId = info.Header.VersionId;
     job.ChannelMode = info.Header.ChannelMode();
     job.FrameCount = frameCount;
+    job.FirstFrameBytes = info.Header.FrameBytes;
     job.SaveFrameOption = saveFrameOption;
     for (const SplitListItem& entry : list.Entries()) {
         SplitJobRow row;
@@ -75,24 +77,29 @@ public:
 class SplitRun {
 public:
     SplitRun(const SplitJob& job, const SplitCallbacks& callbacks)
-        : job_(job), callbacks_(callbacks), entries_(job.Rows.size()) {}
+        : job_(job), callbacks_(callbacks), frameCount_(job.FrameCount), entries_(job.Rows.size()) {
+    }
 
     SplitOutcome Run();
 
 private:
     bool OpenSource();
-    void ReadInformationFrame();
+    bool ReadInformationFrame();
+    bool SettleFrameCount();
     void PlanEntries();
     void WritePart(std::size_t row);
     void WritePartBody(std::size_t row, PartFileWriter& writer);
-    std::int32_t CopyPass(std::size_t row, PartFileWriter& writer);
+    std::int32_t CopyPass(std::size_t row);
     void PatchInformationFrame(std::int32_t framesWritten, PartFileWriter& writer);
 
     WalkState EntryOf(std::size_t row);
+    bool FramesRemain(const WalkState& state);
+    bool CountedFrameFrom(std::int64_t position);
+    const std::uint8_t* Bytes(std::int64_t offset, std::int64_t count);
     Candidate Evaluate(const WalkState& state);
     static void Advance(WalkState& state, const Candidate& candidate);
     void MoveFrontier(const WalkState& state);
-    void Flush(PendingRun& run, PartFileWriter& writer);
+    void Flush();
     void Fail(const std::string& line);
 
     const SplitJob& job_;
@@ -104,9 +111,24 @@ private:
     bool informationFits_ = true;
     std::string informationProblem_;
     std::vector<std::uint8_t> informationFrame_;
+    std::int64_t audioStart_ = 0;
+
+    // With the frame count unknown, a frame counts as the scan would count it:
+    // the first audio frame of a source without information frame, and every
+    // frame that starts at least the first frame's length before the end.
+    bool countInWalk_ = false;
+    std::int64_t lastCountedStart_ = 0;
+    std::int64_t knownFrom_ = -1; // positions known to reach (or not) a counted frame
+    std::int64_t knownTo_ = -1;
+    bool knownAnswer_ = false;
+
+    // The part being written and its pending stretch of frames.
+    PartFileWriter* writer_ = nullptr;
+    PendingRun run_;
 
     // The walk's furthest state, and for each part to write the state at
     // which its skip ends (the first state whose elapsed time reaches its start).
+    std::int32_t frameCount_ = 0;
     WalkState frontier_;
     bool frontierEnded_ = false;
     std::vector<std::pair<std::int32_t, std::size_t>> startsAhead_; // (StartMs, row), sorted
@@ -116,8 +138,7 @@ private:
 };
 
 SplitOutcome SplitRun::Run() {
-    if (OpenSource()) {
-        ReadInformationFrame();
+    if (OpenSource() && ReadInformationFrame() && SettleFrameCount()) {
         PlanEntries();
         for (std::size_t row = 0; row < job_.Rows.size() && !runEnded_; ++row) {
             if (IsToWrite(job_.Rows[row]))
@@ -146,10 +167,10 @@ bool SplitRun::OpenSource() {
     return true;
 }
 
-void SplitRun::ReadInformationFrame() {
+bool SplitRun::ReadInformationFrame() {
     frontier_.Position = job_.FirstFrameOffset;
     if (!job_.HasInfoFrame)
-        return;
+        return true;
     const std::uint8_t* header = source_.Fetch(job_.FirstFrameOffset, 4);
     const std::int32_t length =
         header == nullptr ? 0 : InformationFrameLength(header, job_.VersionId);
@@ -160,10 +181,42 @@ void SplitRun::ReadInformationFrame() {
     if (frame == nullptr) {
         informationFits_ = false;
         informationProblem_ = "the information frame does not fit in the source";
-        return;
+        return true;
     }
     informationFrame_.assign(frame, frame + length);
     frontier_.Position = job_.FirstFrameOffset + length;
+    return true;
+}
+
+// An unknown frame count is counted in the walk when the walk is the scan's
+// own; when the scan would walk the information frame differently, it runs.
+bool SplitRun::SettleFrameCount() {
+    audioStart_ = frontier_.Position;
+    if (job_.FrameCount != 0)
+        return true;
+    lastCountedStart_ = source_.Size() - std::max<std::int64_t>(job_.FirstFrameBytes, 4);
+    const std::uint8_t* first = source_.Fetch(job_.FirstFrameOffset, 4);
+    const bool sameWalk =
+        !job_.HasInfoFrame || informationFrame_.empty() ||
+        (first != nullptr && EvaluateFrame(first, job_.VersionId).Length ==
+                                 static_cast<std::int32_t>(informationFrame_.size()));
+    if (sameWalk) {
+        countInWalk_ = true;
+        return true;
+    }
+    ScanSource scan;
+    scan.Path = job_.SourcePath;
+    scan.FirstFrameOffset = job_.FirstFrameOffset;
+    scan.HasInfoFrame = job_.HasInfoFrame;
+    scan.VersionId = job_.VersionId;
+    scan.FrameBytes = job_.FirstFrameBytes;
+    try {
+        frameCount_ = PreloadScan(scan).FrameCount;
+    } catch (const ScanError& error) {
+        Fail(error.what());
+        return false;
+    }
+    return true;
 }
 
 void SplitRun::PlanEntries() {
@@ -181,6 +234,8 @@ void SplitRun::WritePart(std::size_t row) {
     if (callbacks_.StepProgress)
         callbacks_.StepProgress();
     PartFileWriter writer;
+    writer_ = &writer;
+    run_ = PendingRun{};
     try {
         if (IsSourceFile(part.OutPath, job_.SourcePath))
             throw PartFailure("it is the source file itself");
@@ -195,6 +250,7 @@ void SplitRun::WritePart(std::size_t row) {
         writer.Discard();
         Fail(part.OutPath + ": " + failure.Reason);
     }
+    writer_ = nullptr;
 }
 
 void SplitRun::WritePartBody(std::size_t row, PartFileWriter& writer) {
@@ -206,7 +262,7 @@ void SplitRun::WritePartBody(std::size_t row, PartFileWriter& writer) {
         !writer.Write(informationFrame_.data(), static_cast<std::int64_t>(informationFrame_.size()),
                       reason))
         throw PartFailure(reason);
-    const std::int32_t framesWritten = CopyPass(row, writer);
+    const std::int32_t framesWritten = CopyPass(row);
     if (carriesInformation)
         PatchInformationFrame(framesWritten, writer);
     const TagBlockBytes& tag = job_.Rows[row].Tag;
@@ -217,15 +273,12 @@ void SplitRun::WritePartBody(std::size_t row, PartFileWriter& writer) {
 // The copy pass: the first candidate at or after the start without condition,
 // then on while the elapsed time has not passed the end and frames remain; a
 // frame that does not lie wholly within the source ends the part.
-std::int32_t SplitRun::CopyPass(std::size_t row, PartFileWriter& writer) {
+std::int32_t SplitRun::CopyPass(std::size_t row) {
     const std::int32_t endMs = job_.Rows[row].EndMs;
     WalkState state = EntryOf(row);
     bool withFrontier = state.Position == frontier_.Position;
-    PendingRun run;
     std::int32_t framesWritten = 0;
     do {
-        if (!source_.Holds(state.Position, 4))
-            Flush(run, writer);
         const Candidate candidate = Evaluate(state);
         if (!candidate.Readable)
             throw PartFailure(source_.ReadFailed() ? "the source cannot be read"
@@ -234,16 +287,13 @@ std::int32_t SplitRun::CopyPass(std::size_t row, PartFileWriter& writer) {
             const std::int64_t length = candidate.Frame.Length;
             if (state.Position + length > source_.Size())
                 break;
-            if (!source_.Holds(state.Position, length)) {
-                Flush(run, writer);
-                if (source_.Fetch(state.Position, length) == nullptr)
-                    throw PartFailure("the source cannot be read");
+            if (Bytes(state.Position, length) == nullptr)
+                throw PartFailure("the source cannot be read");
+            if (run_.End != state.Position) {
+                Flush();
+                run_.Begin = state.Position;
             }
-            if (run.End != state.Position) {
-                Flush(run, writer);
-                run.Begin = state.Position;
-            }
-            run.End = state.Position + length;
+            run_.End = state.Position + length;
             ++framesWritten;
         }
         Advance(state, candidate);
@@ -251,8 +301,8 @@ std::int32_t SplitRun::CopyPass(std::size_t row, PartFileWriter& writer) {
             MoveFrontier(state);
         else
             withFrontier = state.Position == frontier_.Position;
-    } while (endMs >= state.ElapsedMs && state.FrameIndex < job_.FrameCount);
-    Flush(run, writer);
+    } while (endMs >= state.ElapsedMs && FramesRemain(state));
+    Flush();
     return framesWritten;
 }
 
@@ -292,7 +342,7 @@ WalkState SplitRun::EntryOf(std::size_t row) {
 
 Candidate SplitRun::Evaluate(const WalkState& state) {
     Candidate candidate;
-    const std::uint8_t* header = source_.Fetch(state.Position, 4);
+    const std::uint8_t* header = Bytes(state.Position, 4);
     if (header == nullptr)
         return candidate;
     candidate.Readable = true;
@@ -320,13 +370,48 @@ void SplitRun::MoveFrontier(const WalkState& state) {
     }
 }
 
-void SplitRun::Flush(PendingRun& run, PartFileWriter& writer) {
-    if (run.End <= run.Begin)
-        return;
-    std::string reason;
-    if (!writer.Write(source_.HeldBytes(run.Begin), run.End - run.Begin, reason))
-        throw PartFailure(reason);
-    run = PendingRun{};
+// The frame index is below the frame count: a counted frame lies ahead.
+bool SplitRun::FramesRemain(const WalkState& state) {
+    if (!countInWalk_)
+        return state.FrameIndex < frameCount_;
+    if (state.Position >= knownFrom_ && state.Position <= knownTo_)
+        return knownAnswer_;
+    knownFrom_ = state.Position;
+    knownAnswer_ = CountedFrameFrom(state.Position);
+    return knownAnswer_;
+}
+
+// Whether the first frame at or after position (the bytes before it are
+// junk the walk passes one by one) is one that the scan counts.
+bool SplitRun::CountedFrameFrom(std::int64_t position) {
+    for (std::int64_t p = position;; ++p) {
+        knownTo_ = p;
+        const bool firstAudioFrame = !job_.HasInfoFrame && p == audioStart_;
+        if (p > lastCountedStart_ && !firstAudioFrame)
+            return false;
+        const std::uint8_t* header = Bytes(p, 4);
+        if (header == nullptr)
+            return false;
+        if (EvaluateFrame(header, job_.VersionId).Accepted)
+            return true;
+    }
+}
+
+// The source's bytes, written out first when the block that holds the
+// pending stretch of frames has to move.
+const std::uint8_t* SplitRun::Bytes(std::int64_t offset, std::int64_t count) {
+    if (run_.End > run_.Begin && !source_.Holds(offset, count))
+        Flush();
+    return source_.Fetch(offset, count);
+}
+
+void SplitRun::Flush() {
+    if (run_.End > run_.Begin) {
+        std::string reason;
+        if (!writer_->Write(source_.HeldBytes(run_.Begin), run_.End - run_.Begin, reason))
+            throw PartFailure(reason);
+    }
+    run_ = PendingRun{};
 }
 
 void SplitRun::Fail(const std::string& line) {

@@ -28,7 +28,10 @@ struct SplitJob {
     bool HasInfoFrame = false; // "Xing" or "Info": the first frame is an information frame
     std::int32_t VersionId = 1;
     std::int32_t ChannelMode = 0;
+    // Audio frames by the scan's count; 0 while unknown, in which case the
+    // worker counts them by the scan's rule in its own walk.
     std::int32_t FrameCount = 0;
+    std::int32_t FirstFrameBytes = 0; // the first frame's length: where the scan's walk stops
     bool SaveFrameOption = true;
     std::vector<SplitJobRow> Rows;
 
