@@ -78,7 +78,6 @@ bool SourceReader::ReadInto(std::int64_t offset, std::int64_t count, std::uint8_
         return false;
     }
     const std::size_t got = std::fread(target, 1, static_cast<std::size_t>(count), file_.get());
-    bytesRead_ += static_cast<std::int64_t>(got);
     if (got != static_cast<std::size_t>(count)) {
         readFailed_ = true;
         return false;

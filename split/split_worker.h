@@ -52,7 +52,7 @@ struct SplitOutcome {
     std::int32_t PartsWritten = 0;
     bool Stopped = false;             // a stop request ended the run early
     std::vector<std::string> Errors;  // one line per problem
-    std::int64_t SourceBytesRead = 0; // bytes read from the source in this run
+    std::int64_t HeadersExamined = 0; // frame candidates looked at in this run's walk
 };
 
 // Writes every checked row with DoWrite set, in row order, each part exactly as
