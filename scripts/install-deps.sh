@@ -9,7 +9,7 @@ packages=(
     qt6-base-dev qt6-multimedia-dev
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good
     xvfb xauth imagemagick
-    ffmpeg mp3val hyperfine
+    ffmpeg mp3val hyperfine time
 )
 
 missing=()

@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Splits a generated 10-hour 128 kbit/s CBR file (about 576 MB) into 10, 100
+# and 500 parts, against cp of the same file into the same folder, in one
+# hyperfine run on a warm cache; then the peak memory of each split with
+# /usr/bin/time -v. As a yardstick for the cost of making many files,
+# coreutils' split -n writes the same bytes into 100 and 500 files of equal
+# size. The generated files are removed at the end.
+#
+#   bench/split_bench.sh [kerfline-cli]   without one, builds a release kerfline-cli
+#                                         in build-bench/
+#   RUNS=10 bench/split_bench.sh          timed runs per command (default 5)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+
+for tool in hyperfine /usr/bin/time; do
+    if ! command -v "$tool" >/dev/null; then
+        echo "$tool is missing: run scripts/install-deps.sh" >&2
+        exit 1
+    fi
+done
+
+cli=${1:-}
+if [ -z "$cli" ]; then
+    cmake -S "$root" -B "$root/build-bench" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DKERFLINE_GUI=OFF -DBUILD_TESTING=OFF >/dev/null
+    cmake --build "$root/build-bench" --target kerfline-cli >/dev/null
+    cli=$root/build-bench/kerfline-cli
+fi
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/kerfline-split-bench.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+source=$work/long.mp3
+out=$work/out
+
+# The fixture is 308 whole frames (8045.6875 ms); 4480 copies make one chain of
+# 1,379,840 frames: 10:00:44.6, 576,714,880 bytes.
+fixture=$root/tests/data/cbr128_44k_joint.mp3
+for _ in $(seq 64); do cat "$fixture"; done >"$work/chunk"
+for _ in $(seq 70); do cat "$work/chunk"; done >"$source"
+rm "$work/chunk"
+echo "source: $(stat -c %s "$source") bytes"
+cat "$source" >/dev/null
+
+split_command() {
+    echo "'$cli' split '$source' --out '$out' --parts $1"
+}
+
+hyperfine --warmup 1 --runs "${RUNS:-5}" --prepare "rm -rf '$out' && mkdir '$out'" \
+    --export-markdown "$work/times.md" \
+    -n "cp" "cp '$source' '$out/copy.mp3'" \
+    -n "split --parts 10" "$(split_command 10)" \
+    -n "split --parts 100" "$(split_command 100)" \
+    -n "split --parts 500" "$(split_command 500)" \
+    -n "coreutils split -n 100" "split -n 100 '$source' '$out/x'" \
+    -n "coreutils split -n 500" "split -a 3 -n 500 '$source' '$out/x'"
+echo
+cat "$work/times.md"
+
+echo
+echo "| command | peak memory (maximum resident set) |"
+echo "|:---|---:|"
+for parts in 10 100 500; do
+    rm -rf "$out" && mkdir "$out"
+    /usr/bin/time -v sh -c "exec $(split_command "$parts")" 2>"$work/time.txt"
+    peak=$(sed -n 's/.*Maximum resident set size (kbytes): //p' "$work/time.txt")
+    echo "| split --parts $parts | $((peak / 1024)) MiB ($peak KiB) |"
+done
+rm -rf "$out" && mkdir "$out"
+/usr/bin/time -v cp "$source" "$out/copy.mp3" 2>"$work/time.txt"
+peak=$(sed -n 's/.*Maximum resident set size (kbytes): //p' "$work/time.txt")
+echo "| cp | $((peak / 1024)) MiB ($peak KiB) |"
