@@ -2,11 +2,12 @@
 
 #include "ui/media_player.h"
 
+#include <QElapsedTimer>
+#include <QMediaPlayer>
 #include <QObject>
 #include <memory>
 
 class QAudioOutput;
-class QMediaPlayer;
 
 // The audible player over Qt Multimedia. Its unit is the millisecond as Qt
 // reports it. When the backend cannot tell the length (GStreamer reports 0 for
@@ -17,6 +18,8 @@ class QtMediaPlayer : public QObject, public MediaPlayer {
 
 public:
     static constexpr int LoadWaitMs = 5000;
+    // The longest stretch the position is carried on without a report.
+    static constexpr std::int64_t MaxCarryMs = 250;
 
     explicit QtMediaPlayer(QObject* parent = nullptr);
     ~QtMediaPlayer() override;
@@ -36,10 +39,16 @@ protected:
     std::int64_t DoLength() const override { return length_; }
 
 private:
+    void NewBackend();
     void WaitUntilLoaded();
+    void Preroll();
     QString RefusalText() const;
-    // Halts at a pending end position or at the end of the media.
+    // Halts at a pending end position.
     void CheckEnd() const;
+    std::int64_t Estimate() const;
+    void Reported(std::int64_t position) const;
+    void MediaStatusChanged(QMediaPlayer::MediaStatus status);
+    void Halt(Mode mode);
 
     std::unique_ptr<QMediaPlayer> player_;
     QAudioOutput* output_ = nullptr;
@@ -47,4 +56,10 @@ private:
     std::int64_t length_ = 0;
     std::int64_t endPos_ = -1;
     mutable Mode mode_ = Mode::NotReady;
+    mutable std::int64_t reported_ = 0;
+    mutable QElapsedTimer sinceReport_;
+    bool atEnd_ = false;
+    // Reports have come in since playback started: until then playback may
+    // not have begun, so the position is not carried on.
+    bool flowing_ = false;
 };
