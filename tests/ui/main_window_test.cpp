@@ -178,6 +178,22 @@ TEST_F(MainWindowTest, RefusedFilesKeepThePreviousSourceUsable) {
     EXPECT_EQ(Player().CurrentMode(), Mode::Playing);
 }
 
+TEST_F(MainWindowTest, AnAnalysisFailureBeepsAndShowsItsMessage) {
+    const QString path = DataPath("cbr128_44k_joint.mp3");
+    rig.Open(path);
+    // A free-format first frame: no bit rate to compute a length from.
+    QFile freeFormat(dir.filePath("free_format.mp3"));
+    ASSERT_TRUE(freeFormat.open(QIODevice::WriteOnly));
+    freeFormat.write(QByteArray::fromHex("fffb0044") + QByteArray(4000, '\0'));
+    freeFormat.close();
+    rig.Open(freeFormat.fileName());
+    EXPECT_EQ(rig.Messages.ErrorBeeps, 1);
+    ASSERT_EQ(rig.Messages.Errors().size(), 1u);
+    EXPECT_EQ(rig.Messages.Errors()[0], "Failed to load the information from the MP3 file!");
+    EXPECT_EQ(State().SourceFileName, path.toStdString());
+    EXPECT_EQ(Window().Context().AudioInfo.PlayTimeMs, 8000);
+}
+
 TEST(MainWindowPlayerRefusal, TheSilentPlayerTakesOverAndTheNewFileIsFullyOpen) {
     WindowRig rig;
     rig.RefuseAudible = true;
@@ -358,7 +374,15 @@ TEST_F(MainWindowTest, SplitStopsThePreviewBeforeTheSaveDialog) {
 
 TEST_F(MainWindowTest, PreloadScansUnderTheLoadingWindow) {
     Window().Context().PreloadOption = true;
+    // The scan lets the window paint, so a zero timer fires while it runs.
+    bool loadingShown = false;
+    QTimer::singleShot(0, [&] {
+        const TForm11* loading = Window().findChild<TForm11*>();
+        loadingShown =
+            loading != nullptr && loading->isVisible() && loading->windowTitle() == "Loading...";
+    });
     rig.Open(DataPath("junk_between_frames.mp3"));
+    EXPECT_TRUE(loadingShown);
     EXPECT_GT(State().FrameCount, 300);
     EXPECT_GE(State().ErrorCount, 10);
     EXPECT_EQ(State().DurationMs, static_cast<std::int64_t>(State().DurationMsExact));
