@@ -9,6 +9,7 @@
 #include "split/split_list.h"
 
 #include <algorithm>
+#include <exception>
 #include <optional>
 #include <utility>
 
@@ -105,8 +106,9 @@ public:
 
 private:
     bool OpenSource();
-    bool ReadInformationFrame();
+    void ReadInformationFrame();
     bool SettleFrameCount();
+    void WriteRows();
     void PlanEntries();
     void WritePart(std::size_t row);
     void WritePartBody(std::size_t row, PartFileWriter& writer);
@@ -160,19 +162,31 @@ private:
 };
 
 SplitOutcome SplitRun::Run() {
-    if (OpenSource() && ReadInformationFrame() && SettleFrameCount()) {
-        PlanEntries();
-        for (std::size_t row = 0; row < job_.Rows.size() && !runEnded_; ++row) {
-            if (IsToWrite(job_.Rows[row]))
-                WritePart(row);
-            if (!runEnded_ && callbacks_.StopRequested && callbacks_.StopRequested()) {
-                outcome_.Stopped = true;
-                break;
-            }
+    try {
+        if (OpenSource()) {
+            ReadInformationFrame();
+            if (SettleFrameCount())
+                WriteRows();
         }
+    } catch (const std::exception& error) {
+        // Anything else (memory, say) ends the run too; the part's file is gone with its writer.
+        Fail(job_.SourcePath + ": " + error.what());
     }
     outcome_.Success = outcome_.Errors.empty() && outcome_.PartsWritten == job_.PartsToWrite();
     return outcome_;
+}
+
+// Row by row, as the list shows them; a stop request is read after each row.
+void SplitRun::WriteRows() {
+    PlanEntries();
+    for (std::size_t row = 0; row < job_.Rows.size() && !runEnded_; ++row) {
+        if (IsToWrite(job_.Rows[row]))
+            WritePart(row);
+        if (!runEnded_ && callbacks_.StopRequested && callbacks_.StopRequested()) {
+            outcome_.Stopped = true;
+            return;
+        }
+    }
 }
 
 bool SplitRun::OpenSource() {
@@ -188,10 +202,10 @@ bool SplitRun::OpenSource() {
     return true;
 }
 
-bool SplitRun::ReadInformationFrame() {
+void SplitRun::ReadInformationFrame() {
     frontier_.Position = job_.FirstFrameOffset;
     if (!job_.HasInfoFrame)
-        return true;
+        return;
     const std::uint8_t* header = source_.Fetch(job_.FirstFrameOffset, 4);
     const std::int32_t length =
         header == nullptr ? 0 : InformationFrameLength(header, job_.VersionId);
@@ -202,11 +216,10 @@ bool SplitRun::ReadInformationFrame() {
     if (frame == nullptr) {
         informationFits_ = false;
         informationProblem_ = "the information frame does not fit in the source";
-        return true;
+        return;
     }
     informationFrame_.assign(frame, frame + length);
     frontier_.Position = job_.FirstFrameOffset + length;
-    return true;
 }
 
 // An unknown frame count is counted in the walk when the walk is the scan's
