@@ -3,6 +3,7 @@
 #include "state/format_time.h"
 #include "ui/main_window.h"
 #include "ui/media_player.h"
+#include "ui/platform_services.h"
 #include "ui/position_slider.h"
 #include "ui/save_dialog.h"
 #include "ui/split_by_parts_dialog.h"
@@ -64,6 +65,14 @@ void SplitListWiring::ShowSaveDialog() {
 
 // The slider shows the entry rounded down to whole positions; the player gets its exact range.
 void SplitListWiring::PlaySelectedPart(std::int32_t startMs, std::int32_t endMs) {
+    try {
+        PlayRange(startMs, endMs);
+    } catch (const MediaPlayerError& error) {
+        window_.Context().Messages->Error(&window_, QString::fromStdString(error.what()));
+    }
+}
+
+void SplitListWiring::PlayRange(std::int32_t startMs, std::int32_t endMs) {
     AppContext& context = window_.Context();
     MediaPlayer& player = window_.Player();
     player.Stop();

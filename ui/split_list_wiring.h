@@ -31,6 +31,7 @@ private:
     void BitBtn11Click();
     void ShowSaveDialog();
     void PlaySelectedPart(std::int32_t startMs, std::int32_t endMs);
+    void PlayRange(std::int32_t startMs, std::int32_t endMs);
 
     TForm1& window_;
     SplitListPanel* panel_ = nullptr;
