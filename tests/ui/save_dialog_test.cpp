@@ -1,5 +1,6 @@
 #include "split_road_support.h"
 #include "ui/save_dialog.h"
+#include "ui/split_progress_dialog.h"
 #include "ui/split_thread.h"
 
 #include <QApplication>
@@ -7,6 +8,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -207,6 +209,47 @@ TEST_F(SaveDialogTest, ASourceThatCannotBeReadEndsTheSplitWithTheErrorMessage) {
     EXPECT_EQ(Save(), QDialog::Accepted);
     EXPECT_EQ(CountShown(env.Messages, MessageKind::Error), 1);
     EXPECT_EQ(env.Messages.Shown.back().Text, "Can't create file!");
+}
+
+} // namespace
+
+namespace {
+
+// A Save cancelled during a long split, then Save again at once: the second
+// split waits for the first worker and then writes every part whole.
+TEST_F(SaveDialogTest, ASaveAfterACancelledSplitWaitsForTheWorker) {
+    QTemporaryDir longFolder;
+    OpenSource(env.Context, MakeLongSource(longFolder));
+    const auto half = static_cast<std::int32_t>(env.Context.State.DurationMs / 2);
+    env.Context.List.AddEntry(0, half, env.Context.AudioInfo.Tag);
+    env.Context.List.AddEntry(half, 2 * half, env.Context.AudioInfo.Tag);
+    ChooseFolder(folder.path());
+    FileName()->setText("part$N");
+    QTimer::singleShot(0, [this] {
+        QTimer::singleShot(0, [] {
+            auto* progress = qobject_cast<TForm9*>(QApplication::activeModalWidget());
+            ASSERT_NE(progress, nullptr);
+            QObject::connect(progress->ProgressBar(), &QProgressBar::valueChanged,
+                             [progress](int value) {
+                                 if (value == 1) {
+                                     progress->CancelButton()->click();
+                                 }
+                             });
+        });
+        Button("BitBtn2")->click();
+    });
+    dialog.exec();
+    ASSERT_EQ(env.Messages.Errors(), std::vector<QString>{"Can't create file!"});
+
+    env.Messages.Answers = {Answer::YesToAll};
+    EXPECT_EQ(Save(), QDialog::Accepted);
+    EXPECT_EQ(env.Messages.InformationBeeps, 1);
+    EXPECT_EQ(env.Messages.Errors().size(), 1u);
+    EXPECT_EQ(dialog.SplitThread(), nullptr);
+    QTemporaryDir engineFolder;
+    const auto expected = EngineParts(env.Context, engineFolder.path());
+    EXPECT_EQ(ReadBytes((folder.path() + "/part001.mp3").toStdString()), expected[0]);
+    EXPECT_EQ(ReadBytes((folder.path() + "/part002.mp3").toStdString()), expected[1]);
 }
 
 } // namespace
