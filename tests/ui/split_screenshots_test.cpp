@@ -48,18 +48,20 @@ protected:
         };
         add(5, 21);
         add(21, 47);
-        AppContext& context = window.Context();
-        context.List[1].Title = "Second movement";
         auto* panel = window.findChild<SplitListPanel*>();
-        auto* wiring = window.findChild<SplitListWiring*>();
         QTimer::singleShot(0, [] {
             auto* dialog = qobject_cast<TForm8*>(QApplication::activeModalWidget());
             dialog->findChild<QLineEdit*>("LabeledEdit1")->setText("3");
             dialog->findChild<QPushButton*>("Button1")->click();
         });
         window.findChild<QPushButton*>("BitBtn11")->click();
-        ASSERT_NE(wiring, nullptr);
-        panel->ListView()->topLevelItem(1)->setText(4, "Second movement");
+        panel->ListView()->setCurrentItem(panel->ListView()->topLevelItem(1));
+        QTimer::singleShot(0, [] {
+            auto* dialog = qobject_cast<TForm4*>(QApplication::activeModalWidget());
+            dialog->findChild<QLineEdit*>("Title")->setText("Second movement");
+            dialog->findChild<QPushButton*>("Button2")->click();
+        });
+        window.findChild<QPushButton*>("BitBtn10")->click();
         panel->ListView()->topLevelItem(3)->setCheckState(0, Qt::Unchecked);
         panel->ListView()->setCurrentItem(panel->ListView()->topLevelItem(1));
     }
