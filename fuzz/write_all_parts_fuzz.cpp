@@ -1,7 +1,9 @@
 // WriteAllParts of an arbitrary source with arbitrary sections (negative,
 // reversed, past the end), targets that cannot be written, and stop requests.
-// Checks: no crash, the source unchanged, no file left behind but whole parts.
+// Checks: no crash, the source unchanged, no file left behind but whole parts,
+// and every part byte for byte as the plain walk from the first frame makes it.
 #include "core/audio_info.h"
+#include "core/frame_rule.h"
 #include "core/preload_scan.h"
 #include "fuzz_files.h"
 #include "split/split_list.h"
@@ -12,7 +14,7 @@
 #include <filesystem>
 #include <fuzzer/FuzzedDataProvider.h>
 #include <map>
-#include <set>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -157,37 +159,120 @@ bool BuildJob(const Plan& plan, const Folders& f, SplitJob& job) {
     return true;
 }
 
-// Every file in the target folder is a whole part of a row that was to be
-// written, ending in that row's tag; nothing else is there.
-void CheckPartFiles(const SplitJob& job, const SplitOutcome& outcome, const Folders& f) {
-    std::map<std::string, std::vector<std::size_t>> rowsByPath;
-    for (std::size_t i = 0; i < job.Rows.size(); ++i)
-        if (job.Rows[i].Checked && job.Rows[i].DoWrite)
-            rowsByPath[fs::path(job.Rows[i].OutPath).lexically_normal().string()].push_back(i);
+using Bytes = std::vector<std::uint8_t>;
+
+// What a part file must hold: the walk of the frame rule for this row alone,
+// from the first frame, one byte position at a time. Nothing when it fails.
+std::optional<Bytes> ReferencePart(const SplitJob& job, const SplitJobRow& row, const Bytes& src) {
+    const auto size = static_cast<std::int64_t>(src.size());
+    const auto readable = [size](std::int64_t p) { return p >= 0 && p <= size - 4; };
+    const auto at = [&src](std::int64_t p) { return src.data() + p; };
+    std::int64_t p = job.FirstFrameOffset;
+    Bytes information;
+    if (job.HasInfoFrame) {
+        if (!readable(p))
+            return std::nullopt;
+        const std::int32_t length = InformationFrameLength(at(p), job.VersionId);
+        if (length < 4 || p > size - length)
+            return std::nullopt;
+        information.assign(at(p), at(p) + length);
+        p += length;
+    }
+    double elapsed = 0.0;
+    std::int32_t index = 0;
+    std::int32_t written = 0;
+    while (row.StartMs > elapsed) {
+        if (!readable(p))
+            return std::nullopt;
+        const FrameCandidate c = EvaluateFrame(at(p), job.VersionId);
+        if (!c.Accepted) {
+            ++p;
+            continue;
+        }
+        p += c.Length;
+        elapsed = AddFrameDuration(elapsed, c.Length, c.BitrateBps);
+        ++index;
+    }
+    Bytes frames;
+    do {
+        if (!readable(p))
+            return std::nullopt;
+        const FrameCandidate c = EvaluateFrame(at(p), job.VersionId);
+        if (!c.Accepted) {
+            ++p;
+            continue;
+        }
+        if (p > size - c.Length)
+            break;
+        frames.insert(frames.end(), at(p), at(p) + c.Length);
+        p += c.Length;
+        elapsed = AddFrameDuration(elapsed, c.Length, c.BitrateBps);
+        ++index;
+        ++written;
+    } while (row.EndMs >= elapsed && index < job.FrameCount);
+
+    Bytes part;
+    if (job.HasInfoFrame && job.SaveFrameOption) {
+        const auto marker =
+            static_cast<std::size_t>(InformationHeaderOffset(job.VersionId, job.ChannelMode));
+        if (marker + 12 <= information.size() && (information[marker + 7] & 1) != 0) {
+            const auto count = static_cast<std::uint32_t>(written) + 1;
+            for (std::size_t i = 0; i < 4; ++i)
+                information[marker + 8 + i] = static_cast<std::uint8_t>(count >> (24 - 8 * i));
+        }
+        part = information;
+    }
+    part.insert(part.end(), frames.begin(), frames.end());
+    part.insert(part.end(), row.Tag.begin(), row.Tag.end());
+    return part;
+}
+
+// The errors reported so far at each part begun, and in all.
+struct RunLog {
+    std::vector<int> ErrorsWhenBegun;
+    int Errors = 0;
+};
+
+// Every part begun fails exactly when its target cannot take it or the walk
+// from the first frame fails, and otherwise holds the walk's bytes; the
+// target folder holds those parts and nothing else.
+void CheckAgainstReference(const SplitJob& job, const RunLog& log, const Bytes& src,
+                           const Folders& f) {
+    std::map<std::string, Bytes> expected;
+    std::size_t begun = 0;
+    for (std::size_t i = 0; i < job.Rows.size() && begun < log.ErrorsWhenBegun.size(); ++i) {
+        const SplitJobRow& row = job.Rows[i];
+        if (!row.Checked || !row.DoWrite)
+            continue;
+        const int errorsAfter =
+            begun + 1 < log.ErrorsWhenBegun.size() ? log.ErrorsWhenBegun[begun + 1] : log.Errors;
+        const bool failed = errorsAfter > log.ErrorsWhenBegun[begun];
+        ++begun;
+        const bool writable = fs::path(row.OutPath).parent_path() == f.Out;
+        const std::optional<Bytes> reference =
+            writable ? ReferencePart(job, row, src) : std::nullopt;
+        if (failed && reference)
+            FuzzFailure("row " + std::to_string(i) +
+                        " failed; the walk from the first frame writes it");
+        if (!failed && !reference)
+            FuzzFailure("row " + std::to_string(i) +
+                        " was written; the walk from the first frame fails");
+        if (reference)
+            expected[row.OutPath] = *reference;
+    }
     std::size_t files = 0;
     for (const auto& entry : fs::directory_iterator(f.Out)) {
-        const std::string path = entry.path().lexically_normal().string();
-        const auto rows = rowsByPath.find(path);
-        if (rows == rowsByPath.end() || !entry.is_regular_file())
-            FuzzFailure("a file that is no part was left in the target folder: " + path);
-        const std::vector<std::uint8_t> bytes = ReadBytes(entry.path());
-        if (bytes.size() < 128)
-            FuzzFailure("a part file without its tag: " + path);
-        bool tagged = false;
-        for (std::size_t i : rows->second)
-            tagged = tagged || std::equal(bytes.end() - 128, bytes.end(), TagFor(i).begin());
-        if (!tagged)
-            FuzzFailure("a part file that does not end with its row's tag: " + path);
+        const auto part = expected.find(entry.path().string());
+        if (part == expected.end())
+            FuzzFailure("a file that is no part was left in the target folder: " +
+                        entry.path().string());
+        if (ReadBytes(entry.path()) != part->second)
+            FuzzFailure("a part differs from the walk from the first frame: " +
+                        entry.path().string());
         ++files;
     }
-    if (files > static_cast<std::size_t>(outcome.PartsWritten))
-        FuzzFailure("more part files than parts written");
-    bool distinctPaths = true;
-    for (const auto& [path, rows] : rowsByPath)
-        distinctPaths =
-            distinctPaths && (rows.size() == 1 || fs::path(path).parent_path() != f.Out);
-    if (distinctPaths && files != static_cast<std::size_t>(outcome.PartsWritten))
-        FuzzFailure("the parts written and the part files differ in number");
+    if (files != expected.size())
+        FuzzFailure("a part reported as written is missing");
 }
 
 void CheckSourceFolder(const Folders& f) {
@@ -224,18 +309,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     SplitJob job;
     BuildJob(plan, f, job);
-    int steps = 0;
+    RunLog log;
     int rowsSeen = 0;
     SplitCallbacks callbacks;
-    callbacks.StepProgress = [&] { ++steps; };
-    callbacks.SplitError = [](const std::string&) {};
+    callbacks.StepProgress = [&] { log.ErrorsWhenBegun.push_back(log.Errors); };
+    callbacks.SplitError = [&](const std::string&) { ++log.Errors; };
     callbacks.StopRequested = [&] { return ++rowsSeen == plan.StopAfterRows; };
     const SplitOutcome outcome = WriteAllParts(job, callbacks);
 
     if (ReadBytes(f.Source) != sourceBytes)
         FuzzFailure("the source changed");
-    CheckOutcome(job, outcome, steps);
-    CheckPartFiles(job, outcome, f);
+    CheckOutcome(job, outcome, static_cast<int>(log.ErrorsWhenBegun.size()));
+    CheckAgainstReference(job, log, sourceBytes, f);
     CheckSourceFolder(f);
     EmptyFolder(ScratchFolder());
     return 0;
