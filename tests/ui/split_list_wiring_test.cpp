@@ -156,7 +156,7 @@ TEST_F(SplitListWiringTest, FromTwoSectionsAndThreeEqualPartsToTheFilesOnDisk) {
     Save(true);
     EXPECT_EQ(rig.Messages.InformationBeeps, 1);
     EXPECT_TRUE(rig.Messages.Errors().empty());
-    EXPECT_EQ(QDir(target.path()).entryList(QDir::Files).size(), 4);
+    EXPECT_EQ(QDir(target.path()).entryList(QDir::Files | QDir::Hidden).size(), 4);
     ExpectEngineBytes();
 
     // Second run: every question answered No, nothing is written.

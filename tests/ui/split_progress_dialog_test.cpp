@@ -34,7 +34,7 @@ protected:
 
     QString PartPath(int i) const { return folder.path() + QString("/parts/part%1.mp3").arg(i); }
     QStringList FilesWritten() const {
-        return QDir(folder.path() + "/parts").entryList(QDir::Files);
+        return QDir(folder.path() + "/parts").entryList(QDir::Files | QDir::Hidden, QDir::Name);
     }
     void WaitForWorker() {
         while (thread != nullptr && !thread->wait(10)) {

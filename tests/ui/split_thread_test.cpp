@@ -28,7 +28,9 @@ protected:
                               context.State.FrameCount, context.SaveFrameOption, context.List);
     }
     QStringList Parts() const {
-        return QDir(folder.path()).entryList({"part*"}, QDir::Files, QDir::Name);
+        // Part files and any temporary file left beside them.
+        return QDir(folder.path())
+            .entryList({"part*", ".*"}, QDir::Files | QDir::Hidden, QDir::Name);
     }
 
     TestContext env;
