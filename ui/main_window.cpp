@@ -351,7 +351,7 @@ void TForm1::FormShow() {
 void TForm1::showEvent(QShowEvent* event) {
     if (!shown_) {
         shown_ = true;
-        context_.StartDir = QDir::currentPath();
+        FormShow();
     }
     QWidget::showEvent(event);
 }
