@@ -11,12 +11,15 @@
 #include <algorithm>
 #include <climits>
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
 #include <map>
 #include <memory>
 #include <set>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -429,20 +432,73 @@ TEST_F(UnwritableTarget, FolderBelowARegularFile) {
     EXPECT_TRUE(fs::is_regular_file(plain));
 }
 
-TEST_F(UnwritableTarget, ReadOnlyFolder) {
-    const fs::path locked = bench_->Folder() / "locked";
-    fs::create_directories(locked);
-    fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
-    const bool writable = std::ofstream(locked / "probe").is_open();
-    if (writable) {
-        fs::remove(locked / "probe");
-        fs::permissions(locked, fs::perms::owner_all);
-        GTEST_SKIP() << "permissions do not stop this user's writes (root); "
-                        "FolderBelowARegularFile covers a folder that refuses parts";
+// A folder that refuses new files: its write permission taken away, and where
+// that does not stop this user (root), its immutable attribute set as well.
+class LockedFolder {
+public:
+    explicit LockedFolder(fs::path folder) : folder_(std::move(folder)) {
+        fs::permissions(folder_, fs::perms::owner_read | fs::perms::owner_exec);
+        if (Writable())
+            immutable_ = SetImmutable(true);
+        locked_ = !Writable();
     }
-    ExpectEveryPartRefused(locked);
-    fs::permissions(locked, fs::perms::owner_all);
-    EXPECT_TRUE(fs::is_empty(locked));
+    ~LockedFolder() {
+        if (immutable_)
+            SetImmutable(false);
+        fs::permissions(folder_, fs::perms::owner_all);
+    }
+    LockedFolder(const LockedFolder&) = delete;
+    LockedFolder& operator=(const LockedFolder&) = delete;
+
+    bool Locked() const { return locked_; }
+
+private:
+    bool Writable() const {
+        const fs::path probe = folder_ / "probe";
+        const int fd = open(probe.c_str(), O_CREAT | O_EXCL | O_WRONLY, 0644);
+        if (fd < 0)
+            return false;
+        close(fd);
+        fs::remove(probe);
+        return true;
+    }
+
+    bool SetImmutable(bool on) const {
+        const int fd = open(folder_.c_str(), O_RDONLY | O_DIRECTORY);
+        if (fd < 0)
+            return false;
+        int flags = 0;
+        bool done = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        if (done) {
+            flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+            done = ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        }
+        close(fd);
+        return done;
+    }
+
+    fs::path folder_;
+    bool immutable_ = false;
+    bool locked_ = false;
+};
+
+TEST_F(UnwritableTarget, ReadOnlyFolder) {
+    const fs::path folder = bench_->Folder() / "locked";
+    fs::create_directories(folder);
+    const LockedFolder lock(folder);
+    if (!lock.Locked())
+        GTEST_SKIP() << "neither permissions nor the immutable attribute stop this user's writes "
+                        "here; FolderBelowARegularFile covers a folder that refuses parts";
+    ExpectEveryPartRefused(folder);
+    EXPECT_TRUE(fs::is_empty(folder));
+}
+
+TEST_F(UnwritableTarget, PartPathThatIsAFolder) {
+    const SplitJob job = bench_->Job(100, {{0, 1000}});
+    fs::create_directories(fs::path(job.Rows[0].OutPath) / "inside");
+    const SplitOutcome outcome = bench_->Split(job);
+    EXPECT_FALSE(outcome.Success);
+    EXPECT_TRUE(fs::is_directory(fs::path(job.Rows[0].OutPath) / "inside"));
 }
 
 TEST_F(UnwritableTarget, FolderThatVanishesBeforeTheSplit) {
