@@ -3,8 +3,8 @@
 #include <cstdint>
 
 // The frame rule that the preload scan and the split worker share: the
-// first frame's MPEG version for every frame, layer bits ignored, the
-// Layer III bitrate rows, 0 for unknown values.
+// first frame's MPEG version and layer for every frame (each frame's own
+// version and layer bits are ignored), 0 for unknown values.
 struct FrameCandidate {
     bool Accepted = false;   // sync, non-zero bitrate and sample rate
     std::int32_t Length = 0; // bytes, padding included
@@ -13,12 +13,16 @@ struct FrameCandidate {
 };
 
 // Evaluates the four header bytes at b by the rule, using the first frame's
-// VersionId (1 MPEG 1, 3 MPEG 2.5, anything else MPEG 2).
-FrameCandidate EvaluateFrame(const std::uint8_t* b, std::int32_t firstVersionId);
+// VersionId (1 MPEG 1, 3 MPEG 2.5, anything else MPEG 2) and layer (1 or 2;
+// anything else is Layer III). Layer I and II sources need their own bitrate
+// rows and lengths: walked with Layer III's, their parts would be garbage.
+FrameCandidate EvaluateFrame(const std::uint8_t* b, std::int32_t firstVersionId,
+                             std::int32_t firstLayer = 3);
 
 // Length of the frame at b by the rule without the sync and zero tests (the
 // information frame). Returns 0 where the length is undefined (rate 0).
-std::int32_t InformationFrameLength(const std::uint8_t* b, std::int32_t firstVersionId);
+std::int32_t InformationFrameLength(const std::uint8_t* b, std::int32_t firstVersionId,
+                                    std::int32_t firstLayer = 3);
 
 // Duration of an accepted frame in ms: (L * 8) / (bitrate / 10) * 100 in
 // extended precision. Callers add it to a double running total.

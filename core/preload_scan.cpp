@@ -90,6 +90,7 @@ ScanSource ScanSource::From(const std::string& path, const TAudioInfo& info) {
     source.FirstFrameOffset = info.FirstFrameOffset;
     source.HasInfoFrame = info.HasInfoFrame;
     source.VersionId = info.Header.VersionId;
+    source.Layer = info.Header.Layer();
     source.FrameBytes = info.Header.FrameBytes;
     return source;
 }
@@ -118,7 +119,7 @@ ScanResult PreloadScan(const ScanSource& source, const ScanProgress& progress) {
                 progress(position, maximum);
         }
         const std::uint8_t* header = reader.Data() + (position - reader.Start());
-        const FrameCandidate frame = EvaluateFrame(header, source.VersionId);
+        const FrameCandidate frame = EvaluateFrame(header, source.VersionId, source.Layer);
         if (frame.Accepted) {
             position += frame.Length;
             result.DurationMsExact =

@@ -13,6 +13,7 @@ struct ScanSource {
     std::int64_t FirstFrameOffset = 0;
     bool HasInfoFrame = false; // the walked first frame is an information frame, not audio
     std::int32_t VersionId = 1;
+    std::int32_t Layer = 3; // the first frame's layer
     std::int32_t FrameBytes = 0;
 
     static ScanSource From(const std::string& path, const TAudioInfo& info);

@@ -21,6 +21,7 @@ SplitJob SplitJob::From(const std::string& sourcePath, const TAudioInfo& info,
     job.IsVbr = info.IsVbr;
     job.HasInfoFrame = info.HasInfoFrame;
     job.VersionId = info.Header.VersionId;
+    job.Layer = info.Header.Layer();
     job.ChannelMode = info.Header.ChannelMode();
     job.FrameCount = frameCount;
     job.FirstFrameBytes = info.Header.FrameBytes;
@@ -73,12 +74,13 @@ struct PendingRun {
 // from the last one's (the rule reads nothing else), as they seldom do.
 class RememberedRule {
 public:
-    explicit RememberedRule(std::int32_t versionId) : versionId_(versionId) {}
+    RememberedRule(std::int32_t versionId, std::int32_t layer)
+        : versionId_(versionId), layer_(layer) {}
 
     const FrameCandidate& Evaluate(const std::uint8_t* b) {
         const std::uint32_t key = std::uint32_t{b[0]} << 16 | std::uint32_t{b[1]} << 8 | b[2];
         if (key != lastKey_) {
-            last_ = EvaluateFrame(b, versionId_);
+            last_ = EvaluateFrame(b, versionId_, layer_);
             lastKey_ = key;
         }
         return last_;
@@ -86,6 +88,7 @@ public:
 
 private:
     std::int32_t versionId_;
+    std::int32_t layer_;
     std::uint32_t lastKey_ = 0xFFFFFFFF;
     FrameCandidate last_;
 };
@@ -99,8 +102,8 @@ public:
 class SplitRun {
 public:
     SplitRun(const SplitJob& job, const SplitCallbacks& callbacks)
-        : job_(job), callbacks_(callbacks), rule_(job.VersionId), frameCount_(job.FrameCount),
-          entries_(job.Rows.size()) {}
+        : job_(job), callbacks_(callbacks), rule_(job.VersionId, job.Layer),
+          frameCount_(job.FrameCount), entries_(job.Rows.size()) {}
 
     SplitOutcome Run();
 
@@ -208,7 +211,7 @@ void SplitRun::ReadInformationFrame() {
         return;
     const std::uint8_t* header = source_.Fetch(job_.FirstFrameOffset, 4);
     const std::int32_t length =
-        header == nullptr ? 0 : InformationFrameLength(header, job_.VersionId);
+        header == nullptr ? 0 : InformationFrameLength(header, job_.VersionId, job_.Layer);
     // A length too short to hold its own header, or a frame that runs past the
     // end of the source, cannot be carried into the parts.
     const std::uint8_t* frame =
@@ -232,7 +235,7 @@ bool SplitRun::SettleFrameCount() {
     const std::uint8_t* first = source_.Fetch(job_.FirstFrameOffset, 4);
     const bool sameWalk =
         !job_.HasInfoFrame || informationFrame_.empty() ||
-        (first != nullptr && EvaluateFrame(first, job_.VersionId).Length ==
+        (first != nullptr && EvaluateFrame(first, job_.VersionId, job_.Layer).Length ==
                                  static_cast<std::int32_t>(informationFrame_.size()));
     if (sameWalk) {
         countInWalk_ = true;
@@ -243,6 +246,7 @@ bool SplitRun::SettleFrameCount() {
     scan.FirstFrameOffset = job_.FirstFrameOffset;
     scan.HasInfoFrame = job_.HasInfoFrame;
     scan.VersionId = job_.VersionId;
+    scan.Layer = job_.Layer;
     scan.FrameBytes = job_.FirstFrameBytes;
     try {
         frameCount_ = PreloadScan(scan).FrameCount;

@@ -27,6 +27,7 @@ struct SplitJob {
     bool IsVbr = false;        // "Xing" source
     bool HasInfoFrame = false; // "Xing" or "Info": the first frame is an information frame
     std::int32_t VersionId = 1;
+    std::int32_t Layer = 3; // the first frame's layer
     std::int32_t ChannelMode = 0;
     // Audio frames by the scan's count; 0 while unknown, in which case the
     // worker counts them by the scan's rule in its own walk.

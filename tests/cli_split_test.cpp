@@ -76,14 +76,14 @@ protected:
     TempDir scratch_;
 };
 
-TEST_F(CliSplit, EveryPartOfEveryLayerThreeFixtureDecodesCleanly) {
+TEST_F(CliSplit, EveryPartOfEveryFixtureDecodesCleanly) {
     if (std::system("command -v ffprobe >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "ffprobe is not installed";
     for (const char* name :
          {"cbr128_44k_joint.mp3", "cbr128_44k_info_frame.mp3", "vbr_v2_44k.mp3",
           "vbr_mpeg2_22k_mono.mp3", "cbr16_mpeg25_8k_mono.mp3", "cbr320_48k.mp3", "cbr96_id3v1.mp3",
           "cbr96_id3v1_track.mp3", "cbr128_id3v2_small.mp3", "cbr128_id3v2_cover.mp3",
-          "junk_between_frames.mp3", "truncated_last_frame.mp3"}) {
+          "junk_between_frames.mp3", "truncated_last_frame.mp3", "layer2_192k.mp3"}) {
         const fs::path out = NewFolder(std::string(name) + ".parts");
         const CommandResult split =
             Split(Fixture(name), out,

@@ -182,3 +182,27 @@ TEST(PreloadScan, SourceFromAnalysis) {
 }
 
 } // namespace
+
+TEST(PreloadScanLayers, LayerTwoAndOneSourcesAreWalkedWithTheirOwnFrameLengths) {
+    // MPEG 1 Layer II, 192 kbit/s, 44100 Hz: 144 * 192000 / 44100 = 626 bytes,
+    // where the Layer III row would read index 10 as 160 kbit/s.
+    const std::uint8_t layer2[4] = {0xFF, 0xFD, 0xA0, 0x00};
+    EXPECT_EQ(EvaluateFrame(layer2, 1, 2).Length, 626);
+    EXPECT_EQ(EvaluateFrame(layer2, 1, 2).BitrateBps, 192000);
+    EXPECT_EQ(EvaluateFrame(layer2, 1).Length, 522);
+    // MPEG 2 Layer II holds 1152 samples: 144 * 64000 / 22050 = 417.
+    const std::uint8_t mpeg2Layer2[4] = {0xFF, 0xF5, 0x80, 0x00};
+    EXPECT_EQ(EvaluateFrame(mpeg2Layer2, 2, 2).Length, 417);
+    // MPEG 1 Layer I, 32 kbit/s, 48000 Hz, padded: (12 * 32000 / 48000 + 1) * 4 = 36.
+    const std::uint8_t layer1[4] = {0xFF, 0xFF, 0x16, 0x00};
+    EXPECT_EQ(EvaluateFrame(layer1, 1, 1).Length, 36);
+}
+
+TEST(PreloadScanLayers, RealLayerTwoFileHasNoErrorBytes) {
+    TAudioInfo info;
+    const std::string path = std::string(KERFLINE_TEST_DATA) + "/layer2_192k.mp3";
+    ASSERT_EQ(info.AnalyseFile(path), AnalysisResult::Ok);
+    const ScanResult result = PreloadScan(ScanSource::From(path, info));
+    EXPECT_EQ(result.ErrorCount, 0);
+    EXPECT_GT(result.FrameCount, 300);
+}
