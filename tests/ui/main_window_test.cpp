@@ -212,6 +212,28 @@ TEST(MainWindowPlayerRefusal, TheSilentPlayerTakesOverAndTheNewFileIsFullyOpen) 
     EXPECT_EQ(window.TrackBar1()->value(), 10);
 }
 
+TEST(MainWindowPreloadFailure, TheLoadingWindowGoesAndTheFileOpensWithItsAnalysedLength) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("vanishing.mp3");
+    ASSERT_TRUE(QFile::copy(DataPath("cbr128_44k_joint.mp3"), path));
+    WindowRig rig;
+    // The file goes away after the analysis, before the scan reads it.
+    rig.AfterAudibleOpen = [](const QString& opened) { QFile::remove(opened); };
+    rig.Build();
+    TForm1& window = *rig.Window;
+    window.Context().PreloadOption = true;
+    rig.Open(path);
+    ASSERT_EQ(rig.Messages.Errors().size(), 1u);
+    EXPECT_TRUE(rig.Messages.Errors()[0].contains("vanishing.mp3"));
+    EXPECT_TRUE(window.findChildren<TForm11*>().isEmpty());
+    const SessionState& state = window.Context().State;
+    EXPECT_EQ(state.SourceFileName, path.toStdString());
+    EXPECT_EQ(state.FrameCount, 0);
+    EXPECT_EQ(state.DurationMs, 8000);
+    EXPECT_DOUBLE_EQ(state.Koef, ClockMediaPlayer::UnitsPerMs);
+    EXPECT_EQ(window.TrackBar1()->maximum(), 80);
+}
+
 TEST_F(MainWindowTest, SliderStepAndRangeFollowTheSourceLength) {
     rig.Open(Source(9999));
     EXPECT_EQ(State().DurationMs, 999900);

@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <deque>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
@@ -126,6 +127,20 @@ public:
     void Open(const QString&) override { throw MediaPlayerError(Text); }
 };
 
+// A player that does something to the file once it has opened it.
+class HookedPlayer : public ClockMediaPlayer {
+public:
+    HookedPlayer(Clock clock, std::function<void(const QString&)> afterOpen)
+        : ClockMediaPlayer(std::move(clock)), afterOpen_(std::move(afterOpen)) {}
+    void Open(const QString& path) override {
+        ClockMediaPlayer::Open(path);
+        afterOpen_(path);
+    }
+
+private:
+    std::function<void(const QString&)> afterOpen_;
+};
+
 // A settings store of its own for each test, in the temporary settings folder.
 inline SettingsStore FreshSettingsStore() {
     static std::atomic<int> counter{0};
@@ -157,12 +172,16 @@ struct WindowRig {
     SettingsStore Settings = FreshSettingsStore();
     ManualClock Clock;
     bool RefuseAudible = false;
+    std::function<void(const QString&)> AfterAudibleOpen;
     std::unique_ptr<TForm1> Window;
 
     void Build() {
         TForm1::PlayerFactory audible = [this]() -> std::unique_ptr<MediaPlayer> {
             if (RefuseAudible) {
                 return std::make_unique<RefusingPlayer>(Clock.AsClock());
+            }
+            if (AfterAudibleOpen) {
+                return std::make_unique<HookedPlayer>(Clock.AsClock(), AfterAudibleOpen);
             }
             return std::make_unique<ClockMediaPlayer>(Clock.AsClock());
         };
