@@ -44,7 +44,8 @@ void CheckFrameRule(const std::uint8_t* data, std::int64_t size) {
     if (size < 8)
         return;
     const std::int32_t version = static_cast<std::int32_t>(data[4]) - 128;
-    const FrameCandidate c = EvaluateFrame(data, version);
+    const std::int32_t layer = static_cast<std::int32_t>(data[6]) - 128;
+    const FrameCandidate c = EvaluateFrame(data, version, layer);
     if (c.Accepted) {
         if (c.Length <= 0 || c.BitrateBps <= 0 || c.SampleRateHz <= 0)
             FuzzFailure("an accepted frame with a non-positive length or rate");
@@ -52,7 +53,7 @@ void CheckFrameRule(const std::uint8_t* data, std::int64_t size) {
         if (!(d > 0))
             FuzzFailure("an accepted frame without a positive duration");
     }
-    volatile std::int32_t length = InformationFrameLength(data, version);
+    volatile std::int32_t length = InformationFrameLength(data, version, layer);
     if (length < 0)
         FuzzFailure("a negative information frame length");
     volatile std::int32_t offset = InformationHeaderOffset(version, data[5] & 3);

@@ -50,6 +50,7 @@ void ScanWithArbitrarySetup(const std::string& path, const std::uint8_t* data, s
     source.VersionId = TakeFrom<std::int8_t>(data, size, 8);
     source.FrameBytes = TakeFrom<std::int16_t>(data, size, 9);
     source.HasInfoFrame = TakeFrom<std::uint8_t>(data, size, 11) & 1;
+    source.Layer = TakeFrom<std::int8_t>(data, size, 12);
     try {
         CheckResult(PreloadScan(source), fileSize);
     } catch (const ScanError&) {

@@ -50,6 +50,7 @@ struct Plan {
     bool HasInfoFrame = false;
     std::int32_t VersionId = 1;
     std::int32_t ChannelMode = 0;
+    std::int32_t Layer = 3;
     std::int32_t FirstFrameBytes = 0;
     std::vector<RowPlan> Rows;
 };
@@ -79,6 +80,7 @@ Plan ConsumePlan(FuzzedDataProvider& in) {
     p.HasInfoFrame = in.ConsumeBool();
     p.VersionId = in.ConsumeIntegralInRange(-1, 4);
     p.ChannelMode = in.ConsumeIntegralInRange(-1, 4);
+    p.Layer = in.ConsumeIntegralInRange(-1, 4);
     p.FirstFrameBytes = in.ConsumeIntegralInRange(-1, 1500);
     const int rows = in.ConsumeIntegralInRange(1, 8);
     for (int i = 0; i < rows; ++i) {
@@ -151,6 +153,7 @@ bool BuildJob(const Plan& plan, const Folders& f, SplitJob& job) {
     job.HasInfoFrame = plan.HasInfoFrame;
     job.VersionId = plan.VersionId;
     job.ChannelMode = plan.ChannelMode;
+    job.Layer = plan.Layer;
     job.FirstFrameBytes = plan.FirstFrameBytes;
     job.FrameCount = frameCount;
     job.SaveFrameOption = plan.SaveFrameOption;
@@ -174,6 +177,7 @@ std::optional<std::int32_t> FrameCountOf(const SplitJob& job) {
     scan.FirstFrameOffset = job.FirstFrameOffset;
     scan.HasInfoFrame = job.HasInfoFrame;
     scan.VersionId = job.VersionId;
+    scan.Layer = job.Layer;
     scan.FrameBytes = job.FirstFrameBytes;
     try {
         return PreloadScan(scan).FrameCount;
@@ -194,7 +198,7 @@ std::optional<Bytes> ReferencePart(const SplitJob& job, std::int32_t frameCount,
     if (job.HasInfoFrame) {
         if (!readable(p))
             return std::nullopt;
-        const std::int32_t length = InformationFrameLength(at(p), job.VersionId);
+        const std::int32_t length = InformationFrameLength(at(p), job.VersionId, job.Layer);
         if (length < 4 || p > size - length)
             return std::nullopt;
         information.assign(at(p), at(p) + length);
@@ -206,7 +210,7 @@ std::optional<Bytes> ReferencePart(const SplitJob& job, std::int32_t frameCount,
     while (row.StartMs > elapsed) {
         if (!readable(p))
             return std::nullopt;
-        const FrameCandidate c = EvaluateFrame(at(p), job.VersionId);
+        const FrameCandidate c = EvaluateFrame(at(p), job.VersionId, job.Layer);
         if (!c.Accepted) {
             ++p;
             continue;
@@ -219,7 +223,7 @@ std::optional<Bytes> ReferencePart(const SplitJob& job, std::int32_t frameCount,
     do {
         if (!readable(p))
             return std::nullopt;
-        const FrameCandidate c = EvaluateFrame(at(p), job.VersionId);
+        const FrameCandidate c = EvaluateFrame(at(p), job.VersionId, job.Layer);
         if (!c.Accepted) {
             ++p;
             continue;
