@@ -88,6 +88,12 @@ void QtMediaPlayer::Preroll() {
         }
     });
     connect(player_.get(), &QMediaPlayer::errorOccurred, &loop, &QEventLoop::quit);
+    connect(player_.get(), &QMediaPlayer::mediaStatusChanged, &loop,
+            [&loop](QMediaPlayer::MediaStatus status) {
+                if (status == QMediaPlayer::EndOfMedia) {
+                    loop.quit();
+                }
+            });
     output_->setMuted(true);
     player_->play();
     timeout.start(LoadWaitMs);
