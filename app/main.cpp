@@ -4,7 +4,6 @@
 #include "ui/qt_media_player.h"
 #include "ui/qt_platform_services.h"
 #include "ui/settings_store.h"
-#include "ui/split_list_wiring.h"
 
 #include <QApplication>
 #include <QAudioDevice>
@@ -61,7 +60,6 @@ int main(int argc, char* argv[]) {
     SettingsStore settings;
     TForm1 window(
         TForm1::Services{messages, choosers, shell, settings, &PreviewPlayer, &SilentPlayer});
-    SplitListWiring splitList(window);
     window.show();
     CentreOnScreen(window);
     return QApplication::exec();

@@ -348,10 +348,11 @@ void TForm1::FormShow() {
     SetSplitButtonEnabled(false);
 }
 
+// The start directory is the current one when the window first shows.
 void TForm1::showEvent(QShowEvent* event) {
     if (!shown_) {
         shown_ = true;
-        FormShow();
+        context_.StartDir = QDir::currentPath();
     }
     QWidget::showEvent(event);
 }

@@ -1,6 +1,5 @@
 #include "test_support.h"
 #include "ui/position_slider.h"
-#include "ui/split_list_wiring.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -24,7 +23,6 @@ TEST(MainWindowScreenshot, TakenWhenAsked) {
     WindowRig rig;
     rig.Build();
     TForm1& window = *rig.Window;
-    SplitListWiring splitList(window);
     window.move(0, 0);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
