@@ -308,7 +308,6 @@ QWidget* TForm1::BuildBottomRow() {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(6);
     auto* help = Button("Button1", "Help", "Help", row);
-    help->setIcon(style()->standardIcon(QStyle::SP_DialogHelpButton));
     auto* about = Button("Button2", "About", "About", row);
     auto* options = Button("Button3", "Options", "Options", row);
     connect(help, &QPushButton::clicked, this, &TForm1::Button1Click);
