@@ -14,12 +14,14 @@
 #include "ui/split_list_wiring.h"
 #include "ui/up_down.h"
 
+#include <QAbstractButton>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -345,6 +347,17 @@ void TForm1::FormShow() {
     ResetTexts();
     context_.List.ClearEntries();
     SetSplitButtonEnabled(false);
+}
+
+// Open is the window's default button: Enter that no control takes presses it.
+void TForm1::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        // A button with the focus is pressed itself, as buttons are on the desktop.
+        auto* focused = qobject_cast<QAbstractButton*>(focusWidget());
+        (focused != nullptr && focused->isEnabled() ? focused : bitBtn3_)->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 // The start directory is the current one when the window first shows.

@@ -90,6 +90,7 @@ public slots:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void BuildLayout();

@@ -12,6 +12,7 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QSettings>
+#include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -146,6 +147,14 @@ TEST_F(MainWindowTest, OpeningEmptiesTheSplitListAndTheSelection) {
     EXPECT_EQ(Window().TrackBar1()->SelStart(), 0);
     EXPECT_EQ(Window().TrackBar1()->SelEnd(), 0);
     EXPECT_EQ(Window().LabeledEdit2()->text(), "00:00.0");
+}
+
+TEST_F(MainWindowTest, EnterPressesOpen) {
+    rig.Choosers.Sources.push_back(DataPath("cbr128_44k_joint.mp3"));
+    Window().TrackBar1()->setFocus();
+    QTest::keyClick(Window().TrackBar1(), Qt::Key_Return);
+    EXPECT_EQ(rig.Choosers.SourceRequests, 1);
+    EXPECT_EQ(State().DurationMs, 8000);
 }
 
 TEST_F(MainWindowTest, CancellingTheChooserChangesNothing) {
