@@ -465,6 +465,24 @@ TEST_F(MainWindowTest, OptionsCancelKeepsAndOkStoresTheSettings) {
     EXPECT_FALSE(Window().Options()->PreloadChecked() && !Window().Context().PreloadOption);
 }
 
+TEST(MainWindowOptions, WithoutTheStoredKeyOkChangesNothing) {
+    WindowRig rig;
+    rig.Settings = SettingsStore("OrrindaleTest", "KerflineWithoutKey");
+    rig.Build();
+    QSettings(QSettings::IniFormat, QSettings::UserScope, "OrrindaleTest", "KerflineWithoutKey")
+        .clear();
+    ASSERT_FALSE(rig.Settings.KeyExists());
+    QTimer::singleShot(0, [&rig] {
+        TOptions* options = rig.Window->Options();
+        options->findChild<QCheckBox*>("CheckBox1")->toggle();
+        options->findChild<QPushButton*>("Button1")->click();
+    });
+    rig.Window->Button3Click();
+    EXPECT_FALSE(rig.Window->Context().PreloadOption);
+    EXPECT_FALSE(rig.Settings.KeyExists());
+    EXPECT_TRUE(rig.Messages.Shown.empty());
+}
+
 TEST_F(MainWindowTest, HelpOpensOnlyAnExistingHelpFileAndAboutOpensItsLinks) {
     Window().Context().StartDir = dir.path();
     Window().Button1Click();
