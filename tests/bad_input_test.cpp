@@ -571,6 +571,26 @@ TEST(BadInput, PartNamedAsTheSourceIsRefused) {
     }
 }
 
+TEST(BadInput, SourceThatIsAFolder) {
+    TempDir dir;
+    const std::string folder = dir.Path().string();
+    TAudioInfo info;
+    EXPECT_THROW(info.AnalyseFile(folder), FileOpenError);
+    ScanSource scan;
+    scan.Path = folder;
+    scan.FrameBytes = kFrameBytes;
+    EXPECT_THROW(PreloadScan(scan), ScanError);
+    SplitJob job;
+    job.SourcePath = folder;
+    job.FrameCount = 10;
+    job.Rows.push_back({true, true, (dir.Path() / "part.mp3").string(), 0, 1000, {}});
+    const SplitOutcome outcome = WriteAllParts(job, {});
+    EXPECT_FALSE(outcome.Success);
+    ASSERT_EQ(outcome.Errors.size(), 1u);
+    EXPECT_NE(outcome.Errors[0].find(folder), std::string::npos);
+    EXPECT_TRUE(fs::is_empty(dir.Path()));
+}
+
 TEST(BadInput, EveryHostileSectionOnRealFiles) {
     for (const char* name :
          {"cbr128_44k_info_frame.mp3", "vbr_mpeg2_22k_mono.mp3", "junk_between_frames.mp3",
