@@ -3,6 +3,7 @@
 // the source keeps its bytes, and a target folder holds whole parts only.
 #include "core/audio_info.h"
 #include "core/frame_header.h"
+#include "core/frame_rule.h"
 #include "core/preload_scan.h"
 #include "frame_stream.h"
 #include "split/split_list.h"
@@ -18,6 +19,7 @@
 #include <linux/fs.h>
 #include <map>
 #include <memory>
+#include <random>
 #include <set>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
@@ -589,6 +591,102 @@ TEST(BadInput, SourceThatIsAFolder) {
     ASSERT_EQ(outcome.Errors.size(), 1u);
     EXPECT_NE(outcome.Errors[0].find(folder), std::string::npos);
     EXPECT_TRUE(fs::is_empty(dir.Path()));
+}
+
+// The scan and the per-part walk of the frame rule, one byte position at a
+// time, straight from their description: what the real walks must match.
+ScanResult ScanBytePerByte(const Bytes& b, std::int32_t frameBytes) {
+    ScanResult r;
+    const auto size = static_cast<std::int64_t>(b.size());
+    const std::int64_t minimumRemaining = std::max(frameBytes, 4);
+    std::int64_t p = 0;
+    do {
+        const FrameCandidate c = EvaluateFrame(b.data() + p, 1);
+        if (c.Accepted) {
+            p += c.Length;
+            r.DurationMsExact = AddFrameDuration(r.DurationMsExact, c.Length, c.BitrateBps);
+            ++r.FrameCount;
+        } else {
+            ++p;
+            ++r.ErrorCount;
+        }
+    } while (size - p >= minimumRemaining);
+    return r;
+}
+
+// Empty when the walk runs out of source.
+Bytes PartBytePerByte(const Bytes& b, std::int32_t frameCount, const SplitJobRow& row) {
+    const auto size = static_cast<std::int64_t>(b.size());
+    std::int64_t p = 0;
+    double elapsed = 0.0;
+    std::int32_t index = 0;
+    while (row.StartMs > elapsed) {
+        if (p > size - 4)
+            return {};
+        const FrameCandidate c = EvaluateFrame(b.data() + p, 1);
+        if (!c.Accepted) {
+            ++p;
+            continue;
+        }
+        p += c.Length;
+        elapsed = AddFrameDuration(elapsed, c.Length, c.BitrateBps);
+        ++index;
+    }
+    Bytes part;
+    do {
+        if (p > size - 4)
+            return {};
+        const FrameCandidate c = EvaluateFrame(b.data() + p, 1);
+        if (!c.Accepted) {
+            ++p;
+            continue;
+        }
+        if (p > size - c.Length)
+            break;
+        Append(part, Slice(b, static_cast<std::size_t>(p), static_cast<std::size_t>(c.Length)));
+        p += c.Length;
+        elapsed = AddFrameDuration(elapsed, c.Length, c.BitrateBps);
+        ++index;
+    } while (row.EndMs >= elapsed && index < frameCount);
+    return WithTag(part, row.Tag);
+}
+
+// Long runs of bytes that start no frame (zeros, noise, stray 0xFF) across
+// the readers' block boundaries: counted and passed exactly as byte by byte.
+TEST(BadInput, LongJunkRunsCountAsTheyWouldBytePerByte) {
+    std::mt19937 rng(6);
+    const auto pick = [&rng](std::uint32_t n) { return static_cast<std::int32_t>(rng() % n); };
+    Bytes bytes;
+    while (bytes.size() < (std::size_t{3} << 20)) {
+        if (pick(2) == 0)
+            AppendFrames(bytes, kMpeg1Cbr128, kFrameBytes, 1 + pick(40));
+        else
+            AppendFrames(bytes, kMpeg1Cbr128Padded, kFrameBytes + 1, 1 + pick(40));
+        const std::size_t junk =
+            pick(3) == 0 ? static_cast<std::size_t>(pick(600000)) : 1 + pick(700);
+        const int kind = pick(3);
+        for (std::size_t i = 0; i < junk; ++i)
+            bytes.push_back(kind == 0 ? 0x00
+                                      : static_cast<std::uint8_t>(pick(kind == 1 ? 255 : 256)));
+    }
+    Workbench bench(bytes);
+    ASSERT_EQ(bench.Analyse(), AnalysisResult::Ok);
+    const ScanResult scan = bench.Scan();
+    const ScanResult expected = ScanBytePerByte(bytes, kFrameBytes);
+    EXPECT_EQ(scan.FrameCount, expected.FrameCount);
+    EXPECT_EQ(scan.ErrorCount, expected.ErrorCount);
+    EXPECT_EQ(scan.DurationMsExact, expected.DurationMsExact);
+
+    std::vector<Section> sections;
+    for (int i = 0; i < 40; ++i) {
+        const std::int32_t start = pick(static_cast<std::uint32_t>(expected.DurationMsExact));
+        sections.push_back({start, start + pick(20000)});
+    }
+    const SplitJob job = bench.Job(scan.FrameCount, sections);
+    ASSERT_TRUE(bench.Split(job).Success);
+    for (const SplitJobRow& row : job.Rows)
+        EXPECT_TRUE(ReadFile(row.OutPath) == PartBytePerByte(bytes, scan.FrameCount, row))
+            << row.OutPath;
 }
 
 TEST(BadInput, EveryHostileSectionOnRealFiles) {
