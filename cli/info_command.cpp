@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 #include "cli/json_writer.h"
+#include "cli/open_source.h"
 #include "cli/text_encoding.h"
 #include "core/audio_info.h"
 #include "core/preload_scan.h"
@@ -19,33 +20,11 @@ struct InfoOptions {
     bool Json = false;
 };
 
-// What the main window would show for the file once it is open.
-struct SourceReport {
-    TAudioInfo Info;
-    SessionState State;
-};
-
-// The duration rules of opening a file: the analysis' length, replaced by
-// the scan's exact sum when the file is walked.
-void ApplyDurations(SourceReport& report, const ScanResult* scan) {
-    SessionState& state = report.State;
-    state.DurationMs = DurationMsFromAnalysis(report.Info);
-    state.DurationMsExact = static_cast<double>(state.DurationMs);
-    state.FrameCount = 0;
-    state.ErrorCount = 0;
-    if (scan) {
-        state.DurationMsExact = scan->DurationMsExact;
-        state.FrameCount = scan->FrameCount;
-        state.ErrorCount = scan->ErrorCount;
-    }
-    state.DurationMs = static_cast<std::int64_t>(std::trunc(state.DurationMsExact));
-}
-
 std::string TagLine(const char* prefix, const char* bare, const std::string& value, bool present) {
     return present ? prefix + Latin1ToUtf8(value) : bare;
 }
 
-void PrintText(const SourceReport& report, bool withScan, std::ostream& out) {
+void PrintText(const OpenSource& report, bool withScan, std::ostream& out) {
     const TAudioInfo& info = report.Info;
     const TMpegFrameHdr& h = info.Header;
     const SessionState& state = report.State;
@@ -72,7 +51,7 @@ void PrintText(const SourceReport& report, bool withScan, std::ostream& out) {
         << TagLine("Comment:  ", "Comment:", tag.Comment, present) << "\n";
 }
 
-void PrintJson(const std::string& path, const SourceReport& report, std::ostream& out) {
+void PrintJson(const std::string& path, const OpenSource& report, std::ostream& out) {
     const TAudioInfo& info = report.Info;
     const TMpegFrameHdr& h = info.Header;
     const SessionState& state = report.State;
@@ -110,41 +89,11 @@ void PrintJson(const std::string& path, const SourceReport& report, std::ostream
     out << json.Text();
 }
 
-// Analyses (and with --preload scans) the file; on failure writes one line
-// to err and returns false.
-bool Examine(const InfoOptions& options, SourceReport& report, std::ostream& err) {
-    AnalysisResult result;
-    try {
-        result = report.Info.AnalyseFile(options.File);
-    } catch (const FileOpenError& e) {
-        err << e.what() << "\n";
-        return false;
-    }
-    if (result == AnalysisResult::NoFrameFound) {
-        err << options.File << ": no MPEG audio frame found\n";
-        return false;
-    }
-    if (result != AnalysisResult::Ok) {
-        err << options.File << ": " << TAudioInfo::FailureMessage << "\n";
-        return false;
-    }
-    if (!options.Preload) {
-        ApplyDurations(report, nullptr);
-        return true;
-    }
-    try {
-        const ScanResult scan = PreloadScan(ScanSource::From(options.File, report.Info));
-        ApplyDurations(report, &scan);
-    } catch (const ScanError& e) {
-        err << e.what() << "\n";
-        return false;
-    }
-    return true;
-}
-
 int RunInfo(const InfoOptions& options) {
-    SourceReport report;
-    if (!Examine(options, report, std::cerr))
+    OpenSource report;
+    if (!AnalyseSource(options.File, report, std::cerr))
+        return 1;
+    if (options.Preload && !ScanWholeSource(report, std::cerr))
         return 1;
     if (options.Json)
         PrintJson(options.File, report, std::cout);

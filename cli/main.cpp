@@ -1,6 +1,6 @@
-#include <CLI/CLI.hpp>
-
 #include "cli/commands.h"
+
+#include <CLI/CLI.hpp>
 
 int main(int argc, char** argv) {
     CLI::App app{"kerfline-cli: cut MPEG audio files into parts without re-encoding"};

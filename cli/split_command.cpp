@@ -1,4 +1,5 @@
 #include "cli/commands.h"
+#include "cli/open_source.h"
 #include "core/audio_info.h"
 #include "core/preload_scan.h"
 #include "split/equal_parts.h"
@@ -34,55 +35,12 @@ struct SplitOptions {
     bool Overwrite = false;
 };
 
-// The open source as the main window would hold it.
-struct OpenSource {
-    TAudioInfo Info;
-    SessionState State;
-};
-
 // Ctrl-C asks the worker to stop after the part it is writing; a second one ends the program.
 std::atomic<bool> gStopRequested{false};
 
 extern "C" void RequestStop(int) {
     gStopRequested = true;
     std::signal(SIGINT, SIG_DFL);
-}
-
-bool Analyse(const std::string& path, OpenSource& source) {
-    AnalysisResult result;
-    try {
-        result = source.Info.AnalyseFile(path);
-    } catch (const FileOpenError& e) {
-        std::cerr << e.what() << "\n";
-        return false;
-    }
-    if (result == AnalysisResult::NoFrameFound) {
-        std::cerr << path << ": no MPEG audio frame found\n";
-        return false;
-    }
-    if (result != AnalysisResult::Ok || source.Info.PlayTimeMs == 0) {
-        std::cerr << path << ": " << TAudioInfo::FailureMessage << "\n";
-        return false;
-    }
-    source.State.SourceFileName = path;
-    source.State.DurationMs = DurationMsFromAnalysis(source.Info);
-    source.State.DurationMsExact = static_cast<double>(source.State.DurationMs);
-    return true;
-}
-
-// The frame walk that gives the exact frame count and length.
-bool Scan(OpenSource& source) {
-    try {
-        const ScanResult scan =
-            PreloadScan(ScanSource::From(source.State.SourceFileName, source.Info));
-        source.State.FrameCount = scan.FrameCount;
-        source.State.ErrorCount = scan.ErrorCount;
-        source.State.DurationMsExact = scan.DurationMsExact;
-        return true;
-    } catch (const ScanError& e) {
-        std::cerr << e.what() << "\n";
-        return false;
-    }
 }
 
 bool ParseTimeOption(const std::string& text, std::int32_t& ms) {
@@ -191,9 +149,9 @@ private:
 
 int RunSplit(const SplitOptions& options) {
     OpenSource source;
-    if (!Analyse(options.File, source))
+    if (!AnalyseSource(options.File, source, std::cerr))
         return 1;
-    if (options.Preload && !Scan(source))
+    if (options.Preload && !ScanWholeSource(source, std::cerr))
         return 1;
     if (options.Sections.empty() && options.Parts.empty()) {
         std::cerr << "nothing to split: give --section START END or --parts N\n";

@@ -1,6 +1,7 @@
 #include "state/session_state.h"
 
 #include "core/audio_info.h"
+#include "core/preload_scan.h"
 #include "state/format_time.h"
 
 #include <charconv>
@@ -36,6 +37,20 @@ std::int64_t DurationMsFromAnalysis(const TAudioInfo& info) {
         return 0;
     const std::int64_t audioBytes = info.FileSize - info.FirstFrameOffset;
     return audioBytes * 8 / (std::int64_t{info.Header.Bitrate} * 100) * 100;
+}
+
+void BeginSourceDurations(SessionState& state, const TAudioInfo& info) {
+    state.DurationMs = DurationMsFromAnalysis(info);
+    state.DurationMsExact = static_cast<double>(state.DurationMs);
+    state.FrameCount = 0;
+    state.ErrorCount = 0;
+}
+
+void ApplyScanResult(SessionState& state, const ScanResult& scan) {
+    state.FrameCount = scan.FrameCount;
+    state.ErrorCount = scan.ErrorCount;
+    state.DurationMsExact = scan.DurationMsExact;
+    state.DurationMs = static_cast<std::int64_t>(std::trunc(state.DurationMsExact));
 }
 
 double MsPerFrameOf(std::int64_t durationMs, const TAudioInfo& info) {

@@ -4,6 +4,7 @@
 #include <string>
 
 class TAudioInfo;
+struct ScanResult;
 
 // The state of the open source that the main window, the split list and the
 // dialogs share. All times are whole milliseconds from the start of the source.
@@ -22,6 +23,13 @@ struct SessionState {
 // Length of a source as the analysis gives it, before any scan: the VBR play
 // time, or the CBR formula over the bytes from the first frame on.
 std::int64_t DurationMsFromAnalysis(const TAudioInfo& info);
+
+// The durations of a source just analysed: its length from the analysis, no
+// frame count yet.
+void BeginSourceDurations(SessionState& state, const TAudioInfo& info);
+
+// Takes the exact frame count, error count and length of a frame scan.
+void ApplyScanResult(SessionState& state, const ScanResult& scan);
 
 // Estimated ms per frame: DurationMs / ((FileSize - FirstFrameOffset - 128) / FrameBytes).
 // 0 when the frame length or the byte count gives no estimate.

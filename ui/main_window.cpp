@@ -461,10 +461,7 @@ void TForm1::OpenSource(const QString& chosen) {
     FillTagLabels();
     OpenPlayer(chosen);
     mediaPlayer1_->SetEnabledButtons(PlayerControl::ButtonSet::Stopped);
-    state.ErrorCount = 0;
-    state.DurationMs = DurationMsFromAnalysis(context_.AudioInfo);
-    state.DurationMsExact = static_cast<double>(state.DurationMs);
-    state.FrameCount = 0;
+    BeginSourceDurations(state, context_.AudioInfo);
     if (context_.PreloadOption) {
         RunPreloadScan();
     }
@@ -562,9 +559,7 @@ void TForm1::RunPreloadScan() {
                         });
         loading.close();
         if (result.DurationMsExact > 0) {
-            state.FrameCount = result.FrameCount;
-            state.ErrorCount = result.ErrorCount;
-            state.DurationMsExact = result.DurationMsExact;
+            ApplyScanResult(state, result);
         }
     } catch (const std::exception& error) {
         loading.close();

@@ -98,9 +98,10 @@ private:
         if (script.empty()) {
             return std::nullopt;
         }
-        std::optional<QString> answer = script.front();
+        const bool chosen = script.front().has_value();
+        const QString path = script.front().value_or(QString());
         script.pop_front();
-        return answer;
+        return chosen ? std::optional<QString>(path) : std::nullopt;
     }
 };
 
