@@ -21,7 +21,7 @@ struct InfoOptions {
 };
 
 std::string TagLine(const char* prefix, const char* bare, const std::string& value, bool present) {
-    return present ? prefix + Latin1ToUtf8(value) : bare;
+    return present ? prefix + Latin1ToPrintableUtf8(value) : bare;
 }
 
 void PrintText(const OpenSource& report, bool withScan, std::ostream& out) {

@@ -8,11 +8,13 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 
 namespace {
 
 constexpr std::int64_t kWindowSize = 128;
 constexpr std::int64_t kCarry = 4;
+constexpr std::int64_t kLongestPlayTimeMs = std::numeric_limits<std::int32_t>::max();
 
 // Any failed read inside the analysis: reported as AnalysisResult::Failed.
 struct AnalysisFailure {};
@@ -139,6 +141,10 @@ AnalysisResult TAudioInfo::AnalyseStream(std::istream& in, std::int64_t count) {
         ReadTag(in, start, count);
         if (!IsVbr)
             PlayTimeMs = ConstantBitratePlayTime(count);
+        // Every time of a session is a signed 32-bit count of ms (24.8 days): only
+        // a damaged or hostile header claims more, and nothing could be cut by it.
+        if (PlayTimeMs > kLongestPlayTimeMs)
+            PlayTimeMs = 0;
         return PlayTimeMs > 0 ? AnalysisResult::Ok : AnalysisResult::Failed;
     } catch (const AnalysisFailure&) {
     } catch (const std::exception&) {

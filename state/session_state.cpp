@@ -4,6 +4,7 @@
 #include "core/preload_scan.h"
 #include "state/format_time.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -36,7 +37,10 @@ std::int64_t DurationMsFromAnalysis(const TAudioInfo& info) {
     if (info.Header.Bitrate <= 0)
         return 0;
     const std::int64_t audioBytes = info.FileSize - info.FirstFrameOffset;
-    return audioBytes * 8 / (std::int64_t{info.Header.Bitrate} * 100) * 100;
+    // The tag bytes counted here can lift a length the analysis accepted just past
+    // the 32-bit range that every time of the session lives in.
+    return std::min<std::int64_t>(audioBytes * 8 / (std::int64_t{info.Header.Bitrate} * 100) * 100,
+                                  std::numeric_limits<std::int32_t>::max());
 }
 
 void BeginSourceDurations(SessionState& state, const TAudioInfo& info) {

@@ -148,6 +148,14 @@ TEST(AudioInfo, ZeroDurationAndFreeFormatFailCleanly) {
 
     // Too few bytes for a tenth of a second.
     EXPECT_EQ(Analyse(Frames(kMpeg1Cbr128, 417, 3)).result, AnalysisResult::Failed);
+
+    // A frame count that claims 31,165 hours lies beyond every time the session can hold.
+    Bytes huge;
+    AppendInformationFrame(huge, kMpeg1Cbr128, 417, 36, "Xing", 0xFFFFFFFFu);
+    AppendFrames(huge, kMpeg1Cbr128, 417, 100);
+    const Analysed h = Analyse(huge);
+    EXPECT_EQ(h.result, AnalysisResult::Failed);
+    EXPECT_EQ(h.info.PlayTimeMs, 0);
 }
 
 TEST(AudioInfo, LeadingId3v2TagIsSkipped) {

@@ -237,6 +237,14 @@ TEST(CliInfo, TagTextIsLatin1AndEscaped) {
     EXPECT_EQ(Value(run.Out, "title"), "\"Caf\xc3\xa9 \\\"Noir\\\"\"");
     EXPECT_EQ(Value(run.Out, "artist"), "\"A\\\\B\"");
     EXPECT_EQ(Value(run.Out, "comment"), "\"line\\u0001end\"");
+
+    // The text form goes to a terminal: no control sequence gets through.
+    Bytes hostile = Frames(kMpeg1Cbr128, 417, 100);
+    Append(hostile, Id3v1Block("\x1b[2J\x9b"
+                               "caf\xe9\x7f"));
+    const CliRun text = RunInfo(dir.Write("hostile.mp3", hostile), "");
+    ASSERT_EQ(text.ExitCode, 0) << text.Err;
+    EXPECT_NE(text.Out.find("Title:          ?[2J?caf\xc3\xa9?\n"), std::string::npos) << text.Out;
 }
 
 TEST(CliInfo, RefusedFilesExitWithOneLine) {
