@@ -2,20 +2,23 @@
 # Times `kerfline-cli info --preload` on a long constant-bitrate file against
 # `cat FILE > /dev/null` in the same run, on a warm cache.
 #
-#   bench/info_bench.sh [kerfline-cli] [minutes]
+#   bench/info_bench.sh [kerfline-cli] [minutes]   without a kerfline-cli, builds a release one
+#                                                  in build-bench/
 #
 # The file is made by repeating the frames of tests/data/cbr128_44k_joint.mp3
 # until it lasts at least the given minutes (default 60), in a temporary folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-cli=${1:-build/kerfline-cli}
+cli=${1:-}
 minutes=${2:-60}
 source_file=tests/data/cbr128_44k_joint.mp3
 
-if [ ! -x "$cli" ]; then
-    echo "$cli: not built (cmake --build build --target kerfline-cli)" >&2
-    exit 1
+if [ -z "$cli" ]; then
+    cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DKERFLINE_GUI=OFF \
+        -DBUILD_TESTING=OFF >/dev/null
+    cmake --build build-bench --target kerfline-cli >/dev/null
+    cli=build-bench/kerfline-cli
 fi
 command -v hyperfine >/dev/null || { echo "hyperfine is not installed" >&2; exit 1; }
 
