@@ -1,21 +1,21 @@
 #pragma once
 
+#include "split/split_list.h"
+
 #include <cstdint>
 #include <string>
 
-#include "split/split_list.h"
-
 struct EqualPartsInput {
-    std::string CountText;            // the count field's text, as typed
+    std::string CountText;             // the count field's text, as typed
     std::int32_t OverlapPositions = 0; // the overlap up-down's position
     std::int32_t PositionStep = 100;
-    double TotalMs = 0.0;             // player length / Koef, or DurationMsExact
+    double TotalMs = 0.0; // player length / Koef, or DurationMsExact
 };
 
 enum class EqualPartsOutcome {
-    Added,         // every part appended: the dialog closes with OK
-    LimitReached,  // LimitMessage shown after the parts that fit; the dialog stays open
-    InvalidCount,  // "'%s' is not a valid integer value"; nothing added
+    Added,        // every part appended: the dialog closes with OK
+    LimitReached, // LimitMessage shown after the parts that fit; the dialog stays open
+    InvalidCount, // "'%s' is not a valid integer value"; nothing added
 };
 
 struct EqualPartsResult {

@@ -1,25 +1,25 @@
 #pragma once
 
+#include "core/id3v1_tag.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
-
-#include "core/id3v1_tag.h"
 
 // One section of the source to be written as a part file.
 struct SplitListItem {
     std::int32_t StartMs = 0;
     std::int32_t EndMs = 0;
-    bool DoWrite = false;    // set by the save dialog just before a split
-    std::string OutPath;     // set by the save dialog just before a split
+    bool DoWrite = false; // set by the save dialog just before a split
+    std::string OutPath;  // set by the save dialog just before a split
     std::string TagId = "TAG";
-    std::string Title;       // at most 30 bytes
-    std::string Artist;      // at most 30 bytes
-    std::string Album;       // at most 30 bytes
-    std::string Year;        // at most 4 bytes
-    std::string Comment;     // at most 30 bytes
+    std::string Title;   // at most 30 bytes
+    std::string Artist;  // at most 30 bytes
+    std::string Album;   // at most 30 bytes
+    std::string Year;    // at most 4 bytes
+    std::string Comment; // at most 30 bytes
     std::uint8_t Genre = 0;
-    bool Checked = true;     // the row's check mark, kept beside the entry
+    bool Checked = true; // the row's check mark, kept beside the entry
 };
 
 // The split list: entries in insertion order, at most MaxParts of them.

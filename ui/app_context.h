@@ -1,10 +1,10 @@
 #pragma once
 
-#include <QString>
-
 #include "core/audio_info.h"
 #include "split/split_list.h"
 #include "state/session_state.h"
+
+#include <QString>
 
 class MessageBoxes;
 class FileChoosers;
