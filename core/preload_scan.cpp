@@ -82,6 +82,17 @@ std::int64_t SizeOf(std::FILE* file, const BlockReader& reader) {
     return size;
 }
 
+// A frame starts only at a 0xFF: from position (which holds none) the walk
+// would reject byte after byte up to the next one. Returns that position, the
+// end of the loaded block, or the one after lastTried, whichever comes first.
+std::int64_t NextPossibleFrame(const BlockReader& reader, std::int64_t position,
+                               std::int64_t lastTried) {
+    const std::int64_t stop = std::min(reader.End(), std::max(position, lastTried) + 1);
+    const std::uint8_t* from = reader.Data() + (position - reader.Start());
+    const void* found = std::memchr(from, 0xFF, static_cast<std::size_t>(stop - position));
+    return found == nullptr ? stop : position + (static_cast<const std::uint8_t*>(found) - from);
+}
+
 } // namespace
 
 ScanSource ScanSource::From(const std::string& path, const TAudioInfo& info) {
@@ -119,6 +130,12 @@ ScanResult PreloadScan(const ScanSource& source, const ScanProgress& progress) {
                 progress(position, maximum);
         }
         const std::uint8_t* header = reader.Data() + (position - reader.Start());
+        if (header[0] != 0xFF) {
+            const std::int64_t next = NextPossibleFrame(reader, position, size - minimumRemaining);
+            result.ErrorCount += next - position;
+            position = next;
+            continue;
+        }
         const FrameCandidate frame = EvaluateFrame(header, source.VersionId, source.Layer);
         if (frame.Accepted) {
             position += frame.Length;

@@ -36,7 +36,8 @@ bool SourceReader::Open(const std::string& path, std::string& error) {
 }
 
 const std::uint8_t* SourceReader::Fetch(std::int64_t offset, std::int64_t count) {
-    if (offset < 0 || count > kMaxSpan || offset + count > size_)
+    // Compared without a sum, so that no offset, however far out, overflows.
+    if (offset < 0 || count > kMaxSpan || offset > size_ - count)
         return nullptr;
     if (!Holds(offset, count) && !Load(offset, count))
         return nullptr;

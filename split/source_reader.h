@@ -25,7 +25,7 @@ public:
     // pointer stays valid until the next call that does not Hold its range.
     const std::uint8_t* Fetch(std::int64_t offset, std::int64_t count);
     bool Holds(std::int64_t offset, std::int64_t count) const {
-        return offset >= blockStart_ && offset + count <= blockStart_ + blockLength_;
+        return offset >= blockStart_ && count <= blockStart_ + blockLength_ - offset;
     }
     // The bytes of a range that the block Holds.
     const std::uint8_t* HeldBytes(std::int64_t offset) const {

@@ -9,6 +9,7 @@
 #include "split/split_list.h"
 
 #include <algorithm>
+#include <cstring>
 #include <exception>
 #include <optional>
 #include <utility>
@@ -60,7 +61,8 @@ struct WalkState {
 };
 
 struct Candidate {
-    bool Readable = false; // four header bytes were there to read
+    bool Readable = false;      // four header bytes were there to read
+    bool CanStartFrame = false; // the first byte is 0xFF
     FrameCandidate Frame;
 };
 
@@ -123,7 +125,8 @@ private:
     bool CountedFrameFrom(std::int64_t position);
     const std::uint8_t* Bytes(std::int64_t offset, std::int64_t count);
     Candidate Evaluate(const WalkState& state);
-    static void Advance(WalkState& state, const Candidate& candidate);
+    void Advance(WalkState& state, const Candidate& candidate);
+    std::int64_t NextPossibleFrame(std::int64_t position);
     void MoveFrontier(const WalkState& state);
     void Flush();
     void Fail(const std::string& line);
@@ -335,10 +338,12 @@ std::int32_t SplitRun::CopyPass(std::size_t row) {
             ++framesWritten;
         }
         Advance(state, candidate);
+        // Past the frontier only by a run of bytes that start no frame: the
+        // walk's state there is this one.
+        if (!withFrontier)
+            withFrontier = state.Position >= frontier_.Position;
         if (withFrontier)
             MoveFrontier(state);
-        else
-            withFrontier = state.Position == frontier_.Position;
     } while (endMs >= state.ElapsedMs && FramesRemain(state));
     Flush();
     return framesWritten;
@@ -385,13 +390,17 @@ Candidate SplitRun::Evaluate(const WalkState& state) {
         return candidate;
     ++outcome_.HeadersExamined;
     candidate.Readable = true;
+    candidate.CanStartFrame = header[0] == 0xFF;
     candidate.Frame = rule_.Evaluate(header);
     return candidate;
 }
 
+// A rejected candidate adds no time and no frame: the walk moves one byte on,
+// or where no frame can start there, on to the next 0xFF at once.
 void SplitRun::Advance(WalkState& state, const Candidate& candidate) {
     if (!candidate.Frame.Accepted) {
-        ++state.Position;
+        state.Position =
+            candidate.CanStartFrame ? state.Position + 1 : NextPossibleFrame(state.Position);
         return;
     }
     state.Position += candidate.Frame.Length;
@@ -407,6 +416,19 @@ void SplitRun::MoveFrontier(const WalkState& state) {
         entries_[startsAhead_[nextStart_].second] = frontier_;
         ++nextStart_;
     }
+}
+
+// The next position after position (which holds no 0xFF) at which a frame
+// can start, looked for within a span of the source; at most the first
+// position too close to the end to hold a header, where every walk ends.
+std::int64_t SplitRun::NextPossibleFrame(std::int64_t position) {
+    const std::int64_t span = std::min(SourceReader::kMaxSpan, source_.Size() - 3 - position);
+    const std::uint8_t* bytes = span > 1 ? Bytes(position, span) : nullptr;
+    if (bytes == nullptr)
+        return position + 1;
+    const void* found = std::memchr(bytes, 0xFF, static_cast<std::size_t>(span));
+    return found == nullptr ? position + span
+                            : position + (static_cast<const std::uint8_t*>(found) - bytes);
 }
 
 // The frame index is below the frame count: a counted frame lies ahead.
@@ -434,6 +456,8 @@ bool SplitRun::CountedFrameFrom(std::int64_t position) {
         ++outcome_.HeadersExamined;
         if (rule_.Evaluate(header).Accepted)
             return true;
+        if (header[0] != 0xFF)
+            p = NextPossibleFrame(p) - 1;
     }
 }
 

@@ -689,6 +689,23 @@ TEST(BadInput, LongJunkRunsCountAsTheyWouldBytePerByte) {
             << row.OutPath;
 }
 
+TEST(BadInput, FirstFrameOffsetFarOutsideTheSource) {
+    Workbench bench(Frames(kMpeg1Cbr128, kFrameBytes, 10));
+    ASSERT_EQ(bench.Analyse(), AnalysisResult::Ok);
+    const std::int64_t size = static_cast<std::int64_t>(bench.Content().size());
+    for (const std::int64_t offset : {size - 3, size, size + 1, INT64_MAX - 3, INT64_MAX}) {
+        SCOPED_TRACE(offset);
+        for (const bool information : {false, true}) {
+            SplitJob job = bench.Job(10, {{0, 1000}});
+            job.FirstFrameOffset = offset;
+            job.HasInfoFrame = information;
+            const SplitOutcome outcome = bench.Split(job);
+            EXPECT_FALSE(outcome.Success);
+            EXPECT_EQ(outcome.PartsWritten, 0);
+        }
+    }
+}
+
 TEST(BadInput, EveryHostileSectionOnRealFiles) {
     for (const char* name :
          {"cbr128_44k_info_frame.mp3", "vbr_mpeg2_22k_mono.mp3", "junk_between_frames.mp3",
