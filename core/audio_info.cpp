@@ -102,6 +102,10 @@ AnalysisResult TAudioInfo::AnalyseFile(const std::string& path) {
     std::error_code ignored;
     if (std::filesystem::is_directory(path, ignored))
         throw FileOpenError(path + ": " + std::strerror(EISDIR));
+    // A pipe or a device would block the open or never end: only files are sources.
+    const auto status = std::filesystem::status(path, ignored);
+    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+        throw FileOpenError(path + ": not a regular file");
     std::ifstream in(path, std::ios::binary);
     if (!in)
         throw FileOpenError(path + ": " + std::strerror(errno));

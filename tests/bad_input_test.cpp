@@ -23,6 +23,7 @@
 #include <set>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -591,6 +592,22 @@ TEST(BadInput, SourceThatIsAFolder) {
     ASSERT_EQ(outcome.Errors.size(), 1u);
     EXPECT_NE(outcome.Errors[0].find(folder), std::string::npos);
     EXPECT_TRUE(fs::is_empty(dir.Path()));
+}
+
+TEST(BadInput, SourceThatIsAPipeOrADeviceIsRefusedWithoutBlocking) {
+    TempDir dir;
+    const fs::path pipe = dir.Path() / "pipe.mp3";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    for (const std::string& path : {pipe.string(), std::string("/dev/zero")}) {
+        TAudioInfo info;
+        try {
+            info.AnalyseFile(path);
+            ADD_FAILURE() << path << " was analysed";
+        } catch (const FileOpenError& error) {
+            EXPECT_EQ(std::string(error.what()), path + ": not a regular file");
+        }
+        EXPECT_EQ(info.PlayTimeMs, 0);
+    }
 }
 
 // The scan and the per-part walk of the frame rule, one byte position at a
