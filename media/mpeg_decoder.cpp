@@ -1,0 +1,112 @@
+#include "media/mpeg_decoder.h"
+
+#include <cstdio>
+#include <mpg123.h>
+#include <vector>
+
+struct MpegDecoder::Handle {
+    mpg123_handle* Mh = nullptr;
+    ~Handle() { mpg123_delete(Mh); }
+};
+
+namespace {
+
+// Every rate the library knows, 16-bit, mono or stereo: the source decides.
+void AcceptSixteenBitAtEveryRate(mpg123_handle* mh) {
+    mpg123_format_none(mh);
+    const long* rates = nullptr;
+    std::size_t count = 0;
+    mpg123_rates(&rates, &count);
+    for (std::size_t i = 0; i < count; ++i)
+        mpg123_format(mh, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
+}
+
+} // namespace
+
+MpegDecoder::MpegDecoder() {
+    int err = MPG123_OK;
+    mpg123_handle* mh = mpg123_new(nullptr, &err);
+    if (mh == nullptr) {
+        error_ = mpg123_plain_strerror(err);
+        return;
+    }
+    handle_ = std::make_unique<Handle>();
+    handle_->Mh = mh;
+    // Quiet: a damaged frame is the caller's business, not stderr's. No gapless
+    // trimming and no resampling: a frame's samples are exactly the frame's.
+    mpg123_param(mh, MPG123_FLAGS, MPG123_QUIET, 0.0);
+    mpg123_param(mh, MPG123_REMOVE_FLAGS, MPG123_GAPLESS, 0.0);
+    AcceptSixteenBitAtEveryRate(mh);
+    Restart();
+}
+
+MpegDecoder::~MpegDecoder() = default;
+
+void MpegDecoder::Restart() {
+    if (!handle_)
+        return;
+    mpg123_close(handle_->Mh);
+    if (mpg123_open_feed(handle_->Mh) != MPG123_OK)
+        error_ = mpg123_strerror(handle_->Mh);
+    nextIndex_ = 0;
+    rate_ = 0;
+    channels_ = 0;
+}
+
+void MpegDecoder::Feed(std::span<const std::uint8_t> bytes) {
+    if (!handle_ || bytes.empty())
+        return;
+    mpg123_feed(handle_->Mh, bytes.data(), bytes.size());
+}
+
+std::optional<DecodedFrame> MpegDecoder::NextFrame() {
+    if (!handle_)
+        return std::nullopt;
+    for (;;) {
+        off_t number = 0;
+        unsigned char* audio = nullptr;
+        std::size_t bytes = 0;
+        const int rc = mpg123_decode_frame(handle_->Mh, &number, &audio, &bytes);
+        if (rc == MPG123_NEW_FORMAT) {
+            long rate = 0;
+            int channels = 0;
+            int encoding = 0;
+            mpg123_getformat(handle_->Mh, &rate, &channels, &encoding);
+            rate_ = static_cast<std::int32_t>(rate);
+            channels_ = channels;
+            continue;
+        }
+        if (rc != MPG123_OK)
+            return std::nullopt; // needs more bytes, or the stream ended
+        DecodedFrame frame;
+        frame.Samples = {reinterpret_cast<const std::int16_t*>(audio),
+                         bytes / sizeof(std::int16_t)};
+        frame.SampleRateHz = rate_;
+        frame.Channels = channels_;
+        frame.Index = nextIndex_++;
+        return frame;
+    }
+}
+
+std::string DecodeFile(const std::string& path, std::int64_t byteOffset,
+                       const std::function<bool(const DecodedFrame&)>& onFrame) {
+    MpegDecoder decoder;
+    if (!decoder.Ready())
+        return decoder.ErrorText();
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+                                                         &std::fclose);
+    if (!file)
+        return path + ": cannot be opened";
+    if (fseeko(file.get(), static_cast<off_t>(byteOffset), SEEK_SET) != 0)
+        return path + ": cannot be read";
+    std::vector<std::uint8_t> block(1 << 16);
+    for (;;) {
+        const std::size_t got = std::fread(block.data(), 1, block.size(), file.get());
+        if (got == 0)
+            return std::ferror(file.get()) ? path + ": cannot be read" : std::string();
+        decoder.Feed({block.data(), got});
+        while (auto frame = decoder.NextFrame())
+            if (!onFrame(*frame))
+                return {};
+    }
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+
+// One decoded MPEG frame: interleaved signed 16-bit samples, valid until the
+// next call into the decoder that produced it.
+struct DecodedFrame {
+    std::span<const std::int16_t> Samples;
+    std::int32_t SampleRateHz = 0;
+    std::int32_t Channels = 0;
+    std::int64_t Index = 0; // frames decoded since the last Restart, from 0
+};
+
+// Decodes MPEG audio with libmpg123, fed with bytes the caller chooses, so the
+// caller decides exactly which frames are heard (the player feeds the frames a
+// part would hold; the pause finder and the overview feed the whole file).
+// Every frame gives all its samples: no gapless trimming, so sample counts
+// stay those of the frames. The source's rate and channel count are kept.
+class MpegDecoder {
+public:
+    MpegDecoder();
+    ~MpegDecoder();
+    MpegDecoder(const MpegDecoder&) = delete;
+    MpegDecoder& operator=(const MpegDecoder&) = delete;
+
+    // Empty when the library could not make a decoder; the reason is ErrorText().
+    bool Ready() const { return handle_ != nullptr; }
+    const std::string& ErrorText() const { return error_; }
+
+    // Forgets every byte fed and every frame decoded: the next byte fed starts a new stream.
+    void Restart();
+    void Feed(std::span<const std::uint8_t> bytes);
+    // The next whole frame among the bytes fed so far, or nothing until more are fed.
+    std::optional<DecodedFrame> NextFrame();
+
+private:
+    struct Handle;
+    std::unique_ptr<Handle> handle_;
+    std::string error_;
+    std::int64_t nextIndex_ = 0;
+    std::int32_t rate_ = 0;
+    std::int32_t channels_ = 0;
+};
+
+// Decodes the file at path from byteOffset to its end, handing each frame to
+// onFrame until it returns false. Returns an error text, empty on success.
+std::string DecodeFile(const std::string& path, std::int64_t byteOffset,
+                       const std::function<bool(const DecodedFrame&)>& onFrame);
