@@ -1,28 +1,10 @@
 #include "core/frame_header.h"
 
+#include "core/frame_tables.h"
+
 #include <algorithm>
 
 namespace {
-
-// kbit/s by [version row][layer - 1][bitrate index]; MPEG 2.5 uses the MPEG 2 rows.
-const std::int32_t kBitrates[2][3][16] = {
-    {
-        {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448, -1},
-        {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, -1},
-        {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, -1},
-    },
-    {
-        {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256, -1},
-        {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, -1},
-        {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, -1},
-    },
-};
-
-const std::int32_t kSampleRates[3][4] = {
-    {44100, 48000, 32000, -1},
-    {22050, 24000, 16000, -1},
-    {11025, 12000, 8000, -1},
-};
 
 const char* const kVersionTexts[4] = {"?!!", "1.0", "2.0", "2.5"};
 const char* const kLayerTexts[4] = {"?!!", "I", "II", "III"};
@@ -91,7 +73,7 @@ std::int32_t TMpegFrameHdr::BitrateKbps() const {
     const std::int32_t layer = Layer();
     if (VersionId < 1 || VersionId > 3 || layer == 0)
         return -1;
-    return kBitrates[VersionId == 1 ? 0 : 1][layer - 1][RawHeader[2] >> 4];
+    return BitrateKbpsFor(VersionId, layer, RawHeader[2] >> 4);
 }
 
 std::int32_t TMpegFrameHdr::BitrateBps() const {
@@ -101,7 +83,7 @@ std::int32_t TMpegFrameHdr::BitrateBps() const {
 std::int32_t TMpegFrameHdr::SampleRateHz() const {
     if (VersionId < 1 || VersionId > 3)
         return -1;
-    return kSampleRates[VersionId - 1][(RawHeader[2] >> 2) & 3];
+    return SampleRateHzFor(VersionId, (RawHeader[2] >> 2) & 3);
 }
 
 bool TMpegFrameHdr::HasPadding() const {
@@ -115,10 +97,5 @@ std::int32_t TMpegFrameHdr::PaddingSize() const {
 }
 
 std::int32_t TMpegFrameHdr::FrameLength() const {
-    if (SampleRate <= 0)
-        return 0;
-    const bool mpeg1 = VersionId == 1;
-    const std::int64_t coefficient = Layer() == 1 ? (mpeg1 ? 48 : 24) : (mpeg1 ? 144 : 72);
-    const std::int64_t bytes = static_cast<std::int64_t>(BitrateBps()) * coefficient / SampleRate;
-    return static_cast<std::int32_t>(bytes) + PaddingSize();
+    return FrameLengthFor(VersionId, Layer(), BitrateBps(), SampleRate, HasPadding());
 }

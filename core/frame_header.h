@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-// One decoded MPEG audio frame header, with the bitrate, sample-rate and
-// frame-length tables. The single place where those tables live.
+// One decoded MPEG audio frame header. Its tables and frame length are the
+// frame rule's own (core/frame_tables.h).
 class TMpegFrameHdr {
 public:
     std::array<std::uint8_t, 4> RawHeader{};

@@ -40,6 +40,26 @@ TEST(AudioInfo, ConstantBitrateFileFromOffsetZero) {
     EXPECT_EQ(a.info.PlayTimeMs, 26000);
 }
 
+// Layer I counts 4-byte slots and MPEG 2 Layer II still holds 1152 samples:
+// with any other length the second header is not where the first says.
+TEST(AudioInfo, EveryLayerIsConfirmedByItsSecondHeader) {
+    const struct {
+        Header header;
+        std::int32_t length;
+    } cases[] = {
+        {{0xFF, 0xFF, 0x40, 0x00}, 136}, // MPEG 1 Layer I, 128 kbit/s, 44100 Hz
+        {{0xFF, 0xFF, 0x42, 0x00}, 140}, // the same padded: one slot more
+        {{0xFF, 0xF5, 0x80, 0x00}, 417}, // MPEG 2 Layer II, 64 kbit/s, 22050 Hz
+        {{0xFF, 0xE5, 0x80, 0x00}, 835}, // MPEG 2.5 Layer II, 64 kbit/s, 11025 Hz
+        {{0xFF, 0xF3, 0x80, 0x00}, 208}, // MPEG 2 Layer III
+    };
+    for (const auto& c : cases) {
+        const Analysed a = Analyse(Frames(c.header, c.length, 20));
+        EXPECT_TRUE(a.info.Header.Valid) << c.length;
+        EXPECT_EQ(a.info.Header.FrameBytes, c.length);
+    }
+}
+
 TEST(AudioInfo, TagBytesAreNotAudio) {
     Bytes bytes = Frames(kMpeg1Cbr128, 417, 19);
     Append(bytes, Id3v1Block("Title"));

@@ -1,4 +1,5 @@
 #include "core/frame_header.h"
+#include "core/frame_rule.h"
 
 #include <gtest/gtest.h>
 #include <vector>
@@ -113,6 +114,21 @@ TEST(FrameHeader, FindHeaderTakesFirstValidCandidate) {
     // After a failed search the header holds the last rejected candidate.
     EXPECT_FALSE(h.Valid);
     EXPECT_EQ(h.RawHeader[2], 0xF0);
+}
+
+// The header and the frame rule walk the same frames: for every valid header
+// with a bitrate they give the same length.
+TEST(FrameHeader, LengthAgreesWithTheFrameRuleForEveryVersionAndLayer) {
+    for (const std::uint8_t b1 : {0xFF, 0xFD, 0xFB, 0xF7, 0xF5, 0xF3, 0xE7, 0xE5, 0xE3}) {
+        for (int b2 = 0; b2 < 256; ++b2) {
+            const std::uint8_t bytes[4] = {0xFF, b1, static_cast<std::uint8_t>(b2), 0x00};
+            TMpegFrameHdr h;
+            if (!h.Decode(bytes, 4) || h.Bitrate == 0)
+                continue;
+            EXPECT_EQ(h.FrameBytes, EvaluateFrame(bytes, h.VersionId, h.Layer()).Length)
+                << std::hex << int{b1} << " " << b2;
+        }
+    }
 }
 
 } // namespace
