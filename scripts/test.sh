@@ -10,12 +10,12 @@ export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
 chmod 700 "$XDG_RUNTIME_DIR"
 
 echo "== Build and test (release)"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKERFLINE_WERROR=ON >/dev/null
 cmake --build build -j "$jobs"
 QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure -j "$jobs"
 
 echo "== Engine tests under AddressSanitizer + UndefinedBehaviorSanitizer"
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKERFLINE_GUI=OFF -DKERFLINE_SANITIZE=ON >/dev/null
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKERFLINE_GUI=OFF -DKERFLINE_SANITIZE=ON -DKERFLINE_WERROR=ON >/dev/null
 cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure -j "$jobs"
