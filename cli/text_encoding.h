@@ -1,10 +1,9 @@
 #pragma once
 
+#include "core/text_encoding.h"
+
 #include <string>
 #include <string_view>
-
-// Tag texts are Latin-1: one byte, one character.
-std::string Latin1ToUtf8(std::string_view latin1);
 
 // A file name as UTF-8: kept when it already is valid UTF-8, else read as Latin-1.
 std::string FileNameToUtf8(std::string_view name);

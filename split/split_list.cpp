@@ -1,11 +1,12 @@
 #include "split/split_list.h"
 
-#include <algorithm>
+#include "core/text_encoding.h"
 
 namespace {
 
-std::string CutTo(const std::string& text, std::size_t capacity) {
-    return text.substr(0, std::min(text.size(), capacity));
+// The source tag's Latin-1 bytes, cut to the field's capacity, as UTF-8.
+std::string EntryText(const std::string& latin1, std::size_t capacity) {
+    return Latin1ToUtf8(std::string_view(latin1).substr(0, capacity));
 }
 
 } // namespace
@@ -15,11 +16,11 @@ std::int32_t SplitList::AddEntry(std::int32_t startMs, std::int32_t endMs,
     SplitListItem entry;
     entry.StartMs = startMs;
     entry.EndMs = endMs;
-    entry.Title = CutTo(sourceTag.Title, 30);
-    entry.Artist = CutTo(sourceTag.Artist, 30);
-    entry.Album = CutTo(sourceTag.Album, 30);
-    entry.Year = CutTo(sourceTag.Year, 4);
-    entry.Comment = CutTo(sourceTag.Comment, 30);
+    entry.Title = EntryText(sourceTag.Title, 30);
+    entry.Artist = EntryText(sourceTag.Artist, 30);
+    entry.Album = EntryText(sourceTag.Album, 30);
+    entry.Year = EntryText(sourceTag.Year, 4);
+    entry.Comment = EntryText(sourceTag.Comment, 30);
     entry.Genre = static_cast<std::uint8_t>(sourceTag.GenreId);
     entries_.push_back(std::move(entry));
     return SplitCount() - 1;
@@ -39,6 +40,7 @@ std::string LimitMessage() {
 }
 
 TagBlockBytes EncodeEntryTag(const SplitListItem& entry) {
-    return EncodeTagBlock(entry.Title, entry.Artist, entry.Album, entry.Year, entry.Comment,
-                          entry.Genre);
+    return EncodeTagBlock(Utf8ToLatin1(entry.Title), Utf8ToLatin1(entry.Artist),
+                          Utf8ToLatin1(entry.Album), Utf8ToLatin1(entry.Year),
+                          Utf8ToLatin1(entry.Comment), entry.Genre);
 }

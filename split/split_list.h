@@ -13,11 +13,12 @@ struct SplitListItem {
     bool DoWrite = false; // set by the save dialog just before a split
     std::string OutPath;  // set by the save dialog just before a split
     std::string TagId = "TAG";
-    std::string Title;   // at most 30 bytes
-    std::string Artist;  // at most 30 bytes
-    std::string Album;   // at most 30 bytes
-    std::string Year;    // at most 4 bytes
-    std::string Comment; // at most 30 bytes
+    // UTF-8 texts; the ID3v1 block gets their Latin-1 form, cut to its fields.
+    std::string Title;
+    std::string Artist;
+    std::string Album;
+    std::string Year;
+    std::string Comment;
     std::uint8_t Genre = 0;
     bool Checked = true; // the row's check mark, kept beside the entry
 };
@@ -35,8 +36,8 @@ public:
     }
     const std::vector<SplitListItem>& Entries() const { return entries_; }
 
-    // Appends a checked entry with the source tag's fields cut to capacity;
-    // returns its index. The caller has checked IsFull() first.
+    // Appends a checked entry with the source tag's fields cut to capacity,
+    // as UTF-8; returns its index. The caller has checked IsFull() first.
     std::int32_t AddEntry(std::int32_t startMs, std::int32_t endMs, const TID3v1Tag& sourceTag);
     void RemoveEntry(std::int32_t index);
     void ClearEntries();
@@ -48,5 +49,6 @@ private:
 // "Sorry! In this program you can add only 999 parts!"
 std::string LimitMessage();
 
-// The entry's tag group as a 128-byte ID3v1 block (spaces as padding, no track).
+// The entry's tag group as a 128-byte ID3v1 block (spaces as padding, no track):
+// Latin-1, "?" for a character beyond it, each text cut to its field.
 TagBlockBytes EncodeEntryTag(const SplitListItem& entry);

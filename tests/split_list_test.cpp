@@ -77,4 +77,37 @@ TEST(EncodeEntryTag, PadsWithSpacesAndHasNoTrackByte) {
     EXPECT_EQ(std::string(full.begin() + 97, full.begin() + 127), std::string(30, 'c'));
 }
 
+TEST(EncodeEntryTag, WritesTheLatin1FormOfUtf8TextsCutToTheirFields) {
+    struct Case {
+        std::string Utf8;
+        std::string Latin1Field; // the title field's 30 bytes
+    };
+    const Case cases[] = {
+        {"caf\u00e9 \u2013 \u00fc", "caf\xe9 ? \xfc" + std::string(22, ' ')},
+        {"\U0001F3B5\u00ff", "?\xff" + std::string(28, ' ')},
+        {"bad \xc3 \xff", "bad ? ?" + std::string(23, ' ')}, // not UTF-8: a "?" per byte
+        {std::string(29, 'x') + "\u00e9\u00e9", std::string(29, 'x') + "\xe9"},
+    };
+    for (const Case& c : cases) {
+        SplitListItem entry;
+        entry.Title = c.Utf8;
+        entry.Year = "\u00b2\u2070\u00b2\u2074\u00b9"; // five characters, nine bytes
+        const TagBlockBytes block = EncodeEntryTag(entry);
+        EXPECT_EQ(std::string(block.begin() + 3, block.begin() + 33), c.Latin1Field) << c.Utf8;
+        EXPECT_EQ(std::string(block.begin() + 93, block.begin() + 97), "\xb2?\xb2?");
+    }
+}
+
+TEST(SplitList, AddEntryTakesTheSourceTagsLatin1AsUtf8) {
+    TID3v1Tag tag;
+    tag.Title = "Caf\xe9" + std::string(30, 'x');
+    tag.Comment = "\xfc";
+    SplitList list;
+    list.AddEntry(0, 1, tag);
+    EXPECT_EQ(list[0].Title, "Caf\u00e9" + std::string(26, 'x'));
+    EXPECT_EQ(list[0].Comment, "\u00fc");
+    const TagBlockBytes block = EncodeEntryTag(list[0]);
+    EXPECT_EQ(std::string(block.begin() + 3, block.begin() + 33), tag.Title.substr(0, 30));
+}
+
 } // namespace

@@ -19,15 +19,13 @@ QString TimeText(std::int32_t ms) {
     return QString::fromStdString(FormatTime(ms));
 }
 
-QString TagText(const std::string& bytes) {
-    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+// Tag texts are stored as UTF-8; the fields' length limits keep them short.
+QString TagText(const std::string& utf8) {
+    return QString::fromStdString(utf8);
 }
 
-// Tag texts are stored as Latin-1 bytes, cut to the field's capacity.
-std::string TagBytes(const QLineEdit* field, std::size_t capacity) {
-    const QByteArray bytes = field->text().toLatin1();
-    return std::string(bytes.constData(),
-                       std::min(static_cast<std::size_t>(bytes.size()), capacity));
+std::string TagBytes(const QLineEdit* field) {
+    return field->text().toStdString();
 }
 
 QLineEdit* MakeTagField(QWidget* parent, const char* name, const QString& hint, int maxLength) {
@@ -189,10 +187,10 @@ void TForm4::Button2Click() {
     SplitListItem& entry = context_.List[entryIndex_];
     entry.StartMs = editStartMs_;
     entry.EndMs = editEndMs_;
-    entry.Title = TagBytes(title_, 30);
-    entry.Artist = TagBytes(artist_, 30);
-    entry.Album = TagBytes(album_, 30);
-    entry.Comment = TagBytes(comment_, 30);
-    entry.Year = TagBytes(year_, 4);
+    entry.Title = TagBytes(title_);
+    entry.Artist = TagBytes(artist_);
+    entry.Album = TagBytes(album_);
+    entry.Comment = TagBytes(comment_);
+    entry.Year = TagBytes(year_);
     accept();
 }

@@ -43,21 +43,6 @@ QString PathText(const std::string& path) {
     return QString::fromStdString(path);
 }
 
-// Tag texts are Latin-1 bytes; file paths are UTF-8, so titles and artists
-// are converted before they become part of a file name.
-std::string Latin1ToUtf8(const std::string& bytes) {
-    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size())).toStdString();
-}
-
-SplitList NamingCopy(const SplitList& list) {
-    SplitList copy = list;
-    for (std::int32_t i = 0; i < copy.SplitCount(); ++i) {
-        copy[i].Title = Latin1ToUtf8(copy[i].Title);
-        copy[i].Artist = Latin1ToUtf8(copy[i].Artist);
-    }
-    return copy;
-}
-
 QPalette GreyBase(const QWidget* widget) {
     QPalette palette = widget->palette();
     palette.setColor(QPalette::Base, palette.color(QPalette::Window));
@@ -237,14 +222,13 @@ void TForm2::PreparePartPaths() {
     const std::string nameTemplate = fileNameEdit_->text().toStdString();
     const std::string folder = context_.TargetFolder.toStdString();
     const std::string& source = context_.State.SourceFileName;
-    const SplitList naming = NamingCopy(context_.List);
     for (std::int32_t i = 0; i < context_.List.SplitCount(); ++i) {
         SplitListItem& entry = context_.List[i];
         if (!entry.Checked) {
             continue;
         }
-        const PartFile part =
-            BuildPartFile(nameTemplate, i, naming, source, folder, context_.AppendSequenceNumber);
+        const PartFile part = BuildPartFile(nameTemplate, i, context_.List, source, folder,
+                                            context_.AppendSequenceNumber);
         entry.OutPath = part.Path;
         entry.DoWrite = part.Accepted;
         if (!entry.DoWrite) {

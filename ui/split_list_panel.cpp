@@ -22,9 +22,9 @@ QString TimeText(std::int32_t ms) {
     return QString::fromStdString(FormatTime(ms));
 }
 
-// Tag texts are held as Latin-1 bytes.
-QString TagText(const std::string& bytes) {
-    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+// Tag texts are held as UTF-8.
+QString TagText(const std::string& utf8) {
+    return QString::fromStdString(utf8);
 }
 
 QPushButton* MakeListButton(QWidget* parent, const char* name, const QString& caption,

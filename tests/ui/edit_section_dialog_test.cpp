@@ -77,12 +77,12 @@ TEST_F(EditSectionDialogTest, OkStoresTextsCutToCapacityAndKeepsTheGenre) {
     Field(dialog, "Title")->setText("");
     Field(dialog, "Artist")->setText(QString(40, 'a'));
     Field(dialog, "year")->setText("19xx9");
-    Field(dialog, "Comment")->setText(QString::fromLatin1("caf\xe9"));
+    Field(dialog, "Comment")->setText(QString::fromUtf8("caf\u00e9 \u2013 \U0001F3B5"));
     dialog.findChild<QPushButton*>("Button2")->click();
     EXPECT_EQ(Entry().Title, "");
     EXPECT_EQ(Entry().Artist, std::string(30, 'a'));
     EXPECT_EQ(Entry().Year, "19xx");
-    EXPECT_EQ(Entry().Comment, "caf\xe9");
+    EXPECT_EQ(Entry().Comment, "caf\u00e9 \u2013 \U0001F3B5");
     EXPECT_EQ(Entry().Genre, genre);
 }
 

@@ -170,7 +170,7 @@ TEST_F(SaveDialogTest, ARefusedNameIsSkippedWithAWarning) {
     ASSERT_EQ(CountShown(env.Messages, MessageKind::Warning), 1);
     EXPECT_EQ(env.Messages.Shown[0].Text, "Can't create file " + folder.path() + "/What?_002.mp3");
     EXPECT_FALSE(QFile::exists(folder.path() + "/What?_002.mp3"));
-    const QString title = QString::fromLatin1(env.Context.List[0].Title.c_str());
+    const QString title = QString::fromStdString(env.Context.List[0].Title);
     EXPECT_TRUE(QFile::exists(folder.path() + "/" + title + "_001.mp3"));
     EXPECT_EQ(env.Messages.InformationBeeps, 1);
 }

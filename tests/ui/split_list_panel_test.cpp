@@ -67,9 +67,9 @@ TEST_F(SplitListPanelTest, AddSelectionAppendsACheckedRowWithTheSourceTag) {
     EXPECT_EQ(Cell(0, 2), "00:05.5");
     EXPECT_EQ(Cell(0, 3), "00:03.5");
     const TID3v1Tag& tag = env.Context.AudioInfo.Tag;
-    EXPECT_EQ(Cell(0, 4), QString::fromLatin1(tag.Title.c_str()));
-    EXPECT_EQ(Cell(0, 5), QString::fromLatin1(tag.Artist.c_str()));
-    EXPECT_EQ(Cell(0, 7), QString::fromLatin1(tag.Year.c_str()));
+    EXPECT_EQ(Cell(0, 4), QString::fromLatin1(tag.Title));
+    EXPECT_EQ(Cell(0, 5), QString::fromLatin1(tag.Artist));
+    EXPECT_EQ(Cell(0, 7), QString::fromLatin1(tag.Year));
     EXPECT_TRUE(RowChecked(0));
     EXPECT_TRUE(splitEnabled);
     for (const char* name : {"BitBtn4", "BitBtn10", "BitBtn2", "BitBtn1"}) {
@@ -196,15 +196,16 @@ TEST_F(SplitListPanelTest, EditRefreshesTheRowAndKeepsItsCheckMark) {
         auto* dialog = qobject_cast<TForm4*>(QApplication::activeModalWidget());
         ASSERT_NE(dialog, nullptr);
         dialog->findChild<UpDownButtons*>("UpDown1")->UpButton()->click();
-        dialog->findChild<QLineEdit*>("Title")->setText("Second part");
+        dialog->findChild<QLineEdit*>("Title")->setText(
+            QString::fromUtf8("Zweiter Teil \u00e9 \u2013 \u00fc"));
         dialog->findChild<QPushButton*>("Button2")->click();
     });
     Button("BitBtn10")->click();
     EXPECT_EQ(env.Context.List[1].StartMs, 1100);
-    EXPECT_EQ(env.Context.List[1].Title, "Second part");
+    EXPECT_EQ(env.Context.List[1].Title, "Zweiter Teil \u00e9 \u2013 \u00fc");
     EXPECT_EQ(Cell(1, 1), "00:01.1");
     EXPECT_EQ(Cell(1, 3), "00:02.9");
-    EXPECT_EQ(Cell(1, 4), "Second part");
+    EXPECT_EQ(Cell(1, 4), QString::fromUtf8("Zweiter Teil \u00e9 \u2013 \u00fc"));
     EXPECT_FALSE(RowChecked(1));
     EXPECT_FALSE(env.Context.List[1].Checked);
 }

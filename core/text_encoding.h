@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Texts inside the program are UTF-8; the ID3v1 block holds Latin-1, one byte
+// per character.
+
+// Latin-1 bytes as UTF-8.
+std::string Latin1ToUtf8(std::string_view latin1);
+
+// UTF-8 as Latin-1: a character beyond U+00FF, or a byte that starts no valid
+// sequence, becomes "?".
+std::string Utf8ToLatin1(std::string_view utf8);
+
+bool IsValidUtf8(std::string_view text);
