@@ -107,6 +107,11 @@ ScanSource ScanSource::From(const std::string& path, const TAudioInfo& info) {
 }
 
 ScanResult PreloadScan(const ScanSource& source, const ScanProgress& progress) {
+    return PreloadScan(source, progress, {}, kHeaderBytes);
+}
+
+ScanResult PreloadScan(const ScanSource& source, const ScanProgress& progress,
+                       const FrameVisitor& visitor, std::size_t lookAhead) {
     FileHandle file(std::fopen(source.Path.c_str(), "rb"));
     if (!file)
         throw ScanError(source.Path + ": " + std::strerror(errno));
@@ -121,10 +126,15 @@ ScanResult PreloadScan(const ScanSource& source, const ScanProgress& progress) {
     // least a header's worth, so a zero or negative length cannot loop on.
     const std::int64_t minimumRemaining = std::max<std::int64_t>(source.FrameBytes, kHeaderBytes);
 
+    const auto wanted = std::max(static_cast<std::int64_t>(lookAhead), kHeaderBytes);
+
     ScanResult result;
     std::int64_t position = source.FirstFrameOffset;
     do {
-        if (position + kHeaderBytes > reader.End() || position < reader.Start()) {
+        // A visitor's bytes past the header are loaded too, where the file holds them.
+        const bool cut = position + kHeaderBytes > reader.End() ||
+                         (position + wanted > reader.End() && reader.End() < size);
+        if (cut || position < reader.Start()) {
             reader.LoadFrom(position);
             if (progress)
                 progress(position, maximum);
@@ -138,6 +148,11 @@ ScanResult PreloadScan(const ScanSource& source, const ScanProgress& progress) {
         }
         const FrameCandidate frame = EvaluateFrame(header, source.VersionId, source.Layer);
         if (frame.Accepted) {
+            if (visitor) {
+                const auto held = std::min(wanted, reader.End() - position);
+                if (!visitor(position, {header, static_cast<std::size_t>(held)}))
+                    break;
+            }
             position += frame.Length;
             result.DurationMsExact =
                 AddFrameDuration(result.DurationMsExact, frame.Length, frame.BitrateBps);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <stdexcept>
 #include <string>
 
@@ -34,6 +35,13 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// Shown every accepted frame: its file offset and its first bytes, at least
+// the header and as many as lookAhead asks for where the file holds them.
+// Returns false to end the walk there.
+using FrameVisitor = std::function<bool(std::int64_t offset, std::span<const std::uint8_t> head)>;
+
 // Walks every frame from the first one. Throws ScanError (naming the file and
 // the reason) when the file cannot be opened or read; no result then.
 ScanResult PreloadScan(const ScanSource& source, const ScanProgress& progress = {});
+ScanResult PreloadScan(const ScanSource& source, const ScanProgress& progress,
+                       const FrameVisitor& visitor, std::size_t lookAhead);
