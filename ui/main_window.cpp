@@ -7,6 +7,7 @@
 #include "ui/loading_window.h"
 #include "ui/media_player.h"
 #include "ui/options_dialog.h"
+#include "ui/overview_strip.h"
 #include "ui/platform_services.h"
 #include "ui/position_slider.h"
 #include "ui/program_icon.h"
@@ -137,6 +138,13 @@ void TForm1::BuildLayout() {
     trackBar1_->setToolTip("Select position");
     connect(trackBar1_, &QSlider::valueChanged, this, &TForm1::TrackBar1Change);
     layout->addWidget(trackBar1_);
+
+    overview_ = new OverviewStrip(context_.List, this);
+    connect(overview_, &OverviewStrip::SeekRequested, this, [this](std::int64_t ms) {
+        if (context_.State.PositionStep > 0)
+            trackBar1_->setValue(static_cast<std::int32_t>(ms / context_.State.PositionStep));
+    });
+    layout->addWidget(overview_);
 
     layout->addWidget(BuildButtonRow());
 
@@ -470,6 +478,8 @@ void TForm1::OpenSource(const QString& chosen) {
     state.DurationMs = static_cast<std::int64_t>(std::trunc(state.DurationMsExact));
     state.PositionStep = ChoosePositionStep(state.DurationMs);
     SetUpPositions();
+    overview_->SetSource(ScanSource::From(state.SourceFileName, context_.AudioInfo),
+                         state.DurationMs);
     EnableSourceButtons();
     context_.List.ClearEntries();
     emit SourceOpened();
@@ -635,6 +645,7 @@ void TForm1::ShowSelectionLength() {
     const std::int32_t start = trackBar1_->SelStart();
     const std::int32_t end = trackBar1_->SelEnd();
     UpdateSelectionSize(context_.State, start, end, context_.AudioInfo.Header.FrameBytes);
+    overview_->SetSelection(PositionToMs(start), PositionToMs(end));
     label13_->setText(QString::fromStdString(
         SelectionLengthText(context_.State, start, end, DecimalSeparator())));
 }
@@ -648,6 +659,7 @@ void TForm1::ShowSelectionField(QLineEdit* field, std::int32_t position) {
 
 void TForm1::TrackBar1Change() {
     ShowPositionText();
+    overview_->SetPlayMs(PositionToMs(trackBar1_->value()));
     Guard([this] {
         if (player_ == nullptr || player_->CurrentMode() != MediaPlayer::Mode::Playing) {
             return;
@@ -672,6 +684,8 @@ void TForm1::Timer1Timer() {
             trackBar1_->setValue(PlayerToPosition(static_cast<double>(player_->Position()),
                                                   state.PositionStep, state.Koef));
         }
+        if (state.Koef > 0)
+            overview_->SetPlayMs(static_cast<std::int64_t>(player_->Position() / state.Koef));
         if (player_->Position() == player_->Length()) {
             StopAndRewind();
             return;

@@ -9,6 +9,7 @@
 #include <string>
 
 class MediaPlayer;
+class OverviewStrip;
 class PositionSlider;
 class QGroupBox;
 class QLabel;
@@ -46,6 +47,7 @@ public:
     AppContext& Context() { return context_; }
     MediaPlayer& Player() { return *player_; }
     PositionSlider* TrackBar1() const { return trackBar1_; }
+    OverviewStrip* Overview() const { return overview_; }
     UpDownButtons* UpDown1() const { return upDown1_; }
     UpDownButtons* UpDown2() const { return upDown2_; }
     QLineEdit* LabeledEdit1() const { return labeledEdit1_; }
@@ -150,6 +152,7 @@ private:
     UpDownButtons* upDown1_ = nullptr;
     UpDownButtons* upDown2_ = nullptr;
     PositionSlider* trackBar1_ = nullptr;
+    OverviewStrip* overview_ = nullptr;
     PlayerControl* mediaPlayer1_ = nullptr;
     QPushButton* bitBtn3_ = nullptr;
     QPushButton* bitBtn5_ = nullptr;
