@@ -3,7 +3,6 @@
 #include "cli/open_source.h"
 #include "cli/text_encoding.h"
 #include "core/audio_info.h"
-#include "core/preload_scan.h"
 #include "state/format_time.h"
 #include "state/session_state.h"
 
@@ -24,7 +23,7 @@ std::string TagLine(const char* prefix, const char* bare, const std::string& val
     return present ? prefix + Latin1ToPrintableUtf8(value) : bare;
 }
 
-void PrintText(const OpenSource& report, bool withScan, std::ostream& out) {
+void PrintText(const SourceSession& report, bool withScan, std::ostream& out) {
     const TAudioInfo& info = report.Info;
     const TMpegFrameHdr& h = info.Header;
     const SessionState& state = report.State;
@@ -51,7 +50,7 @@ void PrintText(const OpenSource& report, bool withScan, std::ostream& out) {
         << TagLine("Comment:  ", "Comment:", tag.Comment, present) << "\n";
 }
 
-void PrintJson(const std::string& path, const OpenSource& report, std::ostream& out) {
+void PrintJson(const std::string& path, const SourceSession& report, std::ostream& out) {
     const TAudioInfo& info = report.Info;
     const TMpegFrameHdr& h = info.Header;
     const SessionState& state = report.State;
@@ -90,15 +89,14 @@ void PrintJson(const std::string& path, const OpenSource& report, std::ostream& 
 }
 
 int RunInfo(const InfoOptions& options) {
-    OpenSource report;
-    if (!AnalyseSource(options.File, report, std::cerr))
-        return 1;
-    if (options.Preload && !ScanWholeSource(report, std::cerr))
+    const std::optional<SourceSession> report =
+        OpenSourceOrReport(options.File, options.Preload, std::cerr);
+    if (!report)
         return 1;
     if (options.Json)
-        PrintJson(options.File, report, std::cout);
+        PrintJson(options.File, *report, std::cout);
     else
-        PrintText(report, options.Preload, std::cout);
+        PrintText(*report, options.Preload, std::cout);
     std::cout.flush();
     return std::cout ? 0 : 1;
 }

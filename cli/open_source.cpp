@@ -1,35 +1,21 @@
 #include "cli/open_source.h"
 
-#include "core/preload_scan.h"
-
-bool AnalyseSource(const std::string& path, OpenSource& source, std::ostream& err) {
-    AnalysisResult result;
-    try {
-        result = source.Info.AnalyseFile(path);
-    } catch (const FileOpenError& e) {
-        err << e.what() << "\n";
-        return false;
+std::optional<SourceSession> OpenSourceOrReport(const std::string& path, bool preload,
+                                                std::ostream& err) {
+    OpenOptions options;
+    options.Preload = preload;
+    Result<SourceSession> opened = OpenSource(path, options);
+    if (!opened) {
+        const Error& error = opened.Failure();
+        // An open error's text already names the file.
+        if (error.Category != ErrorCategory::Open)
+            err << path << ": ";
+        err << error.Text << "\n";
+        return std::nullopt;
     }
-    if (result == AnalysisResult::NoFrameFound) {
-        err << path << ": no MPEG audio frame found\n";
-        return false;
+    if (const auto& problem = opened.Value().ScanProblem) {
+        err << problem->Text << "\n";
+        return std::nullopt;
     }
-    if (result != AnalysisResult::Ok || source.Info.PlayTimeMs == 0) {
-        err << path << ": " << TAudioInfo::FailureMessage << "\n";
-        return false;
-    }
-    source.State.SourceFileName = path;
-    BeginSourceDurations(source.State, source.Info);
-    return true;
-}
-
-bool ScanWholeSource(OpenSource& source, std::ostream& err) {
-    try {
-        ApplyScanResult(source.State,
-                        PreloadScan(ScanSource::From(source.State.SourceFileName, source.Info)));
-        return true;
-    } catch (const ScanError& e) {
-        err << e.what() << "\n";
-        return false;
-    }
+    return std::move(opened.Value());
 }

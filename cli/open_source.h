@@ -1,21 +1,13 @@
 #pragma once
 
-#include "core/audio_info.h"
-#include "state/session_state.h"
+#include "state/open_source.h"
 
+#include <optional>
 #include <ostream>
 #include <string>
 
-// A source opened the way the main window opens it.
-struct OpenSource {
-    TAudioInfo Info;
-    SessionState State;
-};
-
-// Analyses the file and sets its durations. A refused file gets one line on
-// err naming the file and the reason, and false.
-bool AnalyseSource(const std::string& path, OpenSource& source, std::ostream& err);
-
-// Walks every frame for the exact frame count and length. A failed scan gets
-// one line on err and false.
-bool ScanWholeSource(OpenSource& source, std::ostream& err);
+// Opens the source through the engine, walking it when preload is set. A
+// refused file or a failed walk gets one line on err naming the file and the
+// reason, and nothing.
+std::optional<SourceSession> OpenSourceOrReport(const std::string& path, bool preload,
+                                                std::ostream& err);

@@ -1,9 +1,8 @@
 #include "cli/commands.h"
 #include "cli/open_source.h"
 #include "core/audio_info.h"
-#include "core/preload_scan.h"
 #include "split/equal_parts.h"
-#include "split/output_naming.h"
+#include "split/part_plan.h"
 #include "split/split_list.h"
 #include "split/split_worker.h"
 #include "state/format_time.h"
@@ -15,7 +14,6 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
-#include <set>
 #include <string>
 #include <unistd.h>
 #include <utility>
@@ -53,7 +51,7 @@ bool ParseTimeOption(const std::string& text, std::int32_t& ms) {
 // Fills the list: the sections in the order given, then the equal parts.
 // Returns false on a usage error (nothing is written then); problems counts
 // the entries that could not be added.
-bool FillList(const SplitOptions& options, const OpenSource& source, SplitList& list,
+bool FillList(const SplitOptions& options, const SourceSession& source, SplitList& list,
               int& problems) {
     for (const auto& [startText, endText] : options.Sections) {
         std::int32_t start = 0;
@@ -94,29 +92,18 @@ bool FillList(const SplitOptions& options, const OpenSource& source, SplitList& 
     return true;
 }
 
-// Names every part as Save does, then skips refused names, existing files
-// (unless overwriting) and a name that an earlier part of this run already has.
-int AssignPartFiles(const SplitOptions& options, const std::string& folder, SplitList& list) {
+// Every part named as Save names it; refused names, repeated names and existing
+// files (unless overwriting) are reported and skipped.
+int ReportSkippedParts(const PartPlan& plan) {
     int problems = 0;
-    bool appendSequenceNumber = true;
-    std::set<std::string> taken;
-    for (std::int32_t i = 0; i < list.SplitCount(); ++i) {
-        const PartFile part =
-            BuildPartFile(options.Template, i, list, options.File, folder, appendSequenceNumber);
-        SplitListItem& entry = list[i];
-        entry.OutPath = part.Path;
-        entry.DoWrite = false;
-        if (!part.Accepted) {
-            std::cerr << RefusedNameMessage(part.Path) << "\n";
-        } else if (!taken.insert(part.Path).second) {
-            std::cerr << part.Path << ": an earlier part has the same name; not written\n";
-        } else if (!options.Overwrite && std::filesystem::exists(part.Path)) {
-            std::cerr << part.Path << ": the file exists; not overwritten (see --overwrite)\n";
-        } else {
-            entry.DoWrite = true;
-            continue;
+    for (const PlannedPart& part : plan) {
+        if (part.Decision == PartDecision::Refuse) {
+            std::cerr << part.Reason << "\n";
+            ++problems;
+        } else if (part.Decision == PartDecision::Skip) {
+            std::cerr << part.Reason << " (see --overwrite)\n";
+            ++problems;
         }
-        ++problems;
     }
     return problems;
 }
@@ -148,11 +135,11 @@ private:
 };
 
 int RunSplit(const SplitOptions& options) {
-    OpenSource source;
-    if (!AnalyseSource(options.File, source, std::cerr))
+    const std::optional<SourceSession> opened =
+        OpenSourceOrReport(options.File, options.Preload, std::cerr);
+    if (!opened)
         return 1;
-    if (options.Preload && !ScanWholeSource(source, std::cerr))
-        return 1;
+    const SourceSession& source = *opened;
     if (options.Sections.empty() && options.Parts.empty()) {
         std::cerr << "nothing to split: give --section START END or --parts N\n";
         return 1;
@@ -166,12 +153,12 @@ int RunSplit(const SplitOptions& options) {
     int problems = 0;
     if (!FillList(options, source, list, problems))
         return 1;
-    problems += AssignPartFiles(options, options.OutDir, list);
-
-    // Without --preload the frame count is still unknown (0): the worker counts
-    // the frames by the scan's rule in its own walk, so the source is read once.
-    const SplitJob job = SplitJob::From(options.File, source.Info, source.State.FrameCount,
-                                        !options.NoInfoFrame, list);
+    const PartPlan plan =
+        PlanParts(list, {options.Template, options.OutDir, options.File,
+                         options.Overwrite ? OverwritePolicy::Overwrite : OverwritePolicy::Keep});
+    problems += ReportSkippedParts(plan);
+    const SplitJob job = BuildSplitJob(options.File, source.Info, source.State.FrameCount,
+                                       !options.NoInfoFrame, list, plan);
     if (job.PartsToWrite() == 0)
         return problems == 0 ? 0 : 1;
 

@@ -16,15 +16,18 @@ constexpr std::int64_t kWindowSize = 128;
 constexpr std::int64_t kCarry = 4;
 constexpr std::int64_t kLongestPlayTimeMs = std::numeric_limits<std::int32_t>::max();
 
-// Any failed read inside the analysis: reported as AnalysisResult::Failed.
-struct AnalysisFailure {};
+// Any failed read inside the analysis: reported as AnalysisResult::Failed,
+// with the byte at which the read began.
+struct AnalysisFailure {
+    std::int64_t Offset = -1;
+};
 
 void ReadExactly(std::istream& in, std::int64_t position, std::uint8_t* into, std::int64_t count) {
     in.clear();
     in.seekg(position);
     in.read(reinterpret_cast<char*>(into), count);
     if (!in || in.gcount() != count)
-        throw AnalysisFailure{};
+        throw AnalysisFailure{position};
 }
 
 bool IsSpaceOrControl(char c) {
@@ -89,6 +92,7 @@ void TAudioInfo::Reset() {
     FileSize = -1;
     XingFrameCount = 0;
     Id3v2Size = 0;
+    Problem = {ErrorCategory::Format, -1, FailureMessage};
 }
 
 AnalysisResult TAudioInfo::AnalyseFile(const std::string& path) {
@@ -150,8 +154,11 @@ AnalysisResult TAudioInfo::AnalyseStream(std::istream& in, std::int64_t count) {
         if (PlayTimeMs > kLongestPlayTimeMs)
             PlayTimeMs = 0;
         return PlayTimeMs > 0 ? AnalysisResult::Ok : AnalysisResult::Failed;
-    } catch (const AnalysisFailure&) {
-    } catch (const std::exception&) {
+    } catch (const AnalysisFailure& failure) {
+        Problem = {ErrorCategory::Read, failure.Offset, FailureMessage};
+    } catch (const std::exception& error) {
+        Problem = {ErrorCategory::Internal, -1,
+                   std::string(FailureMessage) + " (" + error.what() + ")"};
     }
     PlayTimeMs = 0;
     return AnalysisResult::Failed;
@@ -171,7 +178,7 @@ void TAudioInfo::FindFirstFrame(std::istream& in, std::int64_t start, std::int64
         const std::int64_t chunk = std::min(kWindowSize - carry, searchable - done);
         in.read(reinterpret_cast<char*>(window.data() + carry), chunk);
         if (in.gcount() != chunk)
-            throw AnalysisFailure{};
+            throw AnalysisFailure{start + searchStart + done};
         const std::int64_t found = Header.FindHeader(window.data(), carry + chunk);
         if (found >= 0) {
             FirstFrameOffset = searchStart + found + done - carry;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/engine_error.h"
 #include "core/frame_header.h"
 #include "core/id3v1_tag.h"
 
@@ -39,6 +40,10 @@ public:
     std::int64_t FileSize = 0;        // -1 until AnalyseFile has opened the file
     std::uint32_t XingFrameCount = 0; // frame count of the information frame, 0 if absent
     std::int64_t Id3v2Size = 0;       // bytes of a leading ID3v2 tag skipped by the search
+    // Why the last analysis failed: a failed read (with its offset) or whatever
+    // else was thrown; a format fault otherwise. Its text is FailureMessage, with
+    // the thrown reason added when there was one.
+    Error Problem;
 
     void Reset();
     // Throws FileOpenError when the file cannot be opened.

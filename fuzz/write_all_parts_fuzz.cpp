@@ -6,6 +6,7 @@
 #include "core/frame_rule.h"
 #include "core/preload_scan.h"
 #include "fuzz_files.h"
+#include "split/part_plan.h"
 #include "split/split_list.h"
 #include "split/split_worker.h"
 
@@ -135,14 +136,15 @@ bool BuildJob(const Plan& plan, const Folders& f, SplitJob& job) {
         frameCount = PreloadScan(ScanSource::From(source, info)).FrameCount;
     if (analysed && plan.FromAnalysis) {
         SplitList list;
+        PartPlan parts;
         for (std::size_t i = 0; i < plan.Rows.size(); ++i) {
             const RowPlan& r = plan.Rows[i];
             const std::int32_t index = list.AddEntry(r.StartMs, r.EndMs, info.Tag);
             list[index].Checked = r.Checked;
-            list[index].DoWrite = r.DoWrite;
-            list[index].OutPath = PathFor(plan, i, f);
+            parts.push_back(
+                {PathFor(plan, i, f), r.DoWrite ? PartDecision::Write : PartDecision::Skip, ""});
         }
-        job = SplitJob::From(source, info, frameCount, plan.SaveFrameOption, list);
+        job = BuildSplitJob(source, info, frameCount, plan.SaveFrameOption, list, parts);
         for (std::size_t i = 0; i < job.Rows.size(); ++i)
             job.Rows[i].Tag = TagFor(i);
         return true;

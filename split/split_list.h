@@ -10,8 +10,6 @@
 struct SplitListItem {
     std::int32_t StartMs = 0;
     std::int32_t EndMs = 0;
-    bool DoWrite = false; // set by the save dialog just before a split
-    std::string OutPath;  // set by the save dialog just before a split
     std::string TagId = "TAG";
     // UTF-8 texts; the ID3v1 block gets their Latin-1 form, cut to its fields.
     std::string Title;

@@ -14,32 +14,6 @@
 #include <optional>
 #include <utility>
 
-SplitJob SplitJob::From(const std::string& sourcePath, const TAudioInfo& info,
-                        std::int32_t frameCount, bool saveFrameOption, const SplitList& list) {
-    SplitJob job;
-    job.SourcePath = sourcePath;
-    job.FirstFrameOffset = info.FirstFrameOffset;
-    job.IsVbr = info.IsVbr;
-    job.HasInfoFrame = info.HasInfoFrame;
-    job.VersionId = info.Header.VersionId;
-    job.Layer = info.Header.Layer();
-    job.ChannelMode = info.Header.ChannelMode();
-    job.FrameCount = frameCount;
-    job.FirstFrameBytes = info.Header.FrameBytes;
-    job.SaveFrameOption = saveFrameOption;
-    for (const SplitListItem& entry : list.Entries()) {
-        SplitJobRow row;
-        row.Checked = entry.Checked;
-        row.DoWrite = entry.DoWrite;
-        row.OutPath = entry.OutPath;
-        row.StartMs = entry.StartMs;
-        row.EndMs = entry.EndMs;
-        row.Tag = EncodeEntryTag(entry);
-        job.Rows.push_back(std::move(row));
-    }
-    return job;
-}
-
 std::int32_t SplitJob::PartsToWrite() const {
     return static_cast<std::int32_t>(
         std::count_if(Rows.begin(), Rows.end(),

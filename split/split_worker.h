@@ -7,9 +7,6 @@
 #include <string>
 #include <vector>
 
-class TAudioInfo;
-class SplitList;
-
 // One row as the worker sees it.
 struct SplitJobRow {
     bool Checked = false;
@@ -36,8 +33,6 @@ struct SplitJob {
     bool SaveFrameOption = true;
     std::vector<SplitJobRow> Rows;
 
-    static SplitJob From(const std::string& sourcePath, const TAudioInfo& info,
-                         std::int32_t frameCount, bool saveFrameOption, const SplitList& list);
     // Rows that will be written: checked with DoWrite set.
     std::int32_t PartsToWrite() const;
 };

@@ -76,6 +76,26 @@ std::int32_t ChoosePositionStep(std::int64_t durationMs) {
     return 10000;
 }
 
+void ApplyPlayerLength(SessionState& state, std::int64_t playerLength) {
+    state.Koef = static_cast<double>(static_cast<long double>(playerLength) /
+                                     static_cast<long double>(state.DurationMsExact));
+}
+
+std::int32_t PositionToMs(std::int32_t position, std::int32_t positionStep) {
+    return PositionTimesStep(position, positionStep);
+}
+
+std::int32_t MsToPosition(std::int32_t ms, std::int32_t positionStep) {
+    return ms / (positionStep > 0 ? positionStep : 1);
+}
+
+std::int32_t SliderMaximumOf(const SessionState& state) {
+    if (state.PositionStep <= 0)
+        return 0;
+    return static_cast<std::int32_t>(static_cast<long double>(state.DurationMs) /
+                                     static_cast<long double>(state.PositionStep));
+}
+
 std::int64_t MsToPlayer(std::int64_t ms, double koef) {
     return TruncateToInteger<std::int64_t>(static_cast<long double>(ms) * koef);
 }

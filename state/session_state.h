@@ -38,6 +38,17 @@ double MsPerFrameOf(std::int64_t durationMs, const TAudioInfo& info);
 // The slider step for a source of the given duration: 100, 1000, 4000 or 10000.
 std::int32_t ChoosePositionStep(std::int64_t durationMs);
 
+// Player units per ms: the player's length over the exact duration.
+void ApplyPlayerLength(SessionState& state, std::int64_t playerLength);
+
+// The ms of a slider position: position * PositionStep as a signed 32-bit product.
+std::int32_t PositionToMs(std::int32_t position, std::int32_t positionStep);
+// The slider position of a time: ms / PositionStep, truncated; a step not yet
+// chosen counts as 1.
+std::int32_t MsToPosition(std::int32_t ms, std::int32_t positionStep);
+// The slider's last position: DurationMs / PositionStep; 0 before the first open.
+std::int32_t SliderMaximumOf(const SessionState& state);
+
 // trunc(ms * Koef).
 std::int64_t MsToPlayer(std::int64_t ms, double koef);
 // trunc(position * PositionStep * Koef), the first product in integers.

@@ -6,6 +6,7 @@
 #include "core/frame_rule.h"
 #include "core/preload_scan.h"
 #include "frame_stream.h"
+#include "split/part_plan.h"
 #include "split/split_list.h"
 #include "split/split_worker.h"
 
@@ -83,13 +84,13 @@ public:
     SplitJob Job(std::int32_t frameCount, const std::vector<Section>& sections,
                  const fs::path& folder) const {
         SplitList list;
+        PartPlan plan;
         for (std::size_t i = 0; i < sections.size(); ++i) {
-            const std::int32_t row =
-                list.AddEntry(sections[i].StartMs, sections[i].EndMs, info_.Tag);
-            list[row].DoWrite = true;
-            list[row].OutPath = (folder / ("part" + std::to_string(i + 1) + ".mp3")).string();
+            list.AddEntry(sections[i].StartMs, sections[i].EndMs, info_.Tag);
+            plan.push_back({(folder / ("part" + std::to_string(i + 1) + ".mp3")).string(),
+                            PartDecision::Write, ""});
         }
-        return SplitJob::From(source_, info_, frameCount, true, list);
+        return BuildSplitJob(source_, info_, frameCount, true, list, plan);
     }
     SplitJob Job(std::int32_t frameCount, const std::vector<Section>& sections) const {
         return Job(frameCount, sections, Out());

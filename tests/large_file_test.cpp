@@ -5,6 +5,7 @@
 #include "core/audio_info.h"
 #include "core/preload_scan.h"
 #include "frame_stream.h"
+#include "split/part_plan.h"
 #include "split/split_list.h"
 #include "split/split_worker.h"
 
@@ -92,14 +93,15 @@ TEST_F(LongLargeFile, ScanCountsTheHoleByteByByte) {
 TEST_F(LongLargeFile, PartsNearTheEndHoldTheirFrames) {
     const TAudioInfo info = Analysed();
     SplitList list;
+    PartPlan plan;
     // The hole adds no time: frame k starts at 26.0625 * k ms. 30000 to 31000
     // ms holds frames 1152 to 1189; from 52000 ms on the last four, 1996 to 1999.
     for (const auto& [start, end] : {std::pair{30000, 31000}, std::pair{52000, 60000}}) {
         const std::int32_t row = list.AddEntry(start, end, info.Tag);
-        list[row].DoWrite = true;
-        list[row].OutPath = (dir_.Path() / ("part" + std::to_string(row) + ".mp3")).string();
+        plan.push_back({(dir_.Path() / ("part" + std::to_string(row) + ".mp3")).string(),
+                        PartDecision::Write, ""});
     }
-    const SplitJob job = SplitJob::From(path_, info, 2 * kFramesAtEachEnd, true, list);
+    const SplitJob job = BuildSplitJob(path_, info, 2 * kFramesAtEachEnd, true, list, plan);
     const SplitOutcome outcome = WriteAllParts(job, {});
     ASSERT_TRUE(outcome.Success) << (outcome.Errors.empty() ? "" : outcome.Errors[0]);
 

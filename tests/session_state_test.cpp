@@ -62,6 +62,26 @@ TEST(SessionState, PlayerConversionsTruncate) {
     EXPECT_EQ(PlayerToPosition(1000.0, 0, 1.0), 0);
 }
 
+TEST(SessionState, PositionsAndMs) {
+    struct Case {
+        std::int32_t Position, Step, Ms;
+    };
+    for (const Case c : {Case{0, 100, 0}, Case{37, 100, 3700}, Case{5, 10000, 50000},
+                         Case{250000, 10000, -1794967296}}) { // wraps as the 32-bit product
+        EXPECT_EQ(PositionToMs(c.Position, c.Step), c.Ms) << c.Position;
+    }
+    EXPECT_EQ(MsToPosition(3799, 100), 37);
+    EXPECT_EQ(MsToPosition(3799, 0), 3799);
+    SessionState state;
+    EXPECT_EQ(SliderMaximumOf(state), 0);
+    state.DurationMs = 8045;
+    state.PositionStep = 100;
+    EXPECT_EQ(SliderMaximumOf(state), 80);
+    state.DurationMsExact = 8000.0;
+    ApplyPlayerLength(state, 352800);
+    EXPECT_DOUBLE_EQ(state.Koef, 44.1);
+}
+
 TEST(SessionState, SelectionSizeAndText) {
     SessionState state;
     state.PositionStep = 100;

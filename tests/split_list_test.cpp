@@ -29,23 +29,18 @@ TEST(SplitList, AddEntryCopiesTheSourceTagCutToCapacityAndChecksTheRow) {
     EXPECT_EQ(entry.Comment, "comment");
     EXPECT_EQ(entry.Genre, 17);
     EXPECT_TRUE(entry.Checked);
-    EXPECT_FALSE(entry.DoWrite);
 }
 
-TEST(SplitList, RemoveKeepsTheOthersInOrderWithTheirCheckMarksAndPaths) {
+TEST(SplitList, RemoveKeepsTheOthersInOrderWithTheirCheckMarks) {
     SplitList list;
     for (int i = 0; i < 3; ++i)
         list.AddEntry(i * 1000, i * 1000 + 500, TID3v1Tag());
     list[0].Checked = false;
-    list[2].OutPath = "/out/c.mp3";
-    list[2].DoWrite = true;
     list.RemoveEntry(1);
     ASSERT_EQ(list.SplitCount(), 2);
     EXPECT_EQ(list[0].StartMs, 0);
     EXPECT_FALSE(list[0].Checked);
     EXPECT_EQ(list[1].StartMs, 2000);
-    EXPECT_EQ(list[1].OutPath, "/out/c.mp3");
-    EXPECT_TRUE(list[1].DoWrite);
     list.ClearEntries();
     EXPECT_EQ(list.SplitCount(), 0);
 }

@@ -19,7 +19,6 @@ struct AppContext {
     bool SaveFrameOption = true;
     QString StartDir;
     QString TargetFolder;
-    bool AppendSequenceNumber = true;
 
     MessageBoxes* Messages = nullptr;
     FileChoosers* Choosers = nullptr;

@@ -163,23 +163,20 @@ void TForm4::FormShow(std::int32_t sliderMaximum) {
     comment_->setText(TagText(entry.Comment));
     upDown1_->SetMaximum(sliderMaximum);
     upDown2_->SetMaximum(sliderMaximum);
-    const std::int32_t step = context_.State.PositionStep > 0 ? context_.State.PositionStep : 1;
-    upDown1_->SetPosition(entry.StartMs / step);
-    upDown2_->SetPosition(entry.EndMs / step);
+    upDown1_->SetPosition(MsToPosition(entry.StartMs, context_.State.PositionStep));
+    upDown2_->SetPosition(MsToPosition(entry.EndMs, context_.State.PositionStep));
     editStartMs_ = entry.StartMs;
     editEndMs_ = entry.EndMs;
     title_->setFocus();
 }
 
 void TForm4::UpDown1Click() {
-    editStartMs_ = static_cast<std::int32_t>(static_cast<std::int64_t>(upDown1_->Position()) *
-                                             context_.State.PositionStep);
+    editStartMs_ = PositionToMs(upDown1_->Position(), context_.State.PositionStep);
     labeledEdit1_->setText(TimeText(editStartMs_));
 }
 
 void TForm4::UpDown2Click() {
-    editEndMs_ = static_cast<std::int32_t>(static_cast<std::int64_t>(upDown2_->Position()) *
-                                           context_.State.PositionStep);
+    editEndMs_ = PositionToMs(upDown2_->Position(), context_.State.PositionStep);
     labeledEdit2_->setText(TimeText(editEndMs_));
 }
 

@@ -1,7 +1,7 @@
 #include "ui/main_window.h"
 
-#include "core/preload_scan.h"
 #include "state/format_time.h"
+#include "state/open_source.h"
 #include "ui/about_dialog.h"
 #include "ui/button_icons.h"
 #include "ui/loading_window.h"
@@ -31,7 +31,6 @@
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <cmath>
 
 namespace {
 
@@ -439,44 +438,30 @@ void TForm1::BitBtn3Click() {
     if (!chosen) {
         return;
     }
-    Guard([&] { OpenSource(*chosen); });
+    Guard([&] { OpenChosen(*chosen); });
 }
 
-void TForm1::OpenSource(const QString& chosen) {
+void TForm1::OpenChosen(const QString& chosen) {
     const std::string path = QFile::encodeName(chosen).toStdString();
-    if (!AnalyseChosen(path)) {
-        AnalyseCurrentSourceAgain();
+    Result<SourceSession> opened = OpenSource(path);
+    if (!opened) {
+        ShowRefusal(opened.Failure());
         return;
     }
-    if (!HasUsableLength()) {
-        RefuseUnusable();
-        return;
-    }
-    SessionState& state = context_.State;
-    TID3v1Tag& tag = context_.AudioInfo.Tag;
-    for (int field : {1, 2, 4, 3, 5}) {
-        tag.SetField(field, "");
-    }
-    const std::string previous = state.SourceFileName;
-    state.SourceFileName = path;
-    if (!AnalyseChosen(path)) {
-        state.SourceFileName = previous;
-        AnalyseCurrentSourceAgain();
-        return;
-    }
+    SourceSession& session = opened.Value();
+    context_.AudioInfo = session.Info;
+    context_.State = session.State;
     timer1_->stop();
-    edit2_->setText(QFile::decodeName(QByteArray::fromStdString(state.SourceFileName)));
+    edit2_->setText(QFile::decodeName(QByteArray::fromStdString(path)));
     FillTagLabels();
     OpenPlayer(chosen);
     mediaPlayer1_->SetEnabledButtons(PlayerControl::ButtonSet::Stopped);
-    BeginSourceDurations(state, context_.AudioInfo);
     if (context_.PreloadOption) {
-        RunPreloadScan();
+        RunPreloadScan(session);
     }
-    state.Koef = static_cast<double>(static_cast<long double>(player_->Length()) /
-                                     static_cast<long double>(state.DurationMsExact));
-    state.DurationMs = static_cast<std::int64_t>(std::trunc(state.DurationMsExact));
-    state.PositionStep = ChoosePositionStep(state.DurationMs);
+    SessionState& state = context_.State;
+    state = session.State;
+    ApplyPlayerLength(state, player_->Length());
     SetUpPositions();
     overview_->SetSource(ScanSource::From(state.SourceFileName, context_.AudioInfo),
                          state.DurationMs);
@@ -484,42 +469,19 @@ void TForm1::OpenSource(const QString& chosen) {
     context_.List.ClearEntries();
     emit SourceOpened();
     ResetTexts();
-    state.MsPerFrame = MsPerFrameOf(state.DurationMs, context_.AudioInfo);
     FillMpegLabels();
 }
 
-// False when the analysis refused the file; the analysis's own message is shown.
-bool TForm1::AnalyseChosen(const std::string& path) {
-    AnalysisResult result = AnalysisResult::Failed;
-    try {
-        result = context_.AudioInfo.AnalyseFile(path);
-    } catch (const FileOpenError& error) {
-        ShowError(error);
-        return false;
+// A file that cannot be opened shows the system's reason; one without frames is
+// refused silently; any other refusal beeps and shows the analysis's message.
+void TForm1::ShowRefusal(const Error& error) {
+    if (error.Category == ErrorCategory::NoFrame) {
+        return;
     }
-    if (result == AnalysisResult::Failed) {
+    if (error.Category != ErrorCategory::Open) {
         services_.Messages.ErrorBeep();
-        services_.Messages.Error(this, TAudioInfo::FailureMessage);
     }
-    return result == AnalysisResult::Ok && context_.AudioInfo.PlayTimeMs != 0;
-}
-
-// After a refused file the analysis describes the current source once more.
-void TForm1::AnalyseCurrentSourceAgain() {
-    if (!context_.State.SourceFileName.empty()) {
-        AnalyseChosen(context_.State.SourceFileName);
-    }
-}
-
-bool TForm1::HasUsableLength() const {
-    return context_.AudioInfo.Header.FrameBytes > 0 &&
-           DurationMsFromAnalysis(context_.AudioInfo) > 0;
-}
-
-void TForm1::RefuseUnusable() {
-    services_.Messages.ErrorBeep();
-    services_.Messages.Error(this, TAudioInfo::FailureMessage);
-    AnalyseCurrentSourceAgain();
+    services_.Messages.Error(this, QString::fromLocal8Bit(error.Text.c_str()));
 }
 
 void TForm1::FillTagLabels() {
@@ -555,32 +517,22 @@ void TForm1::OpenPlayer(const QString& path) {
 }
 
 // A scan that fails leaves the analysis's length in effect and no frame
-// count, so a later split scans again.
-void TForm1::RunPreloadScan() {
-    SessionState& state = context_.State;
+// count, so a later split counts the frames in its walk.
+void TForm1::RunPreloadScan(SourceSession& session) {
     TForm11 loading(this);
     loading.show();
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    try {
-        const ScanResult result =
-            PreloadScan(ScanSource::From(state.SourceFileName, context_.AudioInfo),
-                        [&loading](std::int64_t position, std::int64_t maximum) {
-                            loading.Progress(position, maximum);
-                        });
-        loading.close();
-        if (result.DurationMsExact > 0) {
-            ApplyScanResult(state, result);
-        }
-    } catch (const std::exception& error) {
-        loading.close();
-        ShowError(error);
+    WalkSource(session, [&loading](std::int64_t position, std::int64_t maximum) {
+        loading.Progress(position, maximum);
+    });
+    loading.close();
+    if (session.ScanProblem) {
+        services_.Messages.Error(this, QString::fromLocal8Bit(session.ScanProblem->Text.c_str()));
     }
 }
 
 void TForm1::SetUpPositions() {
-    const SessionState& state = context_.State;
-    const auto maximum =
-        static_cast<std::int32_t>(static_cast<long double>(state.DurationMs) / state.PositionStep);
+    const std::int32_t maximum = SliderMaximumOf(context_.State);
     trackBar1_->setRange(0, maximum);
     trackBar1_->setValue(0);
     trackBar1_->SetSelection(0, 0);
@@ -619,13 +571,9 @@ QString TForm1::TimeText(std::int32_t ms) const {
     return QString::fromStdString(FormatTime(ms));
 }
 
-std::int32_t TForm1::PositionToMs(std::int32_t position) const {
-    return static_cast<std::int32_t>(static_cast<std::int64_t>(position) *
-                                     context_.State.PositionStep);
-}
-
 long double TForm1::PositionToPlayerReal(std::int32_t position) const {
-    return static_cast<long double>(PositionToMs(position)) * context_.State.Koef;
+    return static_cast<long double>(PositionToMs(position, context_.State.PositionStep)) *
+           context_.State.Koef;
 }
 
 char TForm1::DecimalSeparator() const {
@@ -637,8 +585,8 @@ char TForm1::DecimalSeparator() const {
 }
 
 void TForm1::ShowPositionText() {
-    label14_->setText(TimeText(PositionToMs(trackBar1_->value())) + " of " +
-                      TimeText(static_cast<std::int32_t>(context_.State.DurationMs)));
+    label14_->setText(TimeText(PositionToMs(trackBar1_->value(), context_.State.PositionStep)) +
+                      " of " + TimeText(static_cast<std::int32_t>(context_.State.DurationMs)));
 }
 
 void TForm1::ShowSelectionLength() {
@@ -651,7 +599,7 @@ void TForm1::ShowSelectionLength() {
 }
 
 void TForm1::ShowSelectionField(QLineEdit* field, std::int32_t position) {
-    field->setText(TimeText(PositionToMs(position)));
+    field->setText(TimeText(PositionToMs(position, context_.State.PositionStep)));
     ShowSelectionLength();
 }
 

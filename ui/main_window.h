@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+struct Error;
 class MediaPlayer;
 class OverviewStrip;
 class PositionSlider;
@@ -17,6 +18,7 @@ class QLineEdit;
 class QPushButton;
 class QTimer;
 class SettingsStore;
+struct SourceSession;
 class TOptions;
 class UpDownButtons;
 
@@ -106,21 +108,17 @@ private:
     void FormShow();
 
     // Open, in its steps.
-    void OpenSource(const QString& chosen);
-    bool AnalyseChosen(const std::string& path);
-    void AnalyseCurrentSourceAgain();
-    bool HasUsableLength() const;
-    void RefuseUnusable();
+    void OpenChosen(const QString& chosen);
+    void ShowRefusal(const Error& error);
     void FillTagLabels();
     void OpenPlayer(const QString& path);
-    void RunPreloadScan();
+    void RunPreloadScan(SourceSession& session);
     void SetUpPositions();
     void EnableSourceButtons();
     void FillMpegLabels();
 
     // Selection and playback.
     long double PositionToPlayerReal(std::int32_t position) const;
-    std::int32_t PositionToMs(std::int32_t position) const;
     void ShowSelectionField(QLineEdit* field, std::int32_t position);
     void StopAndRewind();
     void ShowSaveDialog();

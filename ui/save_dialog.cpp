@@ -1,6 +1,6 @@
 #include "ui/save_dialog.h"
 
-#include "split/output_naming.h"
+#include "split/part_plan.h"
 #include "ui/about_dialog.h"
 #include "ui/app_context.h"
 #include "ui/fixed_dialog_size.h"
@@ -10,7 +10,6 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -172,11 +171,6 @@ void TForm2::FormCreate() {
     fileNameEdit_->setText(comboBox1_->currentText());
 }
 
-void TForm2::showEvent(QShowEvent* event) {
-    context_.AppendSequenceNumber = true;
-    QDialog::showEvent(event);
-}
-
 void TForm2::ComboBox1Change(const QString& text) {
     fileNameEdit_->setText(text);
 }
@@ -198,10 +192,14 @@ void TForm2::BitBtn2Click() {
         accept();
         return;
     }
-    PreparePartPaths();
-    const int partCount = PartsToWrite();
-    if (partCount >= 1) {
-        RunSplit(partCount);
+    PartPlan plan = PlanParts(context_.List, {fileNameEdit_->text().toStdString(),
+                                              context_.TargetFolder.toStdString(),
+                                              context_.State.SourceFileName, OverwritePolicy::Ask});
+    SettleWithUser(plan);
+    if (PartsToWrite(plan) >= 1) {
+        RunSplit(BuildSplitJob(context_.State.SourceFileName, context_.AudioInfo,
+                               context_.State.FrameCount, context_.SaveFrameOption, context_.List,
+                               plan));
     }
     accept();
 }
@@ -212,33 +210,21 @@ bool TForm2::WaitForRunningSplit() {
     if (running == nullptr) {
         return true;
     }
-    TForm9 progress(context_, splitThread_, this);
+    TForm9 progress(splitThread_, this);
     progress.WaitFor(running);
     return progress.exec() == QDialog::Accepted;
 }
 
-void TForm2::PreparePartPaths() {
+// Row by row: a refused part is reported, an existing file is asked about
+// until "Yes to All".
+void TForm2::SettleWithUser(PartPlan& plan) {
     bool yesToAll = false;
-    const std::string nameTemplate = fileNameEdit_->text().toStdString();
-    const std::string folder = context_.TargetFolder.toStdString();
-    const std::string& source = context_.State.SourceFileName;
-    for (std::int32_t i = 0; i < context_.List.SplitCount(); ++i) {
-        SplitListItem& entry = context_.List[i];
-        if (!entry.Checked) {
-            continue;
-        }
-        const PartFile part = BuildPartFile(nameTemplate, i, context_.List, source, folder,
-                                            context_.AppendSequenceNumber);
-        entry.OutPath = part.Path;
-        entry.DoWrite = part.Accepted;
-        if (!entry.DoWrite) {
-            context_.Messages->Warning(this, PathText(RefusedNameMessage(entry.OutPath)));
-        }
-        // The source itself is never offered for overwriting.
-        const bool isSource = IsSourceFile(entry.OutPath, source);
-        if (!isSource && !yesToAll && QFileInfo::exists(PathText(entry.OutPath)) &&
-            !AskOverwrite(entry.OutPath, yesToAll)) {
-            entry.DoWrite = false;
+    for (PlannedPart& part : plan) {
+        if (part.Decision == PartDecision::Refuse) {
+            context_.Messages->Warning(this, PathText(part.Reason));
+        } else if (part.Decision == PartDecision::Ask) {
+            part.Decision = yesToAll || AskOverwrite(part.Path, yesToAll) ? PartDecision::Write
+                                                                          : PartDecision::Skip;
         }
     }
 }
@@ -259,19 +245,9 @@ bool TForm2::AskOverwrite(const std::string& path, bool& yesToAll) {
     return true;
 }
 
-int TForm2::PartsToWrite() const {
-    int count = 0;
-    for (const SplitListItem& entry : context_.List.Entries()) {
-        if (entry.Checked && entry.DoWrite) {
-            ++count;
-        }
-    }
-    return count;
-}
-
-void TForm2::RunSplit(int partCount) {
-    TForm9 progress(context_, splitThread_, this);
-    progress.SetPartsToWrite(partCount);
+void TForm2::RunSplit(SplitJob job) {
+    TForm9 progress(splitThread_, this);
+    progress.SetJob(std::move(job));
     if (progress.exec() == QDialog::Accepted) {
         context_.Messages->InformationBeep();
     } else {

@@ -2,12 +2,16 @@
 
 #include <QDialog>
 #include <QPointer>
+#include <string>
+#include <vector>
 
 class QComboBox;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class myThread2;
+struct PlannedPart;
+struct SplitJob;
 struct AppContext;
 
 // "Save file(s)": the target folder, the name template, and the Save that
@@ -29,9 +33,6 @@ public:
     // The worker of the last split while it runs, else null.
     myThread2* SplitThread() const;
 
-protected:
-    void showEvent(QShowEvent* event) override;
-
 private:
     void BuildControls();
     void FormCreate();
@@ -41,10 +42,9 @@ private:
     void Button1Click();
     void Button2Click();
     bool WaitForRunningSplit();
-    void PreparePartPaths();
+    void SettleWithUser(std::vector<PlannedPart>& plan);
     bool AskOverwrite(const std::string& path, bool& yesToAll);
-    int PartsToWrite() const;
-    void RunSplit(int partCount);
+    void RunSplit(SplitJob job);
 
     AppContext& context_;
     QPointer<myThread2> splitThread_;

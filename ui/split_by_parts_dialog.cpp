@@ -159,8 +159,7 @@ void TForm8::UpDown1Click() {
 }
 
 void TForm8::UpDown2Click() {
-    const auto overlapMs = static_cast<std::int32_t>(
-        static_cast<std::int64_t>(upDown2_->Position()) * context_.State.PositionStep);
+    const std::int32_t overlapMs = PositionToMs(upDown2_->Position(), context_.State.PositionStep);
     labeledEdit2_->setText(QString::fromStdString(FormatTime(overlapMs)));
 }
 

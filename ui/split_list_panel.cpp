@@ -38,14 +38,6 @@ QPushButton* MakeListButton(QWidget* parent, const char* name, const QString& ca
 
 } // namespace
 
-std::int32_t SliderMaximumOf(const SessionState& state) {
-    if (state.PositionStep <= 0) {
-        return 0;
-    }
-    return static_cast<std::int32_t>(static_cast<long double>(state.DurationMs) /
-                                     static_cast<long double>(state.PositionStep));
-}
-
 SplitListPanel::SplitListPanel(AppContext& context, QWidget* parent)
     : QGroupBox(" Split List    (Hint: Mouse rightclick for menu, doubleclick for play)  ", parent),
       context_(context) {
@@ -156,10 +148,9 @@ void SplitListPanel::AddSelectionToList(std::int32_t selectionStart, std::int32_
     }
     SetListButtonsEnabled(true);
     const std::int32_t step = context_.State.PositionStep;
-    const std::int32_t index = context_.List.AddEntry(
-        static_cast<std::int32_t>(static_cast<std::int64_t>(selectionStart) * step),
-        static_cast<std::int32_t>(static_cast<std::int64_t>(selectionEnd) * step),
-        context_.AudioInfo.Tag);
+    const std::int32_t index =
+        context_.List.AddEntry(PositionToMs(selectionStart, step), PositionToMs(selectionEnd, step),
+                               context_.AudioInfo.Tag);
     AddListRow(index);
 }
 

@@ -9,10 +9,6 @@ class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 struct AppContext;
-struct SessionState;
-
-// The slider's maximum position for the open source: trunc(DurationMs / PositionStep).
-std::int32_t SliderMaximumOf(const SessionState& state);
 
 // The split list group of the main window: the list view ListView1 kept in
 // step with the SplitList model (one row per entry, the row's check mark

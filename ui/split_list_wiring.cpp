@@ -78,8 +78,8 @@ void SplitListWiring::PlayRange(std::int32_t startMs, std::int32_t endMs) {
     player.Stop();
     window_.Timer1()->stop();
     const std::int32_t step = context.State.PositionStep;
-    const std::int32_t selectionStart = startMs / step;
-    const std::int32_t selectionEnd = endMs / step;
+    const std::int32_t selectionStart = MsToPosition(startMs, step);
+    const std::int32_t selectionEnd = MsToPosition(endMs, step);
     window_.TrackBar1()->SetSelection(selectionStart, selectionEnd);
     window_.UpDown1()->SetPosition(selectionStart);
     window_.LabeledEdit1()->setText(QString::fromStdString(FormatTime(startMs)));

@@ -1,11 +1,7 @@
 #include "ui/split_progress_dialog.h"
 
-#include "core/preload_scan.h"
 #include "split/split_worker.h"
-#include "ui/app_context.h"
 #include "ui/fixed_dialog_size.h"
-#include "ui/loading_window.h"
-#include "ui/platform_services.h"
 #include "ui/split_thread.h"
 
 #include <QHBoxLayout>
@@ -15,8 +11,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-TForm9::TForm9(AppContext& context, QPointer<myThread2>& splitThread, QWidget* parent)
-    : QDialog(parent), context_(context), splitThread_(splitThread) {
+TForm9::TForm9(QPointer<myThread2>& splitThread, QWidget* parent)
+    : QDialog(parent), splitThread_(splitThread) {
     setObjectName("Form9");
     setWindowTitle("Split Progress");
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
@@ -51,8 +47,11 @@ TForm9::TForm9(AppContext& context, QPointer<myThread2>& splitThread, QWidget* p
     connect(button1_, &QPushButton::clicked, this, &TForm9::Button1Click);
 }
 
-void TForm9::SetPartsToWrite(int count) {
-    progressBar1_->setRange(0, count);
+TForm9::~TForm9() = default;
+
+void TForm9::SetJob(SplitJob job) {
+    progressBar1_->setRange(0, job.PartsToWrite());
+    job_ = std::make_unique<SplitJob>(std::move(job));
 }
 
 void TForm9::WaitFor(myThread2* runningThread) {
@@ -67,52 +66,20 @@ bool TForm9::SplitError() const {
 
 void TForm9::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (!waitingOnly_ && watched_ == nullptr) {
-        // Let the dialog paint before a scan or the worker starts.
+    if (!waitingOnly_ && watched_ == nullptr && job_ != nullptr) {
+        // Let the dialog paint before the worker starts.
         QTimer::singleShot(0, this, &TForm9::FormShow);
     }
 }
 
 void TForm9::FormShow() {
     progressBar1_->setValue(0);
-    if (!EnsureFrameCount()) {
-        reject();
-        return;
-    }
-    if (isVisible()) { // not cancelled during the scan
-        StartWorker();
-    }
-}
-
-// The worker stops its copy at the frame count, so an unscanned source is scanned first.
-bool TForm9::EnsureFrameCount() {
-    if (context_.State.FrameCount != 0) {
-        return true;
-    }
-    TForm11 loading(this);
-    loading.show();
-    try {
-        const ScanResult result =
-            PreloadScan(ScanSource::From(context_.State.SourceFileName, context_.AudioInfo),
-                        [&loading](std::int64_t position, std::int64_t maximum) {
-                            loading.Progress(position, maximum);
-                        });
-        context_.State.FrameCount = result.FrameCount;
-        context_.State.ErrorCount = result.ErrorCount;
-    } catch (const ScanError& error) {
-        loading.close();
-        context_.Messages->Error(this, QString::fromStdString(error.what()));
-        return false;
-    }
-    loading.close();
-    return context_.State.FrameCount != 0;
+    StartWorker();
 }
 
 void TForm9::StartWorker() {
-    auto* thread = new myThread2(SplitJob::From(context_.State.SourceFileName, context_.AudioInfo,
-                                                context_.State.FrameCount, context_.SaveFrameOption,
-                                                context_.List),
-                                 parent());
+    auto* thread = new myThread2(std::move(*job_), parent());
+    job_.reset();
     splitThread_ = thread;
     Attach(thread);
     connect(thread, &QThread::finished, thread, &QObject::deleteLater);

@@ -2,13 +2,14 @@
 
 #include <QDialog>
 #include <QPointer>
+#include <memory>
 
 class QLabel;
 class QProgressBar;
 class QPushButton;
 class QTimer;
 class myThread2;
-struct AppContext;
+struct SplitJob;
 
 // "Split Progress": starts the worker when shown and closes with OK only when
 // the worker reports every part written; with Cancel on a failure, an early
@@ -18,9 +19,11 @@ class TForm9 : public QDialog {
 
 public:
     // splitThread is where the running worker is kept; it outlives this dialog.
-    TForm9(AppContext& context, QPointer<myThread2>& splitThread, QWidget* parent = nullptr);
+    explicit TForm9(QPointer<myThread2>& splitThread, QWidget* parent = nullptr);
+    ~TForm9() override;
 
-    void SetPartsToWrite(int count);
+    // The job to start when shown; the bar counts its parts.
+    void SetJob(SplitJob job);
     // Shows a worker that is still running until it ends, instead of starting one.
     void WaitFor(myThread2* runningThread);
     bool SplitError() const;
@@ -36,7 +39,6 @@ protected:
 
 private:
     void FormShow();
-    bool EnsureFrameCount();
     void StartWorker();
     void Attach(myThread2* thread);
     void StepProgress();
@@ -44,8 +46,8 @@ private:
     void Timer1Timer();
     void Button1Click();
 
-    AppContext& context_;
     QPointer<myThread2>& splitThread_;
+    std::unique_ptr<SplitJob> job_;
     QPointer<myThread2> watched_;
     bool waitingOnly_ = false;
     bool workerEnded_ = false;

@@ -27,8 +27,7 @@ protected:
         const auto length = static_cast<std::int32_t>(env.Context.State.DurationMs / parts);
         for (int i = 0; i < parts; ++i) {
             env.Context.List.AddEntry(i * length, (i + 1) * length, env.Context.AudioInfo.Tag);
-            env.Context.List[i].DoWrite = true;
-            env.Context.List[i].OutPath = PartPath(i).toStdString();
+            plan.push_back({PartPath(i).toStdString(), PartDecision::Write, ""});
         }
     }
 
@@ -47,14 +46,15 @@ protected:
     QTemporaryDir folder;
     std::string source;
     QPointer<myThread2> thread;
+    PartPlan plan;
 };
 
 TEST_F(SplitProgressDialogTest, TheBarStepsPerPartAndOkComesWhenEveryPartIsWritten) {
-    TForm9 dialog(env.Context, thread);
+    TForm9 dialog(thread);
     EXPECT_EQ(dialog.windowTitle(), "Split Progress");
     EXPECT_EQ(dialog.size(), QSize(400, 122));
     EXPECT_TRUE(dialog.CancelButton()->isDefault());
-    dialog.SetPartsToWrite(4);
+    dialog.SetJob(JobFor(env.Context, plan));
     std::vector<int> seen;
     QObject::connect(dialog.ProgressBar(), &QProgressBar::valueChanged,
                      [&seen](int value) { seen.push_back(value); });
@@ -69,8 +69,8 @@ TEST_F(SplitProgressDialogTest, TheBarStepsPerPartAndOkComesWhenEveryPartIsWritt
 }
 
 TEST_F(SplitProgressDialogTest, CancelClosesAtOnceAndLeavesOnlyWholeParts) {
-    TForm9 dialog(env.Context, thread);
-    dialog.SetPartsToWrite(4);
+    TForm9 dialog(thread);
+    dialog.SetJob(JobFor(env.Context, plan));
     // The worker waits in its first step while Cancel is pressed.
     QObject::connect(dialog.ProgressBar(), &QProgressBar::valueChanged, [&dialog](int value) {
         if (value == 1) {
@@ -86,15 +86,14 @@ TEST_F(SplitProgressDialogTest, CancelClosesAtOnceAndLeavesOnlyWholeParts) {
     OpenSource(env.Context, source);
     env.Context.List.AddEntry(0, static_cast<std::int32_t>(env.Context.State.DurationMs / 4),
                               env.Context.AudioInfo.Tag);
-    env.Context.List[0].DoWrite = true;
     QTemporaryDir engineFolder;
     EXPECT_EQ(ReadBytes(PartPath(0).toStdString()),
               EngineParts(env.Context, engineFolder.path())[0]);
 }
 
 TEST_F(SplitProgressDialogTest, EscapeStopsTheWorkerAsCancelDoes) {
-    TForm9 dialog(env.Context, thread);
-    dialog.SetPartsToWrite(4);
+    TForm9 dialog(thread);
+    dialog.SetJob(JobFor(env.Context, plan));
     QObject::connect(dialog.ProgressBar(), &QProgressBar::valueChanged, [&dialog](int value) {
         if (value == 2) {
             QTest::keyClick(&dialog, Qt::Key_Escape);
@@ -106,8 +105,8 @@ TEST_F(SplitProgressDialogTest, EscapeStopsTheWorkerAsCancelDoes) {
 }
 
 TEST_F(SplitProgressDialogTest, TheWindowStaysResponsiveDuringALongSplit) {
-    TForm9 dialog(env.Context, thread);
-    dialog.SetPartsToWrite(4);
+    TForm9 dialog(thread);
+    dialog.SetJob(JobFor(env.Context, plan));
     int ticks = 0;
     QTimer ticker;
     QObject::connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
@@ -121,21 +120,25 @@ TEST_F(SplitProgressDialogTest, TheWindowStaysResponsiveDuringALongSplit) {
     WaitForWorker();
 }
 
-TEST_F(SplitProgressDialogTest, AnUnscannedSourceIsScannedFirst) {
-    const std::int32_t frameCount = env.Context.State.FrameCount;
-    env.Context.State.FrameCount = 0;
-    TForm9 dialog(env.Context, thread);
-    dialog.SetPartsToWrite(4);
+TEST_F(SplitProgressDialogTest, AnUnscannedSourceIsCountedInTheWorkersWalk) {
+    AppContext unscanned;
+    OpenSource(unscanned, source, false);
+    unscanned.List = env.Context.List;
+    TForm9 dialog(thread);
+    dialog.SetJob(JobFor(unscanned, plan));
     EXPECT_EQ(dialog.exec(), QDialog::Accepted);
-    EXPECT_EQ(env.Context.State.FrameCount, frameCount);
     WaitForWorker();
-    EXPECT_EQ(FilesWritten().size(), 4);
+    QTemporaryDir engineFolder;
+    const auto expected = EngineParts(env.Context, engineFolder.path());
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(ReadBytes(PartPath(i).toStdString()), expected[i]) << i;
+    }
 }
 
 TEST_F(SplitProgressDialogTest, AFailedPartClosesWithCancel) {
-    env.Context.List[2].OutPath = (folder.path() + "/missing/part2.mp3").toStdString();
-    TForm9 dialog(env.Context, thread);
-    dialog.SetPartsToWrite(4);
+    plan[2].Path = (folder.path() + "/missing/part2.mp3").toStdString();
+    TForm9 dialog(thread);
+    dialog.SetJob(JobFor(env.Context, plan));
     EXPECT_EQ(dialog.exec(), QDialog::Rejected);
     EXPECT_TRUE(dialog.SplitError());
     WaitForWorker();
@@ -143,19 +146,18 @@ TEST_F(SplitProgressDialogTest, AFailedPartClosesWithCancel) {
 }
 
 TEST_F(SplitProgressDialogTest, AFailureInTheLastPartIsNoSuccess) {
-    env.Context.List[3].OutPath = (folder.path() + "/missing/part3.mp3").toStdString();
-    TForm9 dialog(env.Context, thread);
-    dialog.SetPartsToWrite(4);
+    plan[3].Path = (folder.path() + "/missing/part3.mp3").toStdString();
+    TForm9 dialog(thread);
+    dialog.SetJob(JobFor(env.Context, plan));
     EXPECT_EQ(dialog.exec(), QDialog::Rejected);
     WaitForWorker();
 }
 
 TEST_F(SplitProgressDialogTest, WaitingForARunningWorkerEndsWhenItEnds) {
-    thread = new myThread2(SplitJob::From(source, env.Context.AudioInfo,
-                                          env.Context.State.FrameCount, true, env.Context.List));
+    thread = new myThread2(JobFor(env.Context, plan));
     QObject::connect(thread, &QThread::finished, thread, &QObject::deleteLater);
     thread->start();
-    TForm9 dialog(env.Context, thread);
+    TForm9 dialog(thread);
     dialog.WaitFor(thread);
     EXPECT_EQ(dialog.exec(), QDialog::Accepted);
     EXPECT_TRUE(thread == nullptr || thread->isFinished());

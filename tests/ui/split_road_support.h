@@ -4,9 +4,9 @@
 // a source set up as the Open command leaves it, a long source, and the part
 // files that the split engine writes itself.
 
-#include "core/preload_scan.h"
+#include "split/part_plan.h"
 #include "split/split_worker.h"
-#include "state/session_state.h"
+#include "state/open_source.h"
 #include "test_support.h"
 #include "ui/app_context.h"
 #include "ui/platform_services.h"
@@ -67,21 +67,26 @@ struct TestContext {
 
 // The state the Open command leaves behind for a source (a player counting in ms).
 inline void OpenSource(AppContext& context, const std::string& path, bool scan = true) {
-    ASSERT_EQ(context.AudioInfo.AnalyseFile(path), AnalysisResult::Ok) << path;
-    SessionState& state = context.State;
-    state.SourceFileName = path;
-    state.DurationMs = DurationMsFromAnalysis(context.AudioInfo);
-    state.DurationMsExact = static_cast<double>(state.DurationMs);
-    state.FrameCount = 0;
-    if (scan) {
-        const ScanResult result = PreloadScan(ScanSource::From(path, context.AudioInfo));
-        state.FrameCount = result.FrameCount;
-        state.DurationMsExact = result.DurationMsExact;
-        state.DurationMs = static_cast<std::int64_t>(result.DurationMsExact);
-    }
-    state.Koef = 1.0;
-    state.PositionStep = ChoosePositionStep(state.DurationMs);
+    Result<SourceSession> opened = ::OpenSource(path, {scan, {}});
+    ASSERT_TRUE(opened.Ok()) << path;
+    context.AudioInfo = opened.Value().Info;
+    context.State = opened.Value().State;
+    context.State.Koef = 1.0;
     context.List.ClearEntries();
+}
+
+// A plan that writes row i to paths[i].
+inline PartPlan PlanWriting(const std::vector<std::string>& paths) {
+    PartPlan plan;
+    for (const std::string& path : paths) {
+        plan.push_back({path, PartDecision::Write, ""});
+    }
+    return plan;
+}
+
+inline SplitJob JobFor(const AppContext& context, const PartPlan& plan) {
+    return BuildSplitJob(context.State.SourceFileName, context.AudioInfo, context.State.FrameCount,
+                         context.SaveFrameOption, context.List, plan);
 }
 
 inline std::vector<char> ReadBytes(const std::string& path) {
@@ -94,16 +99,14 @@ inline std::string MakeLongSource(const QTemporaryDir& folder) {
     return ui_test::RepeatedSource(folder, "cbr16_mpeg25_8k_mono.mp3", 7300800).toStdString();
 }
 
-// What the split engine itself writes for the context's list, into another folder.
+// What the split engine itself writes for the context's checked rows, into another folder.
 inline std::vector<std::vector<char>> EngineParts(const AppContext& context,
                                                   const QString& folder) {
-    SplitJob job = SplitJob::From(context.State.SourceFileName, context.AudioInfo,
-                                  context.State.FrameCount, context.SaveFrameOption, context.List);
     std::vector<std::string> paths;
-    for (std::size_t i = 0; i < job.Rows.size(); ++i) {
-        job.Rows[i].OutPath = (folder + QString("/engine_%1.mp3").arg(i)).toStdString();
-        paths.push_back(job.Rows[i].OutPath);
+    for (std::int32_t i = 0; i < context.List.SplitCount(); ++i) {
+        paths.push_back((folder + QString("/engine_%1.mp3").arg(i)).toStdString());
     }
+    const SplitJob job = JobFor(context, PlanWriting(paths));
     const SplitOutcome outcome =
         WriteAllParts(job, {[] {}, [](const std::string&) {}, [] { return false; }});
     EXPECT_TRUE(outcome.Success);

@@ -110,14 +110,14 @@ TEST_F(SplitScreenshotsTest, WritesTheSplitListAndItsDialogs) {
     const std::string source = split_road::MakeLongSource(longFolder);
     AppContext longContext;
     split_road::OpenSource(longContext, source);
+    std::vector<std::string> paths;
     for (int i = 0; i < 5; ++i) {
         longContext.List.AddEntry(i * 700000, (i + 1) * 700000, longContext.AudioInfo.Tag);
-        longContext.List[i].DoWrite = true;
-        longContext.List[i].OutPath = longFolder.filePath(QString("p%1.mp3").arg(i)).toStdString();
+        paths.push_back(longFolder.filePath(QString("p%1.mp3").arg(i)).toStdString());
     }
     QPointer<myThread2> thread;
-    TForm9 progress(longContext, thread, &window);
-    progress.SetPartsToWrite(5);
+    TForm9 progress(thread, &window);
+    progress.SetJob(split_road::JobFor(longContext, split_road::PlanWriting(paths)));
     QObject::connect(progress.ProgressBar(), &QProgressBar::valueChanged, [&](int value) {
         if (value == 2) {
             Save(&progress, "split-progress.png");

@@ -16,17 +16,12 @@ protected:
         OpenSource(env.Context, MakeLongSource(folder));
         for (int i = 0; i < 4; ++i) {
             env.Context.List.AddEntry(i * 900000, (i + 1) * 900000, env.Context.AudioInfo.Tag);
-            env.Context.List[i].DoWrite = true;
-            env.Context.List[i].OutPath =
-                folder.filePath(QString("part%1.mp3").arg(i)).toStdString();
+            plan.push_back({folder.filePath(QString("part%1.mp3").arg(i)).toStdString(),
+                            PartDecision::Write, ""});
         }
     }
 
-    SplitJob Job() const {
-        const AppContext& context = env.Context;
-        return SplitJob::From(context.State.SourceFileName, context.AudioInfo,
-                              context.State.FrameCount, context.SaveFrameOption, context.List);
-    }
+    SplitJob Job() const { return JobFor(env.Context, plan); }
     QStringList Parts() const {
         // Part files and any temporary file left beside them.
         return QDir(folder.path())
@@ -35,6 +30,7 @@ protected:
 
     TestContext env;
     QTemporaryDir folder;
+    PartPlan plan;
 };
 
 // Deleting a worker that waits for its progress step in the UI thread must
@@ -56,7 +52,7 @@ TEST_F(SplitThreadTest, DeletingARunningWorkerStopsItAfterWholeParts) {
 }
 
 TEST_F(SplitThreadTest, AFailedPartSetsSplitErrorAndStopsTheRun) {
-    env.Context.List[1].OutPath = folder.filePath("missing/part1.mp3").toStdString();
+    plan[1].Path = folder.filePath("missing/part1.mp3").toStdString();
     myThread2 thread(Job());
     EXPECT_EQ(thread.PartsToWrite(), 4);
     thread.start();

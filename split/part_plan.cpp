@@ -1,0 +1,93 @@
+#include "split/part_plan.h"
+
+#include "core/audio_info.h"
+#include "split/output_naming.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+
+namespace {
+
+PartDecision ForExisting(OverwritePolicy policy) {
+    switch (policy) {
+    case OverwritePolicy::Ask:
+        return PartDecision::Ask;
+    case OverwritePolicy::Overwrite:
+        return PartDecision::Write;
+    case OverwritePolicy::Keep:
+        break;
+    }
+    return PartDecision::Skip;
+}
+
+} // namespace
+
+PartPlan PlanParts(const SplitList& list, const PlanRequest& request) {
+    PartPlan plan(static_cast<std::size_t>(list.SplitCount()));
+    bool appendSequenceNumber = true;
+    std::set<std::string> taken;
+    for (std::int32_t i = 0; i < list.SplitCount(); ++i) {
+        PlannedPart& part = plan[static_cast<std::size_t>(i)];
+        if (!list[i].Checked) {
+            part.Reason = "not checked";
+            continue;
+        }
+        const PartFile file = BuildPartFile(request.NameTemplate, i, list, request.SourcePath,
+                                            request.TargetFolder, appendSequenceNumber);
+        part.Path = file.Path;
+        std::error_code ignored;
+        if (!file.Accepted) {
+            part.Decision = PartDecision::Refuse;
+            part.Reason = RefusedNameMessage(file.Path);
+        } else if (!taken.insert(file.Path).second) {
+            // A second part of this run would overwrite the first.
+            part.Decision = PartDecision::Refuse;
+            part.Reason = file.Path + ": an earlier part has the same name; not written";
+        } else if (std::filesystem::exists(file.Path, ignored)) {
+            part.Decision = ForExisting(request.Overwrite);
+            if (part.Decision == PartDecision::Skip)
+                part.Reason = file.Path + ": the file exists; not overwritten";
+        } else {
+            part.Decision = PartDecision::Write;
+        }
+    }
+    return plan;
+}
+
+std::int32_t PartsToWrite(const PartPlan& plan) {
+    return static_cast<std::int32_t>(std::count_if(plan.begin(), plan.end(), [](const auto& part) {
+        return part.Decision == PartDecision::Write;
+    }));
+}
+
+SplitJob BuildSplitJob(const std::string& sourcePath, const TAudioInfo& info,
+                       std::int32_t frameCount, bool saveFrameOption, const SplitList& list,
+                       const PartPlan& plan) {
+    SplitJob job;
+    job.SourcePath = sourcePath;
+    job.FirstFrameOffset = info.FirstFrameOffset;
+    job.IsVbr = info.IsVbr;
+    job.HasInfoFrame = info.HasInfoFrame;
+    job.VersionId = info.Header.VersionId;
+    job.Layer = info.Header.Layer();
+    job.ChannelMode = info.Header.ChannelMode();
+    job.FrameCount = frameCount;
+    job.FirstFrameBytes = info.Header.FrameBytes;
+    job.SaveFrameOption = saveFrameOption;
+    for (std::int32_t i = 0; i < list.SplitCount(); ++i) {
+        const SplitListItem& entry = list[i];
+        const PlannedPart* part = static_cast<std::size_t>(i) < plan.size()
+                                      ? &plan[static_cast<std::size_t>(i)]
+                                      : nullptr;
+        SplitJobRow row;
+        row.Checked = entry.Checked;
+        row.DoWrite = part != nullptr && part->Decision == PartDecision::Write;
+        row.OutPath = part != nullptr ? part->Path : std::string();
+        row.StartMs = entry.StartMs;
+        row.EndMs = entry.EndMs;
+        row.Tag = EncodeEntryTag(entry);
+        job.Rows.push_back(std::move(row));
+    }
+    return job;
+}

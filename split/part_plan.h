@@ -1,0 +1,50 @@
+#pragma once
+
+#include "split/split_list.h"
+#include "split/split_worker.h"
+
+#include <string>
+#include <vector>
+
+class TAudioInfo;
+
+enum class PartDecision {
+    Write,  // write the part
+    Ask,    // the file exists: the user decides between Write and Skip
+    Skip,   // not written (unchecked, or an existing file kept)
+    Refuse, // never written: the name is unusable, names the source, or repeats an earlier part
+};
+
+// What happens to existing files that are not the source.
+enum class OverwritePolicy { Ask, Overwrite, Keep };
+
+struct PlannedPart {
+    std::string Path; // empty for an unchecked row
+    PartDecision Decision = PartDecision::Skip;
+    std::string Reason; // the line to show for Refuse and Skip; empty otherwise
+};
+
+// One planned part per list row, in row order.
+using PartPlan = std::vector<PlannedPart>;
+
+struct PlanRequest {
+    std::string NameTemplate;
+    std::string TargetFolder;
+    std::string SourcePath;
+    OverwritePolicy Overwrite = OverwritePolicy::Ask;
+};
+
+// Names every checked row the way Save does (the sequence number follows the
+// template's "$N") and decides its fate. Reads the file system only to see
+// which files exist.
+PartPlan PlanParts(const SplitList& list, const PlanRequest& request);
+
+// Parts the plan will write.
+std::int32_t PartsToWrite(const PartPlan& plan);
+
+// The job for the rows the plan writes. A frame count of 0 (the source was not
+// walked) is left to the worker, which counts the frames in its own walk, so
+// the source is read once.
+SplitJob BuildSplitJob(const std::string& sourcePath, const TAudioInfo& info,
+                       std::int32_t frameCount, bool saveFrameOption, const SplitList& list,
+                       const PartPlan& plan);

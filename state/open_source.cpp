@@ -1,0 +1,59 @@
+#include "state/open_source.h"
+
+#include <cmath>
+
+namespace {
+
+std::optional<Error> Analyse(const std::string& path, TAudioInfo& info) {
+    AnalysisResult result = AnalysisResult::Failed;
+    try {
+        result = info.AnalyseFile(path);
+    } catch (const FileOpenError& error) {
+        return Error{ErrorCategory::Open, -1, error.what()};
+    }
+    if (result == AnalysisResult::NoFrameFound)
+        return Error{ErrorCategory::NoFrame, -1, "no MPEG audio frame found"};
+    if (result != AnalysisResult::Ok || info.PlayTimeMs == 0)
+        return info.Problem;
+    // Free format or a length that rounds to nothing: no position could be cut.
+    if (info.Header.FrameBytes <= 0 || DurationMsFromAnalysis(info) <= 0)
+        return Error{ErrorCategory::Format, info.FirstFrameOffset, TAudioInfo::FailureMessage};
+    return std::nullopt;
+}
+
+void SettleDurations(SourceSession& session) {
+    SessionState& state = session.State;
+    state.DurationMs = static_cast<std::int64_t>(std::trunc(state.DurationMsExact));
+    state.PositionStep = ChoosePositionStep(state.DurationMs);
+    state.MsPerFrame = MsPerFrameOf(state.DurationMs, session.Info);
+}
+
+} // namespace
+
+Result<SourceSession> OpenSource(const std::string& path, const OpenOptions& options) {
+    SourceSession session;
+    if (std::optional<Error> refused = Analyse(path, session.Info))
+        return *std::move(refused);
+    session.State.SourceFileName = path;
+    BeginSourceDurations(session.State, session.Info);
+    SettleDurations(session);
+    if (options.Preload)
+        WalkSource(session, options.Progress);
+    return session;
+}
+
+// A walk that finds no length leaves the analysis's one in effect.
+void WalkSource(SourceSession& session, const ScanProgress& progress) {
+    session.ScanProblem.reset();
+    try {
+        const ScanResult result =
+            PreloadScan(ScanSource::From(session.State.SourceFileName, session.Info), progress);
+        if (result.DurationMsExact > 0)
+            ApplyScanResult(session.State, result);
+    } catch (const ScanError& error) {
+        session.ScanProblem = Error{ErrorCategory::Read, -1, error.what()};
+    } catch (const std::exception& error) {
+        session.ScanProblem = Error{ErrorCategory::Internal, -1, error.what()};
+    }
+    SettleDurations(session);
+}
