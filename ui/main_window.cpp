@@ -593,7 +593,8 @@ void TForm1::ShowSelectionLength() {
     const std::int32_t start = trackBar1_->SelStart();
     const std::int32_t end = trackBar1_->SelEnd();
     UpdateSelectionSize(context_.State, start, end, context_.AudioInfo.Header.FrameBytes);
-    overview_->SetSelection(PositionToMs(start), PositionToMs(end));
+    const std::int32_t step = context_.State.PositionStep;
+    overview_->SetSelection(PositionToMs(start, step), PositionToMs(end, step));
     label13_->setText(QString::fromStdString(
         SelectionLengthText(context_.State, start, end, DecimalSeparator())));
 }
@@ -607,7 +608,7 @@ void TForm1::ShowSelectionField(QLineEdit* field, std::int32_t position) {
 
 void TForm1::TrackBar1Change() {
     ShowPositionText();
-    overview_->SetPlayMs(PositionToMs(trackBar1_->value()));
+    overview_->SetPlayMs(PositionToMs(trackBar1_->value(), context_.State.PositionStep));
     Guard([this] {
         if (player_ == nullptr || player_->CurrentMode() != MediaPlayer::Mode::Playing) {
             return;
