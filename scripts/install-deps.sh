@@ -5,13 +5,13 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ clang libclang-rt-14-dev
-    libgtest-dev libbenchmark-dev libcli11-dev
+    libgtest-dev libcli11-dev
     qt6-base-dev qt6-multimedia-dev pkg-config
     libmpg123-dev libtag1-dev libcue-dev
     pulseaudio pulseaudio-utils sox lame
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good
     xvfb xauth imagemagick
-    ffmpeg mp3val hyperfine time
+    hyperfine time
 )
 
 missing=()

@@ -1,7 +1,6 @@
 #include "ui/clock_media_player.h"
 
-#include "core/audio_info.h"
-#include "state/session_state.h"
+#include "state/open_source.h"
 
 #include <algorithm>
 #include <chrono>
@@ -17,17 +16,13 @@ ClockMediaPlayer::Clock ClockMediaPlayer::SteadyClock() {
 
 void ClockMediaPlayer::Open(const QString& path) {
     Close();
-    TAudioInfo info;
-    AnalysisResult result = AnalysisResult::Failed;
-    try {
-        result = info.AnalyseFile(path.toStdString());
-    } catch (const FileOpenError& e) {
-        throw MediaPlayerError(e.what());
+    const Result<SourceSession> opened = OpenSource(path.toStdString());
+    if (!opened) {
+        throw MediaPlayerError(opened.Failure().Category == ErrorCategory::Open
+                                   ? opened.Failure().Text
+                                   : std::string(RefusedText));
     }
-    const std::int64_t ms = DurationMsFromAnalysis(info);
-    if (result != AnalysisResult::Ok || ms <= 0) {
-        throw MediaPlayerError(RefusedText);
-    }
+    const std::int64_t ms = opened.Value().State.DurationMs;
     length_ = static_cast<std::int64_t>(static_cast<long double>(ms) * UnitsPerMs);
     open_ = true;
     mode_ = Mode::Stopped;

@@ -457,7 +457,7 @@ void TForm1::OpenChosen(const QString& chosen) {
     OpenPlayer(chosen);
     mediaPlayer1_->SetEnabledButtons(PlayerControl::ButtonSet::Stopped);
     if (context_.PreloadOption) {
-        RunPreloadScan(session);
+        WalkUnderLoadingWindow(session);
     }
     SessionState& state = context_.State;
     state = session.State;
@@ -518,7 +518,7 @@ void TForm1::OpenPlayer(const QString& path) {
 
 // A scan that fails leaves the analysis's length in effect and no frame
 // count, so a later split counts the frames in its walk.
-void TForm1::RunPreloadScan(SourceSession& session) {
+void TForm1::WalkUnderLoadingWindow(SourceSession& session) {
     TForm11 loading(this);
     loading.show();
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);

@@ -112,7 +112,7 @@ private:
     void ShowRefusal(const Error& error);
     void FillTagLabels();
     void OpenPlayer(const QString& path);
-    void RunPreloadScan(SourceSession& session);
+    void WalkUnderLoadingWindow(SourceSession& session);
     void SetUpPositions();
     void EnableSourceButtons();
     void FillMpegLabels();

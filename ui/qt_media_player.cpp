@@ -1,7 +1,6 @@
 #include "ui/qt_media_player.h"
 
-#include "core/audio_info.h"
-#include "state/session_state.h"
+#include "state/open_source.h"
 
 #include <QAudioOutput>
 #include <QElapsedTimer>
@@ -14,15 +13,8 @@
 namespace {
 
 std::int64_t AnalysedLengthMs(const QString& path) {
-    TAudioInfo info;
-    try {
-        if (info.AnalyseFile(path.toStdString()) != AnalysisResult::Ok) {
-            return 0;
-        }
-    } catch (const FileOpenError&) {
-        return 0;
-    }
-    return DurationMsFromAnalysis(info);
+    const Result<SourceSession> opened = OpenSource(path.toStdString());
+    return opened ? opened.Value().State.DurationMs : 0;
 }
 
 bool IsSettled(QMediaPlayer::MediaStatus status) {

@@ -11,10 +11,8 @@ using namespace ui_test;
 namespace {
 
 // Takes the picture of the main window for the documentation, with a fixture
-// open, a selection and two sections in the split list. Runs only when asked,
-// on a real display, e.g. from the build folder:
-//   xvfb-run -a env KERFLINE_SCREENSHOT=../docs/main-window.png
-//   tests/kerfline_ui_tests --gtest_filter='MainWindowScreenshot.*'
+// open, a selection and two sections in the split list, into the file named by
+// KERFLINE_SCREENSHOT. scripts/screenshots.sh runs it on a virtual display.
 TEST(MainWindowScreenshot, TakenWhenAsked) {
     const QString target = qEnvironmentVariable("KERFLINE_SCREENSHOT");
     if (target.isEmpty()) {

@@ -23,7 +23,7 @@
 namespace {
 
 // Writes the pictures of the split list and its dialogs into the folder named
-// by KERFLINE_SCREENSHOT_DIR (run under a real display, e.g. xvfb-run).
+// by KERFLINE_SCREENSHOT_DIR; scripts/screenshots.sh runs it on a virtual display.
 class SplitScreenshotsTest : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Retakes the pictures in docs/ on a virtual display: the main window, the split
+# list and its dialogs, each with a fixture open.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+scripts/install-deps.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build --target kerfline_screenshots
+export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
+chmod 700 "$XDG_RUNTIME_DIR"
+KERFLINE_SCREENSHOT="$root/docs/main-window.png" KERFLINE_SCREENSHOT_DIR="$root/docs" \
+    xvfb-run -a build/tests/kerfline_screenshots
+echo "Pictures written to docs/"
