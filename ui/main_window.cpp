@@ -5,6 +5,7 @@
 #include "ui/about_dialog.h"
 #include "ui/button_icons.h"
 #include "ui/loading_window.h"
+#include "ui/main_window_keys.h"
 #include "ui/media_player.h"
 #include "ui/options_dialog.h"
 #include "ui/overview_strip.h"
@@ -117,6 +118,7 @@ TForm1::TForm1(Services services, QWidget* parent)
     options_ = new TOptions(this);
     // The split list, its dialogs and the Split road live in their own unit.
     new SplitListWiring(*this);
+    new MainWindowKeys(*this);
     FormShow();
 }
 

@@ -1,0 +1,187 @@
+#include "ui/main_window_keys.h"
+
+#include "ui/main_window.h"
+#include "ui/media_player.h"
+#include "ui/overview_strip.h"
+#include "ui/position_slider.h"
+#include "ui/split_list_panel.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTextEdit>
+#include <QTreeWidget>
+#include <algorithm>
+
+namespace {
+
+constexpr std::int64_t kSecondMs = 1000;
+constexpr std::int64_t kMinuteMs = 60 * kSecondMs;
+
+} // namespace
+
+MainWindowKeys::MainWindowKeys(TForm1& window) : QObject(&window), window_(window) {
+    qApp->installEventFilter(this);
+}
+
+bool MainWindowKeys::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress)
+        return false;
+    auto* widget = qobject_cast<QWidget*>(watched);
+    // Only keys for the main window itself, not for its dialogs.
+    if (widget == nullptr || widget->window() != &window_)
+        return false;
+    return Handle(*widget, static_cast<const QKeyEvent&>(*event));
+}
+
+bool MainWindowKeys::IsTextField(QWidget& target) {
+    QWidget* focus = &target;
+    if (auto* edit = qobject_cast<QLineEdit*>(focus))
+        return !edit->isReadOnly();
+    return qobject_cast<QTextEdit*>(focus) != nullptr ||
+           qobject_cast<QPlainTextEdit*>(focus) != nullptr ||
+           qobject_cast<QAbstractSpinBox*>(focus) != nullptr;
+}
+
+bool MainWindowKeys::IsList(QWidget& target) {
+    // The list's viewport or the list itself.
+    return qobject_cast<QTreeWidget*>(&target) != nullptr ||
+           qobject_cast<QTreeWidget*>(target.parentWidget()) != nullptr;
+}
+
+bool MainWindowKeys::Handle(QWidget& target, const QKeyEvent& key) {
+    if (IsTextField(target))
+        return false;
+    const Qt::KeyboardModifiers mods = key.modifiers() & ~Qt::KeypadModifier;
+    if (mods == Qt::ControlModifier) {
+        switch (key.key()) {
+        case Qt::Key_O:
+            return Press("BitBtn3");
+        case Qt::Key_S:
+            return Press("BitBtn5");
+        case Qt::Key_P:
+            return Press("BitBtn11");
+        case Qt::Key_Left:
+            MoveBy(-10 * kSecondMs);
+            return true;
+        case Qt::Key_Right:
+            MoveBy(10 * kSecondMs);
+            return true;
+        default:
+            return false;
+        }
+    }
+    if (IsList(target) && HandleListKey(key))
+        return true;
+    if (mods == Qt::ShiftModifier && (key.key() == Qt::Key_Left || key.key() == Qt::Key_Right)) {
+        const std::int64_t frame = std::max<std::int64_t>(
+            static_cast<std::int64_t>(window_.Context().State.MsPerFrame), 1);
+        MoveBy(key.key() == Qt::Key_Left ? -frame : frame);
+        return true;
+    }
+    if (mods != Qt::NoModifier)
+        return false;
+    PositionSlider& slider = *window_.TrackBar1();
+    switch (key.key()) {
+    case Qt::Key_Space:
+        PlayOrPause();
+        return true;
+    case Qt::Key_I:
+        return Press("BitBtn8");
+    case Qt::Key_O:
+        return Press("BitBtn9");
+    case Qt::Key_P:
+        return Press("BitBtn7");
+    case Qt::Key_A:
+        return Press("BitBtn6");
+    case Qt::Key_Left:
+        MoveBy(-kSecondMs);
+        return true;
+    case Qt::Key_Right:
+        MoveBy(kSecondMs);
+        return true;
+    case Qt::Key_PageUp:
+        MoveBy(-kMinuteMs);
+        return true;
+    case Qt::Key_PageDown:
+        MoveBy(kMinuteMs);
+        return true;
+    case Qt::Key_Home:
+        MoveTo(0);
+        return true;
+    case Qt::Key_End:
+        MoveTo(slider.maximum());
+        return true;
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+        window_.Overview()->ZoomIn();
+        return true;
+    case Qt::Key_Minus:
+        window_.Overview()->ZoomOut();
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Space ticks the row; Delete removes it; F2 and Enter edit it (Enter in the
+// list never reaches the window's default button).
+bool MainWindowKeys::HandleListKey(const QKeyEvent& key) {
+    auto* panel = window_.findChild<SplitListPanel*>();
+    if (panel == nullptr)
+        return false;
+    QTreeWidgetItem* row = panel->ListView()->currentItem();
+    switch (key.key()) {
+    case Qt::Key_Space:
+        if (row != nullptr)
+            row->setCheckState(0, row->checkState(0) == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+        return true;
+    case Qt::Key_Delete:
+        if (panel->SelectedIndex() >= 0)
+            panel->RemoveSelectedPart();
+        return true;
+    case Qt::Key_F2:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (panel->SelectedIndex() >= 0)
+            panel->EditSelectedPart();
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool MainWindowKeys::Press(const char* buttonName) {
+    auto* button = window_.findChild<QPushButton*>(buttonName);
+    if (button != nullptr && button->isEnabled())
+        button->click();
+    return true;
+}
+
+void MainWindowKeys::PlayOrPause() {
+    using Set = PlayerControl::ButtonSet;
+    const Set enabled = window_.MediaPlayer1()->EnabledButtons();
+    if (enabled == Set::Playing)
+        window_.MediaPlayer1Click(PlayerControl::Button::Pause);
+    else if (enabled == Set::Stopped)
+        window_.MediaPlayer1Click(PlayerControl::Button::Play);
+}
+
+// Moves by a time, at least one slider position, as the slider's own keys do.
+void MainWindowKeys::MoveBy(std::int64_t ms) {
+    const std::int32_t step = window_.Context().State.PositionStep;
+    if (step <= 0)
+        return;
+    std::int64_t positions = ms / step;
+    if (positions == 0)
+        positions = ms < 0 ? -1 : 1;
+    MoveTo(static_cast<std::int32_t>(window_.TrackBar1()->value() + positions));
+}
+
+void MainWindowKeys::MoveTo(std::int32_t position) {
+    PositionSlider& slider = *window_.TrackBar1();
+    slider.setValue(std::clamp(position, slider.minimum(), slider.maximum()));
+}
