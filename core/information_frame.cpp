@@ -1,0 +1,123 @@
+#include "core/information_frame.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <optional>
+
+namespace {
+
+constexpr std::size_t kTocEntries = 100;
+constexpr std::size_t kLameTagBytes = 36;
+
+enum XingFlag : std::uint32_t { kFrames = 1, kBytes = 2, kToc = 4, kQuality = 8 };
+
+std::array<std::uint16_t, 256> MakeCrcTable() {
+    std::array<std::uint16_t, 256> table{};
+    for (std::uint32_t i = 0; i < 256; ++i) {
+        std::uint32_t crc = i;
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1) != 0 ? (crc >> 1) ^ 0xA001 : crc >> 1;
+        table[i] = static_cast<std::uint16_t>(crc);
+    }
+    return table;
+}
+
+std::uint32_t ReadBigEndian(const std::vector<std::uint8_t>& bytes, std::size_t at) {
+    return std::uint32_t{bytes[at]} << 24 | std::uint32_t{bytes[at + 1]} << 16 |
+           std::uint32_t{bytes[at + 2]} << 8 | bytes[at + 3];
+}
+
+void WriteBigEndian(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value,
+                    int width = 4) {
+    for (int i = 0; i < width; ++i)
+        bytes[at + static_cast<std::size_t>(i)] =
+            static_cast<std::uint8_t>(value >> (8 * (width - 1 - i)));
+}
+
+bool HasMarker(const std::vector<std::uint8_t>& frame, std::size_t at) {
+    return at + 8 <= frame.size() &&
+           (std::memcmp(&frame[at], "Xing", 4) == 0 || std::memcmp(&frame[at], "Info", 4) == 0);
+}
+
+// Entry i: where the frame at i percent of the part's frames begins, as a
+// fraction of the byte count in 256ths.
+void WriteSeekTable(std::vector<std::uint8_t>& frame, std::size_t at, const PartFrames& part,
+                    std::uint64_t byteCount) {
+    const std::size_t count = part.Lengths.size();
+    std::uint64_t offset = frame.size();
+    std::size_t passed = 0;
+    for (std::size_t i = 0; i < kTocEntries; ++i) {
+        const std::size_t target = i * count / kTocEntries;
+        for (; passed < target; ++passed)
+            offset += part.Lengths[passed];
+        frame[at + i] =
+            static_cast<std::uint8_t>(std::min<std::uint64_t>(255, offset * 256 / byteCount));
+    }
+}
+
+// A LAME tag follows the Xing fields: an encoder name, or failing that a tag
+// whose own CRC holds.
+bool HasLameTag(const std::vector<std::uint8_t>& frame, std::size_t at) {
+    if (at + kLameTagBytes > frame.size())
+        return false;
+    for (const char* name : {"LAME", "Lavc", "Lavf"}) {
+        if (std::memcmp(&frame[at], name, 4) == 0)
+            return true;
+    }
+    const std::uint16_t stored = static_cast<std::uint16_t>(frame[at + 34] << 8 | frame[at + 35]);
+    return Crc16(0, frame.data(), at + 34) == stored;
+}
+
+void RebuildLameTag(std::vector<std::uint8_t>& frame, std::size_t at, const PartFrames& part,
+                    std::uint32_t byteCount) {
+    const std::uint32_t delay =
+        part.FromSourceStart ? (frame[at + 21] << 4 | frame[at + 22] >> 4) : 0;
+    const std::uint32_t padding =
+        part.ToSourceEnd ? ((frame[at + 22] & 0x0F) << 8 | frame[at + 23]) : 0;
+    WriteBigEndian(frame, at + 21, delay << 12 | padding, 3);
+    WriteBigEndian(frame, at + 28, byteCount);
+    WriteBigEndian(frame, at + 32, part.AudioCrc, 2);
+    WriteBigEndian(frame, at + 34, Crc16(0, frame.data(), at + 34), 2);
+}
+
+} // namespace
+
+std::uint16_t Crc16(std::uint16_t crc, const std::uint8_t* data, std::size_t count) {
+    static const std::array<std::uint16_t, 256> table = MakeCrcTable();
+    for (std::size_t i = 0; i < count; ++i)
+        crc = static_cast<std::uint16_t>((crc >> 8) ^ table[(crc ^ data[i]) & 0xFF]);
+    return crc;
+}
+
+std::vector<std::uint8_t> RebuildInformationFrame(std::vector<std::uint8_t> frame,
+                                                  std::int32_t markerOffset,
+                                                  const PartFrames& part) {
+    const auto marker = static_cast<std::size_t>(std::max(markerOffset, 0));
+    if (!HasMarker(frame, marker))
+        return frame;
+    std::uint64_t bytes = frame.size();
+    for (const std::uint16_t length : part.Lengths)
+        bytes += length;
+    const auto byteCount = static_cast<std::uint32_t>(std::min<std::uint64_t>(bytes, UINT32_MAX));
+    const std::uint32_t flags = ReadBigEndian(frame, marker + 4);
+    std::size_t at = marker + 8;
+    // Each announced field in turn; one that runs past the frame ends the rebuild.
+    const auto next = [&frame, &at, flags](XingFlag flag, std::size_t width) {
+        if ((flags & flag) == 0)
+            return std::optional<std::size_t>();
+        const std::size_t field = at;
+        at += width;
+        return at <= frame.size() ? std::optional<std::size_t>(field) : std::nullopt;
+    };
+    if (const auto field = next(kFrames, 4))
+        WriteBigEndian(frame, *field, static_cast<std::uint32_t>(part.Lengths.size()));
+    if (const auto field = next(kBytes, 4))
+        WriteBigEndian(frame, *field, byteCount);
+    if (const auto field = next(kToc, kTocEntries))
+        WriteSeekTable(frame, *field, part, bytes);
+    next(kQuality, 4);
+    if (HasLameTag(frame, at))
+        RebuildLameTag(frame, at, part, byteCount);
+    return frame;
+}

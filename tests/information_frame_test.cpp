@@ -1,0 +1,112 @@
+#include "core/frame_rule.h"
+#include "core/information_frame.h"
+#include "frame_stream.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using frame_stream::Bytes;
+
+std::uint32_t BigEndian(const Bytes& b, std::size_t at, int width = 4) {
+    std::uint32_t value = 0;
+    for (int i = 0; i < width; ++i)
+        value = value << 8 | b[at + static_cast<std::size_t>(i)];
+    return value;
+}
+
+struct SourceFrames {
+    Bytes Information;
+    std::int32_t Marker = 0;
+    PartFrames All; // every audio frame of the source
+};
+
+// A LAME-made source with an information frame and no tag: its frames by the rule.
+SourceFrames Walk(const std::string& name, std::int32_t versionId, std::int32_t channelMode) {
+    const Bytes file = frame_stream::ReadFile(std::string(KERFLINE_TEST_DATA) + "/" + name);
+    SourceFrames source;
+    const std::int32_t infoLength = InformationFrameLength(file.data(), versionId);
+    source.Information.assign(file.begin(), file.begin() + infoLength);
+    source.Marker = InformationHeaderOffset(versionId, channelMode);
+    for (std::size_t p = static_cast<std::size_t>(infoLength); p + 4 <= file.size();) {
+        const FrameCandidate frame = EvaluateFrame(&file[p], versionId);
+        if (!frame.Accepted || p + static_cast<std::size_t>(frame.Length) > file.size())
+            break;
+        source.All.Lengths.push_back(static_cast<std::uint16_t>(frame.Length));
+        p += static_cast<std::size_t>(frame.Length);
+    }
+    source.All.FromSourceStart = source.All.ToSourceEnd = true;
+    source.All.AudioCrc = Crc16(0, file.data() + infoLength, file.size() - infoLength);
+    return source;
+}
+
+// Rebuilt for all its own frames, LAME's frame comes back as LAME wrote it,
+// seek table aside (LAME's is its own estimate, and the tag's CRC covers it);
+// parts get their own fields.
+TEST(RebuildInformationFrame, ReproducesTheEncodersFieldsAndDescribesEachPart) {
+    const struct {
+        const char* Name;
+        std::int32_t VersionId, ChannelMode;
+    } fixtures[] = {{"vbr_v2_44k.mp3", 1, 1},
+                    {"vbr_mpeg2_22k_mono.mp3", 2, 3},
+                    {"cbr128_44k_info_frame.mp3", 1, 1}};
+    for (const auto& fixture : fixtures) {
+        SCOPED_TRACE(fixture.Name);
+        const SourceFrames source = Walk(fixture.Name, fixture.VersionId, fixture.ChannelMode);
+        const auto m = static_cast<std::size_t>(source.Marker);
+        ASSERT_EQ(BigEndian(source.Information, m + 4), 0x0Fu);
+        const std::size_t toc = m + 16, lame = m + 120;
+        const Bytes whole = RebuildInformationFrame(source.Information, source.Marker, source.All);
+        for (std::size_t i = 0; i < whole.size(); ++i) {
+            const bool ownEstimate = (i >= toc && i < toc + 100) || i >= lame + 34;
+            if (!ownEstimate) {
+                EXPECT_EQ(whole[i], source.Information[i]) << i;
+            }
+        }
+
+        // A middle part: frames 10 to 59 of the source.
+        PartFrames middle;
+        middle.Lengths.assign(source.All.Lengths.begin() + 10, source.All.Lengths.begin() + 60);
+        middle.AudioCrc = 0x1234;
+        const Bytes part = RebuildInformationFrame(source.Information, source.Marker, middle);
+        std::uint32_t bytes = static_cast<std::uint32_t>(part.size());
+        std::vector<std::uint32_t> starts;
+        for (const std::uint16_t length : middle.Lengths) {
+            starts.push_back(bytes);
+            bytes += length;
+        }
+        EXPECT_EQ(BigEndian(part, m + 8), 50u);
+        EXPECT_EQ(BigEndian(part, m + 12), bytes);
+        for (std::size_t i = 0; i < 100; ++i)
+            EXPECT_EQ(part[toc + i], starts[i / 2] * 256 / bytes) << i;
+        EXPECT_EQ(BigEndian(part, lame + 21, 3), 0u); // neither delay nor padding
+        EXPECT_EQ(BigEndian(part, lame + 28), bytes);
+        EXPECT_EQ(BigEndian(part, lame + 32, 2), 0x1234u);
+        EXPECT_EQ(BigEndian(part, lame + 34, 2), Crc16(0, part.data(), lame + 34));
+
+        middle.FromSourceStart = true;
+        const Bytes first = RebuildInformationFrame(source.Information, source.Marker, middle);
+        EXPECT_EQ(BigEndian(first, lame + 21, 3),
+                  BigEndian(source.Information, lame + 21, 3) & 0xFFF000);
+        middle.FromSourceStart = false;
+        middle.ToSourceEnd = true;
+        const Bytes last = RebuildInformationFrame(source.Information, source.Marker, middle);
+        EXPECT_EQ(BigEndian(last, lame + 21, 3),
+                  BigEndian(source.Information, lame + 21, 3) & 0xFFF);
+    }
+}
+
+TEST(RebuildInformationFrame, WritesOnlyTheFieldsTheFrameHolds) {
+    Bytes frame(200, 0x55);
+    std::copy_n("Xing\0\0\0\x03", 8, frame.begin() + 36); // frames and bytes, no table
+    PartFrames part;
+    part.Lengths = {417, 418};
+    const Bytes rebuilt = RebuildInformationFrame(frame, 36, part);
+    EXPECT_EQ(BigEndian(rebuilt, 44), 2u);
+    EXPECT_EQ(BigEndian(rebuilt, 48), 200u + 417 + 418);
+    EXPECT_TRUE(std::equal(rebuilt.begin() + 52, rebuilt.end(), frame.begin() + 52));
+    EXPECT_EQ(RebuildInformationFrame(frame, 21, part), frame); // no marker there
+    EXPECT_EQ(RebuildInformationFrame(Bytes(40, 0), 36, part), Bytes(40, 0));
+}
+
+} // namespace
