@@ -31,6 +31,12 @@ struct SplitJob {
     std::int32_t FrameCount = 0;
     std::int32_t FirstFrameBytes = 0; // the first frame's length: where the scan's walk stops
     bool SaveFrameOption = true;
+    // The carried information frame describes each part's own frames (counts,
+    // seek table, LAME delay and padding) instead of the source's.
+    bool RebuildInfoFrame = false;
+    // The bytes that begin row's part file (its ID3v2 tag), asked for as the
+    // part is begun; no bytes without it.
+    std::function<std::vector<std::uint8_t>(std::size_t row)> PartPrefix;
     std::vector<SplitJobRow> Rows;
 
     // Rows that will be written: checked with DoWrite set.

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class SplitList;
+struct SplitJob;
+
+// The texts of one part's ID3v2 tag, UTF-8.
+struct PartTagTexts {
+    std::string Title;
+    std::string Artist;
+    std::string Album;
+    std::string Year;
+    std::string Comment;
+    std::int32_t Track = 0;
+    std::int32_t TrackCount = 0;
+};
+
+// ID3v2.4 tags for the parts of one source: the part's own texts and track
+// "n/N", and the source's other ID3v2 frames (pictures, lyrics, ...) carried
+// over, except those that describe the whole source's timing or bytes.
+class Id3v2PartTags {
+public:
+    // Reads the source's ID3v2 tag, if it has one; the source is not changed.
+    explicit Id3v2PartTags(const std::string& sourcePath);
+
+    std::vector<std::uint8_t> Build(const PartTagTexts& texts) const;
+
+private:
+    std::vector<std::uint8_t> sourceTag_; // the source's tag as ID3v2.4, or nothing
+};
+
+// Lets every part of the job begin with its ID3v2 tag: row i is track i + 1 of
+// the list's rows, as "$N" numbers it. The tags are built as the parts are begun.
+void AddId3v2Tags(SplitJob& job, const SplitList& list);
