@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 #include "cli/open_source.h"
 #include "core/audio_info.h"
+#include "media/id3v2_part_tags.h"
 #include "split/equal_parts.h"
 #include "split/part_plan.h"
 #include "split/split_list.h"
@@ -29,6 +30,8 @@ struct SplitOptions {
     std::string Overlap = "0";
     std::string Template = "$F_$N";
     bool NoInfoFrame = false;
+    bool Id3v2 = false;
+    bool RebuildInfoFrame = false;
     bool Preload = false;
     bool Overwrite = false;
 };
@@ -157,8 +160,11 @@ int RunSplit(const SplitOptions& options) {
         PlanParts(list, {options.Template, options.OutDir, options.File,
                          options.Overwrite ? OverwritePolicy::Overwrite : OverwritePolicy::Keep});
     problems += ReportSkippedParts(plan);
-    const SplitJob job = BuildSplitJob(options.File, source.Info, source.State.FrameCount,
-                                       !options.NoInfoFrame, list, plan);
+    SplitJob job = BuildSplitJob(options.File, source.Info, source.State.FrameCount,
+                                 !options.NoInfoFrame, list, plan);
+    job.RebuildInfoFrame = options.RebuildInfoFrame;
+    if (options.Id3v2)
+        AddId3v2Tags(job, list);
     if (job.PartsToWrite() == 0)
         return problems == 0 ? 0 : 1;
 
@@ -209,6 +215,12 @@ void RegisterSplitCommand(CLI::App& app, int& exitCode) {
         ->capture_default_str();
     split->add_flag("--no-info-frame", options->NoInfoFrame,
                     "Do not put the source's information frame in front of each part");
+    split->add_flag("--id3v2", options->Id3v2,
+                    "Begin each part with an ID3v2.4 tag: its texts, track n/N and the "
+                    "source's other ID3v2 frames (pictures, lyrics, ...)");
+    split->add_flag("--rebuild-info-frame", options->RebuildInfoFrame,
+                    "Make each part's information frame describe the part: frame and byte "
+                    "counts, seek table, encoder delay and padding");
     split->add_flag("--preload", options->Preload,
                     "Walk every frame first, so lengths and equal parts use the exact length");
     split->add_flag("--overwrite", options->Overwrite, "Overwrite existing part files");

@@ -17,6 +17,8 @@ struct AppContext {
     SplitList List;
     bool PreloadOption = false;
     bool SaveFrameOption = true;
+    bool Id3v2Option = false;
+    bool RebuildInfoFrameOption = false;
     QString StartDir;
     QString TargetFolder;
 

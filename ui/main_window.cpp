@@ -345,6 +345,8 @@ void TForm1::ReadSettings() {
     const SettingsStore::ReadOutcome outcome = services_.Settings.ReadAtStartUp();
     context_.PreloadOption = outcome.Settings.Preload;
     context_.SaveFrameOption = outcome.Settings.SaveFrame;
+    context_.Id3v2Option = outcome.Settings.Id3v2;
+    context_.RebuildInfoFrameOption = outcome.Settings.RebuildInfoFrame;
     if (outcome.Error) {
         services_.Messages.Error(this, *outcome.Error);
     }
@@ -417,20 +419,24 @@ void TForm1::Button2Click() {
 }
 
 void TForm1::Button3Click() {
-    if (options_->ShowWith(context_.PreloadOption, context_.SaveFrameOption) != QDialog::Accepted) {
+    const SettingsStore::Values current{context_.PreloadOption, context_.SaveFrameOption,
+                                        context_.Id3v2Option, context_.RebuildInfoFrameOption};
+    if (options_->ShowWith(current) != QDialog::Accepted) {
         return;
     }
     // Without the key nothing is stored and the settings in effect stay.
     if (!services_.Settings.KeyExists()) {
         return;
     }
-    const SettingsStore::Values chosen{options_->PreloadChecked(), options_->SaveFrameChecked()};
+    const SettingsStore::Values chosen = options_->Chosen();
     if (const auto error = services_.Settings.Write(chosen)) {
         services_.Messages.Error(this, *error);
         return;
     }
     context_.PreloadOption = chosen.Preload;
     context_.SaveFrameOption = chosen.SaveFrame;
+    context_.Id3v2Option = chosen.Id3v2;
+    context_.RebuildInfoFrameOption = chosen.RebuildInfoFrame;
 }
 
 // ---------------------------------------------------------------- open

@@ -25,7 +25,7 @@ TOptions::TOptions(QWidget* parent) : QDialog(parent) {
     setWindowTitle("Options");
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setFixedSize(311, 286);
+    setFixedSize(311, 336);
 
     auto* loadGroup = new QGroupBox("Load options", this);
     loadGroup->setObjectName("GroupBox1");
@@ -53,8 +53,14 @@ TOptions::TOptions(QWidget* parent) : QDialog(parent) {
     saveGroup->setObjectName("GroupBox2");
     saveFrameBox_ = new QCheckBox("Save info frame in VBR files", saveGroup);
     saveFrameBox_->setObjectName("CheckBox2");
+    id3v2Box_ = new QCheckBox("Write ID3v2 tags", saveGroup);
+    id3v2Box_->setObjectName("CheckBox3");
+    rebuildBox_ = new QCheckBox("Rebuild information frame", saveGroup);
+    rebuildBox_->setObjectName("CheckBox4");
     auto* saveLayout = new QVBoxLayout(saveGroup);
     saveLayout->addWidget(saveFrameBox_);
+    saveLayout->addWidget(id3v2Box_);
+    saveLayout->addWidget(rebuildBox_);
 
     auto* ok = new QPushButton("OK", this);
     ok->setObjectName("Button1");
@@ -76,18 +82,17 @@ TOptions::TOptions(QWidget* parent) : QDialog(parent) {
     layout->addLayout(buttons);
 }
 
-int TOptions::ShowWith(bool preload, bool saveFrame) {
-    preloadBox_->setChecked(preload);
-    saveFrameBox_->setChecked(saveFrame);
+int TOptions::ShowWith(const SettingsStore::Values& values) {
+    preloadBox_->setChecked(values.Preload);
+    saveFrameBox_->setChecked(values.SaveFrame);
+    id3v2Box_->setChecked(values.Id3v2);
+    rebuildBox_->setChecked(values.RebuildInfoFrame);
     return exec();
 }
 
-bool TOptions::PreloadChecked() const {
-    return preloadBox_->isChecked();
-}
-
-bool TOptions::SaveFrameChecked() const {
-    return saveFrameBox_->isChecked();
+SettingsStore::Values TOptions::Chosen() const {
+    return {preloadBox_->isChecked(), saveFrameBox_->isChecked(), id3v2Box_->isChecked(),
+            rebuildBox_->isChecked()};
 }
 
 void TOptions::keyPressEvent(QKeyEvent* event) {

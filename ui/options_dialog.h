@@ -1,11 +1,13 @@
 #pragma once
 
+#include "ui/settings_store.h"
+
 #include <QDialog>
 
 class QCheckBox;
 class QPushButton;
 
-// The Options dialog: shows the two settings and returns the user's choice. It
+// The Options dialog: shows the settings and returns the user's choice. It
 // never touches the settings store itself.
 class TOptions : public QDialog {
     Q_OBJECT
@@ -14,10 +16,9 @@ public:
     explicit TOptions(QWidget* parent = nullptr);
 
     // Fills the check boxes from the settings in effect, then runs modally.
-    int ShowWith(bool preload, bool saveFrame);
+    int ShowWith(const SettingsStore::Values& values);
 
-    bool PreloadChecked() const;
-    bool SaveFrameChecked() const;
+    SettingsStore::Values Chosen() const;
 
 protected:
     // Escape is bound to neither button.
@@ -26,4 +27,6 @@ protected:
 private:
     QCheckBox* preloadBox_ = nullptr;
     QCheckBox* saveFrameBox_ = nullptr;
+    QCheckBox* id3v2Box_ = nullptr;
+    QCheckBox* rebuildBox_ = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "ui/save_dialog.h"
 
+#include "media/id3v2_part_tags.h"
 #include "split/part_plan.h"
 #include "ui/about_dialog.h"
 #include "ui/app_context.h"
@@ -197,9 +198,14 @@ void TForm2::BitBtn2Click() {
                                               context_.State.SourceFileName, OverwritePolicy::Ask});
     SettleWithUser(plan);
     if (PartsToWrite(plan) >= 1) {
-        RunSplit(BuildSplitJob(context_.State.SourceFileName, context_.AudioInfo,
-                               context_.State.FrameCount, context_.SaveFrameOption, context_.List,
-                               plan));
+        SplitJob job =
+            BuildSplitJob(context_.State.SourceFileName, context_.AudioInfo,
+                          context_.State.FrameCount, context_.SaveFrameOption, context_.List, plan);
+        job.RebuildInfoFrame = context_.RebuildInfoFrameOption;
+        if (context_.Id3v2Option) {
+            AddId3v2Tags(job, context_.List);
+        }
+        RunSplit(std::move(job));
     }
     accept();
 }

@@ -47,7 +47,7 @@ bool SettingsStore::KeyExists() const {
 SettingsStore::ReadOutcome SettingsStore::ReadAtStartUp() {
     ReadOutcome outcome;
     // Until a value is read it stays off.
-    outcome.Settings = Values{false, false};
+    outcome.Settings = Values{false, false, false, false};
     if (!KeyExists()) {
         outcome.Error = Write(Values{});
         if (!outcome.Error) {
@@ -60,6 +60,8 @@ SettingsStore::ReadOutcome SettingsStore::ReadAtStartUp() {
     if (!outcome.Error) {
         outcome.Error = ReadFlag(store, SaveFrameName, outcome.Settings.SaveFrame);
     }
+    ReadFlag(store, Id3v2Name, outcome.Settings.Id3v2);
+    ReadFlag(store, RebuildInfoFrameName, outcome.Settings.RebuildInfoFrame);
     return outcome;
 }
 
@@ -67,6 +69,8 @@ std::optional<QString> SettingsStore::Write(const Values& values) {
     QSettings store = OpenStore(organization_, application_);
     store.setValue(PreloadName, values.Preload ? 1 : 0);
     store.setValue(SaveFrameName, values.SaveFrame ? 1 : 0);
+    store.setValue(Id3v2Name, values.Id3v2 ? 1 : 0);
+    store.setValue(RebuildInfoFrameName, values.RebuildInfoFrame ? 1 : 0);
     store.sync();
     if (store.status() != QSettings::NoError) {
         return SetFailedText(PreloadName);

@@ -3,13 +3,15 @@
 #include <QString>
 #include <optional>
 
-// The two settings in the user's settings store (QSettings, organization
+// The settings in the user's settings store (QSettings, organization
 // "Orrindale", application "Kerfline"), each an integer, 1 for on and 0 for off.
 class SettingsStore {
 public:
     struct Values {
         bool Preload = false;
         bool SaveFrame = true;
+        bool Id3v2 = false;
+        bool RebuildInfoFrame = false;
     };
 
     // What a read at start-up gives: the values in effect and, when the store
@@ -23,14 +25,17 @@ public:
     static constexpr const char* Application = "Kerfline";
     static constexpr const char* PreloadName = "Preload";
     static constexpr const char* SaveFrameName = "Saveframe";
+    static constexpr const char* Id3v2Name = "Id3v2";
+    static constexpr const char* RebuildInfoFrameName = "RebuildInfoFrame";
 
     SettingsStore(QString organization = Organization, QString application = Application);
 
-    // Reads both values; on first start writes the defaults (0 and 1). A value
-    // not yet read when an error stops the steps stays off.
+    // Reads the values; on first start writes the defaults (0, 1, 0, 0). A value
+    // not yet read when an error stops the steps stays off. "Id3v2" and
+    // "RebuildInfoFrame" came later: missing or mistyped, they are off, unreported.
     ReadOutcome ReadAtStartUp();
     bool KeyExists() const;
-    // Writes both values; the error text when the store refuses.
+    // Writes the values; the error text when the store refuses.
     std::optional<QString> Write(const Values& values);
 
     static QString GetFailedText(const QString& name);

@@ -448,6 +448,8 @@ TEST_F(MainWindowTest, OptionsCancelKeepsAndOkStoresTheSettings) {
             TOptions* options = Window().Options();
             options->findChild<QCheckBox*>("CheckBox1")->toggle();
             options->findChild<QCheckBox*>("CheckBox2")->toggle();
+            options->findChild<QCheckBox*>("CheckBox3")->toggle();
+            options->findChild<QCheckBox*>("CheckBox4")->toggle();
             options->findChild<QPushButton*>(button)->click();
         });
         Window().Button3Click();
@@ -455,6 +457,8 @@ TEST_F(MainWindowTest, OptionsCancelKeepsAndOkStoresTheSettings) {
     changeBothAndPress("Button2");
     EXPECT_FALSE(Window().Context().PreloadOption);
     EXPECT_TRUE(Window().Context().SaveFrameOption);
+    EXPECT_FALSE(Window().Context().Id3v2Option);
+    EXPECT_FALSE(Window().Context().RebuildInfoFrameOption);
 
     changeBothAndPress("Button1");
     EXPECT_TRUE(Window().Context().PreloadOption);
@@ -462,7 +466,9 @@ TEST_F(MainWindowTest, OptionsCancelKeepsAndOkStoresTheSettings) {
     const SettingsStore::ReadOutcome stored = rig.Settings.ReadAtStartUp();
     EXPECT_TRUE(stored.Settings.Preload);
     EXPECT_FALSE(stored.Settings.SaveFrame);
-    EXPECT_FALSE(Window().Options()->PreloadChecked() && !Window().Context().PreloadOption);
+    EXPECT_TRUE(stored.Settings.Id3v2 && Window().Context().Id3v2Option);
+    EXPECT_TRUE(stored.Settings.RebuildInfoFrame && Window().Context().RebuildInfoFrameOption);
+    EXPECT_FALSE(Window().Options()->Chosen().Preload && !Window().Context().PreloadOption);
 }
 
 TEST(MainWindowOptions, WithoutTheStoredKeyOkChangesNothing) {

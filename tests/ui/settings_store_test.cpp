@@ -31,6 +31,24 @@ TEST_F(SettingsStoreTest, FirstStartWritesZeroAndOneAsIntegers) {
     EXPECT_TRUE(outcome.Settings.SaveFrame);
     EXPECT_EQ(Raw().value("Preload").toString(), "0");
     EXPECT_EQ(Raw().value("Saveframe").toString(), "1");
+    EXPECT_EQ(Raw().value("Id3v2").toString(), "0");
+    EXPECT_EQ(Raw().value("RebuildInfoFrame").toString(), "0");
+}
+
+// A store written before the two later options: they read as off, unreported.
+TEST_F(SettingsStoreTest, TheLaterOptionsAreOffWhenMissingOrMistyped) {
+    Raw().setValue("Preload", 0);
+    Raw().setValue("Saveframe", 1);
+    Raw().setValue("RebuildInfoFrame", "yes");
+    SettingsStore::ReadOutcome outcome = store.ReadAtStartUp();
+    EXPECT_FALSE(outcome.Error);
+    EXPECT_FALSE(outcome.Settings.Id3v2);
+    EXPECT_FALSE(outcome.Settings.RebuildInfoFrame);
+    Raw().setValue("Id3v2", 1);
+    Raw().setValue("RebuildInfoFrame", 2);
+    outcome = store.ReadAtStartUp();
+    EXPECT_TRUE(outcome.Settings.Id3v2);
+    EXPECT_TRUE(outcome.Settings.RebuildInfoFrame);
 }
 
 TEST_F(SettingsStoreTest, AnyIntegerButZeroReadsAsOn) {
