@@ -12,11 +12,10 @@
 
 namespace {
 
-// Frames the part's own texts replace, and frames about the whole source's
-// timing or bytes that would be wrong in a part.
-const char* const kNotCarried[] = {"TIT2", "TPE1", "TALB", "TDRC", "TYER", "TDAT",
-                                   "TIME", "TRDA", "COMM", "TRCK", "TLEN", "MLLT",
-                                   "SEEK", "ASPI", "ETCO", "SYLT", "SYTC", "POSS"};
+// The part's own number, and frames about the whole source's timing or bytes
+// that would be wrong in a part.
+const char* const kNotCarried[] = {"TRCK", "TLEN", "MLLT", "SEEK", "ASPI",
+                                   "ETCO", "SYLT", "SYTC", "POSS"};
 
 // A tag held in memory, so TagLib can parse it as it would at a file's start.
 class MemoryTagFile : public TagLib::File {
@@ -31,9 +30,12 @@ TagLib::String Utf8(const std::string& text) {
     return TagLib::String(text, TagLib::String::UTF8);
 }
 
+// A part's text replaces the source's frame of its kind; without one the
+// source's frame stays, as the list's entries take the source's texts.
 void AddText(TagLib::ID3v2::Tag& tag, const char* id, const std::string& text) {
     if (text.empty())
         return;
+    tag.removeFrames(id);
     auto frame = std::make_unique<TagLib::ID3v2::TextIdentificationFrame>(TagLib::ByteVector(id),
                                                                           TagLib::String::UTF8);
     frame->setText(Utf8(text));
@@ -43,6 +45,7 @@ void AddText(TagLib::ID3v2::Tag& tag, const char* id, const std::string& text) {
 void AddComment(TagLib::ID3v2::Tag& tag, const std::string& text) {
     if (text.empty())
         return;
+    tag.removeFrames("COMM");
     auto frame = std::make_unique<TagLib::ID3v2::CommentsFrame>(TagLib::String::UTF8);
     frame->setLanguage("eng");
     frame->setText(Utf8(text));
@@ -67,6 +70,12 @@ std::vector<std::uint8_t> Id3v2PartTags::Build(const PartTagTexts& texts) const 
     TagLib::ID3v2::Tag tag(&file, 0);
     for (const char* id : kNotCarried)
         tag.removeFrames(id);
+    // iTunes' gapless numbers are the whole source's.
+    const TagLib::ID3v2::FrameList comments = tag.frameListMap()["COMM"];
+    for (TagLib::ID3v2::Frame* comment : comments) {
+        if (static_cast<TagLib::ID3v2::CommentsFrame*>(comment)->description() == "iTunSMPB")
+            tag.removeFrame(comment);
+    }
     AddText(tag, "TIT2", texts.Title);
     AddText(tag, "TPE1", texts.Artist);
     AddText(tag, "TALB", texts.Album);

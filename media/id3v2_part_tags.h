@@ -18,9 +18,10 @@ struct PartTagTexts {
     std::int32_t TrackCount = 0;
 };
 
-// ID3v2.4 tags for the parts of one source: the part's own texts and track
-// "n/N", and the source's other ID3v2 frames (pictures, lyrics, ...) carried
-// over, except those that describe the whole source's timing or bytes.
+// ID3v2.4 tags for the parts of one source: the part's own texts (an empty one
+// keeps the source's) and track "n/N", and the source's other ID3v2 frames
+// (pictures, lyrics, ...) carried over, except those that describe the whole
+// source's timing or bytes.
 class Id3v2PartTags {
 public:
     // Reads the source's ID3v2 tag, if it has one; the source is not changed.

@@ -2,6 +2,7 @@
 
 #include "core/audio_info.h"
 #include "core/frame_rule.h"
+#include "core/information_frame.h"
 #include "core/preload_scan.h"
 #include "split/output_naming.h"
 #include "split/part_file_writer.h"
@@ -92,6 +93,7 @@ private:
     void WritePart(std::size_t row);
     void WritePartBody(std::size_t row, PartFileWriter& writer);
     std::int32_t CopyPass(std::size_t row);
+    void NoteFrame(const WalkState& state, const std::uint8_t* bytes, std::int64_t length);
     void PatchInformationFrame(std::int32_t framesWritten, PartFileWriter& writer);
 
     WalkState EntryOf(std::size_t row);
@@ -129,6 +131,8 @@ private:
     // The part being written and its pending stretch of frames.
     PartFileWriter* writer_ = nullptr;
     PendingRun run_;
+    std::int64_t prefixBytes_ = 0; // where the information frame stands in the part
+    PartFrames partFrames_;        // what a rebuilt information frame describes
 
     // The walk's furthest state, and for each part to write the state at
     // which its skip ends (the first state whose elapsed time reaches its start).
@@ -257,6 +261,11 @@ void SplitRun::WritePart(std::size_t row) {
         std::string reason;
         if (!writer.Create(part.OutPath, reason))
             throw PartFailure(reason);
+        const std::vector<std::uint8_t> prefix =
+            job_.PartPrefix ? job_.PartPrefix(row) : std::vector<std::uint8_t>();
+        prefixBytes_ = static_cast<std::int64_t>(prefix.size());
+        if (!writer.Write(prefix.data(), prefixBytes_, reason))
+            throw PartFailure(reason);
         WritePartBody(row, writer);
         if (!writer.Commit(reason))
             throw PartFailure(reason);
@@ -293,6 +302,8 @@ std::int32_t SplitRun::CopyPass(std::size_t row) {
     WalkState state = EntryOf(row);
     bool withFrontier = state.Position == frontier_.Position;
     std::int32_t framesWritten = 0;
+    partFrames_ = PartFrames{};
+    bool lastFrameTaken = false;
     do {
         const Candidate candidate = Evaluate(state);
         if (!candidate.Readable)
@@ -300,10 +311,14 @@ std::int32_t SplitRun::CopyPass(std::size_t row) {
                                                    : "a read runs past the end of the source");
         if (candidate.Frame.Accepted) {
             const std::int64_t length = candidate.Frame.Length;
-            if (state.Position + length > source_.Size())
+            if (state.Position + length > source_.Size()) {
+                lastFrameTaken = true;
                 break;
-            if (Bytes(state.Position, length) == nullptr)
+            }
+            const std::uint8_t* bytes = Bytes(state.Position, length);
+            if (bytes == nullptr)
                 throw PartFailure("the source cannot be read");
+            NoteFrame(state, bytes, length);
             if (run_.End != state.Position) {
                 Flush();
                 run_.Begin = state.Position;
@@ -319,21 +334,36 @@ std::int32_t SplitRun::CopyPass(std::size_t row) {
         if (withFrontier)
             MoveFrontier(state);
     } while (endMs >= state.ElapsedMs && FramesRemain(state));
+    partFrames_.ToSourceEnd = lastFrameTaken || !FramesRemain(state);
     Flush();
     return framesWritten;
 }
 
+// Keeps what a rebuilt information frame tells of the part's frames.
+void SplitRun::NoteFrame(const WalkState& state, const std::uint8_t* bytes, std::int64_t length) {
+    if (!job_.RebuildInfoFrame)
+        return;
+    if (partFrames_.Lengths.empty())
+        partFrames_.FromSourceStart = state.FrameIndex == 0;
+    partFrames_.Lengths.push_back(static_cast<std::uint16_t>(length));
+    partFrames_.AudioCrc = Crc16(partFrames_.AudioCrc, bytes, static_cast<std::size_t>(length));
+}
+
 void SplitRun::PatchInformationFrame(std::int32_t framesWritten, PartFileWriter& writer) {
-    std::vector<std::uint8_t> frame = informationFrame_;
-    const std::size_t marker =
-        static_cast<std::size_t>(InformationHeaderOffset(job_.VersionId, job_.ChannelMode));
-    if (marker + 12 <= frame.size() && (frame[marker + 7] & 1) != 0) {
+    const std::int32_t markerOffset = InformationHeaderOffset(job_.VersionId, job_.ChannelMode);
+    std::vector<std::uint8_t> frame =
+        job_.RebuildInfoFrame
+            ? RebuildInformationFrame(informationFrame_, markerOffset, partFrames_)
+            : informationFrame_;
+    const auto marker = static_cast<std::size_t>(markerOffset);
+    if (!job_.RebuildInfoFrame && marker + 12 <= frame.size() && (frame[marker + 7] & 1) != 0) {
         const std::uint32_t count = static_cast<std::uint32_t>(framesWritten) + 1;
         for (std::size_t i = 0; i < 4; ++i)
             frame[marker + 8 + i] = static_cast<std::uint8_t>(count >> (24 - 8 * i));
     }
     std::string reason;
-    if (!writer.WriteAt(0, frame.data(), static_cast<std::int64_t>(frame.size()), reason))
+    if (!writer.WriteAt(prefixBytes_, frame.data(), static_cast<std::int64_t>(frame.size()),
+                        reason))
         throw PartFailure(reason);
 }
 

@@ -1,6 +1,9 @@
+#include "core/audio_info.h"
 #include "core/frame_rule.h"
+#include "core/information_frame.h"
 #include "core/preload_scan.h"
 #include "frame_stream.h"
+#include "split/split_list.h"
 #include "split/split_worker.h"
 
 #include <filesystem>
@@ -206,6 +209,89 @@ TEST_F(SplitWorkerTest, InformationFrameCarriesThePartsOwnFrameCountAtEachOffset
         Bytes expected(source.begin(), source.begin() + k.length);
         std::copy(part.begin() + o + 8, part.begin() + o + 12, expected.begin() + o + 8);
         EXPECT_EQ(Bytes(part.begin(), part.begin() + k.length), expected);
+    }
+}
+
+std::uint32_t BigEndian(const Bytes& b, std::size_t at, int width = 4) {
+    std::uint32_t value = 0;
+    for (int i = 0; i < width; ++i)
+        value = value << 8 | b[at + static_cast<std::size_t>(i)];
+    return value;
+}
+
+// Real files split into a first, a middle and a last part. With the options
+// off the parts are the plain walk's; with them on each part begins with its
+// prefix, holds the same audio, and its information frame describes its own frames.
+TEST_F(SplitWorkerTest, OptionsOverRealFilesDescribeEachPartsOwnFrames) {
+    for (const char* name :
+         {"vbr_v2_44k.mp3", "vbr_mpeg2_22k_mono.mp3", "cbr128_44k_info_frame.mp3"}) {
+        SCOPED_TRACE(name);
+        const std::string source =
+            dir_.Write("source.mp3", ReadFile(std::string(KERFLINE_TEST_DATA) + "/" + name));
+        const Bytes sourceBytes = ReadFile(source);
+        TAudioInfo info;
+        ASSERT_EQ(info.AnalyseFile(source), AnalysisResult::Ok);
+        SplitList list;
+        for (const auto& [start, end] :
+             {std::pair{0, 2500}, std::pair{2500, 5000}, std::pair{5000, 99999}}) {
+            SplitListItem& entry = list[list.AddEntry(start, end, TID3v1Tag())];
+            entry.DoWrite = true;
+            entry.OutPath = Out("plain" + std::to_string(start) + ".mp3");
+        }
+        std::int32_t frameCount = 0; // these files hold nothing but whole frames
+        for (std::size_t p = static_cast<std::size_t>(info.Header.FrameBytes);
+             p < sourceBytes.size(); ++frameCount)
+            p += static_cast<std::size_t>(
+                EvaluateFrame(&sourceBytes[p], info.Header.VersionId).Length);
+        SplitJob plain = SplitJob::From(source, info, frameCount, true, list);
+        ASSERT_TRUE(WriteAllParts(plain, {}).Success);
+        const ReferenceRun reference = Reference(plain, sourceBytes);
+
+        SplitJob rebuilt = plain;
+        rebuilt.RebuildInfoFrame = true;
+        rebuilt.PartPrefix = [](std::size_t row) { return Bytes(row + 1, 0xA0); };
+        for (SplitJobRow& row : rebuilt.Rows)
+            row.OutPath += ".rebuilt";
+        ASSERT_TRUE(WriteAllParts(rebuilt, {}).Success);
+
+        const auto marker = static_cast<std::size_t>(
+            InformationHeaderOffset(info.Header.VersionId, info.Header.ChannelMode()));
+        const Bytes sourceFrame(sourceBytes.begin(), sourceBytes.begin() + info.Header.FrameBytes);
+        const std::uint32_t sourceDelayPadding = BigEndian(sourceFrame, marker + 120 + 21, 3);
+        for (std::size_t row = 0; row < 3; ++row) {
+            const Bytes plainPart = ReadFile(plain.Rows[row].OutPath);
+            EXPECT_EQ(plainPart, reference.Files.at(row)) << row;
+            const Bytes part = ReadFile(rebuilt.Rows[row].OutPath);
+            ASSERT_EQ(part.size(), plainPart.size() + row + 1);
+            EXPECT_EQ(Bytes(part.begin(), part.begin() + row + 1), Bytes(row + 1, 0xA0));
+            const Bytes frame(part.begin() + row + 1, part.begin() + row + 1 + sourceFrame.size());
+            const Bytes audio(part.begin() + row + 1 + sourceFrame.size(), part.end() - 128);
+            EXPECT_TRUE(
+                std::equal(audio.begin(), audio.end(), plainPart.begin() + sourceFrame.size()));
+            EXPECT_TRUE(std::equal(part.end() - 128, part.end(), plainPart.end() - 128));
+
+            std::vector<std::uint32_t> starts;
+            std::uint32_t bytes = static_cast<std::uint32_t>(frame.size());
+            for (std::size_t p = 0; p < audio.size();) {
+                const FrameCandidate f = EvaluateFrame(&audio[p], info.Header.VersionId);
+                ASSERT_TRUE(f.Accepted);
+                starts.push_back(bytes);
+                bytes += static_cast<std::uint32_t>(f.Length);
+                p += static_cast<std::size_t>(f.Length);
+            }
+            EXPECT_EQ(BigEndian(frame, marker + 8), starts.size());
+            EXPECT_EQ(BigEndian(frame, marker + 12), bytes);
+            for (std::size_t i = 0; i < 100; ++i)
+                EXPECT_EQ(frame[marker + 16 + i], starts[i * starts.size() / 100] * 256 / bytes)
+                    << i;
+            const std::size_t lame = marker + 120;
+            const std::uint32_t delay = row == 0 ? sourceDelayPadding & 0xFFF000 : 0;
+            const std::uint32_t padding = row == 2 ? sourceDelayPadding & 0xFFF : 0;
+            EXPECT_EQ(BigEndian(frame, lame + 21, 3), delay | padding) << row;
+            EXPECT_EQ(BigEndian(frame, lame + 28), bytes);
+            EXPECT_EQ(BigEndian(frame, lame + 32, 2), Crc16(0, audio.data(), audio.size()));
+            EXPECT_EQ(BigEndian(frame, lame + 34, 2), Crc16(0, frame.data(), lame + 34));
+        }
     }
 }
 

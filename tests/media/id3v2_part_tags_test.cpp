@@ -60,6 +60,13 @@ TEST(Id3v2PartTags, CarryThePartsUnicodeTextsTrackAndTheSourcesPicture) {
         EXPECT_EQ(Text(tag, "COMM"), texts.Comment);
         EXPECT_EQ(Text(tag, "TRCK"), "3/7");
         EXPECT_EQ(Text(tag, "TLEN"), "<none>"); // the source's length is not the part's
+        // Without a title of its own the part keeps the source's.
+        PartTagTexts noTitle = texts;
+        noTitle.Title.clear();
+        const std::string untitledPath =
+            dir.Write("untitled.mp3", Id3v2PartTags(DataPath(c.Source)).Build(noTitle));
+        TagLib::MPEG::File untitled(untitledPath.c_str(), false);
+        EXPECT_EQ(Text(*untitled.ID3v2Tag(true), "TIT2"), c.HasPicture ? "Cover Art" : "<none>");
         TagLib::MPEG::File source(DataPath(c.Source).c_str(), false);
         EXPECT_EQ(Picture(tag), c.HasPicture ? Picture(*source.ID3v2Tag()) : TagLib::ByteVector());
         if (c.HasPicture) {
