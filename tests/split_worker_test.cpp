@@ -3,6 +3,7 @@
 #include "core/information_frame.h"
 #include "core/preload_scan.h"
 #include "frame_stream.h"
+#include "split/part_plan.h"
 #include "split/split_list.h"
 #include "split/split_worker.h"
 
@@ -232,18 +233,19 @@ TEST_F(SplitWorkerTest, OptionsOverRealFilesDescribeEachPartsOwnFrames) {
         TAudioInfo info;
         ASSERT_EQ(info.AnalyseFile(source), AnalysisResult::Ok);
         SplitList list;
+        PartPlan plan;
         for (const auto& [start, end] :
              {std::pair{0, 2500}, std::pair{2500, 5000}, std::pair{5000, 99999}}) {
-            SplitListItem& entry = list[list.AddEntry(start, end, TID3v1Tag())];
-            entry.DoWrite = true;
-            entry.OutPath = Out("plain" + std::to_string(start) + ".mp3");
+            list.AddEntry(start, end, TID3v1Tag());
+            plan.push_back(
+                {Out("plain" + std::to_string(start) + ".mp3"), PartDecision::Write, ""});
         }
         std::int32_t frameCount = 0; // these files hold nothing but whole frames
         for (std::size_t p = static_cast<std::size_t>(info.Header.FrameBytes);
              p < sourceBytes.size(); ++frameCount)
             p += static_cast<std::size_t>(
                 EvaluateFrame(&sourceBytes[p], info.Header.VersionId).Length);
-        SplitJob plain = SplitJob::From(source, info, frameCount, true, list);
+        SplitJob plain = BuildSplitJob(source, info, frameCount, true, list, plan);
         ASSERT_TRUE(WriteAllParts(plain, {}).Success);
         const ReferenceRun reference = Reference(plain, sourceBytes);
 
