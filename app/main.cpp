@@ -1,13 +1,11 @@
 #include "ui/clock_media_player.h"
 #include "ui/main_window.h"
 #include "ui/program_icon.h"
-#include "ui/qt_media_player.h"
 #include "ui/qt_platform_services.h"
 #include "ui/settings_store.h"
+#include "ui/sink_media_player.h"
 
 #include <QApplication>
-#include <QAudioDevice>
-#include <QMediaDevices>
 #include <QScreen>
 #include <cstdio>
 #include <memory>
@@ -22,14 +20,6 @@ bool HasDisplay() {
 
 std::unique_ptr<MediaPlayer> SilentPlayer() {
     return std::make_unique<ClockMediaPlayer>();
-}
-
-// Without any audio output the previews play silently, driven by the clock.
-std::unique_ptr<MediaPlayer> PreviewPlayer() {
-    if (QMediaDevices::audioOutputs().isEmpty()) {
-        return SilentPlayer();
-    }
-    return std::make_unique<QtMediaPlayer>();
 }
 
 void CentreOnScreen(QWidget& window) {
@@ -62,5 +52,10 @@ int main(int argc, char* argv[]) {
         TForm1::Services{messages, choosers, shell, settings, &PreviewPlayer, &SilentPlayer});
     window.show();
     CentreOnScreen(window);
+    // kerfline FILE starts on that file, as if it had been opened.
+    const QStringList arguments = QApplication::arguments();
+    if (arguments.size() > 1) {
+        window.OpenFile(arguments.at(1));
+    }
     return QApplication::exec();
 }

@@ -9,7 +9,6 @@ packages=(
     qt6-base-dev qt6-multimedia-dev pkg-config
     libmpg123-dev libtag1-dev libcue-dev
     pulseaudio pulseaudio-utils sox lame
-    gstreamer1.0-plugins-base gstreamer1.0-plugins-good
     xvfb xauth imagemagick
     hyperfine time
 )

@@ -27,6 +27,7 @@ public:
     bool IsOpen() const override { return open_; }
     std::int64_t Position() const override;
     Mode CurrentMode() const override;
+    bool MakesSound() const override { return false; }
 
 protected:
     void DoPlay(std::int64_t from, bool hasFrom, std::int64_t to, bool hasTo) override;

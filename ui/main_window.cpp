@@ -114,6 +114,7 @@ TForm1::TForm1(Services services, QWidget* parent)
     BuildLayout();
     audible_ = services_.Player();
     player_ = audible_.get();
+    ShowSoundNotice();
     ReadSettings();
     options_ = new TOptions(this);
     // The split list, its dialogs and the Split road live in their own unit.
@@ -148,6 +149,12 @@ void TForm1::BuildLayout() {
     layout->addWidget(overview_);
 
     layout->addWidget(BuildButtonRow());
+
+    soundNotice_ = new QLabel(NoSoundText, this);
+    soundNotice_->setObjectName("SoundNotice");
+    soundNotice_->setStyleSheet("color: #a00000;");
+    soundNotice_->hide();
+    layout->addWidget(soundNotice_);
 
     // The split list group stands here.
     splitListPlace_ = new QWidget(this);
@@ -449,6 +456,10 @@ void TForm1::BitBtn3Click() {
     Guard([&] { OpenChosen(*chosen); });
 }
 
+void TForm1::OpenFile(const QString& path) {
+    Guard([&] { OpenChosen(path); });
+}
+
 void TForm1::OpenChosen(const QString& chosen) {
     const std::string path = QFile::encodeName(chosen).toStdString();
     Result<SourceSession> opened = OpenSource(path);
@@ -463,12 +474,14 @@ void TForm1::OpenChosen(const QString& chosen) {
     edit2_->setText(QFile::decodeName(QByteArray::fromStdString(path)));
     FillTagLabels();
     OpenPlayer(chosen);
+    ShowSoundNotice();
     mediaPlayer1_->SetEnabledButtons(PlayerControl::ButtonSet::Stopped);
     if (context_.PreloadOption) {
         WalkUnderLoadingWindow(session);
     }
     SessionState& state = context_.State;
     state = session.State;
+    player_->MatchLength(state.DurationMsExact);
     ApplyPlayerLength(state, player_->Length());
     SetUpPositions();
     overview_->SetSource(ScanSource::From(state.SourceFileName, context_.AudioInfo),
@@ -522,6 +535,10 @@ void TForm1::OpenPlayer(const QString& path) {
     }
     silent_->Open(path);
     player_ = silent_.get();
+}
+
+void TForm1::ShowSoundNotice() {
+    soundNotice_->setVisible(!player_->MakesSound());
 }
 
 // A scan that fails leaves the analysis's length in effect and no frame
@@ -647,8 +664,14 @@ void TForm1::Timer1Timer() {
             StopAndRewind();
             return;
         }
+        // A play that reached its own end position has stopped by itself.
+        if (player_->CurrentMode() != MediaPlayer::Mode::Playing) {
+            timer1_->stop();
+            mediaPlayer1_->SetEnabledButtons(PlayerControl::ButtonSet::Stopped);
+            return;
+        }
         const std::int32_t selectionEnd = trackBar1_->SelEnd();
-        if (player_->CurrentMode() == MediaPlayer::Mode::Playing && selectionEnd != 0) {
+        if (selectionEnd != 0) {
             const long double d =
                 static_cast<long double>(player_->Position()) - PositionToPlayerReal(selectionEnd);
             if (d >= 0 && d < PauseWindow) {
@@ -679,6 +702,12 @@ void TForm1::MediaPlayer1Click(PlayerControl::Button button) {
             const SessionState& state = context_.State;
             std::int64_t start =
                 PositionToPlayer(trackBar1_->value(), state.PositionStep, state.Koef);
+            // A player paused within the slider's step goes on from its own place.
+            const std::int64_t place = player_->Position();
+            if (PlayerToPosition(static_cast<double>(place), state.PositionStep, state.Koef) ==
+                trackBar1_->value()) {
+                start = place;
+            }
             const std::int32_t selectionEnd = trackBar1_->SelEnd();
             if (selectionEnd != 0 && static_cast<long double>(player_->Position()) -
                                              PositionToPlayerReal(selectionEnd) >=

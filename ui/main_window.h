@@ -42,6 +42,7 @@ public:
     static constexpr int ClientWidth = 456;
     static constexpr int ClientHeight = 587;
     static constexpr const char* NoFileText = "There is no selected file";
+    static constexpr const char* NoSoundText = "No sound output: the preview is silent";
 
     explicit TForm1(Services services, QWidget* parent = nullptr);
     ~TForm1() override;
@@ -62,6 +63,8 @@ public:
     // it has a layout to add the group to.
     QWidget* SplitListPlace() const { return splitListPlace_; }
 
+    // Opens a file as Open does with a chosen one (a file named at start).
+    void OpenFile(const QString& path);
     // The "Split" button, enabled together with the split list's own buttons.
     void SetSplitButtonEnabled(bool enabled);
     // Recomputes the selection size and shows the selection length text.
@@ -112,6 +115,7 @@ private:
     void ShowRefusal(const Error& error);
     void FillTagLabels();
     void OpenPlayer(const QString& path);
+    void ShowSoundNotice();
     void WalkUnderLoadingWindow(SourceSession& session);
     void SetUpPositions();
     void EnableSourceButtons();
@@ -145,6 +149,7 @@ private:
     QLabel* label11_ = nullptr;
     QLabel* label13_ = nullptr;
     QLabel* label14_ = nullptr;
+    QLabel* soundNotice_ = nullptr;
     QLineEdit* labeledEdit1_ = nullptr;
     QLineEdit* labeledEdit2_ = nullptr;
     UpDownButtons* upDown1_ = nullptr;

@@ -47,6 +47,13 @@ public:
     void SeekToEnd() { Seek(Length()); }
     std::int64_t Length() const;
 
+    // The window's length of the source in ms, once it knows it. A player whose
+    // unit is the ms of the source's own frames takes it as its length, so that
+    // Koef stays 1 (to less than a unit) and positions mean the same ms on both sides.
+    virtual void MatchLength(double /*durationMsExact*/) {}
+    // False for a player that only keeps time: the window then says the preview is silent.
+    virtual bool MakesSound() const { return true; }
+
     // No open-file test: asked only while a file is open.
     virtual std::int64_t Position() const = 0;
     virtual Mode CurrentMode() const = 0;

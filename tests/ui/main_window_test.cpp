@@ -338,6 +338,18 @@ TEST_F(MainWindowTest, TheSliderReseeksOnlyWhenFarFromThePlayer) {
     Window().TrackBar1()->setValue(5);
     EXPECT_EQ(Player().Position(), 1323000);
     EXPECT_EQ(LabelText("Label14"), "00:00.5 of 00:40.0");
+    // Play goes on from the place of a pause within the slider's step, from the
+    // slider's step when the slider was moved.
+    Press(PlayerControl::Button::Play);
+    rig.Run(1050);
+    const std::int64_t paused = Player().Position();
+    Press(PlayerControl::Button::Pause);
+    Press(PlayerControl::Button::Play);
+    EXPECT_EQ(Player().Position(), paused);
+    Press(PlayerControl::Button::Pause);
+    Window().TrackBar1()->setValue(2);
+    Press(PlayerControl::Button::Play);
+    EXPECT_EQ(Player().Position(), 8820);
 }
 
 TEST_F(MainWindowTest, TheEndOfTheFileRewinds) {
@@ -382,9 +394,10 @@ TEST_F(MainWindowTest, PlaySelectionPlaysOnlyAForwardSelection) {
     EXPECT_EQ(Player().Position(), 132300);
     EXPECT_EQ(Window().MediaPlayer1()->EnabledButtons(), Set::Playing);
     rig.Run(1200);
-    // The player stops at the end by itself; the poll goes on.
+    // The player stops at the end by itself, and the window shows it stopped.
     EXPECT_EQ(Player().Position(), 176400);
-    EXPECT_TRUE(Window().Timer1()->isActive());
+    EXPECT_FALSE(Window().Timer1()->isActive());
+    EXPECT_EQ(Window().MediaPlayer1()->EnabledButtons(), Set::Stopped);
 }
 
 TEST_F(MainWindowTest, SplitStopsThePreviewBeforeTheSaveDialog) {

@@ -1,0 +1,42 @@
+#include "media/part_decoder.h"
+
+bool PartDecoder::Open(const ScanSource& source, std::string& error) {
+    if (!decoder_.Ready()) {
+        error = decoder_.ErrorText();
+        return false;
+    }
+    return frames_.Open(source, error);
+}
+
+void PartDecoder::Begin(const WalkPoint& from, std::int32_t startMs,
+                        std::optional<std::int32_t> endMs) {
+    frames_.Begin(from, startMs, endMs, kLeadFrames);
+    decoder_.Restart();
+    leadFed_ = 0;
+    allFed_ = false;
+    firstFrameMs_.reset();
+}
+
+// The decoder gives one frame of sound for every frame fed, in order (the
+// first only once the next header is there), so lead frames are known by index.
+std::optional<DecodedFrame> PartDecoder::Next() {
+    for (;;) {
+        if (std::optional<DecodedFrame> decoded = decoder_.NextFrame()) {
+            if (decoded->Index < leadFed_)
+                continue;
+            return decoded;
+        }
+        if (allFed_)
+            return std::nullopt;
+        const std::optional<PartFrame> frame = frames_.Next();
+        if (!frame) {
+            allFed_ = true;
+            continue;
+        }
+        if (frame->Lead)
+            ++leadFed_;
+        else if (!firstFrameMs_)
+            firstFrameMs_ = frame->StartMs;
+        decoder_.Feed(frame->Bytes);
+    }
+}

@@ -1,0 +1,52 @@
+#include "split/frame_index.h"
+
+#include <algorithm>
+
+bool FrameIndex::Build(std::string& error) {
+    FrameWalk walk;
+    if (!walk.Open(source_, error)) {
+        Keep(WalkPoint{}, true);
+        return false;
+    }
+    WalkPoint at = walk.Start();
+    Keep(at, false);
+    while (!stop_ && walk.Next(at)) {
+        if (at.FrameIndex % kStride == 0)
+            Keep(at, false);
+    }
+    Keep(at, true);
+    return true;
+}
+
+void FrameIndex::Stop() {
+    {
+        const std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    walked_.notify_all();
+}
+
+void FrameIndex::Keep(const WalkPoint& point, bool done) {
+    {
+        const std::lock_guard lock(mutex_);
+        if (checkpoints_.empty() || checkpoints_.back().Position != point.Position)
+            checkpoints_.push_back(point);
+        done_ = done;
+    }
+    walked_.notify_all();
+}
+
+WalkPoint FrameIndex::Before(double startMs) const {
+    std::unique_lock lock(mutex_);
+    walked_.wait(lock, [&] {
+        return done_ || stop_ ||
+               (!checkpoints_.empty() && checkpoints_.back().ElapsedMs >= startMs);
+    });
+    if (checkpoints_.empty())
+        return WalkPoint{};
+    const auto reached =
+        std::lower_bound(checkpoints_.begin(), checkpoints_.end(), startMs,
+                         [](const WalkPoint& point, double ms) { return point.ElapsedMs < ms; });
+    const auto steps = reached - checkpoints_.begin();
+    return checkpoints_[static_cast<std::size_t>(std::max<std::ptrdiff_t>(steps - 2, 0))];
+}

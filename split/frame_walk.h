@@ -1,0 +1,52 @@
+#pragma once
+
+#include "core/preload_scan.h"
+#include "split/source_reader.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+// Where the split's walk stands: the position, the frames passed and their
+// running elapsed time. The walk from such a state goes on exactly as the
+// walk from the first frame would, so a state kept once serves any later walk.
+struct WalkPoint {
+    std::int64_t Position = 0;
+    std::int32_t FrameIndex = 0;
+    double ElapsedMs = 0.0;
+};
+
+// A frame the walk accepted.
+struct WalkFrame {
+    std::int64_t Offset = 0;
+    std::int32_t Length = 0;
+    double StartMs = 0.0; // the elapsed time before it
+    bool Counted = false; // the scan counts it: a part may hold it
+    bool Whole = false;   // it lies wholly within the source
+};
+
+// The split's walk over a source: the first frame's rule for every header,
+// bytes that start no frame passed one by one, the information frame left out.
+class FrameWalk {
+public:
+    bool Open(const ScanSource& source, std::string& error);
+    // The state before the first audio frame.
+    const WalkPoint& Start() const { return start_; }
+    // The next frame the walk accepts from at, with at moved past it; nothing
+    // once no header is left to read.
+    std::optional<WalkFrame> Next(WalkPoint& at);
+    // A frame's bytes, valid until the next call; null when they cannot be read.
+    const std::uint8_t* Bytes(const WalkFrame& frame);
+
+private:
+    std::int64_t NextPossibleFrame(std::int64_t position);
+
+    SourceReader reader_;
+    std::int32_t versionId_ = 1;
+    std::int32_t layer_ = 3;
+    // The scan walks on while a first frame's length of bytes remains, and
+    // always takes the first frame it stands on.
+    std::int64_t lastCountedStart_ = 0;
+    std::int64_t alwaysCounted_ = -1;
+    WalkPoint start_;
+};

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "split/frame_walk.h"
+
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <span>
+#include <string>
+
+// One frame handed out; Lead frames come before the part's first frame, for a
+// decoder to begin with (their sound belongs before the part).
+struct PartFrame {
+    std::span<const std::uint8_t> Bytes; // valid until the next call
+    double StartMs = 0.0;
+    bool Lead = false;
+};
+
+// The frames a part from startMs to endMs holds, exactly those the split
+// writes, read one by one: so a preview plays what a part will hold.
+class PartFrames {
+public:
+    bool Open(const ScanSource& source, std::string& error);
+    FrameWalk& Walk() { return walk_; }
+
+    // Walks on from a state at or before the part's first frame (FrameIndex::Before).
+    // Without endMs the part runs to the end of the source.
+    void Begin(const WalkPoint& from, std::int32_t startMs, std::optional<std::int32_t> endMs,
+               int leadFrames);
+    // The next frame, nothing after the part's last one.
+    std::optional<PartFrame> Next();
+
+private:
+    bool Belongs(const WalkFrame& frame) const;
+
+    FrameWalk walk_;
+    WalkPoint at_;
+    std::optional<std::int32_t> endMs_;
+    std::deque<std::pair<WalkFrame, bool>> queued_; // (frame, lead)
+    bool ended_ = true;
+};

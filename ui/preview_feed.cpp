@@ -1,0 +1,146 @@
+#include "ui/preview_feed.h"
+
+#include "media/part_decoder.h"
+
+#include <algorithm>
+#include <cstring>
+
+PreviewFeed::PreviewFeed(const ScanSource& source, int bytesPerSecond)
+    : source_(source),
+      capacity_(static_cast<std::size_t>(std::max(bytesPerSecond, 1)) * AheadMs / 1000),
+      index_(source), partDecoder_(std::make_unique<PartDecoder>()) {
+    // Opened here, so that a source that cannot be read is known at once.
+    if (!partDecoder_->Open(source_, openError_))
+        return;
+    indexer_ = std::thread([this] {
+        std::string ignored; // the decoder has opened the same source already
+        index_.Build(ignored);
+    });
+    decoder_ = std::thread([this] { Decode(); });
+}
+
+PreviewFeed::~PreviewFeed() {
+    {
+        const std::lock_guard lock(mutex_);
+        quit_ = true;
+        ++run_;
+    }
+    changed_.notify_all();
+    index_.Stop();
+    if (decoder_.joinable())
+        decoder_.join();
+    if (indexer_.joinable())
+        indexer_.join();
+}
+
+bool PreviewFeed::Ready(std::string& error) const {
+    error = openError_;
+    return openError_.empty();
+}
+
+void PreviewFeed::Start(std::int32_t startMs, std::optional<std::int32_t> endMs) {
+    {
+        const std::lock_guard lock(mutex_);
+        ++run_;
+        request_ = Request{startMs, endMs};
+        pending_.clear();
+        readFrom_ = 0;
+        decoded_ = false;
+        handed_ = 0;
+        firstFrameMs_.reset();
+    }
+    changed_.notify_all();
+}
+
+void PreviewFeed::Halt() {
+    {
+        const std::lock_guard lock(mutex_);
+        ++run_;
+        request_.reset();
+        pending_.clear();
+        readFrom_ = 0;
+        decoded_ = true;
+    }
+    changed_.notify_all();
+}
+
+std::optional<double> PreviewFeed::FirstFrameMs() const {
+    const std::lock_guard lock(mutex_);
+    return firstFrameMs_;
+}
+
+bool PreviewFeed::Drained() const {
+    const std::lock_guard lock(mutex_);
+    return decoded_ && readFrom_ == pending_.size();
+}
+
+qint64 PreviewFeed::HandedBytes() const {
+    const std::lock_guard lock(mutex_);
+    return handed_;
+}
+
+qint64 PreviewFeed::Take(char* data, qint64 maxSize) {
+    std::size_t count = 0;
+    {
+        const std::lock_guard lock(mutex_);
+        count = std::min(pending_.size() - readFrom_,
+                         static_cast<std::size_t>(std::max<qint64>(maxSize, 0)));
+        if (count > 0)
+            std::memcpy(data, pending_.data() + readFrom_, count);
+        readFrom_ += count;
+        handed_ += static_cast<qint64>(count);
+    }
+    changed_.notify_all();
+    return static_cast<qint64>(count);
+}
+
+void PreviewFeed::Decode() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [this] { return quit_ || request_; });
+        if (quit_)
+            return;
+        const std::uint64_t run = run_;
+        const Request request = *request_;
+        request_.reset();
+        lock.unlock();
+        RunOnce(run, request);
+        lock.lock();
+    }
+}
+
+void PreviewFeed::RunOnce(std::uint64_t run, const Request& request) {
+    PartDecoder& decoder = *partDecoder_;
+    decoder.Begin(index_.Before(request.StartMs), request.StartMs, request.EndMs);
+    while (const std::optional<DecodedFrame> frame = decoder.Next()) {
+        {
+            const std::lock_guard lock(mutex_);
+            if (run != run_)
+                return;
+            if (!firstFrameMs_)
+                firstFrameMs_ = decoder.FirstFrameMs();
+        }
+        if (!Push(run, frame->Samples.data(), frame->Samples.size()))
+            return;
+    }
+    const std::lock_guard lock(mutex_);
+    if (run == run_)
+        decoded_ = true;
+}
+
+// Waits while enough sound lies ahead; false when the run has been replaced.
+bool PreviewFeed::Push(std::uint64_t run, const std::int16_t* samples, std::size_t count) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return run != run_ || pending_.size() - readFrom_ < capacity_; });
+    if (run != run_)
+        return false;
+    const bool wasEmpty = pending_.size() == readFrom_;
+    pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(readFrom_));
+    readFrom_ = 0;
+    const auto* bytes = reinterpret_cast<const char*>(samples);
+    pending_.insert(pending_.end(), bytes, bytes + count * sizeof(std::int16_t));
+    lock.unlock();
+    if (wasEmpty)
+        emit SoundArrived();
+    return true;
+}

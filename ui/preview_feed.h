@@ -1,0 +1,81 @@
+#pragma once
+
+#include "core/preload_scan.h"
+#include "split/frame_index.h"
+
+#include <QObject>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+// The sound of one run of the preview (a part from a start to an end), decoded
+// ahead on a thread of its own and taken by the audio sink. The source's frame
+// index is built on another thread at the same time; a run that starts beyond
+// what it has walked waits for it there, never on the user interface's thread.
+class PartDecoder;
+
+class PreviewFeed : public QObject {
+    Q_OBJECT
+
+public:
+    // About this much sound is decoded ahead of the sink.
+    static constexpr int AheadMs = 500;
+
+    PreviewFeed(const ScanSource& source, int bytesPerSecond);
+    ~PreviewFeed() override;
+
+    // False with the reason when the source cannot be read or decoded.
+    bool Ready(std::string& error) const;
+
+    // A new run: what the last one decoded and not yet handed out is dropped.
+    void Start(std::int32_t startMs, std::optional<std::int32_t> endMs);
+    void Halt();
+
+    // The elapsed time at which the run's first frame begins, once known.
+    std::optional<double> FirstFrameMs() const;
+    // The run has handed out its last byte.
+    bool Drained() const;
+    qint64 HandedBytes() const;
+
+    // Up to maxSize bytes of the run's sound, as many as there are.
+    qint64 Take(char* data, qint64 maxSize);
+
+signals:
+    // Sound has come in for the run that has none yet (queued to the sink's thread).
+    void SoundArrived();
+
+private:
+    struct Request {
+        std::int32_t StartMs = 0;
+        std::optional<std::int32_t> EndMs;
+    };
+
+    void Decode();
+    void RunOnce(std::uint64_t run, const Request& request);
+    bool Push(std::uint64_t run, const std::int16_t* samples, std::size_t count);
+
+    ScanSource source_;
+    std::size_t capacity_;
+    FrameIndex index_;
+    std::unique_ptr<PartDecoder> partDecoder_; // used by the decoding thread only
+    std::string openError_;
+
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::uint64_t run_ = 0; // a new number for every Start and Halt
+    std::optional<Request> request_;
+    bool quit_ = false;
+    std::vector<char> pending_;
+    std::size_t readFrom_ = 0;
+    bool decoded_ = true; // the run's last frame is in pending_
+    qint64 handed_ = 0;
+    std::optional<double> firstFrameMs_;
+
+    std::thread indexer_;
+    std::thread decoder_;
+};

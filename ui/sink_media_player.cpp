@@ -1,0 +1,210 @@
+#include "ui/sink_media_player.h"
+
+#include "core/audio_info.h"
+#include "core/preload_scan.h"
+#include "state/session_state.h"
+#include "ui/clock_media_player.h"
+#include "ui/preview_feed.h"
+
+#include <QAudioDevice>
+#include <QAudioSink>
+#include <QMediaDevices>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// The sink may report a little less than it was given once it has played it all.
+constexpr qint64 EndSlackUs = 2000;
+
+} // namespace
+
+SinkMediaPlayer::SinkMediaPlayer(QObject* parent) : QObject(parent) {
+    pump_.setInterval(PumpMs);
+    connect(&pump_, &QTimer::timeout, this, &SinkMediaPlayer::Pump);
+}
+
+SinkMediaPlayer::~SinkMediaPlayer() {
+    Close();
+}
+
+void SinkMediaPlayer::Open(const QString& path) {
+    Close();
+    const std::string file = path.toStdString();
+    TAudioInfo info;
+    AnalysisResult result = AnalysisResult::Failed;
+    try {
+        result = info.AnalyseFile(file);
+    } catch (const FileOpenError& e) {
+        throw MediaPlayerError(e.what());
+    }
+    const std::int64_t ms = DurationMsFromAnalysis(info);
+    if (result != AnalysisResult::Ok || ms <= 0 || info.Header.SampleRate <= 0)
+        throw MediaPlayerError(ClockMediaPlayer::RefusedText);
+
+    format_.setSampleRate(info.Header.SampleRate);
+    format_.setChannelCount(info.Header.ChannelMode() == 3 ? 1 : 2);
+    format_.setSampleFormat(QAudioFormat::Int16);
+    auto feed = std::make_unique<PreviewFeed>(ScanSource::From(file, info),
+                                              format_.bytesForDuration(1000000));
+    std::string error;
+    if (!feed->Ready(error))
+        throw MediaPlayerError(error);
+    connect(feed.get(), &PreviewFeed::SoundArrived, this, &SinkMediaPlayer::StartSink);
+    feed_ = std::move(feed);
+    length_ = ms;
+    position_ = 0;
+    mode_ = Mode::Stopped;
+}
+
+void SinkMediaPlayer::Close() {
+    StopSink();
+    feed_.reset();
+    length_ = 0;
+    position_ = 0;
+    mode_ = Mode::NotReady;
+}
+
+// Whole ms above the window's length in ms: Koef is then at least 1 by less
+// than a unit over the whole source, and trunc(ms * Koef) gives the ms back.
+void SinkMediaPlayer::MatchLength(double durationMsExact) {
+    if (IsOpen() && durationMsExact > 0)
+        length_ = static_cast<std::int64_t>(std::ceil(durationMsExact));
+}
+
+// A run's sound starts once the first of it is decoded, so the sink never
+// begins on an empty feed. Every run has a sink of its own: one sink started
+// and stopped many times over (a drag of the slider) falls behind.
+void SinkMediaPlayer::StartSink() {
+    if (mode_ != Mode::Playing || sink_)
+        return;
+    sink_ = std::make_unique<QAudioSink>(QMediaDevices::defaultAudioOutput(), format_);
+    sink_->setBufferSize(format_.bytesForDuration(SinkBufferMs * 1000));
+    sinkInput_ = sink_->start();
+    Pump();
+    pump_.start();
+}
+
+void SinkMediaPlayer::StopSink() {
+    pump_.stop();
+    sinkInput_ = nullptr;
+    if (sink_)
+        sink_->stop();
+    sink_.reset();
+}
+
+// The sink takes what it has room for; the rest waits in the feed.
+void SinkMediaPlayer::Pump() {
+    if (!sink_ || sinkInput_ == nullptr || mode_ != Mode::Playing)
+        return;
+    const qint64 room = sink_->bytesFree();
+    if (room <= 0)
+        return;
+    chunk_.resize(static_cast<std::size_t>(room));
+    const qint64 got = feed_->Take(chunk_.data(), room);
+    if (got > 0)
+        sinkInput_->write(chunk_.data(), got);
+}
+
+std::int64_t SinkMediaPlayer::RunEnd() const {
+    return runTo_ ? std::min(*runTo_, length_) : length_;
+}
+
+// The run's first frame plus what the sink has played; short of the run's end
+// until the run has ended, so the window's halt at a selection end never cuts
+// the last frame short.
+std::int64_t SinkMediaPlayer::Played() const {
+    const double first =
+        std::max(feed_->FirstFrameMs().value_or(0.0), static_cast<double>(runFrom_));
+    const double played = sink_ ? static_cast<double>(sink_->processedUSecs()) / 1000.0 : 0.0;
+    const auto position = static_cast<std::int64_t>(first + played);
+    return std::clamp<std::int64_t>(position, runFrom_, std::max(RunEnd() - 1, runFrom_));
+}
+
+void SinkMediaPlayer::Settle() const {
+    if (mode_ != Mode::Playing)
+        return;
+    if (sink_ && sink_->error() == QAudio::OpenError) {
+        position_ = Played();
+        mode_ = Mode::Stopped;
+        return;
+    }
+    const qint64 handedUs = format_.durationForBytes(
+        static_cast<qint32>(std::min<qint64>(feed_->HandedBytes(), INT32_MAX)));
+    if (feed_->Drained() && (!sink_ || sink_->processedUSecs() + EndSlackUs >= handedUs)) {
+        position_ = RunEnd();
+        mode_ = Mode::Stopped;
+    }
+}
+
+std::int64_t SinkMediaPlayer::Position() const {
+    if (!IsOpen())
+        return 0;
+    Settle();
+    return mode_ == Mode::Playing ? Played() : position_;
+}
+
+MediaPlayer::Mode SinkMediaPlayer::CurrentMode() const {
+    if (IsOpen())
+        Settle();
+    return mode_;
+}
+
+void SinkMediaPlayer::DoPlay(std::int64_t from, bool hasFrom, std::int64_t to, bool hasTo) {
+    Halt(Mode::Stopped);
+    const std::int64_t start = hasFrom ? std::clamp<std::int64_t>(from, 0, length_) : position_;
+    runTo_ = hasTo ? std::optional<std::int64_t>(to) : std::nullopt;
+    position_ = start;
+    if (start >= RunEnd())
+        return;
+    runFrom_ = start;
+    mode_ = Mode::Playing;
+    feed_->Start(static_cast<std::int32_t>(start),
+                 hasTo ? std::optional<std::int32_t>(static_cast<std::int32_t>(to)) : std::nullopt);
+}
+
+void SinkMediaPlayer::Halt(Mode mode) {
+    position_ = Position();
+    StopSink();
+    feed_->Halt();
+    mode_ = mode;
+}
+
+void SinkMediaPlayer::DoStop() {
+    Halt(Mode::Stopped);
+}
+
+// Suspended, the sink keeps what it holds and plays on from there.
+void SinkMediaPlayer::DoPause() {
+    Settle();
+    if (mode_ != Mode::Playing)
+        return;
+    position_ = Played();
+    pump_.stop();
+    if (sink_)
+        sink_->suspend();
+    mode_ = Mode::Paused;
+}
+
+void SinkMediaPlayer::DoResume() {
+    mode_ = Mode::Playing;
+    if (!sink_)
+        return;
+    sink_->resume();
+    pump_.start();
+}
+
+void SinkMediaPlayer::DoSeek(std::int64_t q) {
+    Halt(Mode::Stopped);
+    position_ = std::clamp<std::int64_t>(q, 0, length_);
+}
+
+bool HasSoundOutput() {
+    return !QMediaDevices::audioOutputs().isEmpty();
+}
+
+std::unique_ptr<MediaPlayer> PreviewPlayer() {
+    if (!HasSoundOutput())
+        return std::make_unique<ClockMediaPlayer>();
+    return std::make_unique<SinkMediaPlayer>();
+}
