@@ -7,6 +7,8 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <string>
+#include <utility>
 #include <vector>
 
 // Checkpoints of the split's walk over a whole source, so that the frame a part

@@ -21,7 +21,6 @@ struct PartFrame {
 class PartFrames {
 public:
     bool Open(const ScanSource& source, std::string& error);
-    FrameWalk& Walk() { return walk_; }
 
     // Walks on from a state at or before the part's first frame (FrameIndex::Before).
     // Without endMs the part runs to the end of the source.

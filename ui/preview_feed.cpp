@@ -6,11 +6,10 @@
 #include <cstring>
 
 PreviewFeed::PreviewFeed(const ScanSource& source, int bytesPerSecond)
-    : source_(source),
-      capacity_(static_cast<std::size_t>(std::max(bytesPerSecond, 1)) * AheadMs / 1000),
+    : capacity_(static_cast<std::size_t>(std::max(bytesPerSecond, 1)) * AheadMs / 1000),
       index_(source), partDecoder_(std::make_unique<PartDecoder>()) {
     // Opened here, so that a source that cannot be read is known at once.
-    if (!partDecoder_->Open(source_, openError_))
+    if (!partDecoder_->Open(source, openError_))
         return;
     indexer_ = std::thread([this] {
         std::string ignored; // the decoder has opened the same source already

@@ -59,7 +59,6 @@ private:
     void RunOnce(std::uint64_t run, const Request& request);
     bool Push(std::uint64_t run, const std::int16_t* samples, std::size_t count);
 
-    ScanSource source_;
     std::size_t capacity_;
     FrameIndex index_;
     std::unique_ptr<PartDecoder> partDecoder_; // used by the decoding thread only

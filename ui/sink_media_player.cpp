@@ -129,8 +129,8 @@ void SinkMediaPlayer::Settle() const {
         mode_ = Mode::Stopped;
         return;
     }
-    const qint64 handedUs = format_.durationForBytes(
-        static_cast<qint32>(std::min<qint64>(feed_->HandedBytes(), INT32_MAX)));
+    const qint64 handedUs =
+        feed_->HandedBytes() * 1000000 / std::max(format_.bytesForDuration(1000000), 1);
     if (feed_->Drained() && (!sink_ || sink_->processedUSecs() + EndSlackUs >= handedUs)) {
         position_ = RunEnd();
         mode_ = Mode::Stopped;
