@@ -6,9 +6,9 @@
 //   kerfline_preview_bench FILE [seconds per state]
 #include "ui/clock_media_player.h"
 #include "ui/main_window.h"
+#include "ui/position_slider.h"
 #include "ui/qt_platform_services.h"
 #include "ui/settings_store.h"
-#include "ui/position_slider.h"
 #include "ui/sink_media_player.h"
 
 #include <QApplication>
