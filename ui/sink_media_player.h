@@ -23,8 +23,8 @@ class SinkMediaPlayer : public QObject, public MediaPlayer {
     Q_OBJECT
 
 public:
-    // The sink's own buffer: the delay from a seek to its sound.
-    static constexpr int SinkBufferMs = 150;
+    // The sink's own buffer: how long a busy machine may leave it unfed without a gap.
+    static constexpr int SinkBufferMs = 250;
     // How often the sink is given what it has room for.
     static constexpr int PumpMs = 10;
 

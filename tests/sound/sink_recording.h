@@ -56,7 +56,9 @@ public:
         std::int64_t First = -1; // first loud sample, -1 when none
         std::int64_t Last = -1;
         std::int64_t LongestGap = 0; // quiet samples in a row between them
-        double Seconds() const { return First < 0 ? 0.0 : double(Last - First) / Rate; }
+        std::int64_t Gaps = 0;       // quiet samples in runs of over 5 ms between them
+        // How long it sounded: a machine too busy to feed the server in time adds gaps.
+        double Seconds() const { return First < 0 ? 0.0 : double(Last - First - Gaps) / Rate; }
     };
 
     // The sound between two points of the recording (a tone well above the threshold).
@@ -70,13 +72,19 @@ public:
             if (sound.First < 0)
                 sound.First = i;
             else
-                sound.LongestGap = std::max(sound.LongestGap, i - sound.Last - 1);
+                Quiet(sound, i - sound.Last - 1);
             sound.Last = i;
         }
         return sound;
     }
 
 private:
+    static void Quiet(Sound& sound, std::int64_t run) {
+        sound.LongestGap = std::max(sound.LongestGap, run);
+        if (run > Rate / 200)
+            sound.Gaps += run;
+    }
+
     QProcess keeper_;
     QProcess recorder_;
     QByteArray pending_;
