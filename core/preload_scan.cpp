@@ -2,12 +2,14 @@
 
 #include "core/audio_info.h"
 #include "core/frame_rule.h"
+#include "core/source_file.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -112,9 +114,15 @@ ScanResult PreloadScan(const ScanSource& source, const ScanProgress& progress) {
 
 ScanResult PreloadScan(const ScanSource& source, const ScanProgress& progress,
                        const FrameVisitor& visitor, std::size_t lookAhead) {
-    FileHandle file(std::fopen(source.Path.c_str(), "rb"));
-    if (!file)
+    std::string reason;
+    const int fd = OpenSourceFile(source.Path, reason);
+    if (fd < 0)
+        throw ScanError(source.Path + ": " + reason);
+    FileHandle file(::fdopen(fd, "rb"));
+    if (!file) {
+        ::close(fd);
         throw ScanError(source.Path + ": " + std::strerror(errno));
+    }
     std::setvbuf(file.get(), nullptr, _IONBF, 0);
     BlockReader reader(file.get(), source.Path);
     const std::int64_t size = SizeOf(file.get(), reader);

@@ -145,8 +145,10 @@ bool BuildJob(const Plan& plan, const Folders& f, SplitJob& job) {
                 {PathFor(plan, i, f), r.DoWrite ? PartDecision::Write : PartDecision::Skip, ""});
         }
         job = BuildSplitJob(source, info, frameCount, plan.SaveFrameOption, list, parts);
-        for (std::size_t i = 0; i < job.Rows.size(); ++i)
+        for (std::size_t i = 0; i < job.Rows.size(); ++i) {
             job.Rows[i].Tag = TagFor(i);
+            job.Rows[i].MayReplace = true; // rows may share a name
+        }
         return true;
     }
     job.SourcePath = source;
@@ -162,7 +164,7 @@ bool BuildJob(const Plan& plan, const Folders& f, SplitJob& job) {
     for (std::size_t i = 0; i < plan.Rows.size(); ++i) {
         const RowPlan& r = plan.Rows[i];
         job.Rows.push_back(
-            {r.Checked, r.DoWrite, PathFor(plan, i, f), r.StartMs, r.EndMs, TagFor(i)});
+            {r.Checked, r.DoWrite, PathFor(plan, i, f), r.StartMs, r.EndMs, TagFor(i), true});
     }
     return true;
 }
@@ -238,6 +240,8 @@ std::optional<Bytes> ReferencePart(const SplitJob& job, std::int32_t frameCount,
         ++index;
         ++written;
     } while (row.EndMs >= elapsed && index < frameCount);
+    if (written == 0)
+        return std::nullopt; // a part with no whole frame fails
 
     Bytes part;
     if (job.HasInfoFrame && job.SaveFrameOption) {

@@ -1,47 +1,100 @@
 #include "split/part_file_writer.h"
 
+#include "split/partial_files.h"
+
 #include <cerrno>
+#include <csignal>
+#include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
+#include <mutex>
 #include <random>
+#include <unistd.h>
 
 namespace {
 
 constexpr int kNameAttempts = 100;
 constexpr std::size_t kWriteBuffer = 1 << 16;
 
-std::string FolderOf(const std::string& path) {
-    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
-    return folder.empty() ? std::string(".") : folder.string();
+std::string SystemReason(int error = errno) {
+    return std::strerror(error);
 }
 
-std::string RandomSuffix(std::mt19937_64& generator) {
+std::string RandomTempName() {
+    thread_local std::mt19937_64 generator{std::random_device{}()};
     static const char kDigits[] = "0123456789abcdef";
-    std::string suffix;
+    std::string name = ".kerfline-";
     std::uint64_t bits = generator();
     for (int i = 0; i < 12; ++i, bits >>= 4)
-        suffix += kDigits[bits & 15];
-    return suffix;
+        name += kDigits[bits & 15];
+    return name + ".tmp";
 }
 
-std::string SystemReason() {
-    return std::strerror(errno);
+// A file-size limit must fail the write (EFBIG, reported like a full disk),
+// not end the program with a partial file behind.
+void IgnoreFileSizeSignal() {
+    static std::once_flag once;
+    std::call_once(once, [] { std::signal(SIGXFSZ, SIG_IGN); });
+}
+
+bool WriteFully(int fd, const std::uint8_t* data, std::int64_t count, std::string& error) {
+    while (count > 0) {
+        const ssize_t written = ::write(fd, data, static_cast<std::size_t>(count));
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            error = SystemReason();
+            return false;
+        }
+        data += written;
+        count -= written;
+    }
+    return true;
+}
+
+bool NoUnnamedFiles(int error) {
+    return error == EOPNOTSUPP || error == EISDIR || error == EINVAL;
+}
+
+bool NoReplaceUnsupported(int error) {
+    return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP;
 }
 
 } // namespace
 
-bool PartFileWriter::Create(const std::string& outPath, std::string& error) {
+bool PartFileWriter::Create(const std::string& outPath, bool mayReplace, std::string& error) {
     Discard();
-    outPath_ = outPath;
-    std::mt19937_64 generator{std::random_device{}()};
-    const std::string folder = FolderOf(outPath);
+    IgnoreFileSizeSignal();
+    const std::filesystem::path path(outPath);
+    const std::string folder = path.has_parent_path() ? path.parent_path().string() : ".";
+    fileName_ = path.filename().string();
+    mayReplace_ = mayReplace;
+    // Every step works inside this folder, wherever it is moved meanwhile.
+    folderFd_ = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd_ < 0) {
+        error = SystemReason();
+        return false;
+    }
+    fd_ = ::openat(folderFd_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd_ < 0 && !(NoUnnamedFiles(errno) && CreateNamed(error))) {
+        if (error.empty())
+            error = SystemReason();
+        Discard();
+        return false;
+    }
+    buffer_.reserve(kWriteBuffer);
+    return true;
+}
+
+bool PartFileWriter::CreateNamed(std::string& error) {
+    InstallPartialFileCleanup();
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        const std::string candidate = folder + "/.kerfline-" + RandomSuffix(generator) + ".tmp";
-        // "x": created new, never an existing file; 0666 less the umask.
-        file_.reset(std::fopen(candidate.c_str(), "wbx"));
-        if (file_) {
-            tempPath_ = candidate;
-            std::setvbuf(file_.get(), nullptr, _IOFBF, kWriteBuffer);
+        const std::string name = RandomTempName();
+        fd_ = ::openat(folderFd_, name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+        if (fd_ >= 0) {
+            tempName_ = name;
+            cleanupSlot_ = RegisterPartialFile(folderFd_, tempName_);
             return true;
         }
         if (errno != EEXIST)
@@ -54,44 +107,123 @@ bool PartFileWriter::Create(const std::string& outPath, std::string& error) {
 bool PartFileWriter::Write(const std::uint8_t* data, std::int64_t count, std::string& error) {
     if (count <= 0)
         return true;
-    if (std::fwrite(data, 1, static_cast<std::size_t>(count), file_.get()) !=
-        static_cast<std::size_t>(count)) {
-        error = SystemReason();
+    if (buffer_.size() + static_cast<std::size_t>(count) > kWriteBuffer && !FlushBuffer(error))
         return false;
-    }
+    if (static_cast<std::size_t>(count) >= kWriteBuffer)
+        return WriteFully(fd_, data, count, error);
+    buffer_.insert(buffer_.end(), data, data + count);
     return true;
 }
 
 bool PartFileWriter::WriteAt(std::int64_t offset, const std::uint8_t* data, std::int64_t count,
                              std::string& error) {
-    if (std::fseek(file_.get(), static_cast<long>(offset), SEEK_SET) != 0 ||
-        !Write(data, count, error) || std::fseek(file_.get(), 0, SEEK_END) != 0) {
-        error = SystemReason();
+    if (!FlushBuffer(error))
         return false;
+    while (count > 0) {
+        const ssize_t written = ::pwrite(fd_, data, static_cast<std::size_t>(count), offset);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            error = SystemReason();
+            return false;
+        }
+        data += written;
+        count -= written;
+        offset += written;
     }
     return true;
 }
 
-bool PartFileWriter::Commit(std::string& error) {
-    std::FILE* file = file_.release();
-    if (file == nullptr || std::fclose(file) != 0) {
-        error = SystemReason();
-        Discard();
-        return false;
+bool PartFileWriter::FlushBuffer(std::string& error) {
+    const bool ok =
+        WriteFully(fd_, buffer_.data(), static_cast<std::int64_t>(buffer_.size()), error);
+    buffer_.clear();
+    return ok;
+}
+
+CommitResult PartFileWriter::Commit(std::string& error) {
+    CommitResult result = CommitResult::Failed;
+    if (fd_ < 0)
+        error = SystemReason(EBADF);
+    else if (FlushBuffer(error))
+        result = tempName_.empty() ? PlaceUnnamed(error) : PlaceNamed(error);
+    Discard();
+    return result;
+}
+
+CommitResult PartFileWriter::PlaceUnnamed(std::string& error) {
+    const std::string procPath = "/proc/self/fd/" + std::to_string(fd_);
+    if (mayReplace_)
+        return LinkOverName(procPath, error);
+    if (::linkat(AT_FDCWD, procPath.c_str(), folderFd_, fileName_.c_str(), AT_SYMLINK_FOLLOW) == 0)
+        return CommitResult::Written;
+    if (errno == EEXIST)
+        return CommitResult::NameTaken;
+    error = SystemReason();
+    return CommitResult::Failed;
+}
+
+// A link cannot replace: the file gets a hidden name first and is renamed
+// over the part's name from there.
+CommitResult PartFileWriter::LinkOverName(const std::string& procPath, std::string& error) {
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        const std::string name = RandomTempName();
+        if (::linkat(AT_FDCWD, procPath.c_str(), folderFd_, name.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+            if (errno == EEXIST)
+                continue;
+            break;
+        }
+        tempName_ = name;
+        cleanupSlot_ = RegisterPartialFile(folderFd_, tempName_);
+        return PlaceNamed(error);
     }
-    if (std::rename(tempPath_.c_str(), outPath_.c_str()) != 0) {
+    error = SystemReason();
+    return CommitResult::Failed;
+}
+
+CommitResult PartFileWriter::PlaceNamed(std::string& error) {
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) {
         error = SystemReason();
-        Discard();
-        return false;
+        return CommitResult::Failed;
     }
-    tempPath_.clear();
-    return true;
+    const char* from = tempName_.c_str();
+    const char* to = fileName_.c_str();
+    int result = mayReplace_ ? ::renameat(folderFd_, from, folderFd_, to)
+                             : ::renameat2(folderFd_, from, folderFd_, to, RENAME_NOREPLACE);
+    if (result != 0 && !mayReplace_ && NoReplaceUnsupported(errno)) {
+        // A link never replaces either; the temporary name goes afterwards.
+        result = ::linkat(folderFd_, from, folderFd_, to, 0);
+        if (result == 0)
+            ::unlinkat(folderFd_, from, 0);
+    }
+    if (result == 0) {
+        ReleasePartialFile(cleanupSlot_);
+        cleanupSlot_ = -1;
+        tempName_.clear();
+        return CommitResult::Written;
+    }
+    if (errno == EEXIST)
+        return CommitResult::NameTaken;
+    error = SystemReason();
+    return CommitResult::Failed;
 }
 
 void PartFileWriter::Discard() {
-    file_.reset();
-    if (!tempPath_.empty()) {
-        std::remove(tempPath_.c_str());
-        tempPath_.clear();
+    buffer_.clear();
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    if (!tempName_.empty()) {
+        ::unlinkat(folderFd_, tempName_.c_str(), 0);
+        tempName_.clear();
+    }
+    ReleasePartialFile(cleanupSlot_);
+    cleanupSlot_ = -1;
+    if (folderFd_ >= 0) {
+        ::close(folderFd_);
+        folderFd_ = -1;
     }
 }

@@ -45,6 +45,7 @@ PartPlan PlanParts(const SplitList& list, const PlanRequest& request) {
             part.Decision = PartDecision::Refuse;
             part.Reason = file.Path + ": an earlier part has the same name; not written";
         } else if (std::filesystem::exists(file.Path, ignored)) {
+            part.Exists = true;
             part.Decision = ForExisting(request.Overwrite);
             if (part.Decision == PartDecision::Skip)
                 part.Reason = file.Path + ": the file exists; not overwritten";
@@ -84,6 +85,9 @@ SplitJob BuildSplitJob(const std::string& sourcePath, const TAudioInfo& info,
         row.Checked = entry.Checked;
         row.DoWrite = part != nullptr && part->Decision == PartDecision::Write;
         row.OutPath = part != nullptr ? part->Path : std::string();
+        // Only a file the user agreed to replace is replaced; one that
+        // appears meanwhile is not.
+        row.MayReplace = part != nullptr && part->Exists;
         row.StartMs = entry.StartMs;
         row.EndMs = entry.EndMs;
         row.Tag = EncodeEntryTag(entry);

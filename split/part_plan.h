@@ -21,7 +21,8 @@ enum class OverwritePolicy { Ask, Overwrite, Keep };
 struct PlannedPart {
     std::string Path; // empty for an unchecked row
     PartDecision Decision = PartDecision::Skip;
-    std::string Reason; // the line to show for Refuse and Skip; empty otherwise
+    std::string Reason;  // the line to show for Refuse and Skip; empty otherwise
+    bool Exists = false; // a file had the name when planned: written, the part replaces it
 };
 
 // One planned part per list row, in row order.

@@ -1,12 +1,12 @@
 #include "split/source_reader.h"
 
+#include "core/source_file.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
-
-static_assert(sizeof(long) >= 8, "file positions beyond 2 GiB need a 64-bit long");
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -14,21 +14,23 @@ constexpr std::int64_t kAlignment = 4096;
 
 } // namespace
 
+SourceReader::~SourceReader() {
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
 bool SourceReader::Open(const std::string& path, std::string& error) {
-    file_.reset(std::fopen(path.c_str(), "rb"));
-    if (!file_) {
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = OpenSourceFile(path, error);
+    if (fd_ < 0)
+        return false;
+    struct stat status {};
+    if (::fstat(fd_, &status) != 0) {
         error = std::strerror(errno);
         return false;
     }
-    std::setvbuf(file_.get(), nullptr, _IONBF, 0);
-    std::error_code sizeError;
-    const auto size = std::filesystem::file_size(path, sizeError);
-    if (sizeError) {
-        error = sizeError.message();
-        file_.reset();
-        return false;
-    }
-    size_ = static_cast<std::int64_t>(size);
+    size_ = status.st_size;
     buffer_.resize(static_cast<std::size_t>(kBlockBytes));
     blockStart_ = 0;
     blockLength_ = 0;
@@ -72,16 +74,17 @@ bool SourceReader::Load(std::int64_t offset, std::int64_t count) {
 }
 
 bool SourceReader::ReadInto(std::int64_t offset, std::int64_t count, std::uint8_t* target) {
-    if (count <= 0)
-        return true;
-    if (std::fseek(file_.get(), static_cast<long>(offset), SEEK_SET) != 0) {
-        readFailed_ = true;
-        return false;
-    }
-    const std::size_t got = std::fread(target, 1, static_cast<std::size_t>(count), file_.get());
-    if (got != static_cast<std::size_t>(count)) {
-        readFailed_ = true;
-        return false;
+    while (count > 0) {
+        const ssize_t got = ::pread(fd_, target, static_cast<std::size_t>(count), offset);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            readFailed_ = true;
+            return false;
+        }
+        target += got;
+        offset += got;
+        count -= got;
     }
     return true;
 }

@@ -1,8 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,7 +14,13 @@ public:
     static constexpr std::int64_t kBlockBytes = std::int64_t{1} << 20;
     static constexpr std::int64_t kMaxSpan = 64 << 10;
 
-    // Opens path for reading; on failure error holds the system's reason.
+    SourceReader() = default;
+    SourceReader(const SourceReader&) = delete;
+    SourceReader& operator=(const SourceReader&) = delete;
+    ~SourceReader();
+
+    // Opens path for reading (a regular file only), once: every read goes
+    // through that descriptor. On failure error holds the reason.
     bool Open(const std::string& path, std::string& error);
     std::int64_t Size() const { return size_; }
 
@@ -35,14 +39,10 @@ public:
     bool ReadFailed() const { return readFailed_; }
 
 private:
-    struct Closer {
-        void operator()(std::FILE* file) const { std::fclose(file); }
-    };
-
     bool Load(std::int64_t offset, std::int64_t count);
     bool ReadInto(std::int64_t offset, std::int64_t count, std::uint8_t* target);
 
-    std::unique_ptr<std::FILE, Closer> file_;
+    int fd_ = -1;
     std::int64_t size_ = 0;
     std::vector<std::uint8_t> buffer_;
     std::int64_t blockStart_ = 0;

@@ -259,7 +259,7 @@ void SplitRun::WritePart(std::size_t row) {
         if (IsSourceFile(part.OutPath, job_.SourcePath))
             throw PartFailure("it is the source file itself");
         std::string reason;
-        if (!writer.Create(part.OutPath, reason))
+        if (!writer.Create(part.OutPath, part.MayReplace, reason))
             throw PartFailure(reason);
         const std::vector<std::uint8_t> prefix =
             job_.PartPrefix ? job_.PartPrefix(row) : std::vector<std::uint8_t>();
@@ -267,9 +267,17 @@ void SplitRun::WritePart(std::size_t row) {
         if (!writer.Write(prefix.data(), prefixBytes_, reason))
             throw PartFailure(reason);
         WritePartBody(row, writer);
-        if (!writer.Commit(reason))
+        switch (writer.Commit(reason)) {
+        case CommitResult::Written:
+            ++outcome_.PartsWritten;
+            break;
+        case CommitResult::NameTaken:
+            // Like a name found taken before the run: this part is skipped, the run goes on.
+            outcome_.Errors.push_back(part.OutPath + ": the file exists; not overwritten");
+            break;
+        case CommitResult::Failed:
             throw PartFailure(reason);
-        ++outcome_.PartsWritten;
+        }
     } catch (const PartFailure& failure) {
         writer.Discard();
         Fail(part.OutPath + ": " + failure.Reason);
@@ -287,6 +295,8 @@ void SplitRun::WritePartBody(std::size_t row, PartFileWriter& writer) {
                       reason))
         throw PartFailure(reason);
     const std::int32_t framesWritten = CopyPass(row);
+    if (framesWritten == 0)
+        throw PartFailure("holds no whole frame");
     if (carriesInformation)
         PatchInformationFrame(framesWritten, writer);
     const TagBlockBytes& tag = job_.Rows[row].Tag;

@@ -14,7 +14,8 @@ struct SplitJobRow {
     std::string OutPath;
     std::int32_t StartMs = 0;
     std::int32_t EndMs = 0;
-    TagBlockBytes Tag{}; // the entry's tag group, already encoded
+    TagBlockBytes Tag{};     // the entry's tag group, already encoded
+    bool MayReplace = false; // else a file of that name, even one that appears meanwhile, stays
 };
 
 // Everything a split needs, copied, so nothing the UI changes can reach a running split.
@@ -53,7 +54,7 @@ struct SplitOutcome {
     bool Success = false; // every part to write was written
     std::int32_t PartsWritten = 0;
     bool Stopped = false;             // a stop request ended the run early
-    std::vector<std::string> Errors;  // one line per problem
+    std::vector<std::string> Errors;  // one line per problem: a failure, or a part skipped
     std::int64_t HeadersExamined = 0; // frame candidates looked at in this run's walk
 };
 

@@ -7,6 +7,7 @@
 #include "core/preload_scan.h"
 #include "frame_stream.h"
 #include "split/part_plan.h"
+#include "split/partial_files.h"
 #include "split/split_list.h"
 #include "split/split_worker.h"
 
@@ -26,6 +27,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -529,8 +531,9 @@ TEST_F(UnwritableTarget, FolderThatVanishesDuringTheSplit) {
     EXPECT_FALSE(fs::exists(folder)) << "the failed part recreated its folder";
 }
 
-// A file-size limit stands in for a full disk: a write beyond it fails with
-// EFBIG (SIGXFSZ ignored). The split runs in a child process that alone has the limit.
+// A file-size limit stands in for a full disk: a write beyond it must fail with
+// EFBIG, not end the program by SIGXFSZ. The split runs in a child process
+// that alone has the limit.
 TEST(BadInput, FullDiskLeavesNoPartialPart) {
     Workbench bench(Frames(kMpeg1Cbr128, kFrameBytes, 200));
     ASSERT_EQ(bench.Analyse(), AnalysisResult::Ok);
@@ -543,7 +546,6 @@ TEST(BadInput, FullDiskLeavesNoPartialPart) {
     const pid_t child = fork();
     ASSERT_NE(child, -1);
     if (child == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
         const rlimit fileSize{limit, limit};
         if (setrlimit(RLIMIT_FSIZE, &fileSize) != 0)
             _exit(100);
@@ -559,6 +561,56 @@ TEST(BadInput, FullDiskLeavesNoPartialPart) {
     EXPECT_EQ(fs::file_size(job.Rows[0].OutPath), static_cast<std::uintmax_t>(firstPart));
     EXPECT_FALSE(fs::exists(job.Rows[1].OutPath));
     EXPECT_EQ(Listing(bench.Out()).size(), 1u) << "a partial part or its temporary file is left";
+}
+
+// Whatever signal ends the program in the middle of a part, nothing partial
+// stays: only whole parts, and no temporary file.
+TEST(BadInput, NoPartialFileSurvivesASignal) {
+    constexpr int kFrames = 24000; // 10 MB, about 10 minutes
+    Workbench bench(Frames(kMpeg1Cbr128, kFrameBytes, kFrames));
+    ASSERT_EQ(bench.Analyse(), AnalysisResult::Ok);
+    const SplitJob job = bench.Job(kFrames, std::vector<Section>(40, Section{0, 700000}));
+    const auto whole = static_cast<std::uintmax_t>(kFrames) * kFrameBytes + 128;
+    for (const int signal : {SIGTERM, SIGHUP, SIGINT, SIGKILL}) {
+        SCOPED_TRACE(signal);
+        fs::remove_all(bench.Out());
+        fs::create_directories(bench.Out());
+        const pid_t child = fork();
+        ASSERT_NE(child, -1);
+        if (child == 0) {
+            WriteAllParts(job, {});
+            _exit(0);
+        }
+        usleep(40000);
+        kill(child, signal);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        for (const fs::path& entry : Listing(bench.Out()))
+            EXPECT_EQ(fs::file_size(entry), whole) << entry;
+    }
+}
+
+// Where no unnamed file can be made, the named temporary goes with the signal.
+TEST(BadInput, NamedTemporaryIsRemovedByTheSignalThatEndsTheProgram) {
+    TempDir dir;
+    for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
+        const fs::path temp = dir.Path() / ".kerfline-part.tmp";
+        std::ofstream(temp) << "partial";
+        const pid_t child = fork();
+        ASSERT_NE(child, -1);
+        if (child == 0) {
+            std::signal(signal, SIG_DFL);
+            const int folder = open(dir.Path().c_str(), O_PATH | O_DIRECTORY);
+            RegisterPartialFile(folder, temp.filename().string());
+            InstallPartialFileCleanup();
+            raise(signal);
+            _exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << signal;
+        EXPECT_FALSE(fs::exists(temp)) << signal;
+    }
 }
 
 TEST(BadInput, PartNamedAsTheSourceIsRefused) {
@@ -609,6 +661,31 @@ TEST(BadInput, SourceThatIsAPipeOrADeviceIsRefusedWithoutBlocking) {
         }
         EXPECT_EQ(info.PlayTimeMs, 0);
     }
+    // A pipe put in the analysed file's place: the scan and the split check what
+    // they opened, not the name. (A writer unblocks an open that would wait.)
+    std::thread writer([&pipe] {
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        const int fd = open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0)
+            close(fd);
+    });
+    ScanSource scan;
+    scan.Path = pipe.string();
+    scan.FrameBytes = kFrameBytes;
+    try {
+        PreloadScan(scan);
+        ADD_FAILURE() << "a pipe was scanned";
+    } catch (const ScanError& error) {
+        EXPECT_EQ(std::string(error.what()), pipe.string() + ": not a regular file");
+    }
+    SplitJob job;
+    job.SourcePath = pipe.string();
+    job.FrameCount = 10;
+    job.Rows.push_back({true, true, (dir.Path() / "part.mp3").string(), 0, 1000, {}});
+    const SplitOutcome outcome = WriteAllParts(job, {});
+    ASSERT_EQ(outcome.Errors.size(), 1u);
+    EXPECT_EQ(outcome.Errors[0], pipe.string() + ": cannot open the source: not a regular file");
+    writer.join();
 }
 
 // The scan and the per-part walk of the frame rule, one byte position at a

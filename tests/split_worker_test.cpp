@@ -80,6 +80,8 @@ std::optional<Bytes> ReferencePart(const SplitJob& job, const Bytes& source,
             ++p;
         }
     } while (row.EndMs >= elapsed && index < job.FrameCount);
+    if (written == 0)
+        return std::nullopt; // a part with no whole frame fails
     if (job.HasInfoFrame && job.SaveFrameOption) {
         const auto o =
             static_cast<std::size_t>(InformationHeaderOffset(job.VersionId, job.ChannelMode));
@@ -114,6 +116,7 @@ SplitJobRow Row(const std::string& path, std::int32_t startMs, std::int32_t endM
     row.Checked = true;
     row.DoWrite = true;
     row.OutPath = path;
+    row.MayReplace = true; // runs write the same names again
     row.StartMs = startMs;
     row.EndMs = endMs;
     row.Tag.fill(tagByte);
@@ -179,6 +182,55 @@ TEST_F(SplitWorkerTest, WorkedExampleOfAConstantBitrateSource) {
     const Bytes c = ReadFile(Out("c.mp3"));
     EXPECT_EQ(b.size(), 43u * 384 + 128);
     EXPECT_EQ(c.size(), 43u * 384 + 128);
+}
+
+// A part is put in place only whole and only where it replaces nothing it may
+// not: a file that appears under its name while it is written stays, and the
+// run goes on; a part without one whole frame is no part.
+TEST_F(SplitWorkerTest, APartReplacesNothingItMayNotAndHoldsAWholeFrame) {
+    struct Case {
+        const char* name;
+        bool mayReplace;
+        bool fileAppears;
+        std::int32_t startMs;
+        const char* error; // empty: written
+    };
+    const Case cases[] = {
+        {"appears, not to be replaced", false, true, 0, "the file exists; not overwritten"},
+        {"appears, may be replaced", true, true, 0, ""},
+        {"in the cut-off tail", false, false, 2600, "holds no whole frame"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        Bytes source = Frames(kMpeg1Cbr128, 417, 100);
+        AppendFrame(source, kMpeg1Cbr128, 200); // a frame cut off by the end of the file
+        SplitJob job = JobFor(source, 100);
+        job.Rows = {Row(Out("a.mp3"), k.startMs, 9000), Row(Out("b.mp3"), 0, 1000)};
+        job.Rows[0].MayReplace = k.mayReplace;
+        SplitCallbacks callbacks;
+        int begun = 0;
+        callbacks.StepProgress = [&] {
+            if (++begun == 1 && k.fileAppears)
+                std::ofstream(Out("a.mp3")) << "theirs";
+        };
+        const SplitOutcome outcome = WriteAllParts(job, callbacks);
+        const std::string error = k.error;
+        if (error.empty()) {
+            EXPECT_TRUE(outcome.Success);
+            EXPECT_EQ(ReadFile(Out("a.mp3")).size(), 100u * 417 + 128);
+        } else {
+            ASSERT_EQ(outcome.Errors.size(), 1u);
+            EXPECT_EQ(outcome.Errors[0], Out("a.mp3") + ": " + error);
+            EXPECT_EQ(Exists(Out("a.mp3")), k.fileAppears);
+        }
+        if (k.fileAppears && !k.mayReplace) {
+            EXPECT_EQ(ReadFile(Out("a.mp3")), (Bytes{'t', 'h', 'e', 'i', 'r', 's'}));
+            EXPECT_TRUE(Exists(Out("b.mp3"))) << "a skipped part ended the run";
+        }
+        fs::remove(Out("a.mp3"));
+        fs::remove(Out("b.mp3"));
+        EXPECT_TRUE(Leftovers().empty());
+    }
 }
 
 TEST_F(SplitWorkerTest, InformationFrameCarriesThePartsOwnFrameCountAtEachOffset) {
