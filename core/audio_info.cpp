@@ -78,7 +78,10 @@ std::int64_t SkippedId3v2Bytes(std::istream& in, std::int64_t start, std::int64_
     if (count < static_cast<std::int64_t>(header.size()))
         return 0;
     ReadExactly(in, start, header.data(), header.size());
-    return Id3v2TagSize(header);
+    // A tag that claims more than the file holds is damaged: its size says
+    // nothing, and the audio is searched for from the start.
+    const std::int64_t size = Id3v2TagSize(header);
+    return size < count ? size : 0;
 }
 
 } // namespace
@@ -147,7 +150,8 @@ AnalysisResult TAudioInfo::AnalyseStream(std::istream& in, std::int64_t count) {
         if (Header.Valid)
             ReadInformationFrame(in, start, count);
         ReadTag(in, start, count);
-        if (!IsVbr)
+        // A VBR file without a usable frame count is timed as if it were CBR.
+        if (!IsVbr || PlayTimeMs == 0)
             PlayTimeMs = ConstantBitratePlayTime(count);
         // Every time of a session is a signed 32-bit count of ms (24.8 days): only
         // a damaged or hostile header claims more, and nothing could be cut by it.
@@ -224,8 +228,11 @@ std::int64_t TAudioInfo::VariableBitratePlayTime() const {
         return 0;
     const long double seconds = static_cast<long double>(SamplesPerFrame(Header)) /
                                 Header.SampleRate * static_cast<long double>(XingFrameCount);
-    // nearbyint rounds halves to even in the default rounding mode.
-    return static_cast<std::int64_t>(std::nearbyint(seconds)) * 1000;
+    // nearbyint rounds halves to even in the default rounding mode. A file
+    // shorter than half a second is timed in milliseconds instead of refused.
+    const auto wholeSeconds = static_cast<std::int64_t>(std::nearbyint(seconds)) * 1000;
+    return wholeSeconds > 0 ? wholeSeconds
+                            : static_cast<std::int64_t>(std::nearbyint(seconds * 1000));
 }
 
 void TAudioInfo::ReadTag(std::istream& in, std::int64_t start, std::int64_t count) {

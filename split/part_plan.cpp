@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <limits>
 #include <set>
 
 namespace {
@@ -89,7 +90,12 @@ SplitJob BuildSplitJob(const std::string& sourcePath, const TAudioInfo& info,
         // appears meanwhile is not.
         row.MayReplace = part != nullptr && part->Exists;
         row.StartMs = entry.StartMs;
-        row.EndMs = entry.EndMs;
+        // The analysed length is an estimate (a VBR length in whole seconds, a
+        // CBR one from the byte count): a section that reaches it runs to the
+        // end of the audio, where the copy stops by the frame count.
+        row.EndMs = info.PlayTimeMs > 0 && entry.EndMs >= info.PlayTimeMs
+                        ? std::numeric_limits<std::int32_t>::max()
+                        : entry.EndMs;
         row.Tag = EncodeEntryTag(entry);
         job.Rows.push_back(std::move(row));
     }

@@ -21,7 +21,8 @@ std::int32_t SplitList::AddEntry(std::int32_t startMs, std::int32_t endMs,
     entry.Album = EntryText(sourceTag.Album, 30);
     entry.Year = EntryText(sourceTag.Year, 4);
     entry.Comment = EntryText(sourceTag.Comment, 30);
-    entry.Genre = static_cast<std::uint8_t>(sourceTag.GenreId);
+    // 255 is "no genre": a source without a tag has none to pass on.
+    entry.Genre = sourceTag.Present ? static_cast<std::uint8_t>(sourceTag.GenreId) : 255;
     entries_.push_back(std::move(entry));
     return SplitCount() - 1;
 }

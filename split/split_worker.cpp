@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <limits>
 #include <optional>
 #include <utility>
 

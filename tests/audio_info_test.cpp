@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <optional>
 #include <sstream>
 
 namespace {
@@ -152,15 +153,30 @@ TEST(AudioInfo, InfoMarkerIsAnInformationFrameButNotVbr) {
     }
 }
 
-TEST(AudioInfo, ZeroDurationAndFreeFormatFailCleanly) {
-    Bytes noCount;
-    AppendInformationFrame(noCount, kMpeg1Cbr128, 417, 36, "Xing", std::nullopt);
-    AppendFrames(noCount, kMpeg1Cbr128, 417, 10);
-    const Analysed a = Analyse(noCount);
-    EXPECT_EQ(a.result, AnalysisResult::Failed);
-    EXPECT_TRUE(a.info.IsVbr);
-    EXPECT_EQ(a.info.PlayTimeMs, 0);
+// A VBR file under half a second is timed in milliseconds by its frame count,
+// one without a count by the CBR estimate; neither is refused.
+TEST(AudioInfo, ShortAndCountlessVbrFilesOpen) {
+    const struct {
+        std::optional<std::uint32_t> count;
+        std::int64_t playTimeMs;
+    } cases[] = {
+        {15, 392},           // 1152 / 44100 * 15 = 0.392 s
+        {std::nullopt, 200}, // 11 frames of 417 bytes at 128 kbit/s: 2 tenths
+        {0, 200},
+        {39, 1000}, // 1.019 s: whole seconds as before
+    };
+    for (const auto& c : cases) {
+        Bytes bytes;
+        AppendInformationFrame(bytes, kMpeg1Cbr128, 417, 36, "Xing", c.count);
+        AppendFrames(bytes, kMpeg1Cbr128, 417, 10);
+        const Analysed a = Analyse(bytes);
+        EXPECT_EQ(a.result, AnalysisResult::Ok) << c.playTimeMs;
+        EXPECT_TRUE(a.info.IsVbr);
+        EXPECT_EQ(a.info.PlayTimeMs, c.playTimeMs);
+    }
+}
 
+TEST(AudioInfo, ZeroDurationAndFreeFormatFailCleanly) {
     const Header freeFormat{0xFF, 0xFB, 0x00, 0x64};
     const Analysed f = Analyse(Frames(freeFormat, 400, 10));
     EXPECT_EQ(f.result, AnalysisResult::Failed);

@@ -119,6 +119,23 @@ TEST_F(CliSplit, InformationFrameIsKeptOrLeftOut) {
     EXPECT_LT(b.size(), a.size());
 }
 
+// Without a scan the length is an estimate; the last equal part still ends
+// with the last frame, as it does with the exact length of a scan.
+TEST_F(CliSplit, TheLastEqualPartRunsToTheEndOfTheAudio) {
+    for (const char* name : {"vbr_v2_44k.mp3", "cbr128_44k_joint.mp3", "cbr320_48k.mp3"}) {
+        SCOPED_TRACE(name);
+        const fs::path estimated = NewFolder(std::string("estimated-") + name);
+        const fs::path exact = NewFolder(std::string("exact-") + name);
+        ASSERT_EQ(Split(Fixture(name), estimated, "--parts 3", scratch_).ExitCode, 0);
+        ASSERT_EQ(Split(Fixture(name), exact, "--parts 3 --preload", scratch_).ExitCode, 0);
+        const Bytes last = ReadFile(PartsIn(estimated).back().string());
+        const Bytes reference = ReadFile(PartsIn(exact).back().string());
+        ASSERT_GT(last.size(), 1128u);
+        ASSERT_GT(reference.size(), 1128u);
+        EXPECT_TRUE(std::equal(last.end() - 1128, last.end(), reference.end() - 1128));
+    }
+}
+
 TEST_F(CliSplit, ExistingFilesAreKeptUnlessOverwriting) {
     const fs::path out = NewFolder("out");
     const std::string source = Fixture("cbr128_44k_joint.mp3");

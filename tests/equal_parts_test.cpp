@@ -78,6 +78,7 @@ TEST(SplitByEqualParts, ANonNumberAddsNothing) {
 TEST(SplitByEqualParts, AppendsAfterExistingEntriesUpToTheLimit) {
     TID3v1Tag tag;
     tag.Title = "Song";
+    tag.Present = true;
     tag.GenreId = 3;
     SplitList list;
     for (int i = 0; i < 5; ++i)

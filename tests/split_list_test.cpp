@@ -6,6 +6,7 @@ namespace {
 
 TID3v1Tag SourceTag() {
     TID3v1Tag tag;
+    tag.Present = true;
     tag.Title = std::string(34, 't');
     tag.Artist = "Artist";
     tag.Album = std::string(30, 'a');
@@ -29,6 +30,10 @@ TEST(SplitList, AddEntryCopiesTheSourceTagCutToCapacityAndChecksTheRow) {
     EXPECT_EQ(entry.Comment, "comment");
     EXPECT_EQ(entry.Genre, 17);
     EXPECT_TRUE(entry.Checked);
+    // An untagged source has no genre to pass on, whatever an earlier tag left.
+    TID3v1Tag untagged = SourceTag();
+    untagged.Present = false;
+    EXPECT_EQ(list[list.AddEntry(0, 1000, untagged)].Genre, 255);
 }
 
 TEST(SplitList, RemoveKeepsTheOthersInOrderWithTheirCheckMarks) {
