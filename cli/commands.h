@@ -6,3 +6,4 @@
 // the process exit code.
 void RegisterInfoCommand(CLI::App& app, int& exitCode);
 void RegisterSplitCommand(CLI::App& app, int& exitCode);
+void RegisterCueCommand(CLI::App& app, int& exitCode);

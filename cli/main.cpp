@@ -8,6 +8,7 @@ int main(int argc, char** argv) {
     int exitCode = 0;
     RegisterInfoCommand(app, exitCode);
     RegisterSplitCommand(app, exitCode);
+    RegisterCueCommand(app, exitCode);
     CLI11_PARSE(app, argc, argv);
     return exitCode;
 }

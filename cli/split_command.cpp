@@ -1,12 +1,11 @@
 #include "cli/commands.h"
+#include "cli/list_options.h"
 #include "cli/open_source.h"
 #include "core/audio_info.h"
 #include "media/id3v2_part_tags.h"
-#include "split/equal_parts.h"
 #include "split/part_plan.h"
 #include "split/split_list.h"
 #include "split/split_worker.h"
-#include "state/format_time.h"
 #include "state/session_state.h"
 
 #include <atomic>
@@ -23,11 +22,9 @@
 namespace {
 
 struct SplitOptions {
-    std::string File;
+    std::vector<std::string> Files;
     std::string OutDir;
-    std::vector<std::pair<std::string, std::string>> Sections;
-    std::string Parts;
-    std::string Overlap = "0";
+    ListOptions List;
     std::string Template = "$F_$N";
     bool NoInfoFrame = false;
     bool Id3v2 = false;
@@ -42,57 +39,6 @@ std::atomic<bool> gStopRequested{false};
 extern "C" void RequestStop(int) {
     gStopRequested = true;
     std::signal(SIGINT, SIG_DFL);
-}
-
-bool ParseTimeOption(const std::string& text, std::int32_t& ms) {
-    if (ParseTime(text, ms))
-        return true;
-    std::cerr << "invalid time '" << text << "': give milliseconds or mm:ss.t\n";
-    return false;
-}
-
-// Fills the list: the sections in the order given, then the equal parts.
-// Returns false on a usage error (nothing is written then); problems counts
-// the entries that could not be added.
-bool FillList(const SplitOptions& options, const SourceSession& source, SplitList& list,
-              int& problems) {
-    for (const auto& [startText, endText] : options.Sections) {
-        std::int32_t start = 0;
-        std::int32_t end = 0;
-        if (!ParseTimeOption(startText, start) || !ParseTimeOption(endText, end))
-            return false;
-        if (end <= start) {
-            std::cerr << "section " << startText << " " << endText
-                      << ": the end must come after the start\n";
-            return false;
-        }
-        if (list.IsFull()) {
-            std::cerr << LimitMessage() << "\n";
-            ++problems;
-            return true;
-        }
-        list.AddEntry(start, end, source.Info.Tag);
-    }
-    if (options.Parts.empty())
-        return true;
-    std::int32_t overlapMs = 0;
-    if (!ParseTimeOption(options.Overlap, overlapMs))
-        return false;
-    EqualPartsInput input;
-    input.CountText = options.Parts;
-    input.OverlapPositions = overlapMs;
-    input.PositionStep = 1;
-    input.TotalMs = source.State.DurationMsExact;
-    const EqualPartsResult result = SplitByEqualParts(list, input, source.Info.Tag);
-    if (result.Outcome == EqualPartsOutcome::InvalidCount) {
-        std::cerr << result.ErrorMessage << "\n";
-        return false;
-    }
-    if (result.Outcome == EqualPartsOutcome::LimitReached) {
-        std::cerr << result.ErrorMessage << "\n";
-        ++problems;
-    }
-    return true;
 }
 
 // Every part named as Save names it; refused names, repeated names and existing
@@ -137,14 +83,54 @@ private:
     std::int32_t begun_ = 0;
 };
 
-int RunSplit(const SplitOptions& options) {
+struct SourceOutcome {
+    int ExitCode = 0;
+    std::int32_t PartsWritten = 0;
+};
+
+SourceOutcome SplitOneSource(const SplitOptions& options, const std::string& file) {
     const std::optional<SourceSession> opened =
-        OpenSourceOrReport(options.File, options.Preload, std::cerr);
+        OpenSourceOrReport(file, options.Preload, std::cerr);
     if (!opened)
-        return 1;
+        return {1};
     const SourceSession& source = *opened;
-    if (options.Sections.empty() && options.Parts.empty()) {
-        std::cerr << "nothing to split: give --section START END or --parts N\n";
+    SplitList list;
+    int problems = 0;
+    if (FillList(options.List, source, list, problems, std::cerr,
+                 [] { return gStopRequested.load(); }) != FillOutcome::Filled)
+        return {1};
+    const PartPlan plan =
+        PlanParts(list, {options.Template, options.OutDir, file,
+                         options.Overwrite ? OverwritePolicy::Overwrite : OverwritePolicy::Keep});
+    problems += ReportSkippedParts(plan);
+    SplitJob job =
+        BuildSplitJob(file, source.Info, source.State.FrameCount, !options.NoInfoFrame, list, plan);
+    job.RebuildInfoFrame = options.RebuildInfoFrame;
+    if (options.Id3v2)
+        AddId3v2Tags(job, list);
+    if (job.PartsToWrite() == 0)
+        return {problems == 0 ? 0 : 1};
+
+    ProgressBar bar(job.PartsToWrite(), ::isatty(STDERR_FILENO) == 1);
+    SplitCallbacks callbacks;
+    callbacks.StepProgress = [&bar] { bar.Step(); };
+    callbacks.StopRequested = [] { return gStopRequested.load(); };
+    const SplitOutcome outcome = WriteAllParts(job, callbacks);
+    bar.Finish();
+    for (const std::string& line : outcome.Errors)
+        std::cerr << line << "\n";
+    if (outcome.Stopped && outcome.PartsWritten < job.PartsToWrite())
+        std::cerr << "stopped after " << outcome.PartsWritten << " of " << job.PartsToWrite()
+                  << " parts\n";
+    return {outcome.Success && problems == 0 ? 0 : 1, outcome.PartsWritten};
+}
+
+// Every source gets the same options; a batch says how each one went and
+// stops at a Ctrl-C, after the part being written.
+int RunSplit(const SplitOptions& options) {
+    if (options.List.Empty()) {
+        std::cerr << "nothing to split: give --cue SHEET, --section START END, --parts N or "
+                     "--at-pauses\n";
         return 1;
     }
     std::error_code error;
@@ -152,37 +138,20 @@ int RunSplit(const SplitOptions& options) {
         std::cerr << options.OutDir << ": not a folder\n";
         return 1;
     }
-    SplitList list;
-    int problems = 0;
-    if (!FillList(options, source, list, problems))
-        return 1;
-    const PartPlan plan =
-        PlanParts(list, {options.Template, options.OutDir, options.File,
-                         options.Overwrite ? OverwritePolicy::Overwrite : OverwritePolicy::Keep});
-    problems += ReportSkippedParts(plan);
-    SplitJob job = BuildSplitJob(options.File, source.Info, source.State.FrameCount,
-                                 !options.NoInfoFrame, list, plan);
-    job.RebuildInfoFrame = options.RebuildInfoFrame;
-    if (options.Id3v2)
-        AddId3v2Tags(job, list);
-    if (job.PartsToWrite() == 0)
-        return problems == 0 ? 0 : 1;
-
-    ProgressBar bar(job.PartsToWrite(), ::isatty(STDERR_FILENO) == 1);
-    SplitCallbacks callbacks;
-    callbacks.StepProgress = [&bar] { bar.Step(); };
-    callbacks.StopRequested = [] { return gStopRequested.load(); };
     gStopRequested = false;
     const auto previous = std::signal(SIGINT, RequestStop);
-    const SplitOutcome outcome = WriteAllParts(job, callbacks);
+    int exitCode = 0;
+    for (const std::string& file : options.Files) {
+        const SourceOutcome outcome = SplitOneSource(options, file);
+        exitCode = std::max(exitCode, outcome.ExitCode);
+        if (options.Files.size() > 1)
+            std::cout << file << ": " << outcome.PartsWritten << " parts written"
+                      << (outcome.ExitCode == 0 ? "" : ", with problems") << "\n";
+        if (gStopRequested)
+            break;
+    }
     std::signal(SIGINT, previous);
-    bar.Finish();
-    for (const std::string& line : outcome.Errors)
-        std::cerr << line << "\n";
-    if (outcome.Stopped && outcome.PartsWritten < job.PartsToWrite())
-        std::cerr << "stopped after " << outcome.PartsWritten << " of " << job.PartsToWrite()
-                  << " parts\n";
-    return outcome.Success && problems == 0 ? 0 : 1;
+    return gStopRequested ? std::max(exitCode, 1) : exitCode;
 }
 
 } // namespace
@@ -192,22 +161,12 @@ void RegisterSplitCommand(CLI::App& app, int& exitCode) {
     CLI::App* split = app.add_subcommand(
         "split",
         "Write sections of an MP3 file as part files, frame by frame, without re-encoding");
-    split->add_option("FILE", options->File, "The MP3 file to split")->required();
+    split->add_option("FILE", options->Files, "The MP3 files to split, each with the same options")
+        ->required();
     split->add_option("--out", options->OutDir, "The folder for the part files")
         ->type_name("DIR")
         ->required();
-    split
-        ->add_option("--section", options->Sections,
-                     "A part from START to END (ms, or mm:ss.t / hh:mm:ss.t); repeatable")
-        ->type_name("START END");
-    CLI::Option* parts = split->add_option("--parts", options->Parts,
-                                           "Divide the whole file into N equal parts (2 to 999)");
-    parts->type_name("N");
-    split
-        ->add_option("--overlap", options->Overlap,
-                     "Lengthen every equal part but the last by TIME (ms or mm:ss.t)")
-        ->type_name("TIME")
-        ->needs(parts);
+    AddListOptions(*split, options->List);
     split
         ->add_option("--template", options->Template,
                      "Part file name: $F source name, $T title, $A artist, $N number")

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "cli/open_source.h"
+#include "split/split_list.h"
+
+#include <CLI/CLI.hpp>
+#include <functional>
+#include <ostream>
+#include <string>
+#include <utility>
+#include <vector>
+
+// The options that fill a split list, shared by split and cue.
+struct ListOptions {
+    std::string CueSheet;
+    std::vector<std::pair<std::string, std::string>> Sections;
+    std::string Parts;
+    std::string Overlap = "0";
+    bool AtPauses = false;
+    double PauseDb = -45.0;
+    double PauseMinSeconds = 0.8;
+
+    bool Empty() const {
+        return CueSheet.empty() && Sections.empty() && Parts.empty() && !AtPauses;
+    }
+};
+
+void AddListOptions(CLI::App& command, ListOptions& options);
+
+enum class FillOutcome {
+    Filled,
+    UsageError, // a bad time, a bad count: nothing is written
+    SourceError // a bad sheet, a failed pause search: nothing is written
+};
+
+// Fills the list: the sheet's sections, then the sections in the order given,
+// then the equal parts, then the parts between pauses. problems counts the
+// entries that could not be added (a full list). A stop request ends the
+// search for pauses.
+using StopRequest = std::function<bool()>;
+FillOutcome FillList(const ListOptions& options, const SourceSession& source, SplitList& list,
+                     int& problems, std::ostream& err, const StopRequest& stopRequested);

@@ -1,0 +1,260 @@
+#include "split/cue_sheet.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+
+namespace {
+
+constexpr std::int64_t kFramesPerSecond = 75;
+
+constexpr std::array<std::string_view, 23> kCommands = {
+    "ARRANGER",   "CATALOG", "CDTEXTFILE", "COMPOSER",  "DISC_ID", "FILE",    "FLAGS", "GENRE",
+    "INDEX",      "ISRC",    "MESSAGE",    "PERFORMER", "POSTGAP", "PREGAP",  "REM",   "SIZE_INFO",
+    "SONGWRITER", "TITLE",   "TOC_INFO1",  "TOC_INFO2", "TRACK",   "UPC_EAN", "ENDCUE"};
+
+std::string_view Trim(std::string_view s) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!s.empty() && blank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && blank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+// Splits off the first blank-separated word.
+std::string_view NextWord(std::string_view& rest) {
+    rest = Trim(rest);
+    const std::size_t end = std::min(rest.find_first_of(" \t"), rest.size());
+    const std::string_view word = rest.substr(0, end);
+    rest = Trim(rest.substr(end));
+    return word;
+}
+
+std::string Unquoted(std::string_view value) {
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+        value = value.substr(1, value.size() - 2);
+    return std::string(value);
+}
+
+bool AllDigits(std::string_view s) {
+    return !s.empty() &&
+           std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// "MM:SS:FF" with SS below 60 and FF below 75.
+std::optional<std::int64_t> ParseCueTime(std::string_view text) {
+    const std::size_t a = text.find(':');
+    const std::size_t b = text.find(':', a == std::string_view::npos ? a : a + 1);
+    if (a == std::string_view::npos || b == std::string_view::npos)
+        return std::nullopt;
+    const std::string_view mm = text.substr(0, a);
+    const std::string_view ss = text.substr(a + 1, b - a - 1);
+    const std::string_view ff = text.substr(b + 1);
+    if (!AllDigits(mm) || mm.size() > 4 || ss.size() != 2 || !AllDigits(ss) || ff.size() != 2 ||
+        !AllDigits(ff))
+        return std::nullopt;
+    const std::int64_t minutes = std::stoll(std::string(mm));
+    const std::int64_t seconds = std::stoll(std::string(ss));
+    const std::int64_t frames = std::stoll(std::string(ff));
+    if (seconds >= 60 || frames >= kFramesPerSecond)
+        return std::nullopt;
+    return (minutes * 60 + seconds) * kFramesPerSecond + frames;
+}
+
+// Length of the UTF-8 sequence starting with lead, 0 when lead cannot start one.
+int SequenceLength(unsigned char lead) {
+    if (lead < 0x80)
+        return 1;
+    if (lead >= 0xC2 && lead <= 0xDF)
+        return 2;
+    if (lead >= 0xE0 && lead <= 0xEF)
+        return 3;
+    if (lead >= 0xF0 && lead <= 0xF4)
+        return 4;
+    return 0;
+}
+
+bool IsUtf8(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const int length = SequenceLength(static_cast<unsigned char>(text[i]));
+        if (length == 0 || i + static_cast<std::size_t>(length) > text.size())
+            return false;
+        for (int k = 1; k < length; ++k)
+            if ((static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]) & 0xC0) != 0x80)
+                return false;
+        i += static_cast<std::size_t>(length);
+    }
+    return true;
+}
+
+struct LineScan {
+    CueSheet& Sheet;
+    int Line = 0;
+
+    std::optional<CueError> Fail(std::string text) const { return CueError{Line, std::move(text)}; }
+
+    std::optional<CueError> Command(std::string_view keyword, std::string_view rest) {
+        if (std::find(kCommands.begin(), kCommands.end(), keyword) == kCommands.end())
+            return Fail("'" + std::string(keyword) + "' is not a cue sheet command");
+        if (keyword == "TRACK")
+            return Track(rest);
+        if (keyword == "INDEX")
+            return Index(rest);
+        if (keyword == "REM")
+            Remark(rest);
+        return std::nullopt;
+    }
+
+    std::optional<CueError> Track(std::string_view rest) {
+        const std::string_view number = NextWord(rest);
+        if (!AllDigits(number) || rest.empty())
+            return Fail("a TRACK needs a number and a type");
+        CueTrack track;
+        track.Line = Line;
+        Sheet.Tracks.push_back(std::move(track));
+        return std::nullopt;
+    }
+
+    std::optional<CueError> Index(std::string_view rest) {
+        if (Sheet.Tracks.empty())
+            return Fail("an INDEX before the first TRACK");
+        const std::string_view number = NextWord(rest);
+        const std::optional<std::int64_t> frames = ParseCueTime(NextWord(rest));
+        if (!AllDigits(number) || !frames || !rest.empty())
+            return Fail("an INDEX needs a number and a time MM:SS:FF");
+        if (std::stoi(std::string(number)) == 1) {
+            Sheet.Tracks.back().Frames = *frames;
+            Sheet.Tracks.back().Line = Line;
+        }
+        return std::nullopt;
+    }
+
+    void Remark(std::string_view rest) {
+        std::string key(NextWord(rest));
+        std::transform(key.begin(), key.end(), key.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+        auto& rem = Sheet.Tracks.empty() ? Sheet.Rem : Sheet.Tracks.back().Rem;
+        rem[key] = CueTextToUtf8(Unquoted(rest));
+    }
+};
+
+} // namespace
+
+std::int32_t CueFramesToMs(std::int64_t frames) {
+    const std::int64_t ms =
+        frames / kFramesPerSecond * 1000 + frames % kFramesPerSecond * 1000 / kFramesPerSecond;
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(ms, 0, INT32_MAX));
+}
+
+std::int64_t MsToCueFrames(std::int32_t ms) {
+    if (ms <= 0)
+        return 0;
+    return (std::int64_t{ms} * kFramesPerSecond + 999) / 1000;
+}
+
+std::string CueTimeText(std::int64_t frames) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld",
+                  static_cast<long long>(frames / kFramesPerSecond / 60),
+                  static_cast<long long>(frames / kFramesPerSecond % 60),
+                  static_cast<long long>(frames % kFramesPerSecond));
+    return text;
+}
+
+std::optional<CueError> ScanCueLines(std::string_view text, CueSheet& sheet) {
+    LineScan scan{sheet};
+    while (!text.empty()) {
+        ++scan.Line;
+        const std::size_t end = std::min(text.find('\n'), text.size());
+        std::string_view rest = Trim(text.substr(0, end));
+        text.remove_prefix(std::min(end + 1, text.size()));
+        if (rest.empty())
+            continue;
+        if (std::count(rest.begin(), rest.end(), '"') % 2 != 0)
+            return scan.Fail("a quoted text is not closed");
+        const std::string_view keyword = NextWord(rest);
+        if (auto error = scan.Command(keyword, rest))
+            return error;
+    }
+    if (sheet.Tracks.empty())
+        return CueError{std::max(scan.Line, 1), "the sheet has no TRACK"};
+    for (const CueTrack& track : sheet.Tracks)
+        if (track.Frames < 0)
+            return CueError{track.Line, "the TRACK has no INDEX 01"};
+    return std::nullopt;
+}
+
+std::string CueTextToUtf8(std::string_view text) {
+    if (IsUtf8(text))
+        return std::string(text);
+    std::string utf8;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            utf8 += c;
+        } else {
+            utf8 += static_cast<char>(0xC0 | (byte >> 6));
+            utf8 += static_cast<char>(0x80 | (byte & 0x3F));
+        }
+    }
+    return utf8;
+}
+
+namespace {
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+bool EscapeAt(std::string_view text, std::size_t i) {
+    return text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
+           HexValue(text[i + 2]) >= 0;
+}
+
+} // namespace
+
+std::string PlainCueText(std::string_view text) {
+    std::string plain(text);
+    for (char& c : plain) {
+        if (c == '"')
+            c = '\'';
+        else if (static_cast<unsigned char>(c) < 0x20)
+            c = ' ';
+    }
+    return plain;
+}
+
+std::string EncodeCueText(std::string_view text) {
+    std::string encoded;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte == '"' || byte < 0x20 || byte == 0x7F || EscapeAt(text, i)) {
+            char hex[4];
+            std::snprintf(hex, sizeof hex, "%%%02X", byte);
+            encoded += hex;
+        } else {
+            encoded += text[i];
+        }
+    }
+    return encoded;
+}
+
+std::string DecodeCueText(std::string_view text) {
+    std::string decoded;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (EscapeAt(text, i)) {
+            decoded += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+            i += 2;
+        } else {
+            decoded += text[i];
+        }
+    }
+    return decoded;
+}

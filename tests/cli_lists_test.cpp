@@ -1,0 +1,130 @@
+#include "frame_stream.h"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using frame_stream::ReadFile;
+using frame_stream::TempDir;
+
+struct CliRun {
+    int ExitCode = -1;
+    std::string Stdout;
+    std::string Stderr;
+};
+
+std::string Quoted(const std::string& text) {
+    std::string quoted = "'";
+    for (const char c : text)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+std::string ReadText(const fs::path& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::string Fixture(const std::string& name) {
+    return std::string(KERFLINE_TEST_DATA) + "/" + name;
+}
+
+class CliLists : public ::testing::Test {
+protected:
+    CliRun Cli(const std::string& arguments) {
+        const fs::path out = scratch_.Path() / "stdout.txt";
+        const fs::path err = scratch_.Path() / "stderr.txt";
+        const int status = std::system((Quoted(KERFLINE_CLI) + " " + arguments + " >" +
+                                        Quoted(out.string()) + " 2>" + Quoted(err.string()))
+                                           .c_str());
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(out), ReadText(err)};
+    }
+    fs::path Folder(const std::string& name) {
+        fs::create_directories(scratch_.Path() / name);
+        return scratch_.Path() / name;
+    }
+    std::string Sheet(const std::string& text) {
+        const fs::path path = scratch_.Path() / "sheet.cue";
+        std::ofstream(path) << text;
+        return Quoted(path.string());
+    }
+    TempDir scratch_;
+};
+
+TEST_F(CliLists, ACueSheetCutsLikeSectionsAndNamesAndTagsTheParts) {
+    const std::string source = Quoted(Fixture("cbr128_44k_joint.mp3"));
+    const std::string sheet = Sheet("PERFORMER \"Band\"\nTITLE \"Disc\"\nFILE \"x.wav\" WAVE\n"
+                                    " TRACK 01 AUDIO\n  TITLE \"Intro\"\n  INDEX 01 00:00:00\n"
+                                    " TRACK 02 AUDIO\n  TITLE \"Song\"\n  INDEX 01 00:03:30\n");
+    const fs::path byCue = Folder("cue");
+    const fs::path bySection = Folder("section");
+    const CliRun cue = Cli("split " + source + " --cue " + sheet + " --template '$N $T' --out " +
+                           Quoted(byCue.string()));
+    EXPECT_EQ(cue.ExitCode, 0) << cue.Stderr;
+    EXPECT_NE(cue.Stderr.find("warning"), std::string::npos); // the sheet names x.wav
+    const CliRun sections =
+        Cli("split " + source + " --section 0 3400 --section 3400 " +
+            std::to_string(8 * 1000 + 200) + " --out " + Quoted(bySection.string()));
+    ASSERT_EQ(sections.ExitCode, 0) << sections.Stderr;
+
+    const auto intro = ReadFile((byCue / "001 Intro.mp3").string());
+    const auto song = ReadFile((byCue / "002 Song.mp3").string());
+    const auto first = ReadFile((bySection / "cbr128_44k_joint_001.mp3").string());
+    ASSERT_GT(intro.size(), 128u);
+    ASSERT_GT(song.size(), 128u);
+    // The same frames; only the tags differ.
+    EXPECT_TRUE(std::equal(intro.begin(), intro.end() - 128, first.begin(), first.end() - 128));
+    EXPECT_EQ(std::string(song.end() - 125, song.end() - 121), "Song");
+    EXPECT_EQ(std::string(song.end() - 95, song.end() - 91), "Band");
+    EXPECT_EQ(std::string(song.end() - 65, song.end() - 61), "Disc");
+
+    // A sheet with a track past the end: one message with its line, nothing written.
+    const fs::path refused = Folder("refused");
+    const CliRun bad = Cli("split " + source + " --cue " +
+                           Sheet("FILE \"a\" MP3\n TRACK 01 AUDIO\n  INDEX 01 00:00:00\n"
+                                 " TRACK 02 AUDIO\n  INDEX 01 09:00:00\n") +
+                           " --out " + Quoted(refused.string()));
+    EXPECT_EQ(bad.ExitCode, 1);
+    EXPECT_NE(bad.Stderr.find("sheet.cue:5: "), std::string::npos) << bad.Stderr;
+    EXPECT_TRUE(fs::is_empty(refused));
+}
+
+TEST_F(CliLists, AtPausesCutsInsideTheSilencesAndCuePrintsThePlan) {
+    // Silences at 2.0–3.5 s and 5.5–6.5 s; the decoder's delay moves the audio ~25 ms.
+    const CliRun plan = Cli("cue " + Quoted(Fixture("tone_silence.mp3")) + " --at-pauses");
+    ASSERT_EQ(plan.ExitCode, 0) << plan.Stderr;
+    EXPECT_NE(plan.Stdout.find("INDEX 01 00:02:"), std::string::npos) << plan.Stdout;
+    EXPECT_NE(plan.Stdout.find("INDEX 01 00:06:0"), std::string::npos) << plan.Stdout;
+    EXPECT_EQ(plan.Stdout.find("TRACK 04"), std::string::npos);
+    // Pauses of at least 1.2 s: only the first is one.
+    const CliRun longer =
+        Cli("cue " + Quoted(Fixture("tone_silence.mp3")) + " --at-pauses --pause-min 1.2");
+    EXPECT_EQ(longer.Stdout.find("TRACK 03"), std::string::npos) << longer.Stdout;
+    EXPECT_NE(longer.Stdout.find("TRACK 02"), std::string::npos);
+    // Nothing is quieter than -200 dBFS but digital silence: no pause at all.
+    const CliRun none =
+        Cli("cue " + Quoted(Fixture("tone_silence.mp3")) + " --at-pauses --pause-db -200");
+    EXPECT_EQ(none.Stdout.find("TRACK 02"), std::string::npos) << none.Stdout;
+}
+
+TEST_F(CliLists, ABatchSplitsEverySourceAndSaysHowEachWent) {
+    const fs::path out = Folder("out");
+    const CliRun batch =
+        Cli("split " + Quoted(Fixture("cbr128_44k_joint.mp3")) + " " +
+            Quoted(Fixture("not_audio.mp3")) + " " + Quoted(Fixture("cbr320_48k.mp3")) +
+            " --parts 2 --out " + Quoted(out.string()));
+    EXPECT_EQ(batch.ExitCode, 1);
+    EXPECT_EQ(std::count(batch.Stdout.begin(), batch.Stdout.end(), '\n'), 3) << batch.Stdout;
+    EXPECT_TRUE(fs::exists(out / "cbr128_44k_joint_001.mp3"));
+    EXPECT_TRUE(fs::exists(out / "cbr320_48k_002.mp3"));
+}
+
+} // namespace

@@ -1,0 +1,165 @@
+#include "media/cue_reader.h"
+#include "split/cue_sections.h"
+#include "split/cue_writer.h"
+
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* const kAlbum = R"(REM DATE 1999
+REM COMMENT "ripped"
+PERFORMER "The Bänd"
+TITLE "Album"
+FILE "album.mp3" MP3
+  TRACK 01 AUDIO
+    TITLE "One"
+    INDEX 01 00:00:00
+  TRACK 02 AUDIO
+    TITLE "Two"
+    PERFORMER "Guest"
+    REM COMMENT "live"
+    INDEX 00 00:02:10
+    INDEX 01 00:03:74
+  TRACK 03 AUDIO
+    TITLE "Three"
+    REM DATE 2001
+    INDEX 01 00:05:01
+)";
+
+struct Case {
+    std::string Name;
+    std::string Sheet;
+    std::string SourcePath;
+    int ErrorLine; // 0: the sheet is taken
+    bool Warned;
+};
+
+CueSections Sections(const std::string& sheet, const std::string& sourcePath) {
+    const CueReadResult read = ReadCueText(sheet);
+    if (read.Error)
+        return CueSections{{}, read.Error, {}};
+    TID3v1Tag tag;
+    tag.GenreId = 17;
+    return SectionsFromCue(read.Sheet, 8000, tag, sourcePath);
+}
+
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+    text.replace(text.find(from), from.size(), to);
+    return text;
+}
+
+TEST(CueReader, SheetsAreTakenWholeOrRefusedWithTheLine) {
+    const std::vector<Case> cases = {
+        {"good", kAlbum, "/music/album.mp3", 0, false},
+        {"other FILE", kAlbum, "/music/rip.mp3", 0, true},
+        {"unknown command", Replaced(kAlbum, "    TITLE \"Two\"", "    TITEL \"Two\""), "album.mp3",
+         10, false},
+        {"open quote", Replaced(kAlbum, "\"Three\"", "\"Three"), "album.mp3", 16, false},
+        {"seconds past 59", Replaced(kAlbum, "00:05:01", "00:65:01"), "album.mp3", 18, false},
+        {"frame past 74", Replaced(kAlbum, "00:05:01", "00:05:75"), "album.mp3", 18, false},
+        {"no INDEX 01", Replaced(kAlbum, "INDEX 01 00:03:74", "INDEX 02 00:03:74"), "album.mp3", 9,
+         false},
+        {"out of order", Replaced(kAlbum, "00:05:01", "00:03:74"), "album.mp3", 18, false},
+        {"past the end", Replaced(kAlbum, "00:05:01", "00:08:00"), "album.mp3", 18, false},
+        {"no track", "TITLE \"x\"\n", "album.mp3", 1, false},
+        {"index before track", "FILE \"a\" MP3\nINDEX 01 00:00:00\n", "album.mp3", 2, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const CueSections sections = Sections(c.Sheet, c.SourcePath);
+        EXPECT_EQ(sections.Error ? sections.Error->Line : 0, c.ErrorLine);
+        EXPECT_EQ(sections.Entries.size(), c.ErrorLine == 0 ? 3u : 0u);
+        EXPECT_EQ(!sections.Warning.empty(), c.Warned);
+    }
+}
+
+TEST(CueReader, TracksBecomeTaggedSectionsThatTileTheAudio) {
+    const CueSections sections = Sections(kAlbum, "album.mp3");
+    ASSERT_EQ(sections.Entries.size(), 3u);
+    const SplitListItem& one = sections.Entries[0];
+    const SplitListItem& two = sections.Entries[1];
+    const SplitListItem& three = sections.Entries[2];
+    // 00:03:74 is 3000 + 74 × 1000 / 75 = 3986.67, truncated.
+    EXPECT_EQ(std::vector<std::int32_t>(
+                  {one.StartMs, one.EndMs, two.StartMs, two.EndMs, three.StartMs, three.EndMs}),
+              std::vector<std::int32_t>({0, 3986, 3986, 5013, 5013, 8000}));
+    EXPECT_EQ(one.Artist, "The Bänd");
+    EXPECT_EQ(two.Artist, "Guest");
+    EXPECT_EQ(two.Album, "Album");
+    EXPECT_EQ(one.Comment, "ripped");
+    EXPECT_EQ(two.Comment, "live");
+    EXPECT_EQ(one.Year, "1999");
+    EXPECT_EQ(three.Year, "2001");
+    EXPECT_EQ(three.Genre, 17);
+}
+
+TEST(CueReader, ALatin1SheetReadsAsUtf8) {
+    const CueSections sections =
+        Sections("PERFORMER \"Caf\xE9\"\nFILE \"a.mp3\" MP3\n TRACK 01 AUDIO\n  INDEX 01 "
+                 "00:00:00\n",
+                 "a.mp3");
+    ASSERT_EQ(sections.Entries.size(), 1u);
+    EXPECT_EQ(sections.Entries[0].Artist, "Café");
+}
+
+TEST(CueWriter, AnExportedSheetReadsBackToTheSameCuts) {
+    const CueSections sections = Sections(kAlbum, "album.mp3");
+    std::vector<SplitListItem> entries = sections.Entries;
+    entries[1].Checked = false;
+    const CueSections again = Sections(WriteCueSheet(entries, "/music/album.mp3"), "album.mp3");
+    ASSERT_EQ(again.Entries.size(), 2u);
+    EXPECT_TRUE(again.Warning.empty());
+    EXPECT_EQ(again.Entries[1].StartMs, 5013);
+    EXPECT_EQ(again.Entries[1].Title, "Three");
+    EXPECT_EQ(again.Entries[1].Year, "2001");
+    EXPECT_EQ(again.Entries[0].Album, "Album");
+}
+
+TEST(SavedList, LoadingRestoresTheListExactly) {
+    const auto entry = [](std::int32_t start, std::int32_t end, bool checked, const char* title,
+                          const char* artist, const char* album, const char* year,
+                          const char* comment, std::uint8_t genre) {
+        SplitListItem e;
+        e.StartMs = start;
+        e.EndMs = end;
+        e.Checked = checked;
+        e.Title = title;
+        e.Artist = artist;
+        e.Album = album;
+        e.Year = year;
+        e.Comment = comment;
+        e.Genre = genre;
+        return e;
+    };
+    const std::vector<SplitListItem> entries = {
+        entry(12345, 20000, true, "A \"quoted\" title", "Ärtist", "100% Hits", "2024",
+              "tab\there %41", 17),
+        entry(0, 999, false, "", "", "", "", "", 0),
+        // Out of order and overlapping, as a list edited by hand may be.
+        entry(5, 13, true, "x", "y", "z", "1", "c", 255),
+    };
+    const std::string path = "/music/my \"best\" rip.mp3";
+    const CueReadResult read = ReadCueText(WriteSavedList(entries, path));
+    ASSERT_FALSE(read.Error) << read.Error->Text;
+    const SavedList loaded = ListFromSavedSheet(read.Sheet);
+    ASSERT_FALSE(loaded.Error);
+    EXPECT_EQ(loaded.SourcePath, path);
+    ASSERT_EQ(loaded.Entries.size(), entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        SCOPED_TRACE(i);
+        const SplitListItem& a = entries[i];
+        const SplitListItem& b = loaded.Entries[i];
+        EXPECT_EQ(std::tie(a.StartMs, a.EndMs, a.Checked, a.Title, a.Artist, a.Album, a.Year,
+                           a.Comment, a.Genre),
+                  std::tie(b.StartMs, b.EndMs, b.Checked, b.Title, b.Artist, b.Album, b.Year,
+                           b.Comment, b.Genre));
+    }
+    // A plain sheet is not a saved list.
+    const SavedList plain = ListFromSavedSheet(ReadCueText(kAlbum).Sheet);
+    ASSERT_TRUE(plain.Error);
+    EXPECT_EQ(plain.Error->Line, 8);
+}
+
+} // namespace
