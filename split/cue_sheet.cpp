@@ -1,5 +1,7 @@
 #include "split/cue_sheet.h"
 
+#include "core/text_encoding.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -60,32 +62,6 @@ std::optional<std::int64_t> ParseCueTime(std::string_view text) {
     if (seconds >= 60 || frames >= kFramesPerSecond)
         return std::nullopt;
     return (minutes * 60 + seconds) * kFramesPerSecond + frames;
-}
-
-// Length of the UTF-8 sequence starting with lead, 0 when lead cannot start one.
-int SequenceLength(unsigned char lead) {
-    if (lead < 0x80)
-        return 1;
-    if (lead >= 0xC2 && lead <= 0xDF)
-        return 2;
-    if (lead >= 0xE0 && lead <= 0xEF)
-        return 3;
-    if (lead >= 0xF0 && lead <= 0xF4)
-        return 4;
-    return 0;
-}
-
-bool IsUtf8(std::string_view text) {
-    for (std::size_t i = 0; i < text.size();) {
-        const int length = SequenceLength(static_cast<unsigned char>(text[i]));
-        if (length == 0 || i + static_cast<std::size_t>(length) > text.size())
-            return false;
-        for (int k = 1; k < length; ++k)
-            if ((static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]) & 0xC0) != 0x80)
-                return false;
-        i += static_cast<std::size_t>(length);
-    }
-    return true;
 }
 
 struct LineScan {
@@ -186,19 +162,7 @@ std::optional<CueError> ScanCueLines(std::string_view text, CueSheet& sheet) {
 }
 
 std::string CueTextToUtf8(std::string_view text) {
-    if (IsUtf8(text))
-        return std::string(text);
-    std::string utf8;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x80) {
-            utf8 += c;
-        } else {
-            utf8 += static_cast<char>(0xC0 | (byte >> 6));
-            utf8 += static_cast<char>(0x80 | (byte & 0x3F));
-        }
-    }
-    return utf8;
+    return IsValidUtf8(text) ? std::string(text) : Latin1ToUtf8(text);
 }
 
 namespace {

@@ -69,6 +69,8 @@ public:
     void SetSplitButtonEnabled(bool enabled);
     // Recomputes the selection size and shows the selection length text.
     void ShowSelectionLength();
+    // Opens a source as the Open button does, without the chooser.
+    void OpenSourceFile(const QString& path) { OpenSource(path); }
     // Shown by "Split" after it has stopped any preview.
     void SetSaveDialog(std::function<void()> show) { showSaveDialog_ = std::move(show); }
 

@@ -28,6 +28,10 @@ public:
     virtual std::optional<QString> ChooseSourceFile(QWidget* parent) = 0;
     virtual std::optional<QString> ChooseFolder(QWidget* parent, const QString& title,
                                                 const QString& preselected) = 0;
+    // A cue sheet to read, or a name to write one under (the filter is "Cue sheets (*.cue)").
+    virtual std::optional<QString> ChooseCueToOpen(QWidget* parent, const QString& title) = 0;
+    virtual std::optional<QString> ChooseCueToSave(QWidget* parent, const QString& title,
+                                                   const QString& suggested) = 0;
 };
 
 // The desktop shell: opens documents, mail and web links.

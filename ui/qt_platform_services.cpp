@@ -75,6 +75,26 @@ std::optional<QString> QtFileChoosers::ChooseFolder(QWidget* parent, const QStri
     return folder;
 }
 
+std::optional<QString> QtFileChoosers::ChooseCueToOpen(QWidget* parent, const QString& title) {
+    const QString path = QFileDialog::getOpenFileName(parent, title, lastFolder_,
+                                                      QStringLiteral("Cue sheets (*.cue)"));
+    if (path.isEmpty()) {
+        return std::nullopt;
+    }
+    lastFolder_ = QFileInfo(path).absolutePath();
+    return path;
+}
+
+std::optional<QString> QtFileChoosers::ChooseCueToSave(QWidget* parent, const QString& title,
+                                                       const QString& suggested) {
+    const QString path = QFileDialog::getSaveFileName(parent, title, suggested,
+                                                      QStringLiteral("Cue sheets (*.cue)"));
+    if (path.isEmpty()) {
+        return std::nullopt;
+    }
+    return path;
+}
+
 void QtDesktopShell::OpenUrl(const QString& url) {
     const QUrl target = QUrl::fromUserInput(url);
     QDesktopServices::openUrl(target);

@@ -17,6 +17,9 @@ public:
 class QtFileChoosers : public FileChoosers {
 public:
     std::optional<QString> ChooseSourceFile(QWidget* parent) override;
+    std::optional<QString> ChooseCueToOpen(QWidget* parent, const QString& title) override;
+    std::optional<QString> ChooseCueToSave(QWidget* parent, const QString& title,
+                                           const QString& suggested) override;
     std::optional<QString> ChooseFolder(QWidget* parent, const QString& title,
                                         const QString& preselected) override;
 

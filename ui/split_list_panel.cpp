@@ -92,7 +92,7 @@ void SplitListPanel::BuildButtons() {
     connect(removeButton_, &QPushButton::clicked, this, &SplitListPanel::RemoveSelectedPart);
     connect(removeAllButton_, &QPushButton::clicked, this, &SplitListPanel::RemoveAllParts);
 
-    auto* buttons = new QVBoxLayout;
+    auto* buttons = buttonColumn_ = new QVBoxLayout;
     buttons->addWidget(playButton_);
     buttons->addWidget(editButton_);
     buttons->addSpacing(16);
@@ -158,6 +158,10 @@ void SplitListPanel::AppendRows(std::int32_t firstIndex, std::int32_t count) {
     for (std::int32_t i = firstIndex; i < firstIndex + count; ++i) {
         AddListRow(i);
     }
+}
+
+void SplitListPanel::AddButton(QWidget* button) {
+    buttonColumn_->insertWidget(buttonColumn_->count() - 1, button); // above the stretch
 }
 
 void SplitListPanel::SourceOpened() {

@@ -8,6 +8,7 @@ class QMenu;
 class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
+class QVBoxLayout;
 struct AppContext;
 
 // The split list group of the main window: the list view ListView1 kept in
@@ -29,6 +30,8 @@ public:
     void AddSelectionToList(std::int32_t selectionStart, std::int32_t selectionEnd);
     // Rows for entries that were appended to the model directly (equal parts).
     void AppendRows(std::int32_t firstIndex, std::int32_t count);
+    // Puts a button under the list's own buttons.
+    void AddButton(QWidget* button);
     // A new source was opened: the list is emptied and Split disabled.
     void SourceOpened();
 
@@ -64,6 +67,7 @@ private:
     QPushButton* editButton_ = nullptr;
     QPushButton* removeButton_ = nullptr;
     QPushButton* removeAllButton_ = nullptr;
+    QVBoxLayout* buttonColumn_ = nullptr;
     std::function<void(bool)> enableSplitButton_;
     QMenu* popupMenu_ = nullptr;
     QAction* play1_ = nullptr;

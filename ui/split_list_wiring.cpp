@@ -1,6 +1,7 @@
 #include "ui/split_list_wiring.h"
 
 #include "state/format_time.h"
+#include "ui/list_file_commands.h"
 #include "ui/main_window.h"
 #include "ui/media_player.h"
 #include "ui/platform_services.h"
@@ -28,6 +29,7 @@ SplitListWiring::SplitListWiring(TForm1& window) : QObject(&window), window_(win
     connect(panel_, &SplitListPanel::PlayPartRequested, this, &SplitListWiring::PlaySelectedPart);
     window.SetSaveDialog([this] { ShowSaveDialog(); });
     window.installEventFilter(this);
+    new ListFileCommands(window, *panel_, this);
 }
 
 bool SplitListWiring::eventFilter(QObject* watched, QEvent* event) {

@@ -92,6 +92,13 @@ public:
         ++FolderRequests;
         return Next(Folders);
     }
+    std::deque<std::optional<QString>> CueFiles;
+    std::optional<QString> ChooseCueToOpen(QWidget*, const QString&) override {
+        return Next(CueFiles);
+    }
+    std::optional<QString> ChooseCueToSave(QWidget*, const QString&, const QString&) override {
+        return Next(CueFiles);
+    }
 
 private:
     static std::optional<QString> Next(std::deque<std::optional<QString>>& script) {

@@ -1,0 +1,149 @@
+#include "test_support.h"
+#include "ui/list_file_commands.h"
+#include "ui/pause_split_dialog.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDoubleSpinBox>
+#include <QDropEvent>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QUrl>
+#include <gtest/gtest.h>
+
+namespace {
+
+using ui_test::MessageKind;
+
+class ListFileCommandsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(folder.isValid());
+        rig.Build();
+        rig.Window->show();
+        rig.Open(ui_test::DataPath("tone_silence.mp3"));
+        commands = rig.Window->findChild<ListFileCommands*>("ListFileCommands");
+        ASSERT_NE(commands, nullptr);
+    }
+
+    QTreeWidget* List() { return rig.Window->findChild<QTreeWidget*>("ListView1"); }
+    QString Column(int row, int column) { return List()->topLevelItem(row)->text(column); }
+    void Trigger(const QString& text) {
+        emit commands->Menu()->aboutToShow();
+        for (QAction* action : commands->Menu()->actions())
+            if (action->text() == text) {
+                ASSERT_TRUE(action->isEnabled()) << text.toStdString();
+                action->trigger();
+                return;
+            }
+        FAIL() << "no menu item " << text.toStdString();
+    }
+    QString Sheet(const char* name, const QByteArray& text) {
+        const QString path = folder.filePath(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+        return path;
+    }
+    void Drop(const QString& path) {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(path)});
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(rig.Window.get(), &enter);
+        ASSERT_TRUE(enter.isAccepted());
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(rig.Window.get(), &drop);
+    }
+
+    QTemporaryDir folder;
+    ui_test::WindowRig rig;
+    ListFileCommands* commands = nullptr;
+};
+
+const QByteArray kSheet = "PERFORMER \"Ensemble\"\nTITLE \"Tones\"\nFILE \"tone_silence.mp3\" MP3\n"
+                          " TRACK 01 AUDIO\n  TITLE \"Low\"\n  INDEX 01 00:00:00\n"
+                          " TRACK 02 AUDIO\n  TITLE \"Hütte\"\n  INDEX 01 00:02:56\n";
+
+TEST_F(ListFileCommandsTest, ACueSheetIsImportedByMenuOrByDropAndABadOneAddsNothing) {
+    rig.Choosers.CueFiles.push_back(Sheet("good.cue", kSheet));
+    Trigger("Import cue…");
+    ASSERT_EQ(List()->topLevelItemCount(), 2);
+    EXPECT_EQ(Column(1, 1), "00:02.7");
+    EXPECT_EQ(Column(1, 4), "Hütte");
+    EXPECT_EQ(Column(1, 5), "Ensemble");
+    EXPECT_TRUE(rig.Messages.Shown.empty());
+
+    const QString bad = Sheet("bad.cue", kSheet + " TRACK 03 AUDIO\n  INDEX 01 00:01:00\n");
+    Drop(bad);
+    EXPECT_EQ(List()->topLevelItemCount(), 2);
+    ASSERT_EQ(rig.Messages.Shown.size(), 1u);
+    EXPECT_EQ(rig.Messages.Shown[0].Kind, MessageKind::Error);
+    EXPECT_TRUE(rig.Messages.Shown[0].Text.startsWith(bad + ":11: "))
+        << rig.Messages.Shown[0].Text.toStdString();
+
+    Drop(Sheet("again.cue", kSheet));
+    EXPECT_EQ(List()->topLevelItemCount(), 4);
+}
+
+TEST_F(ListFileCommandsTest, ASavedListLoadsBackExactlyAndBringsItsSource) {
+    rig.Choosers.CueFiles.push_back(Sheet("album.cue", kSheet));
+    Trigger("Import cue…");
+    List()->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
+    const QString saved = folder.filePath("list.cue");
+    rig.Choosers.CueFiles.push_back(saved);
+    Trigger("Save list…");
+    const std::vector<SplitListItem> before = rig.Window->Context().List.Entries();
+
+    rig.Open(ui_test::DataPath("cbr96_id3v1.mp3")); // another source, an empty list
+    ASSERT_EQ(List()->topLevelItemCount(), 0);
+    rig.Choosers.CueFiles.push_back(saved);
+    Trigger("Load list…");
+    EXPECT_EQ(rig.Window->Context().State.SourceFileName,
+              ui_test::DataPath("tone_silence.mp3").toStdString());
+    const std::vector<SplitListItem>& after = rig.Window->Context().List.Entries();
+    ASSERT_EQ(after.size(), before.size());
+    for (std::size_t i = 0; i < after.size(); ++i) {
+        EXPECT_EQ(std::tie(after[i].StartMs, after[i].EndMs, after[i].Checked, after[i].Title),
+                  std::tie(before[i].StartMs, before[i].EndMs, before[i].Checked, before[i].Title));
+    }
+    EXPECT_EQ(List()->topLevelItem(0)->checkState(0), Qt::Unchecked);
+    EXPECT_EQ(List()->topLevelItem(1)->checkState(0), Qt::Checked);
+    EXPECT_TRUE(rig.Messages.Shown.empty());
+}
+
+TEST_F(ListFileCommandsTest, ThePausesDialogCountsThePartsAsTheSettingsChange) {
+    QTimer::singleShot(0, [] {
+        auto* dialog = qobject_cast<PauseSplitDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        if (!dialog->Measured()) {
+            QSignalSpy done(dialog, &PauseSplitDialog::MeasuringDone);
+            ASSERT_TRUE(done.wait(10000));
+        }
+        EXPECT_EQ(dialog->PartCountLabel()->text(), "This gives 3 parts");
+        dialog->MinimumBox()->setValue(1.2);
+        EXPECT_EQ(dialog->PartCountLabel()->text(), "This gives 2 parts");
+        dialog->OkButton()->click();
+    });
+    Trigger("Split at pauses…");
+    ASSERT_EQ(List()->topLevelItemCount(), 2);
+    EXPECT_EQ(Column(1, 4), "Part 02");
+
+    // Cancel while it measures: nothing is added, the settings are kept.
+    QTimer::singleShot(0, [] {
+        auto* dialog = qobject_cast<PauseSplitDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_DOUBLE_EQ(dialog->MinimumBox()->value(), 1.2);
+        dialog->reject();
+    });
+    Trigger("Split at pauses…");
+    EXPECT_EQ(List()->topLevelItemCount(), 2);
+}
+
+} // namespace

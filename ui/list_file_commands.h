@@ -1,0 +1,52 @@
+#pragma once
+
+#include "split/pause_cuts.h"
+
+#include <QObject>
+#include <QString>
+
+class QAction;
+class QMenu;
+class QToolButton;
+class SplitListPanel;
+class TForm1;
+
+// The split list's "List" menu: cue sheets in and out, saved lists, and
+// splitting at pauses; and a cue sheet dropped onto the window is imported.
+class ListFileCommands : public QObject {
+    Q_OBJECT
+
+public:
+    ListFileCommands(TForm1& window, SplitListPanel& panel, QObject* parent = nullptr);
+
+    QMenu* Menu() const { return menu_; }
+    void ImportCueFile(const QString& path);
+    void LoadListFile(const QString& path);
+
+public slots:
+    void ImportCue();
+    void ExportCue();
+    void SaveList();
+    void LoadList();
+    void SplitAtPauses();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void EnableActions();
+    bool WriteText(const QString& path, const std::string& text);
+    QString SuggestedCueName() const;
+    void AppendAndShow(const std::vector<SplitListItem>& entries);
+
+    TForm1& window_;
+    SplitListPanel& panel_;
+    QToolButton* button_ = nullptr;
+    QMenu* menu_ = nullptr;
+    QAction* importCue_ = nullptr;
+    QAction* exportCue_ = nullptr;
+    QAction* saveList_ = nullptr;
+    QAction* loadList_ = nullptr;
+    QAction* splitAtPauses_ = nullptr;
+    PauseSettings pauseSettings_;
+};

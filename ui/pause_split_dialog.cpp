@@ -1,0 +1,156 @@
+#include "ui/pause_split_dialog.h"
+
+#include "media/pause_finder.h"
+#include "split/cue_sections.h"
+#include "ui/app_context.h"
+#include "ui/platform_services.h"
+#include "ui/split_list_panel.h"
+
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <cmath>
+
+PauseSplitDialog::PauseSplitDialog(AppContext& context, SplitListPanel& panel,
+                                   PauseSettings settings, QWidget* parent)
+    : QDialog(parent), context_(context), panel_(panel) {
+    setObjectName("PauseSplitDialog");
+    setWindowTitle("Split at pauses");
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    BuildControls();
+    threshold_->setValue(settings.ThresholdDb);
+    minimum_->setValue(settings.MinMs / 1000.0);
+}
+
+PauseSplitDialog::~PauseSplitDialog() {
+    StopMeasuring();
+}
+
+void PauseSplitDialog::BuildControls() {
+    threshold_ = new QDoubleSpinBox(this);
+    threshold_->setObjectName("PauseThreshold");
+    threshold_->setRange(-96.0, -6.0);
+    threshold_->setDecimals(1);
+    threshold_->setSuffix(" dBFS");
+    threshold_->setToolTip("A pause is quieter than this level");
+    minimum_ = new QDoubleSpinBox(this);
+    minimum_->setObjectName("PauseMinimum");
+    minimum_->setRange(0.1, 60.0);
+    minimum_->setDecimals(1);
+    minimum_->setSingleStep(0.1);
+    minimum_->setSuffix(" s");
+    minimum_->setToolTip("A pause lasts at least this long");
+    partCount_ = new QLabel("Measuring the levels…", this);
+    partCount_->setObjectName("PartCount");
+    progress_ = new QProgressBar(this);
+    progress_->setObjectName("PauseProgress");
+    progress_->setRange(0, 1000);
+
+    auto* form = new QFormLayout;
+    form->addRow("Quieter than:", threshold_);
+    form->addRow("For at least:", minimum_);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    ok_ = buttons->button(QDialogButtonBox::Ok);
+    ok_->setEnabled(false);
+    connect(ok_, &QPushButton::clicked, this, &PauseSplitDialog::OkClick);
+    connect(buttons, &QDialogButtonBox::rejected, this, &PauseSplitDialog::reject);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(partCount_);
+    layout->addWidget(progress_);
+    layout->addWidget(buttons);
+    setMinimumWidth(320);
+
+    connect(threshold_, &QDoubleSpinBox::valueChanged, this, &PauseSplitDialog::ShowPartCount);
+    connect(minimum_, &QDoubleSpinBox::valueChanged, this, &PauseSplitDialog::ShowPartCount);
+}
+
+PauseSettings PauseSplitDialog::Settings() const {
+    PauseSettings settings;
+    settings.ThresholdDb = threshold_->value();
+    settings.MinMs = static_cast<std::int32_t>(std::lround(minimum_->value() * 1000.0));
+    return settings;
+}
+
+void PauseSplitDialog::StartMeasuring() {
+    const std::string path = context_.State.SourceFileName;
+    const std::int64_t offset = context_.AudioInfo.FirstFrameOffset;
+    const double totalMs = context_.State.DurationMsExact;
+    // The worker only posts to the dialog, which joins it before it goes.
+    worker_ = std::thread([this, path, offset, totalMs] {
+        LevelScan scan = MeasureLevels(path, offset, totalMs, [this](double done) {
+            QMetaObject::invokeMethod(
+                this, [this, done] { ShowProgress(done); }, Qt::QueuedConnection);
+            return !stop_.load();
+        });
+        const QString error = QString::fromStdString(scan.Error);
+        if (!scan.Cancelled)
+            QMetaObject::invokeMethod(
+                this,
+                [this, levels = std::move(scan.LevelsDb), error]() mutable {
+                    TakeLevels(std::move(levels), error);
+                },
+                Qt::QueuedConnection);
+    });
+}
+
+void PauseSplitDialog::StopMeasuring() {
+    stop_ = true;
+    if (worker_.joinable())
+        worker_.join();
+}
+
+void PauseSplitDialog::ShowProgress(double done) {
+    progress_->setValue(static_cast<int>(done * 1000));
+}
+
+void PauseSplitDialog::TakeLevels(std::vector<float> levels, const QString& error) {
+    if (worker_.joinable())
+        worker_.join();
+    if (!error.isEmpty()) {
+        context_.Messages->Error(this, error);
+        QDialog::reject();
+        return;
+    }
+    levels_ = std::move(levels);
+    measured_ = true;
+    progress_->setValue(progress_->maximum());
+    ok_->setEnabled(true);
+    ShowPartCount();
+    emit MeasuringDone();
+}
+
+std::vector<SplitListItem> PauseSplitDialog::Sections() const {
+    return PauseSections(FindPauseCuts(levels_, Settings()),
+                         static_cast<std::int32_t>(context_.State.DurationMs),
+                         context_.AudioInfo.Tag);
+}
+
+void PauseSplitDialog::ShowPartCount() {
+    if (!measured_)
+        return;
+    const std::size_t parts = Sections().size();
+    partCount_->setText(parts == 1 ? QString("No pause: the whole file is one part")
+                                   : QString("This gives %1 parts").arg(parts));
+}
+
+void PauseSplitDialog::OkClick() {
+    const std::int32_t first = context_.List.SplitCount();
+    const std::vector<SplitListItem> sections = Sections();
+    if (!AppendAllEntries(context_.List, sections)) {
+        context_.Messages->Information(this, QString::fromStdString(LimitMessage()));
+        return;
+    }
+    panel_.AppendRows(first, static_cast<std::int32_t>(sections.size()));
+    accept();
+}
+
+void PauseSplitDialog::reject() {
+    StopMeasuring();
+    QDialog::reject();
+}
