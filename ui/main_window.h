@@ -70,7 +70,7 @@ public:
     // Recomputes the selection size and shows the selection length text.
     void ShowSelectionLength();
     // Opens a source as the Open button does, without the chooser.
-    void OpenSourceFile(const QString& path) { OpenSource(path); }
+    void OpenSourceFile(const QString& path) { OpenChosen(path); }
     // Shown by "Split" after it has stopped any preview.
     void SetSaveDialog(std::function<void()> show) { showSaveDialog_ = std::move(show); }
 
