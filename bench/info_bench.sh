@@ -18,7 +18,7 @@ if [ -z "$cli" ]; then
     cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DKERFLINE_GUI=OFF \
         -DBUILD_TESTING=OFF >/dev/null
     cmake --build build-bench --target kerfline-cli >/dev/null
-    cli=build-bench/kerfline-cli
+    cli=build-bench/cli/kerfline-cli
 fi
 command -v hyperfine >/dev/null || { echo "hyperfine is not installed" >&2; exit 1; }
 

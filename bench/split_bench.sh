@@ -24,7 +24,7 @@ if [ -z "$cli" ]; then
     cmake -S "$root" -B "$root/build-bench" -G Ninja -DCMAKE_BUILD_TYPE=Release \
         -DKERFLINE_GUI=OFF -DBUILD_TESTING=OFF >/dev/null
     cmake --build "$root/build-bench" --target kerfline-cli >/dev/null
-    cli=$root/build-bench/kerfline-cli
+    cli=$root/build-bench/cli/kerfline-cli
 fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/kerfline-split-bench.XXXXXX")

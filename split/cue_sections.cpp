@@ -29,7 +29,7 @@ SplitListItem EntryOfTrack(const CueSheet& sheet, const CueTrack& track,
     entry.Album = sheet.Title;
     entry.Year = FirstOf(track.Date, sheet.Date);
     entry.Comment = FirstOf(RemOf(track.Rem, "COMMENT"), RemOf(sheet.Rem, "COMMENT"));
-    entry.Genre = static_cast<std::uint8_t>(sourceTag.GenreId);
+    entry.Genre = EntryGenreOf(sourceTag);
     return entry;
 }
 

@@ -11,6 +11,10 @@ std::string EntryText(const std::string& latin1, std::size_t capacity) {
 
 } // namespace
 
+std::uint8_t EntryGenreOf(const TID3v1Tag& sourceTag) {
+    return sourceTag.Present ? static_cast<std::uint8_t>(sourceTag.GenreId) : 255;
+}
+
 std::int32_t SplitList::AddEntry(std::int32_t startMs, std::int32_t endMs,
                                  const TID3v1Tag& sourceTag) {
     SplitListItem entry;
@@ -21,8 +25,7 @@ std::int32_t SplitList::AddEntry(std::int32_t startMs, std::int32_t endMs,
     entry.Album = EntryText(sourceTag.Album, 30);
     entry.Year = EntryText(sourceTag.Year, 4);
     entry.Comment = EntryText(sourceTag.Comment, 30);
-    // 255 is "no genre": a source without a tag has none to pass on.
-    entry.Genre = sourceTag.Present ? static_cast<std::uint8_t>(sourceTag.GenreId) : 255;
+    entry.Genre = EntryGenreOf(sourceTag);
     entries_.push_back(std::move(entry));
     return SplitCount() - 1;
 }

@@ -21,6 +21,9 @@ struct SplitListItem {
     bool Checked = true; // the row's check mark, kept beside the entry
 };
 
+// The genre an entry takes from its source's tag: 255 ("no genre") when the source has no tag.
+std::uint8_t EntryGenreOf(const TID3v1Tag& sourceTag);
+
 // The split list: entries in insertion order, at most MaxParts of them.
 class SplitList {
 public:

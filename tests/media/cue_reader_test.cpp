@@ -41,6 +41,7 @@ CueSections Sections(const std::string& sheet, const std::string& sourcePath) {
     if (read.Error)
         return CueSections{{}, read.Error, {}};
     TID3v1Tag tag;
+    tag.Present = true;
     tag.GenreId = 17;
     return SectionsFromCue(read.Sheet, 8000, tag, sourcePath);
 }
@@ -93,6 +94,13 @@ TEST(CueReader, TracksBecomeTaggedSectionsThatTileTheAudio) {
     EXPECT_EQ(one.Year, "1999");
     EXPECT_EQ(three.Year, "2001");
     EXPECT_EQ(three.Genre, 17);
+}
+
+TEST(CueReader, AnUntaggedSourceGivesNoGenre) {
+    const CueSections sections =
+        SectionsFromCue(ReadCueText(kAlbum).Sheet, 8000, TID3v1Tag(), "album.mp3");
+    ASSERT_EQ(sections.Entries.size(), 3u);
+    EXPECT_EQ(sections.Entries[0].Genre, 255);
 }
 
 TEST(CueReader, ALatin1SheetReadsAsUtf8) {
