@@ -1,5 +1,8 @@
 #pragma once
 
+// A command line that cannot be carried out as written; other failures exit with 1.
+inline constexpr int kUsageExitCode = 2;
+
 #include <CLI/CLI.hpp>
 
 // Each registers its subcommand; its callback runs the command and stores

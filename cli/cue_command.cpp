@@ -27,7 +27,7 @@ int RunCue(const CueOptions& options) {
     if (options.List.Empty()) {
         std::cerr << "nothing to plan: give --cue SHEET, --section START END, --parts N or "
                      "--at-pauses\n";
-        return 1;
+        return kUsageExitCode;
     }
     const std::optional<SourceSession> opened =
         OpenSourceOrReport(options.File, options.Preload, std::cerr);
@@ -42,7 +42,7 @@ int RunCue(const CueOptions& options) {
                                          [] { return gStopRequested.load(); });
     std::signal(SIGINT, previous);
     if (outcome != FillOutcome::Filled)
-        return 1;
+        return outcome == FillOutcome::UsageError ? kUsageExitCode : 1;
     std::cout << WriteCueSheet(list.Entries(), options.File);
     return problems == 0 ? 0 : 1;
 }

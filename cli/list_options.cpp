@@ -100,8 +100,9 @@ void ShowSearchProgress(double done) {
               << std::flush;
 }
 
-FillOutcome AddPauseSections(const ListOptions& options, const SourceSession& source, SplitList& list,
-                             int& problems, std::ostream& err, const StopRequest& stopRequested) {
+FillOutcome AddPauseSections(const ListOptions& options, const SourceSession& source,
+                             SplitList& list, int& problems, std::ostream& err,
+                             const StopRequest& stopRequested) {
     if (!(options.PauseMinSeconds > 0.0 && options.PauseMinSeconds < 3600.0) ||
         !std::isfinite(options.PauseDb)) {
         err << "--pause-min must be above 0 and below 3600 seconds\n";
@@ -142,7 +143,7 @@ void AddListOptions(CLI::App& command, ListOptions& options) {
         ->type_name("START END");
     CLI::Option* parts = command.add_option("--parts", options.Parts,
                                             "Divide the whole file into N equal parts (2 to 999)");
-    parts->type_name("N");
+    parts->type_name("N")->check(CLI::Range(2, 999));
     command
         .add_option("--overlap", options.Overlap,
                     "Lengthen every equal part but the last by TIME (ms or mm:ss.t)")

@@ -9,6 +9,11 @@ int main(int argc, char** argv) {
     RegisterInfoCommand(app, exitCode);
     RegisterSplitCommand(app, exitCode);
     RegisterCueCommand(app, exitCode);
-    CLI11_PARSE(app, argc, argv);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        // CLI11 prints the message (or the help, which is no error).
+        return app.exit(e) == 0 ? 0 : kUsageExitCode;
+    }
     return exitCode;
 }

@@ -96,9 +96,10 @@ SourceOutcome SplitOneSource(const SplitOptions& options, const std::string& fil
     const SourceSession& source = *opened;
     SplitList list;
     int problems = 0;
-    if (FillList(options.List, source, list, problems, std::cerr,
-                 [] { return gStopRequested.load(); }) != FillOutcome::Filled)
-        return {1};
+    const FillOutcome filled = FillList(options.List, source, list, problems, std::cerr,
+                                        [] { return gStopRequested.load(); });
+    if (filled != FillOutcome::Filled)
+        return {filled == FillOutcome::UsageError ? kUsageExitCode : 1};
     const PartPlan plan =
         PlanParts(list, {options.Template, options.OutDir, file,
                          options.Overwrite ? OverwritePolicy::Overwrite : OverwritePolicy::Keep});
@@ -131,11 +132,15 @@ int RunSplit(const SplitOptions& options) {
     if (options.List.Empty()) {
         std::cerr << "nothing to split: give --cue SHEET, --section START END, --parts N or "
                      "--at-pauses\n";
-        return 1;
+        return kUsageExitCode;
     }
-    std::error_code error;
-    if (!std::filesystem::is_directory(options.OutDir, error)) {
-        std::cerr << options.OutDir << ": not a folder\n";
+    // A missing target folder is made, with its parents, as a file manager would.
+    std::error_code made;
+    std::filesystem::create_directories(options.OutDir, made);
+    std::error_code asked;
+    if (!std::filesystem::is_directory(options.OutDir, asked)) {
+        std::cerr << options.OutDir << ": not a folder"
+                  << (made ? " (" + made.message() + ")" : std::string()) << "\n";
         return 1;
     }
     gStopRequested = false;

@@ -156,7 +156,7 @@ TEST_F(CliSplit, ExistingFilesAreKeptUnlessOverwriting) {
     EXPECT_EQ(PartsIn(out).size(), 3u);
 }
 
-TEST_F(CliSplit, ProblemsGiveExitOneAndOneLineEach) {
+TEST_F(CliSplit, ProblemsGiveExitOneAndOneLineEachUsageErrorsTwo) {
     const fs::path out = NewFolder("out");
     const std::string source = Fixture("cbr128_44k_joint.mp3");
 
@@ -171,20 +171,29 @@ TEST_F(CliSplit, ProblemsGiveExitOneAndOneLineEach) {
     EXPECT_TRUE(fs::exists(out / "p001.mp3"));
     EXPECT_FALSE(fs::exists(out / "p002.mp3"));
 
-    for (const char* options : {"--section 12x 3", "--section 2000 1000", "--parts two", ""}) {
+    // A command line that cannot be carried out as written is a usage error.
+    for (const char* options :
+         {"--section 12x 3", "--section 2000 1000", "--parts two", "", "--parts 1", "--bogus"}) {
         r = Split(source, out, options, scratch_);
-        EXPECT_EQ(r.ExitCode, 1) << options;
-        EXPECT_EQ(Lines(r.Stderr), 1) << options << ": " << r.Stderr;
+        EXPECT_EQ(r.ExitCode, 2) << options;
+        EXPECT_GE(Lines(r.Stderr), 1) << options << ": " << r.Stderr;
     }
+    r = RunCommand(Quoted(KERFLINE_CLI) + " split " + Quoted(source) + " --parts 2", scratch_);
+    EXPECT_EQ(r.ExitCode, 2) << "no --out: " << r.Stderr;
     for (const char* name : {"not_audio.mp3", "empty.mp3", "no_such_file.mp3"}) {
         r = Split(Fixture(name), out, "--parts 2", scratch_);
         EXPECT_EQ(r.ExitCode, 1) << name;
         EXPECT_EQ(Lines(r.Stderr), 1) << name << ": " << r.Stderr;
     }
-    r = Split(source, scratch_.Path() / "missing", "--parts 2", scratch_);
+    EXPECT_EQ(PartsIn(out).size(), 1u);
+
+    // A missing target folder is made with its parents; a file in its place is refused.
+    r = Split(source, scratch_.Path() / "made" / "for" / "parts", "--parts 2", scratch_);
+    EXPECT_EQ(r.ExitCode, 0) << r.Stderr;
+    EXPECT_EQ(PartsIn(scratch_.Path() / "made" / "for" / "parts").size(), 2u);
+    r = Split(source, out / "p001.mp3", "--parts 2", scratch_);
     EXPECT_EQ(r.ExitCode, 1);
     EXPECT_EQ(Lines(r.Stderr), 1);
-    EXPECT_EQ(PartsIn(out).size(), 1u);
 }
 
 TEST_F(CliSplit, TheSourceIsNeverOverwritten) {
