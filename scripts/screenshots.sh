@@ -9,6 +9,10 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build --target kerfline_screenshots
 export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
 chmod 700 "$XDG_RUNTIME_DIR"
+# The file chooser keeps its history in the user's settings: a throwaway place for them.
+XDG_CONFIG_HOME=$(mktemp -d)
+export XDG_CONFIG_HOME
+trap 'rm -rf "$XDG_CONFIG_HOME"' EXIT
 KERFLINE_SCREENSHOT="$root/docs/main-window.png" KERFLINE_SCREENSHOT_DIR="$root/docs" \
     xvfb-run -a build/tests/kerfline_screenshots
 echo "Pictures written to docs/"

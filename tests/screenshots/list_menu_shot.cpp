@@ -1,0 +1,174 @@
+#include "test_support.h"
+#include "ui/list_file_commands.h"
+#include "ui/pause_split_dialog.h"
+#include "ui/qt_platform_services.h"
+#include "ui/split_list_panel.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QMenu>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeView>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+using namespace ui_test;
+
+namespace {
+
+// An album's cue sheet for the fixture, as a ripping program writes one.
+constexpr const char* AlbumCue = R"(REM GENRE Rock
+REM DATE 2024
+REM COMMENT "Live at the Harbour Hall"
+PERFORMER "The Low Tides"
+TITLE "Harbour Sessions"
+FILE "Harbour Sessions.mp3" MP3
+  TRACK 01 AUDIO
+    TITLE "Opening Bell"
+    INDEX 01 00:00:00
+  TRACK 02 AUDIO
+    TITLE "Salt Road"
+    INDEX 01 00:01:40
+  TRACK 03 AUDIO
+    TITLE "Night Ferry"
+    PERFORMER "The Low Tides & Mara Quill"
+    INDEX 01 00:03:55
+  TRACK 04 AUDIO
+    TITLE "Lantern Song"
+    INDEX 01 00:06:10
+)";
+
+// Writes the pictures of the split list's List menu into the folder named by
+// KERFLINE_SCREENSHOT_DIR. The sources are copied into the Music folder of a
+// home made in the temporary folder, so that the paths the pictures show are a user's.
+class ListMenuScreenshotsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder = qEnvironmentVariable("KERFLINE_SCREENSHOT_DIR");
+        if (folder.isEmpty()) {
+            GTEST_SKIP() << "KERFLINE_SCREENSHOT_DIR is not set";
+        }
+        // A fixed home, so that the pictures show the same short path each time.
+        home = QDir::tempPath() + "/home/alex";
+        QDir(home).removeRecursively();
+        ASSERT_TRUE(QDir().mkpath(home + "/Music"));
+        music = home + "/Music";
+        oldHome = qgetenv("HOME");
+        qputenv("HOME", home.toLocal8Bit());
+    }
+
+    void TearDown() override {
+        if (!folder.isEmpty()) {
+            qputenv("HOME", oldHome);
+            QDir(home).removeRecursively();
+            QDir().rmdir(QDir::tempPath() + "/home");
+        }
+    }
+
+    QString CopyToMusic(const char* fixture, const QString& name) {
+        const QString path = QDir(music).filePath(name);
+        EXPECT_TRUE(QFile::copy(DataPath(fixture), path)) << qPrintable(name);
+        return path;
+    }
+
+    static void Settle(int ms = 200) {
+        QTest::qWait(ms);
+        for (int i = 0; i < 10; ++i) {
+            QApplication::processEvents();
+        }
+    }
+
+    void Save(const QPixmap& picture, const char* name) {
+        EXPECT_TRUE(picture.save(QDir(folder).filePath(name))) << name;
+    }
+
+    // The window's rectangle of the screen, with any menu open over it.
+    static QPixmap ScreenOf(QWidget& window) {
+        return window.screen()->grabWindow(0, window.x(), window.y(),
+                                           window.frameGeometry().width(),
+                                           window.frameGeometry().height());
+    }
+
+    QString folder;
+    QByteArray oldHome;
+    QString home;
+    QString music;
+};
+
+TEST_F(ListMenuScreenshotsTest, WritesTheListMenuAndItsDialogs) {
+    const QString source = CopyToMusic("cbr96_id3v1.mp3", "Harbour Sessions.mp3");
+    const QString cue = QDir(music).filePath("Harbour Sessions.cue");
+    {
+        QFile file(cue);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(AlbumCue);
+    }
+
+    WindowRig rig;
+    rig.Build();
+    TForm1& window = *rig.Window;
+    window.move(0, 0);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    rig.Open(source);
+
+    auto* commands = window.findChild<ListFileCommands*>("ListFileCommands");
+    ASSERT_NE(commands, nullptr);
+    rig.Choosers.CueFiles.push_back(cue);
+    commands->ImportCue();
+    auto* panel = window.findChild<SplitListPanel*>();
+    panel->ListView()->topLevelItem(3)->setCheckState(0, Qt::Unchecked);
+    panel->ListView()->setCurrentItem(panel->ListView()->topLevelItem(2));
+    Settle();
+    Save(ScreenOf(window), "import-cue.png");
+
+    // The menu opened from its button; above it and flush with its right edge,
+    // as it opens when the window meets the bottom of the screen, so that the
+    // picture of the window holds it whole.
+    auto* button = window.findChild<QToolButton*>("ListButton");
+    QMenu* menu = commands->Menu();
+    const QSize size = menu->sizeHint();
+    menu->popup(button->mapToGlobal(QPoint(button->width() - size.width(), -size.height())));
+    Settle();
+    Save(ScreenOf(window), "list-menu.png");
+    menu->hide();
+
+    // The real save chooser, as Export cue and Save list open it.
+    QtFileChoosers choosers;
+    QTimer::singleShot(800, [this] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        dialog->setSidebarUrls(
+            {QUrl("file:"), QUrl::fromLocalFile(home), QUrl::fromLocalFile(music)});
+        dialog->resize(760, 420);
+        Settle(400);
+        auto* files = dialog->findChild<QTreeView*>("treeView");
+        ASSERT_NE(files, nullptr);
+        for (int column = 1; column < files->model()->columnCount(files->rootIndex()); ++column) {
+            files->resizeColumnToContents(column);
+        }
+        files->setColumnWidth(0, 260);
+        Settle();
+        Save(dialog->grab(), "export-cue.png");
+        dialog->reject();
+    });
+    choosers.ChooseCueToSave(&window, "Export cue", cue);
+
+    // Split at pauses on a source with two quiet stretches, once measured.
+    const QString pauses = CopyToMusic("tone_silence.mp3", "Rehearsal take 3.mp3");
+    rig.Open(pauses);
+    PauseSplitDialog dialog(window.Context(), *panel, PauseSettings{}, &window);
+    QSignalSpy measured(&dialog, &PauseSplitDialog::MeasuringDone);
+    dialog.show();
+    dialog.StartMeasuring();
+    ASSERT_TRUE(measured.wait(20000));
+    Settle();
+    Save(dialog.grab(), "split-at-pauses.png");
+    dialog.reject();
+}
+
+} // namespace
