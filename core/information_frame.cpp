@@ -42,7 +42,7 @@ bool HasMarker(const std::vector<std::uint8_t>& frame, std::size_t at) {
 
 // Entry i: where the frame at i percent of the part's frames begins, as a
 // fraction of the byte count in 256ths.
-void WriteSeekTable(std::vector<std::uint8_t>& frame, std::size_t at, const PartFrames& part,
+void WriteSeekTable(std::vector<std::uint8_t>& frame, std::size_t at, const PartFrameList& part,
                     std::uint64_t byteCount) {
     const std::size_t count = part.Lengths.size();
     std::uint64_t offset = frame.size();
@@ -69,7 +69,7 @@ bool HasLameTag(const std::vector<std::uint8_t>& frame, std::size_t at) {
     return Crc16(0, frame.data(), at + 34) == stored;
 }
 
-void RebuildLameTag(std::vector<std::uint8_t>& frame, std::size_t at, const PartFrames& part,
+void RebuildLameTag(std::vector<std::uint8_t>& frame, std::size_t at, const PartFrameList& part,
                     std::uint32_t byteCount) {
     const std::uint32_t delay =
         part.FromSourceStart ? (frame[at + 21] << 4 | frame[at + 22] >> 4) : 0;
@@ -92,7 +92,7 @@ std::uint16_t Crc16(std::uint16_t crc, const std::uint8_t* data, std::size_t cou
 
 std::vector<std::uint8_t> RebuildInformationFrame(std::vector<std::uint8_t> frame,
                                                   std::int32_t markerOffset,
-                                                  const PartFrames& part) {
+                                                  const PartFrameList& part) {
     const auto marker = static_cast<std::size_t>(std::max(markerOffset, 0));
     if (!HasMarker(frame, marker))
         return frame;

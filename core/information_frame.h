@@ -9,7 +9,7 @@ std::uint16_t Crc16(std::uint16_t crc, const std::uint8_t* data, std::size_t cou
 
 // The audio frames that one part holds, in order, as the information frame
 // in front of them has to describe them.
-struct PartFrames {
+struct PartFrameList {
     std::vector<std::uint16_t> Lengths;
     bool FromSourceStart = false; // begins with the source's first audio frame
     bool ToSourceEnd = false;     // ends with the source's last audio frame
@@ -24,4 +24,4 @@ struct PartFrames {
 // a frame without the marker at markerOffset comes back unchanged.
 std::vector<std::uint8_t> RebuildInformationFrame(std::vector<std::uint8_t> frame,
                                                   std::int32_t markerOffset,
-                                                  const PartFrames& part);
+                                                  const PartFrameList& part);

@@ -133,7 +133,7 @@ private:
     PartFileWriter* writer_ = nullptr;
     PendingRun run_;
     std::int64_t prefixBytes_ = 0; // where the information frame stands in the part
-    PartFrames partFrames_;        // what a rebuilt information frame describes
+    PartFrameList partFrames_;     // what a rebuilt information frame describes
 
     // The walk's furthest state, and for each part to write the state at
     // which its skip ends (the first state whose elapsed time reaches its start).
@@ -313,7 +313,7 @@ std::int32_t SplitRun::CopyPass(std::size_t row) {
     WalkState state = EntryOf(row);
     bool withFrontier = state.Position == frontier_.Position;
     std::int32_t framesWritten = 0;
-    partFrames_ = PartFrames{};
+    partFrames_ = PartFrameList{};
     bool lastFrameTaken = false;
     do {
         const Candidate candidate = Evaluate(state);

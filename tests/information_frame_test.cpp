@@ -18,7 +18,7 @@ std::uint32_t BigEndian(const Bytes& b, std::size_t at, int width = 4) {
 struct SourceFrames {
     Bytes Information;
     std::int32_t Marker = 0;
-    PartFrames All; // every audio frame of the source
+    PartFrameList All; // every audio frame of the source
 };
 
 // A LAME-made source with an information frame and no tag: its frames by the rule.
@@ -65,7 +65,7 @@ TEST(RebuildInformationFrame, ReproducesTheEncodersFieldsAndDescribesEachPart) {
         }
 
         // A middle part: frames 10 to 59 of the source.
-        PartFrames middle;
+        PartFrameList middle;
         middle.Lengths.assign(source.All.Lengths.begin() + 10, source.All.Lengths.begin() + 60);
         middle.AudioCrc = 0x1234;
         const Bytes part = RebuildInformationFrame(source.Information, source.Marker, middle);
@@ -99,7 +99,7 @@ TEST(RebuildInformationFrame, ReproducesTheEncodersFieldsAndDescribesEachPart) {
 TEST(RebuildInformationFrame, WritesOnlyTheFieldsTheFrameHolds) {
     Bytes frame(200, 0x55);
     std::copy_n("Xing\0\0\0\x03", 8, frame.begin() + 36); // frames and bytes, no table
-    PartFrames part;
+    PartFrameList part;
     part.Lengths = {417, 418};
     const Bytes rebuilt = RebuildInformationFrame(frame, 36, part);
     EXPECT_EQ(BigEndian(rebuilt, 44), 2u);
