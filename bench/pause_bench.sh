@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 
 cli=${1:-}
 minutes=${2:-60}
-source_file=tests/data/tone_silence.mp3
+source_file=tests/data/cbr128_44k_joint.mp3
 
 if [ -z "$cli" ]; then
     cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DKERFLINE_GUI=OFF \
@@ -25,8 +25,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 long_file=$work/long.mp3
 
-# Tones with pauses between them, repeated: 64 kbit/s, whole frames, no tags: 8 bytes per ms.
-source_ms=$(($(stat -c %s "$source_file") / 8))
+# The fixture is 128 kbit/s stereo, whole frames, no tags: 16 bytes per ms.
+source_ms=$(($(stat -c %s "$source_file") / 16))
 copies=$(((minutes * 60000 + source_ms - 1) / source_ms))
 for ((i = 0; i < copies; i++)); do cat "$source_file"; done >"$long_file"
 
