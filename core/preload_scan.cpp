@@ -1,99 +1,157 @@
 #include "core/preload_scan.h"
 
 #include "core/audio_info.h"
+#include "core/block_ring.h"
+#include "core/byte_source.h"
 #include "core/frame_rule.h"
-#include "core/source_file.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <memory>
-#include <unistd.h>
+#include <thread>
 #include <vector>
 
 namespace {
 
-static_assert(sizeof(long) >= 8, "std::fseek and std::ftell must reach 64-bit offsets");
-
-constexpr std::size_t kBlockSize = 1 << 20;
+// Blocks small enough to stay in the processor's cache between being read on
+// one thread and walked on the other; enough of them that the reader seldom waits.
+constexpr std::int64_t kBlockBytes = 256 << 10;
+constexpr std::size_t kBlocks = 8;
 constexpr std::int64_t kHeaderBytes = 4;
+constexpr std::int64_t kProgressBytes = 1 << 20;
+// A visitor sees at most this much of a frame's head: far less than a block.
+constexpr std::int64_t kMaxLookAhead = 4096;
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
+// A stretch of the source as read ahead. It begins with the last bytes of the
+// stretch before (three, or as many as a visitor looks at less one), so the
+// head of a frame that crosses the border is whole in it.
+struct ScanBlock {
+    std::vector<std::uint8_t> Bytes;
+    std::int64_t Start = 0; // the source offset of Bytes[0]
+    std::int64_t End = 0;
+    std::string Error; // the read failed; the block ends where it did
 };
-using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
-// Sequential reader over large blocks. Frames are walked in the buffer; only
-// the few bytes of a header that straddles two blocks are read twice.
-class BlockReader {
+// Reads the source from an offset to its end into a ring of blocks, on a
+// thread of its own while the walk goes through the blocks already read. A
+// source that one block holds is read at once, without a thread.
+class ReadAhead {
 public:
-    BlockReader(std::FILE* file, const std::string& path) : file_(file), path_(path) {}
+    ReadAhead(ByteSource& source, std::int64_t from, std::int64_t carry)
+        : source_(source), from_(from), carry_(carry) {
+        const std::int64_t span = std::max<std::int64_t>(source.Size() - from, 0);
+        const std::int64_t bytes = std::min(span, kBlockBytes) + carry;
+        for (ScanBlock& block : ring_.Blocks())
+            block.Bytes.resize(static_cast<std::size_t>(bytes));
+        if (span <= kBlockBytes)
+            ReadAll();
+        else
+            thread_ = std::jthread([this] { ReadAll(); });
+    }
+    ~ReadAhead() { ring_.Cancel(); }
 
-    // Small files need no block of the full size.
-    void Reserve(std::int64_t fileSize) {
-        const auto wanted = static_cast<std::uint64_t>(std::max<std::int64_t>(fileSize, 0));
-        buffer_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(wanted, kBlockSize)) +
-                       kHeaderBytes);
+    // The block after the last one taken, the one before given back; null at the end.
+    const ScanBlock* Next() {
+        if (current_ != nullptr)
+            ring_.Release(current_);
+        current_ = ring_.Next();
+        return current_;
     }
 
-    // Loads a block that holds at least the 4 header bytes at position.
-    void LoadFrom(std::int64_t position) {
-        const std::int64_t end = bufferStart_ + bufferLength_;
-        if (position >= bufferStart_ && position < end) {
-            const std::int64_t kept = end - position;
-            std::memmove(buffer_.data(), buffer_.data() + (position - bufferStart_), kept);
-            bufferLength_ = kept;
-        } else {
-            if (position != end && std::fseek(file_, position, SEEK_SET) != 0)
-                Fail(std::strerror(errno));
-            bufferLength_ = 0;
+private:
+    void ReadAll() {
+        std::int64_t offset = from_;
+        std::vector<std::uint8_t> carry(static_cast<std::size_t>(carry_));
+        std::int64_t carried = 0;
+        bool more = true;
+        while (more) {
+            ScanBlock* block = ring_.Acquire();
+            if (block == nullptr)
+                return;
+            std::memcpy(block->Bytes.data(), carry.data(), static_cast<std::size_t>(carried));
+            // No further than the size the walk goes by, even if the file grows.
+            const std::int64_t wanted = std::min(
+                static_cast<std::int64_t>(block->Bytes.size()) - carried, source_.Size() - offset);
+            const std::int64_t got =
+                source_.ReadAt(offset, wanted, block->Bytes.data() + carried, block->Error);
+            block->Start = offset - carried;
+            block->End = offset + std::max<std::int64_t>(got, 0);
+            more = got == wanted && block->End < source_.Size();
+            offset = block->End;
+            carried = std::min(carry_, block->End - block->Start);
+            std::memcpy(carry.data(), block->Bytes.data() + (block->End - block->Start - carried),
+                        static_cast<std::size_t>(carried));
+            ring_.Publish(block);
         }
-        bufferStart_ = position;
-        const std::size_t wanted = buffer_.size() - bufferLength_;
-        const std::size_t got = std::fread(buffer_.data() + bufferLength_, 1, wanted, file_);
-        if (got < wanted && std::ferror(file_))
-            Fail(std::strerror(errno));
-        bufferLength_ += got;
-        if (bufferLength_ < kHeaderBytes)
-            Fail("the file ended before the last frame header");
+        ring_.Finish();
     }
 
-    const std::uint8_t* Data() const { return buffer_.data(); }
-    std::int64_t Start() const { return bufferStart_; }
-    std::int64_t End() const { return bufferStart_ + bufferLength_; }
+    ByteSource& source_;
+    std::int64_t from_;
+    std::int64_t carry_;
+    BlockRing<ScanBlock> ring_{kBlocks};
+    ScanBlock* current_ = nullptr;
+    std::jthread thread_; // last: joined before the ring goes
+};
+
+// The walk's view of the source: the block that holds the header it looks at.
+class ScanWindow {
+public:
+    ScanWindow(ByteSource& source, std::int64_t from, std::int64_t wanted, const std::string& path,
+               const ScanProgress& progress, std::int64_t maximum)
+        : blocks_(source, from, wanted - 1), size_(source.Size()), wanted_(wanted), path_(path),
+          progress_(progress), maximum_(maximum) {}
+
+    // The header at position, moving on through the blocks until one holds
+    // it and the wanted bytes after it, where the source holds them.
+    const std::uint8_t* Header(std::int64_t position) {
+        while (block_ == nullptr || position + kHeaderBytes > block_->End ||
+               (position + wanted_ > block_->End && block_->End < size_)) {
+            block_ = blocks_.Next();
+            if (block_ == nullptr)
+                Fail("the file ended before the last frame header");
+            if (!block_->Error.empty())
+                Fail(block_->Error);
+            ReportProgress(std::max(position, block_->Start));
+        }
+        return block_->Bytes.data() + (position - block_->Start);
+    }
+    // How many of the wanted bytes from position the block holds.
+    std::int64_t Held(std::int64_t position) const {
+        return std::min(wanted_, block_->End - position);
+    }
+
+    // A frame starts only at a 0xFF: from position (which holds none) the walk
+    // would reject byte after byte up to the next one. Returns that position,
+    // the end of the block, or the one after lastTried, whichever comes first.
+    std::int64_t NextPossibleFrame(std::int64_t position, std::int64_t lastTried) const {
+        const std::int64_t stop = std::min(block_->End, std::max(position, lastTried) + 1);
+        const std::uint8_t* from = block_->Bytes.data() + (position - block_->Start);
+        const void* found = std::memchr(from, 0xFF, static_cast<std::size_t>(stop - position));
+        return found == nullptr ? stop
+                                : position + (static_cast<const std::uint8_t*>(found) - from);
+    }
 
     [[noreturn]] void Fail(const std::string& reason) const {
         throw ScanError(path_ + ": " + reason);
     }
 
 private:
-    std::FILE* file_;
+    void ReportProgress(std::int64_t position) {
+        if (!progress_ || position < nextReport_)
+            return;
+        progress_(position, maximum_);
+        nextReport_ = position + kProgressBytes;
+    }
+
+    ReadAhead blocks_;
+    const ScanBlock* block_ = nullptr;
+    std::int64_t size_;
+    std::int64_t wanted_;
     const std::string& path_;
-    std::vector<std::uint8_t> buffer_;
-    std::int64_t bufferStart_ = 0;
-    std::int64_t bufferLength_ = 0;
+    const ScanProgress& progress_;
+    std::int64_t maximum_;
+    std::int64_t nextReport_ = 0;
 };
-
-std::int64_t SizeOf(std::FILE* file, const BlockReader& reader) {
-    if (std::fseek(file, 0, SEEK_END) != 0)
-        reader.Fail(std::strerror(errno));
-    const long size = std::ftell(file);
-    if (size < 0 || std::fseek(file, 0, SEEK_SET) != 0)
-        reader.Fail(std::strerror(errno));
-    return size;
-}
-
-// A frame starts only at a 0xFF: from position (which holds none) the walk
-// would reject byte after byte up to the next one. Returns that position, the
-// end of the loaded block, or the one after lastTried, whichever comes first.
-std::int64_t NextPossibleFrame(const BlockReader& reader, std::int64_t position,
-                               std::int64_t lastTried) {
-    const std::int64_t stop = std::min(reader.End(), std::max(position, lastTried) + 1);
-    const std::uint8_t* from = reader.Data() + (position - reader.Start());
-    const void* found = std::memchr(from, 0xFF, static_cast<std::size_t>(stop - position));
-    return found == nullptr ? stop : position + (static_cast<const std::uint8_t*>(found) - from);
-}
 
 } // namespace
 
@@ -114,53 +172,41 @@ ScanResult PreloadScan(const ScanSource& source, const ScanProgress& progress) {
 
 ScanResult PreloadScan(const ScanSource& source, const ScanProgress& progress,
                        const FrameVisitor& visitor, std::size_t lookAhead) {
+    FileSource file;
     std::string reason;
-    const int fd = OpenSourceFile(source.Path, reason);
-    if (fd < 0)
+    if (!file.Open(source.Path, reason))
         throw ScanError(source.Path + ": " + reason);
-    FileHandle file(::fdopen(fd, "rb"));
-    if (!file) {
-        ::close(fd);
-        throw ScanError(source.Path + ": " + std::strerror(errno));
-    }
-    std::setvbuf(file.get(), nullptr, _IONBF, 0);
-    BlockReader reader(file.get(), source.Path);
-    const std::int64_t size = SizeOf(file.get(), reader);
-    reader.Reserve(size);
+    return PreloadScan(source, file, progress, visitor, lookAhead);
+}
+
+ScanResult PreloadScan(const ScanSource& source, ByteSource& bytes, const ScanProgress& progress,
+                       const FrameVisitor& visitor, std::size_t lookAhead) {
+    const std::int64_t size = bytes.Size();
     if (source.FirstFrameOffset < 0 || source.FirstFrameOffset > size)
-        reader.Fail("the first frame lies outside the file");
+        throw ScanError(source.Path + ": the first frame lies outside the file");
     const std::int64_t maximum = size - source.FirstFrameOffset - 128;
     // The walk goes on while a first frame's length of bytes remains; at
     // least a header's worth, so a zero or negative length cannot loop on.
     const std::int64_t minimumRemaining = std::max<std::int64_t>(source.FrameBytes, kHeaderBytes);
-
-    const auto wanted = std::max(static_cast<std::int64_t>(lookAhead), kHeaderBytes);
+    const std::int64_t wanted =
+        std::clamp<std::int64_t>(static_cast<std::int64_t>(lookAhead), kHeaderBytes, kMaxLookAhead);
+    ScanWindow window(bytes, source.FirstFrameOffset, wanted, source.Path, progress, maximum);
 
     ScanResult result;
     std::int64_t position = source.FirstFrameOffset;
     do {
-        // A visitor's bytes past the header are loaded too, where the file holds them.
-        const bool cut = position + kHeaderBytes > reader.End() ||
-                         (position + wanted > reader.End() && reader.End() < size);
-        if (cut || position < reader.Start()) {
-            reader.LoadFrom(position);
-            if (progress)
-                progress(position, maximum);
-        }
-        const std::uint8_t* header = reader.Data() + (position - reader.Start());
+        const std::uint8_t* header = window.Header(position);
         if (header[0] != 0xFF) {
-            const std::int64_t next = NextPossibleFrame(reader, position, size - minimumRemaining);
+            const std::int64_t next = window.NextPossibleFrame(position, size - minimumRemaining);
             result.ErrorCount += next - position;
             position = next;
             continue;
         }
         const FrameCandidate frame = EvaluateFrame(header, source.VersionId, source.Layer);
         if (frame.Accepted) {
-            if (visitor) {
-                const auto held = std::min(wanted, reader.End() - position);
-                if (!visitor(position, {header, static_cast<std::size_t>(held)}))
-                    break;
-            }
+            if (visitor &&
+                !visitor(position, {header, static_cast<std::size_t>(window.Held(position))}))
+                break;
             position += frame.Length;
             result.DurationMsExact =
                 AddFrameDuration(result.DurationMsExact, frame.Length, frame.BitrateBps);

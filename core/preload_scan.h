@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 
+class ByteSource;
 class TAudioInfo;
 
 // What the scan needs of the source's analysis.
@@ -45,3 +46,7 @@ using FrameVisitor = std::function<bool(std::int64_t offset, std::span<const std
 ScanResult PreloadScan(const ScanSource& source, const ScanProgress& progress = {});
 ScanResult PreloadScan(const ScanSource& source, const ScanProgress& progress,
                        const FrameVisitor& visitor, std::size_t lookAhead);
+// The same walk over bytes already opened; source.Path only names them in errors.
+ScanResult PreloadScan(const ScanSource& source, ByteSource& bytes,
+                       const ScanProgress& progress = {}, const FrameVisitor& visitor = {},
+                       std::size_t lookAhead = 4);

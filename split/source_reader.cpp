@@ -1,12 +1,10 @@
 #include "split/source_reader.h"
 
-#include "core/source_file.h"
+#include "core/byte_source.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <string>
 
 namespace {
 
@@ -14,27 +12,13 @@ constexpr std::int64_t kAlignment = 4096;
 
 } // namespace
 
-SourceReader::~SourceReader() {
-    if (fd_ >= 0)
-        ::close(fd_);
-}
-
-bool SourceReader::Open(const std::string& path, std::string& error) {
-    if (fd_ >= 0)
-        ::close(fd_);
-    fd_ = OpenSourceFile(path, error);
-    if (fd_ < 0)
-        return false;
-    struct stat status {};
-    if (::fstat(fd_, &status) != 0) {
-        error = std::strerror(errno);
-        return false;
-    }
-    size_ = status.st_size;
-    buffer_.resize(static_cast<std::size_t>(kBlockBytes));
-    blockStart_ = 0;
-    blockLength_ = 0;
-    return true;
+SourceReader::SourceReader(ByteSource& source, SourceRing& ring)
+    : source_(source), ring_(ring), size_(source.Size()) {
+    // A small source needs no block of the full size.
+    const std::int64_t bytes = std::clamp<std::int64_t>(size_, 0, kBlockBytes);
+    for (SourceBlock& block : ring_.Blocks())
+        block.Bytes.resize(static_cast<std::size_t>(bytes));
+    block_ = ring_.Acquire();
 }
 
 const std::uint8_t* SourceReader::Fetch(std::int64_t offset, std::int64_t count) {
@@ -46,45 +30,54 @@ const std::uint8_t* SourceReader::Fetch(std::int64_t offset, std::int64_t count)
     return HeldBytes(offset);
 }
 
+void SourceReader::Finish() {
+    ring_.Publish(block_);
+    ring_.Finish();
+}
+
 bool SourceReader::Load(std::int64_t offset, std::int64_t count) {
     const std::int64_t start = offset - offset % kAlignment;
     const std::int64_t length = std::min(kBlockBytes, size_ - start);
     if (offset + count > start + length)
         return false;
+    SourceBlock* from = block_;
+    SourceBlock* to = from;
+    if (!from->Steps.empty()) {
+        to = ring_.Acquire();
+        if (to == nullptr)
+            throw WalkCancelled{};
+    }
     // Keep what the old block and the new one share, then read the rest.
-    const std::int64_t keptBegin = std::max(start, blockStart_);
-    const std::int64_t keptEnd = std::min(start + length, blockStart_ + blockLength_);
-    std::int64_t readBegin = start;
+    const std::int64_t keptBegin = std::max(start, from->Start);
+    const std::int64_t keptEnd = std::min(start + length, from->Start + from->Length);
     std::int64_t readEnd = start + length;
     if (keptBegin < keptEnd) {
-        std::memmove(buffer_.data() + (keptBegin - start),
-                     buffer_.data() + (keptBegin - blockStart_),
+        std::memmove(to->Bytes.data() + (keptBegin - start),
+                     from->Bytes.data() + (keptBegin - from->Start),
                      static_cast<std::size_t>(keptEnd - keptBegin));
         readEnd = keptBegin;
     }
-    blockStart_ = start;
-    blockLength_ = 0;
-    bool ok = ReadInto(readBegin, readEnd - readBegin, buffer_.data() + (readBegin - start));
+    if (to != from)
+        ring_.Publish(from);
+    block_ = to;
+    to->Start = start;
+    to->Length = 0;
+    bool ok = ReadInto(start, readEnd - start, to->Bytes.data());
     if (ok && keptBegin < keptEnd)
-        ok = ReadInto(keptEnd, start + length - keptEnd, buffer_.data() + (keptEnd - start));
+        ok = ReadInto(keptEnd, start + length - keptEnd, to->Bytes.data() + (keptEnd - start));
     if (!ok)
         return false;
-    blockLength_ = length;
+    to->Length = length;
     return true;
 }
 
 bool SourceReader::ReadInto(std::int64_t offset, std::int64_t count, std::uint8_t* target) {
-    while (count > 0) {
-        const ssize_t got = ::pread(fd_, target, static_cast<std::size_t>(count), offset);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0) {
-            readFailed_ = true;
-            return false;
-        }
-        target += got;
-        offset += got;
-        count -= got;
+    if (count <= 0)
+        return true;
+    std::string reason;
+    if (source_.ReadAt(offset, count, target, reason) != count) {
+        readFailed_ = true;
+        return false;
     }
     return true;
 }

@@ -1,19 +1,20 @@
 #include "split/split_worker.h"
 
 #include "core/audio_info.h"
+#include "core/byte_source.h"
 #include "core/frame_rule.h"
 #include "core/information_frame.h"
 #include "core/preload_scan.h"
 #include "split/output_naming.h"
-#include "split/part_file_writer.h"
 #include "split/source_reader.h"
 #include "split/split_list.h"
+#include "split/write_stage.h"
 
 #include <algorithm>
 #include <cstring>
 #include <exception>
-#include <limits>
 #include <optional>
+#include <thread>
 #include <utility>
 
 std::int32_t SplitJob::PartsToWrite() const {
@@ -77,25 +78,32 @@ public:
     std::string Reason;
 };
 
-class SplitRun {
+// The reading side of a split: walks the source once for all rows, on a
+// thread of its own, and leaves what is to be written as steps in the blocks
+// that hold the bytes, for the write stage to do on the caller's thread.
+class SplitWalk {
 public:
-    SplitRun(const SplitJob& job, const SplitCallbacks& callbacks)
-        : job_(job), callbacks_(callbacks), rule_(job.VersionId, job.Layer),
-          frameCount_(job.FrameCount), entries_(job.Rows.size()) {}
+    SplitWalk(const SplitJob& job, SourceReader& source)
+        : job_(job), source_(source), rule_(job.VersionId, job.Layer), frameCount_(job.FrameCount),
+          entries_(job.Rows.size()) {}
 
-    SplitOutcome Run();
+    // Before the walk starts: empty, or the problem that ends the run.
+    std::string Prepare();
+    const std::vector<std::uint8_t>& InformationFrame() const { return informationFrame_; }
+    // Every row's steps, then the last block handed on; on the walk's thread.
+    void Walk();
+    // What ended the walk early, if anything did but the run.
+    const std::string& Problem() const { return problem_; }
+    std::int64_t HeadersExamined() const { return headersExamined_; }
 
 private:
-    bool OpenSource();
     void ReadInformationFrame();
-    bool SettleFrameCount();
-    void WriteRows();
+    std::string SettleFrameCount();
+    void WalkRows();
     void PlanEntries();
-    void WritePart(std::size_t row);
-    void WritePartBody(std::size_t row, PartFileWriter& writer);
+    void WalkPart(std::size_t row);
     std::int32_t CopyPass(std::size_t row);
     void NoteFrame(const WalkState& state, const std::uint8_t* bytes, std::int64_t length);
-    void PatchInformationFrame(std::int32_t framesWritten, PartFileWriter& writer);
 
     WalkState EntryOf(std::size_t row);
     bool FramesRemain(const WalkState& state);
@@ -106,13 +114,14 @@ private:
     std::int64_t NextPossibleFrame(std::int64_t position);
     void MoveFrontier(const WalkState& state);
     void Flush();
-    void Fail(const std::string& line);
+    void Step(WriteStep step) { source_.Current().Steps.push_back(std::move(step)); }
 
     const SplitJob& job_;
-    const SplitCallbacks& callbacks_;
-    SplitOutcome outcome_;
-    SourceReader source_;
+    SourceReader& source_;
     RememberedRule rule_;
+    std::int64_t headersExamined_ = 0;
+    std::string problem_;
+    bool partFailed_ = false;
 
     // The information frame, read once: every part begins with the same one.
     bool informationFits_ = true;
@@ -129,11 +138,10 @@ private:
     std::int64_t knownTo_ = -1;
     bool knownAnswer_ = false;
 
-    // The part being written and its pending stretch of frames.
-    PartFileWriter* writer_ = nullptr;
+    // The pending stretch of frames of the part being walked, and what a
+    // rebuilt information frame tells of its frames.
     PendingRun run_;
-    std::int64_t prefixBytes_ = 0; // where the information frame stands in the part
-    PartFrameList partFrames_;     // what a rebuilt information frame describes
+    PartFrameList partFrames_;
 
     // The walk's furthest state, and for each part to write the state at
     // which its skip ends (the first state whose elapsed time reaches its start).
@@ -143,51 +151,39 @@ private:
     std::vector<std::pair<std::int32_t, std::size_t>> startsAhead_; // (StartMs, row), sorted
     std::size_t nextStart_ = 0;
     std::vector<std::optional<WalkState>> entries_;
-    bool runEnded_ = false;
 };
 
-SplitOutcome SplitRun::Run() {
+std::string SplitWalk::Prepare() {
+    if (job_.FirstFrameOffset < 0)
+        return job_.SourcePath + ": no MPEG audio frame found";
+    ReadInformationFrame();
+    return SettleFrameCount();
+}
+
+void SplitWalk::Walk() {
     try {
-        if (OpenSource()) {
-            ReadInformationFrame();
-            if (SettleFrameCount())
-                WriteRows();
-        }
+        WalkRows();
+    } catch (const WalkCancelled&) {
+        return; // the write stage has ended the run
     } catch (const std::exception& error) {
-        // Anything else (memory, say) ends the run too; the part's file is gone with its writer.
-        Fail(job_.SourcePath + ": " + error.what());
+        // Anything else (memory, say) ends the run; the steps so far are still done.
+        problem_ = error.what();
     }
-    outcome_.Success = outcome_.Errors.empty() && outcome_.PartsWritten == job_.PartsToWrite();
-    return outcome_;
+    source_.Finish();
 }
 
-// Row by row, as the list shows them; a stop request is read after each row.
-void SplitRun::WriteRows() {
+// Row by row, as the list shows them, up to a part that fails.
+void SplitWalk::WalkRows() {
     PlanEntries();
-    for (std::size_t row = 0; row < job_.Rows.size() && !runEnded_; ++row) {
+    for (std::size_t row = 0; row < job_.Rows.size() && !partFailed_; ++row) {
         if (IsToWrite(job_.Rows[row]))
-            WritePart(row);
-        if (!runEnded_ && callbacks_.StopRequested && callbacks_.StopRequested()) {
-            outcome_.Stopped = true;
-            return;
-        }
+            WalkPart(row);
+        if (!partFailed_)
+            Step(WriteStep::Of(WriteStep::Kind::EndRow, row));
     }
 }
 
-bool SplitRun::OpenSource() {
-    std::string reason;
-    if (!source_.Open(job_.SourcePath, reason)) {
-        Fail(job_.SourcePath + ": cannot open the source: " + reason);
-        return false;
-    }
-    if (job_.FirstFrameOffset < 0) {
-        Fail(job_.SourcePath + ": no MPEG audio frame found");
-        return false;
-    }
-    return true;
-}
-
-void SplitRun::ReadInformationFrame() {
+void SplitWalk::ReadInformationFrame() {
     frontier_.Position = job_.FirstFrameOffset;
     if (!job_.HasInfoFrame)
         return;
@@ -209,10 +205,10 @@ void SplitRun::ReadInformationFrame() {
 
 // An unknown frame count is counted in the walk when the walk is the scan's
 // own; when the scan would walk the information frame differently, it runs.
-bool SplitRun::SettleFrameCount() {
+std::string SplitWalk::SettleFrameCount() {
     audioStart_ = frontier_.Position;
     if (job_.FrameCount != 0)
-        return true;
+        return {};
     lastCountedStart_ = source_.Size() - std::max<std::int64_t>(job_.FirstFrameBytes, 4);
     const std::uint8_t* first = source_.Fetch(job_.FirstFrameOffset, 4);
     const bool sameWalk =
@@ -221,7 +217,7 @@ bool SplitRun::SettleFrameCount() {
                                  static_cast<std::int32_t>(informationFrame_.size()));
     if (sameWalk) {
         countInWalk_ = true;
-        return true;
+        return {};
     }
     ScanSource scan;
     scan.Path = job_.SourcePath;
@@ -233,13 +229,12 @@ bool SplitRun::SettleFrameCount() {
     try {
         frameCount_ = PreloadScan(scan).FrameCount;
     } catch (const ScanError& error) {
-        Fail(error.what());
-        return false;
+        return error.what();
     }
-    return true;
+    return {};
 }
 
-void SplitRun::PlanEntries() {
+void SplitWalk::PlanEntries() {
     for (std::size_t row = 0; row < job_.Rows.size(); ++row) {
         if (IsToWrite(job_.Rows[row]))
             startsAhead_.emplace_back(job_.Rows[row].StartMs, row);
@@ -249,66 +244,27 @@ void SplitRun::PlanEntries() {
     MoveFrontier(frontier_);
 }
 
-void SplitRun::WritePart(std::size_t row) {
-    const SplitJobRow& part = job_.Rows[row];
-    if (callbacks_.StepProgress)
-        callbacks_.StepProgress();
-    PartFileWriter writer;
-    writer_ = &writer;
-    run_ = PendingRun{};
+// A part that fails ends the walk: the write stage discards it and ends the run.
+void SplitWalk::WalkPart(std::size_t row) {
+    Step(WriteStep::Of(WriteStep::Kind::BeginPart, row));
     try {
-        if (IsSourceFile(part.OutPath, job_.SourcePath))
-            throw PartFailure("it is the source file itself");
-        std::string reason;
-        if (!writer.Create(part.OutPath, part.MayReplace, reason))
-            throw PartFailure(reason);
-        const std::vector<std::uint8_t> prefix =
-            job_.PartPrefix ? job_.PartPrefix(row) : std::vector<std::uint8_t>();
-        prefixBytes_ = static_cast<std::int64_t>(prefix.size());
-        if (!writer.Write(prefix.data(), prefixBytes_, reason))
-            throw PartFailure(reason);
-        WritePartBody(row, writer);
-        switch (writer.Commit(reason)) {
-        case CommitResult::Written:
-            ++outcome_.PartsWritten;
-            break;
-        case CommitResult::NameTaken:
-            // Like a name found taken before the run: this part is skipped, the run goes on.
-            outcome_.Errors.push_back(part.OutPath + ": the file exists; not overwritten");
-            break;
-        case CommitResult::Failed:
-            throw PartFailure(reason);
-        }
+        if (!informationFits_)
+            throw PartFailure(informationProblem_);
+        const std::int32_t framesWritten = CopyPass(row);
+        if (framesWritten == 0)
+            throw PartFailure("holds no whole frame");
+        Step(WriteStep::EndPart(row, framesWritten, std::move(partFrames_)));
     } catch (const PartFailure& failure) {
-        writer.Discard();
-        Fail(part.OutPath + ": " + failure.Reason);
+        run_ = PendingRun{};
+        Step(WriteStep::FailPart(row, failure.Reason));
+        partFailed_ = true;
     }
-    writer_ = nullptr;
-}
-
-void SplitRun::WritePartBody(std::size_t row, PartFileWriter& writer) {
-    std::string reason;
-    if (!informationFits_)
-        throw PartFailure(informationProblem_);
-    const bool carriesInformation = job_.HasInfoFrame && job_.SaveFrameOption;
-    if (carriesInformation &&
-        !writer.Write(informationFrame_.data(), static_cast<std::int64_t>(informationFrame_.size()),
-                      reason))
-        throw PartFailure(reason);
-    const std::int32_t framesWritten = CopyPass(row);
-    if (framesWritten == 0)
-        throw PartFailure("holds no whole frame");
-    if (carriesInformation)
-        PatchInformationFrame(framesWritten, writer);
-    const TagBlockBytes& tag = job_.Rows[row].Tag;
-    if (!writer.Write(tag.data(), static_cast<std::int64_t>(tag.size()), reason))
-        throw PartFailure(reason);
 }
 
 // The copy pass: the first candidate at or after the start without condition,
 // then on while the elapsed time has not passed the end and frames remain; a
 // frame that does not lie wholly within the source ends the part.
-std::int32_t SplitRun::CopyPass(std::size_t row) {
+std::int32_t SplitWalk::CopyPass(std::size_t row) {
     const std::int32_t endMs = job_.Rows[row].EndMs;
     WalkState state = EntryOf(row);
     bool withFrontier = state.Position == frontier_.Position;
@@ -351,7 +307,7 @@ std::int32_t SplitRun::CopyPass(std::size_t row) {
 }
 
 // Keeps what a rebuilt information frame tells of the part's frames.
-void SplitRun::NoteFrame(const WalkState& state, const std::uint8_t* bytes, std::int64_t length) {
+void SplitWalk::NoteFrame(const WalkState& state, const std::uint8_t* bytes, std::int64_t length) {
     if (!job_.RebuildInfoFrame)
         return;
     if (partFrames_.Lengths.empty())
@@ -360,28 +316,10 @@ void SplitRun::NoteFrame(const WalkState& state, const std::uint8_t* bytes, std:
     partFrames_.AudioCrc = Crc16(partFrames_.AudioCrc, bytes, static_cast<std::size_t>(length));
 }
 
-void SplitRun::PatchInformationFrame(std::int32_t framesWritten, PartFileWriter& writer) {
-    const std::int32_t markerOffset = InformationHeaderOffset(job_.VersionId, job_.ChannelMode);
-    std::vector<std::uint8_t> frame =
-        job_.RebuildInfoFrame
-            ? RebuildInformationFrame(informationFrame_, markerOffset, partFrames_)
-            : informationFrame_;
-    const auto marker = static_cast<std::size_t>(markerOffset);
-    if (!job_.RebuildInfoFrame && marker + 12 <= frame.size() && (frame[marker + 7] & 1) != 0) {
-        const std::uint32_t count = static_cast<std::uint32_t>(framesWritten) + 1;
-        for (std::size_t i = 0; i < 4; ++i)
-            frame[marker + 8 + i] = static_cast<std::uint8_t>(count >> (24 - 8 * i));
-    }
-    std::string reason;
-    if (!writer.WriteAt(prefixBytes_, frame.data(), static_cast<std::int64_t>(frame.size()),
-                        reason))
-        throw PartFailure(reason);
-}
-
 // The state at which the row's skip pass ends, walking the frontier on (the
 // skip pass moves over a frame without testing that it lies within the source)
 // until it gets there. A skip that runs out of source fails the part.
-WalkState SplitRun::EntryOf(std::size_t row) {
+WalkState SplitWalk::EntryOf(std::size_t row) {
     while (!entries_[row] && !frontierEnded_) {
         WalkState next = frontier_;
         const Candidate candidate = Evaluate(next);
@@ -398,12 +336,12 @@ WalkState SplitRun::EntryOf(std::size_t row) {
     return *entries_[row];
 }
 
-Candidate SplitRun::Evaluate(const WalkState& state) {
+Candidate SplitWalk::Evaluate(const WalkState& state) {
     Candidate candidate;
     const std::uint8_t* header = Bytes(state.Position, 4);
     if (header == nullptr)
         return candidate;
-    ++outcome_.HeadersExamined;
+    ++headersExamined_;
     candidate.Readable = true;
     candidate.CanStartFrame = header[0] == 0xFF;
     candidate.Frame = rule_.Evaluate(header);
@@ -412,7 +350,7 @@ Candidate SplitRun::Evaluate(const WalkState& state) {
 
 // A rejected candidate adds no time and no frame: the walk moves one byte on,
 // or where no frame can start there, on to the next 0xFF at once.
-void SplitRun::Advance(WalkState& state, const Candidate& candidate) {
+void SplitWalk::Advance(WalkState& state, const Candidate& candidate) {
     if (!candidate.Frame.Accepted) {
         state.Position =
             candidate.CanStartFrame ? state.Position + 1 : NextPossibleFrame(state.Position);
@@ -424,7 +362,7 @@ void SplitRun::Advance(WalkState& state, const Candidate& candidate) {
         AddFrameDuration(state.ElapsedMs, candidate.Frame.Length, candidate.Frame.BitrateBps);
 }
 
-void SplitRun::MoveFrontier(const WalkState& state) {
+void SplitWalk::MoveFrontier(const WalkState& state) {
     frontier_ = state;
     while (nextStart_ < startsAhead_.size() &&
            startsAhead_[nextStart_].first <= frontier_.ElapsedMs) {
@@ -436,7 +374,7 @@ void SplitRun::MoveFrontier(const WalkState& state) {
 // The next position after position (which holds no 0xFF) at which a frame
 // can start, looked for within a span of the source; at most the first
 // position too close to the end to hold a header, where every walk ends.
-std::int64_t SplitRun::NextPossibleFrame(std::int64_t position) {
+std::int64_t SplitWalk::NextPossibleFrame(std::int64_t position) {
     const std::int64_t span = std::min(SourceReader::kMaxSpan, source_.Size() - 3 - position);
     const std::uint8_t* bytes = span > 1 ? Bytes(position, span) : nullptr;
     if (bytes == nullptr)
@@ -447,7 +385,7 @@ std::int64_t SplitRun::NextPossibleFrame(std::int64_t position) {
 }
 
 // The frame index is below the frame count: a counted frame lies ahead.
-bool SplitRun::FramesRemain(const WalkState& state) {
+bool SplitWalk::FramesRemain(const WalkState& state) {
     if (!countInWalk_)
         return state.FrameIndex < frameCount_;
     if (state.Position >= knownFrom_ && state.Position <= knownTo_)
@@ -459,7 +397,7 @@ bool SplitRun::FramesRemain(const WalkState& state) {
 
 // Whether the first frame at or after position (the bytes before it are
 // junk the walk passes one by one) is one that the scan counts.
-bool SplitRun::CountedFrameFrom(std::int64_t position) {
+bool SplitWalk::CountedFrameFrom(std::int64_t position) {
     for (std::int64_t p = position;; ++p) {
         knownTo_ = p;
         const bool firstAudioFrame = !job_.HasInfoFrame && p == audioStart_;
@@ -468,7 +406,7 @@ bool SplitRun::CountedFrameFrom(std::int64_t position) {
         const std::uint8_t* header = Bytes(p, 4);
         if (header == nullptr)
             return false;
-        ++outcome_.HeadersExamined;
+        ++headersExamined_;
         if (rule_.Evaluate(header).Accepted)
             return true;
         if (header[0] != 0xFF)
@@ -476,28 +414,75 @@ bool SplitRun::CountedFrameFrom(std::int64_t position) {
     }
 }
 
-// The source's bytes, written out first when the block that holds the
-// pending stretch of frames has to move.
-const std::uint8_t* SplitRun::Bytes(std::int64_t offset, std::int64_t count) {
+// The source's bytes; the pending stretch of frames goes to the writer first
+// when the block that holds it is to move on.
+const std::uint8_t* SplitWalk::Bytes(std::int64_t offset, std::int64_t count) {
     if (run_.End > run_.Begin && !source_.Holds(offset, count))
         Flush();
     return source_.Fetch(offset, count);
 }
 
-void SplitRun::Flush() {
-    if (run_.End > run_.Begin) {
-        std::string reason;
-        if (!writer_->Write(source_.HeldBytes(run_.Begin), run_.End - run_.Begin, reason))
-            throw PartFailure(reason);
-    }
+void SplitWalk::Flush() {
+    if (run_.End > run_.Begin)
+        Step(WriteStep::Frames(run_.Begin, run_.End - run_.Begin));
     run_ = PendingRun{};
 }
 
-void SplitRun::Fail(const std::string& line) {
-    outcome_.Errors.push_back(line);
-    runEnded_ = true;
-    if (callbacks_.SplitError)
-        callbacks_.SplitError(line);
+// Walk and write overlap: the walk reads ahead into the ring while the write
+// stage writes the blocks it has handed on.
+constexpr std::size_t kRingBlocks = 8;
+
+class SplitRun {
+public:
+    SplitRun(const SplitJob& job, const SplitCallbacks& callbacks)
+        : job_(job), stage_(job, callbacks, outcome_) {}
+
+    SplitOutcome Run();
+
+private:
+    void Split(ByteSource& bytes);
+
+    const SplitJob& job_;
+    SplitOutcome outcome_;
+    WriteStage stage_;
+};
+
+SplitOutcome SplitRun::Run() {
+    try {
+        FileSource file;
+        std::string reason;
+        if (file.Open(job_.SourcePath, reason))
+            Split(file);
+        else
+            stage_.Fail(job_.SourcePath + ": cannot open the source: " + reason);
+    } catch (const std::exception& error) {
+        stage_.Fail(job_.SourcePath + ": " + error.what());
+    }
+    outcome_.Success = outcome_.Errors.empty() && outcome_.PartsWritten == job_.PartsToWrite();
+    return outcome_;
+}
+
+void SplitRun::Split(ByteSource& bytes) {
+    SourceRing ring(kRingBlocks);
+    SourceReader source(bytes, ring);
+    SplitWalk walk(job_, source);
+    if (const std::string problem = walk.Prepare(); !problem.empty()) {
+        stage_.Fail(problem);
+        return;
+    }
+    stage_.SetInformationFrame(walk.InformationFrame());
+    {
+        std::jthread walker([&walk] { walk.Walk(); });
+        // However the stage ends, the walk stops waiting for blocks and is joined.
+        struct CancelOnExit {
+            SourceRing& Ring;
+            ~CancelOnExit() { Ring.Cancel(); }
+        } cancel{ring};
+        stage_.Drain(ring);
+    }
+    outcome_.HeadersExamined = walk.HeadersExamined();
+    if (!walk.Problem().empty() && !stage_.Ended())
+        stage_.Fail(job_.SourcePath + ": " + walk.Problem());
 }
 
 } // namespace
