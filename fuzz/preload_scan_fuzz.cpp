@@ -1,12 +1,16 @@
 // PreloadScan over an arbitrary file: once as the analysis sets it up, once
-// with a start offset, version and first frame length taken from the input.
+// with a start offset, version and first frame length taken from the input,
+// from the file and from memory.
 #include "core/audio_info.h"
+#include "core/byte_source.h"
 #include "core/preload_scan.h"
 #include "fuzz_files.h"
 
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -51,11 +55,25 @@ void ScanWithArbitrarySetup(const std::string& path, const std::uint8_t* data, s
     source.FrameBytes = TakeFrom<std::int16_t>(data, size, 9);
     source.HasInfoFrame = TakeFrom<std::uint8_t>(data, size, 11) & 1;
     source.Layer = TakeFrom<std::int8_t>(data, size, 12);
+    std::optional<ScanResult> fromFile;
     try {
-        CheckResult(PreloadScan(source), fileSize);
+        fromFile = PreloadScan(source);
+        CheckResult(*fromFile, fileSize);
     } catch (const ScanError&) {
         // A clean refusal is a defined result.
     }
+    // The same bytes from memory walk the same way.
+    MemorySource memory(std::vector<std::uint8_t>(data, data + size));
+    std::optional<ScanResult> fromMemory;
+    try {
+        fromMemory = PreloadScan(source, memory);
+    } catch (const ScanError&) {
+    }
+    if (fromFile.has_value() != fromMemory.has_value() ||
+        (fromFile && (fromFile->FrameCount != fromMemory->FrameCount ||
+                      fromFile->ErrorCount != fromMemory->ErrorCount ||
+                      fromFile->DurationMsExact != fromMemory->DurationMsExact)))
+        FuzzFailure("the scan of the file and of its bytes in memory differ");
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test:
-# the full suite, the engine and UI suites under ASan+UBSan, and a short fuzzing run.
+# the full suite, the engine and UI suites under ASan+UBSan, the engine suite under TSan,
+# and a short fuzzing run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -47,6 +48,12 @@ ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build-asan -L engine --output-on-fa
 # Qt and the sound libraries keep allocations until exit: leaks are checked in the engine only.
 ASAN_OPTIONS=detect_leaks=0 QT_QPA_PLATFORM=offscreen \
     ctest --test-dir build-asan -L ui --output-on-failure -j "$jobs"
+
+# The split and the scan run on two threads each; TSan cannot share a build with ASan.
+echo "== Engine tests under ThreadSanitizer"
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKERFLINE_GUI=OFF -DKERFLINE_TSAN=ON >/dev/null
+cmake --build build-tsan -j "$jobs"
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --test-dir build-tsan --output-on-failure -j "$jobs"
 
 if [ -x fuzz/run ]; then
     echo "== Fuzzing, ${KERFLINE_FUZZ_SECONDS:-60} s per target"

@@ -5,7 +5,6 @@
 #include "core/frame_rule.h"
 #include "core/information_frame.h"
 #include "core/preload_scan.h"
-#include "split/output_naming.h"
 #include "split/source_reader.h"
 #include "split/split_list.h"
 #include "split/write_stage.h"
