@@ -51,7 +51,7 @@ ASAN_OPTIONS=detect_leaks=0 QT_QPA_PLATFORM=offscreen \
 
 # The split and the scan run on two threads each; TSan cannot share a build with ASan.
 echo "== Engine tests under ThreadSanitizer"
-cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKERFLINE_GUI=OFF -DKERFLINE_TSAN=ON >/dev/null
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKERFLINE_GUI=OFF -DKERFLINE_TSAN=ON -DKERFLINE_WERROR=ON >/dev/null
 cmake --build build-tsan -j "$jobs"
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --test-dir build-tsan --output-on-failure -j "$jobs"
 
