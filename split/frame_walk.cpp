@@ -6,28 +6,31 @@
 #include <cstring>
 
 bool FrameWalk::Open(const ScanSource& source, std::string& error) {
-    if (!reader_.Open(source.Path, error))
+    auto reading = std::make_unique<Reading>();
+    if (!reading->File.Open(source.Path, error))
         return false;
+    reader_ = &reading->Reader.emplace(reading->File, reading->Ring);
+    reading_ = std::move(reading);
     versionId_ = source.VersionId;
     layer_ = source.Layer;
-    lastCountedStart_ = reader_.Size() - std::max<std::int64_t>(source.FrameBytes, 4);
+    lastCountedStart_ = reader_->Size() - std::max<std::int64_t>(source.FrameBytes, 4);
     start_ = WalkPoint{};
     start_.Position = std::max<std::int64_t>(source.FirstFrameOffset, 0);
     if (!source.HasInfoFrame) {
         alwaysCounted_ = start_.Position;
         return true;
     }
-    const std::uint8_t* header = reader_.Fetch(start_.Position, 4);
+    const std::uint8_t* header = reader_->Fetch(start_.Position, 4);
     const std::int32_t length =
         header == nullptr ? 0 : InformationFrameLength(header, versionId_, layer_);
-    if (length >= 4 && start_.Position + length <= reader_.Size())
+    if (length >= 4 && start_.Position + length <= reader_->Size())
         start_.Position += length;
     return true;
 }
 
 std::optional<WalkFrame> FrameWalk::Next(WalkPoint& at) {
     for (;;) {
-        const std::uint8_t* header = reader_.Fetch(at.Position, 4);
+        const std::uint8_t* header = reader_->Fetch(at.Position, 4);
         if (header == nullptr)
             return std::nullopt;
         const FrameCandidate candidate = EvaluateFrame(header, versionId_, layer_);
@@ -40,7 +43,7 @@ std::optional<WalkFrame> FrameWalk::Next(WalkPoint& at) {
         frame.Length = candidate.Length;
         frame.StartMs = at.ElapsedMs;
         frame.Counted = at.Position <= lastCountedStart_ || at.Position == alwaysCounted_;
-        frame.Whole = candidate.Length <= reader_.Size() - at.Position;
+        frame.Whole = candidate.Length <= reader_->Size() - at.Position;
         at.Position += candidate.Length;
         ++at.FrameIndex;
         at.ElapsedMs = AddFrameDuration(at.ElapsedMs, candidate.Length, candidate.BitrateBps);
@@ -49,14 +52,14 @@ std::optional<WalkFrame> FrameWalk::Next(WalkPoint& at) {
 }
 
 const std::uint8_t* FrameWalk::Bytes(const WalkFrame& frame) {
-    return reader_.Fetch(frame.Offset, frame.Length);
+    return reader_->Fetch(frame.Offset, frame.Length);
 }
 
 // The next position at which a frame can start (a 0xFF), looked for within a
 // span; at most the first position too close to the end to hold a header.
 std::int64_t FrameWalk::NextPossibleFrame(std::int64_t position) {
-    const std::int64_t span = std::min(SourceReader::kMaxSpan, reader_.Size() - 3 - position);
-    const std::uint8_t* bytes = span > 1 ? reader_.Fetch(position, span) : nullptr;
+    const std::int64_t span = std::min(SourceReader::kMaxSpan, reader_->Size() - 3 - position);
+    const std::uint8_t* bytes = span > 1 ? reader_->Fetch(position, span) : nullptr;
     if (bytes == nullptr)
         return position + 1;
     const void* found = std::memchr(bytes, 0xFF, static_cast<std::size_t>(span));

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "core/byte_source.h"
 #include "core/preload_scan.h"
 #include "split/source_reader.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -41,7 +43,14 @@ public:
 private:
     std::int64_t NextPossibleFrame(std::int64_t position);
 
-    SourceReader reader_;
+    // The file and the one block the walk reads it through.
+    struct Reading {
+        FileSource File;
+        SourceRing Ring{1};
+        std::optional<SourceReader> Reader;
+    };
+    std::unique_ptr<Reading> reading_;
+    SourceReader* reader_ = nullptr;
     std::int32_t versionId_ = 1;
     std::int32_t layer_ = 3;
     // The scan walks on while a first frame's length of bytes remains, and

@@ -106,7 +106,7 @@ void WriteStage::PatchInformationFrame(const WriteStep& step) {
     const std::int32_t markerOffset = InformationHeaderOffset(job_.VersionId, job_.ChannelMode);
     std::vector<std::uint8_t> frame =
         job_.RebuildInfoFrame
-            ? RebuildInformationFrame(informationFrame_, markerOffset, step.Frames)
+            ? RebuildInformationFrame(informationFrame_, markerOffset, step.FrameList)
             : informationFrame_;
     const auto marker = static_cast<std::size_t>(markerOffset);
     if (!job_.RebuildInfoFrame && marker + 12 <= frame.size() && (frame[marker + 7] & 1) != 0) {

@@ -23,7 +23,7 @@ struct WriteStep {
     std::int64_t Offset = 0;
     std::int64_t Count = 0;
     std::string Reason;
-    PartFrameList Frames; // EndPart: the part's frames, where the information frame is rebuilt
+    PartFrameList FrameList; // EndPart: the part's frames, where the information frame is rebuilt
 
     static WriteStep Of(Kind what, std::size_t row) {
         WriteStep step;
@@ -40,7 +40,7 @@ struct WriteStep {
     static WriteStep EndPart(std::size_t row, std::int64_t framesWritten, PartFrameList frames) {
         WriteStep step = Of(Kind::EndPart, row);
         step.Count = framesWritten;
-        step.Frames = std::move(frames);
+        step.FrameList = std::move(frames);
         return step;
     }
     static WriteStep FailPart(std::size_t row, std::string reason) {
