@@ -22,8 +22,10 @@ std::unique_ptr<MediaPlayer> SilentPlayer() {
     return std::make_unique<ClockMediaPlayer>();
 }
 
+// Centres the window; a size kept from a larger screen is brought within this one.
 void CentreOnScreen(QWidget& window) {
     if (const QScreen* screen = window.screen()) {
+        window.resize(window.size().boundedTo(screen->availableSize()));
         const QRect frame = window.frameGeometry();
         window.move(screen->availableGeometry().center() - frame.center() + window.pos());
     }

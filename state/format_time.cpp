@@ -82,6 +82,10 @@ std::string FormatTime(std::int32_t ms) {
            std::to_string(tenths);
 }
 
+std::string WidestTimeText() {
+    return FormatTime(100 * 3600000 - 1);
+}
+
 bool ParseTime(const std::string& text, std::int32_t& ms) {
     std::int64_t value = 0;
     const bool parsed =

@@ -2,6 +2,8 @@
 
 #include "state/format_time.h"
 #include "state/open_source.h"
+#include "state/recent_files.h"
+#include "state/source_info_text.h"
 #include "ui/about_dialog.h"
 #include "ui/button_icons.h"
 #include "ui/loading_window.h"
@@ -12,13 +14,16 @@
 #include "ui/platform_services.h"
 #include "ui/position_slider.h"
 #include "ui/program_icon.h"
+#include "ui/recent_files_menu.h"
 #include "ui/settings_store.h"
 #include "ui/split_list_wiring.h"
 #include "ui/up_down.h"
 
 #include <QAbstractButton>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QDropEvent>
 #include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -27,9 +32,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMimeData>
 #include <QPushButton>
 #include <QStyle>
 #include <QTimer>
+#include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -47,22 +54,26 @@ constexpr long double PauseWindow = 100;
 struct TagLabelLook {
     const char* Name;
     const char* Initial;
-    const char* Caption;
-    int PrefixWidth;
 };
 
 const TagLabelLook TagLabels[] = {
-    {"Label2", "Title:  ", "Title:", 16}, {"Label3", "Artist: ", "Artist:", 16},
-    {"Label4", "Album: ", "Album:", 13},  {"Label5", "Year: ", "Year:", 14},
-    {"Label6", "Genre: ", "Genre:", 13},  {"Label7", "Comment: ", "Comment:", 10},
+    {"Label2", "Title:  "}, {"Label3", "Artist: "}, {"Label4", "Album: "},
+    {"Label5", "Year: "},   {"Label6", "Genre: "},  {"Label7", "Comment: "},
 };
 
-QString Latin1(const std::string& text) {
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+// An information line, whole in its tooltip when the label cuts it off.
+void ShowLine(QLabel* label, const std::string& latin1) {
+    const QString text = QString::fromLatin1(latin1.data(), static_cast<qsizetype>(latin1.size()));
+    label->setText(text);
+    label->setToolTip(text.simplified());
 }
 
-QString Prefixed(const char* caption, int width) {
-    return QString::fromLatin1(caption).leftJustified(width, ' ');
+// The one .mp3 file among the dropped URLs, or an empty text.
+QString DroppedSource(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls() || data->urls().size() != 1)
+        return {};
+    const QString path = data->urls().front().toLocalFile();
+    return IsSourceFileName(QFile::encodeName(path).toStdString()) ? path : QString();
 }
 
 // A fixed-width line of the information groups: longer text is cut off.
@@ -101,10 +112,9 @@ TForm1::TForm1(Services services, QWidget* parent)
     setObjectName("Form1");
     setWindowTitle("Kerfline");
     setWindowIcon(ProgramIcon());
-    setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
-    setFixedSize(ClientWidth, ClientHeight);
+    setMinimumSize(ClientWidth, ClientHeight);
+    resize(services_.Settings.ReadWindowSize().value_or(minimumSize()));
+    setAcceptDrops(true);
 
     timer1_ = new QTimer(this);
     timer1_->setObjectName("Timer1");
@@ -146,7 +156,7 @@ void TForm1::BuildLayout() {
         if (context_.State.PositionStep > 0)
             trackBar1_->setValue(static_cast<std::int32_t>(ms / context_.State.PositionStep));
     });
-    layout->addWidget(overview_);
+    layout->addWidget(overview_, 1);
 
     layout->addWidget(BuildButtonRow());
 
@@ -162,7 +172,7 @@ void TForm1::BuildLayout() {
     auto* placeLayout = new QVBoxLayout(splitListPlace_);
     placeLayout->setContentsMargins(0, 0, 0, 0);
     splitListPlace_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
-    layout->addWidget(splitListPlace_, 1);
+    layout->addWidget(splitListPlace_, 3);
 
     layout->addWidget(BuildBottomRow());
 }
@@ -174,13 +184,26 @@ QGroupBox* TForm1::BuildSourceGroup() {
     bitBtn3_->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
     bitBtn3_->setDefault(true);
     connect(bitBtn3_, &QPushButton::clicked, this, &TForm1::BitBtn3Click);
+    auto* recent = new QToolButton(group);
+    recent->setObjectName("RecentFilesButton");
+    recent->setToolTip("Open a recent file");
+    recent->setArrowType(Qt::DownArrow);
+    recent->setPopupMode(QToolButton::InstantPopup);
+    recent->setStyleSheet("QToolButton::menu-indicator { image: none; }");
+    recent->setFixedHeight(bitBtn3_->sizeHint().height());
+    recentFiles_ = new RecentFilesMenu(services_.Settings, recent);
+    connect(recentFiles_, &RecentFilesMenu::OpenRequested, this, &TForm1::OpenFile);
+    recent->setMenu(recentFiles_);
     edit2_ = new QLineEdit(NoFileText, group);
     edit2_->setObjectName("Edit2");
     edit2_->setReadOnly(true);
     edit2_->setFocusPolicy(Qt::ClickFocus);
     auto* row = new QHBoxLayout(group);
     row->setContentsMargins(6, 2, 6, 6);
+    row->setSpacing(0);
     row->addWidget(bitBtn3_);
+    row->addWidget(recent);
+    row->addSpacing(6);
     row->addWidget(edit2_, 1);
     return group;
 }
@@ -211,7 +234,8 @@ QWidget* TForm1::BuildInfoRow() {
     label23_ = InfoLabel("Label23", "Version:", mpegGroup);
     label10_ = InfoLabel("Label10", "BitRate:  ", mpegGroup);
     label11_ = InfoLabel("Label11", "SampleRate:  ", mpegGroup);
-    for (QLabel* label : {label8_, label9_, label23_, label10_, label11_}) {
+    framesLabel_ = InfoLabel("FramesLabel", "", mpegGroup);
+    for (QLabel* label : {label8_, label9_, label23_, label10_, label11_, framesLabel_}) {
         mpegLayout->addWidget(label);
     }
     mpegLayout->addStretch();
@@ -378,6 +402,27 @@ void TForm1::keyPressEvent(QKeyEvent* event) {
     QWidget::keyPressEvent(event);
 }
 
+void TForm1::closeEvent(QCloseEvent* event) {
+    services_.Settings.WriteWindowSize(isMaximized() ? normalGeometry().size() : size());
+    QWidget::closeEvent(event);
+}
+
+// An .mp3 file dropped on the window opens as one chosen with Open.
+void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+    if (!DroppedSource(event->mimeData()).isEmpty()) {
+        event->acceptProposedAction();
+    }
+}
+
+void TForm1::dropEvent(QDropEvent* event) {
+    const QString path = DroppedSource(event->mimeData());
+    if (!path.isEmpty()) {
+        event->acceptProposedAction();
+        // Once the drop has ended: opening may show the loading window or a message.
+        QTimer::singleShot(0, this, [this, path] { OpenFile(path); });
+    }
+}
+
 // The start directory is the current one when the window first shows.
 void TForm1::showEvent(QShowEvent* event) {
     if (!shown_) {
@@ -471,8 +516,6 @@ void TForm1::OpenChosen(const QString& chosen) {
     context_.AudioInfo = session.Info;
     context_.State = session.State;
     timer1_->stop();
-    edit2_->setText(QFile::decodeName(QByteArray::fromStdString(path)));
-    FillTagLabels();
     OpenPlayer(chosen);
     ShowSoundNotice();
     mediaPlayer1_->SetEnabledButtons(PlayerControl::ButtonSet::Stopped);
@@ -490,7 +533,10 @@ void TForm1::OpenChosen(const QString& chosen) {
     context_.List.ClearEntries();
     emit SourceOpened();
     ResetTexts();
-    FillMpegLabels();
+    // After the walk, so that the path and both groups change at once.
+    edit2_->setText(QFile::decodeName(QByteArray::fromStdString(path)));
+    ShowSourceInfo();
+    recentFiles_->Remember(chosen);
 }
 
 // A file that cannot be opened shows the system's reason; one without frames is
@@ -503,18 +549,6 @@ void TForm1::ShowRefusal(const Error& error) {
         services_.Messages.ErrorBeep();
     }
     services_.Messages.Error(this, QString::fromLocal8Bit(error.Text.c_str()));
-}
-
-void TForm1::FillTagLabels() {
-    const TID3v1Tag& tag = context_.AudioInfo.Tag;
-    const std::string* values[] = {&tag.Title, &tag.Artist,    &tag.Album,
-                                   &tag.Year,  &tag.GenreName, &tag.Comment};
-    for (int i = 0; i < 6; ++i) {
-        const TagLabelLook& look = TagLabels[i];
-        tagLabels_[i]->setText(tag.Present
-                                   ? Prefixed(look.Caption, look.PrefixWidth) + Latin1(*values[i])
-                                   : QString::fromLatin1(look.Caption));
-    }
 }
 
 // A player that refuses the file has its say; the silent player then takes
@@ -574,20 +608,15 @@ void TForm1::EnableSourceButtons() {
     SetSplitButtonEnabled(false);
 }
 
-void TForm1::FillMpegLabels() {
-    const TAudioInfo& info = context_.AudioInfo;
-    const TMpegFrameHdr& header = info.Header;
-    const QString rateSuffix = info.IsVbr ? " (VBR)" : " (CBR)";
-    label8_->setText(Prefixed("Time:", 21) +
-                     TimeText(static_cast<std::int32_t>(context_.State.DurationMs)));
-    label9_->setText(Prefixed("Filesize:", 21) + QString::number(info.FileSize) + " bytes");
-    label23_->setText(Prefixed("Version:", 20) + "MPEG " +
-                      QString::fromStdString(header.VersionText()) + " Layer " +
-                      QString::fromStdString(header.LayerText()));
-    label10_->setText(Prefixed("BitRate:", 20) + QString::number(header.Bitrate) + "kbit" +
-                      rateSuffix);
-    label11_->setText(Prefixed("SampleRate:", 15) + QString::number(header.SampleRate) + "Hz, " +
-                      QString::fromStdString(header.ChannelModeText()));
+void TForm1::ShowSourceInfo() {
+    const SourceInfoLines lines = DescribeSource(context_.AudioInfo, context_.State);
+    for (std::size_t i = 0; i < lines.Tag.size(); ++i) {
+        ShowLine(tagLabels_[i], lines.Tag[i]);
+    }
+    QLabel* mpegLabels[] = {label8_, label9_, label23_, label10_, label11_, framesLabel_};
+    for (std::size_t i = 0; i < lines.Mpeg.size(); ++i) {
+        ShowLine(mpegLabels[i], lines.Mpeg[i]);
+    }
 }
 
 // ---------------------------------------------------------------- positions

@@ -17,6 +17,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTimer;
+class RecentFilesMenu;
 class SettingsStore;
 struct SourceSession;
 class TOptions;
@@ -39,6 +40,7 @@ public:
         PlayerFactory SilentPlayer; // takes over when the audible one refuses a file
     };
 
+    // The size the window opens at first, and its smallest.
     static constexpr int ClientWidth = 456;
     static constexpr int ClientHeight = 587;
     static constexpr const char* NoFileText = "There is no selected file";
@@ -100,6 +102,9 @@ public slots:
 protected:
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void BuildLayout();
@@ -115,13 +120,12 @@ private:
     // Open, in its steps.
     void OpenChosen(const QString& chosen);
     void ShowRefusal(const Error& error);
-    void FillTagLabels();
     void OpenPlayer(const QString& path);
     void ShowSoundNotice();
     void WalkUnderLoadingWindow(SourceSession& session);
     void SetUpPositions();
     void EnableSourceButtons();
-    void FillMpegLabels();
+    void ShowSourceInfo();
 
     // Selection and playback.
     long double PositionToPlayerReal(std::int32_t position) const;
@@ -149,6 +153,7 @@ private:
     QLabel* label23_ = nullptr;
     QLabel* label10_ = nullptr;
     QLabel* label11_ = nullptr;
+    QLabel* framesLabel_ = nullptr;
     QLabel* label13_ = nullptr;
     QLabel* label14_ = nullptr;
     QLabel* soundNotice_ = nullptr;
@@ -160,6 +165,7 @@ private:
     OverviewStrip* overview_ = nullptr;
     PlayerControl* mediaPlayer1_ = nullptr;
     QPushButton* bitBtn3_ = nullptr;
+    RecentFilesMenu* recentFiles_ = nullptr;
     QPushButton* bitBtn5_ = nullptr;
     QPushButton* bitBtn6_ = nullptr;
     QPushButton* bitBtn7_ = nullptr;

@@ -8,6 +8,9 @@ QSettings OpenStore(const QString& organization, const QString& application) {
     return QSettings(QSettings::IniFormat, QSettings::UserScope, organization, application);
 }
 
+constexpr const char* WindowSizeName = "Window/Size";
+constexpr const char* RecentFilesName = "Window/RecentFiles";
+
 // Reads one value: any integer other than 0 is on.
 std::optional<QString> ReadFlag(const QSettings& store, const QString& name, bool& flag) {
     if (!store.contains(name)) {
@@ -41,7 +44,7 @@ QString SettingsStore::SetFailedText(const QString& name) {
 
 bool SettingsStore::KeyExists() const {
     const QSettings store = OpenStore(organization_, application_);
-    return !store.allKeys().isEmpty();
+    return !store.childKeys().isEmpty();
 }
 
 SettingsStore::ReadOutcome SettingsStore::ReadAtStartUp() {
@@ -76,4 +79,24 @@ std::optional<QString> SettingsStore::Write(const Values& values) {
         return SetFailedText(PreloadName);
     }
     return std::nullopt;
+}
+
+std::optional<QSize> SettingsStore::ReadWindowSize() const {
+    const QSize size = OpenStore(organization_, application_).value(WindowSizeName).toSize();
+    if (!size.isValid() || size.isEmpty()) {
+        return std::nullopt;
+    }
+    return size;
+}
+
+void SettingsStore::WriteWindowSize(const QSize& size) {
+    OpenStore(organization_, application_).setValue(WindowSizeName, size);
+}
+
+QStringList SettingsStore::ReadRecentFiles() const {
+    return OpenStore(organization_, application_).value(RecentFilesName).toStringList();
+}
+
+void SettingsStore::WriteRecentFiles(const QStringList& files) {
+    OpenStore(organization_, application_).setValue(RecentFilesName, files);
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QSize>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 // The settings in the user's settings store (QSettings, organization
@@ -37,6 +39,13 @@ public:
     bool KeyExists() const;
     // Writes the values; the error text when the store refuses.
     std::optional<QString> Write(const Values& values);
+
+    // The window's size and the recent files live in a group of their own, so
+    // that they never stand in for the option values that KeyExists looks for.
+    std::optional<QSize> ReadWindowSize() const;
+    void WriteWindowSize(const QSize& size);
+    QStringList ReadRecentFiles() const;
+    void WriteRecentFiles(const QStringList& files);
 
     static QString GetFailedText(const QString& name);
     static QString InvalidTypeText(const QString& name);

@@ -55,13 +55,16 @@ void SplitListPanel::BuildListView() {
     listView_->setHeaderLabels(
         {"V", "Start", "End", "Length", "Title", "Artist", "Album", "Year", "Comment"});
     listView_->header()->setMinimumSectionSize(20);
-    const int widths[ColumnCount] = {25, 55, 55, 55, 125, 125, 100, 50, 100};
+    // The time columns have room for hh:mm:ss.t; the comment takes what is left.
+    const int time =
+        listView_->fontMetrics().horizontalAdvance(QString::fromStdString(WidestTimeText())) + 12;
+    const int widths[ColumnCount] = {25, time, time, time, 125, 125, 100, 50, 100};
     for (int column = 0; column < ColumnCount; ++column) {
         listView_->setColumnWidth(column, widths[column]);
     }
     listView_->header()->setSectionsClickable(false);
     listView_->header()->setSectionsMovable(false);
-    listView_->header()->setStretchLastSection(false);
+    listView_->header()->setStretchLastSection(true);
     listView_->setRootIsDecorated(false);
     listView_->setIndentation(0);
     listView_->setItemsExpandable(false);

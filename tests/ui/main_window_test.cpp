@@ -60,7 +60,6 @@ protected:
 TEST_F(MainWindowTest, StartsWithNoSourceAndEveryControlInPlace) {
     EXPECT_EQ(Window().windowTitle(), "Kerfline");
     EXPECT_EQ(Window().minimumSize(), QSize(456, 587));
-    EXPECT_EQ(Window().maximumSize(), QSize(456, 587));
     for (const char* name :
          {"BitBtn3", "Edit2",     "Label2",       "Label3",       "Label4",         "Label5",
           "Label6",  "Label7",    "Label8",       "Label9",       "Label10",        "Label11",

@@ -75,6 +75,19 @@ TEST_F(SettingsStoreTest, MissingOrMistypedValuesAreReportedAndStayOff) {
     EXPECT_FALSE(outcome.Settings.SaveFrame);
 }
 
+// The window's size and recent files kept before the options were ever
+// written do not pass for the options' key: first start still writes them.
+TEST_F(SettingsStoreTest, TheWindowsValuesAreNotTheOptionsKey) {
+    EXPECT_EQ(store.ReadWindowSize(), std::nullopt);
+    store.WriteWindowSize(QSize(800, 700));
+    store.WriteRecentFiles({"/home/alex/Music/a, b.mp3"});
+    EXPECT_FALSE(store.KeyExists());
+    EXPECT_FALSE(store.ReadAtStartUp().Error);
+    EXPECT_EQ(Raw().value("Saveframe").toString(), "1");
+    EXPECT_EQ(store.ReadWindowSize(), QSize(800, 700));
+    EXPECT_EQ(store.ReadRecentFiles(), QStringList{"/home/alex/Music/a, b.mp3"});
+}
+
 TEST_F(SettingsStoreTest, AStoreThatCannotBeWrittenIsReported) {
     // A folder where the settings file should be cannot be written as a file.
     const QString file = Raw().fileName();
