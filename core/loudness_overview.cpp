@@ -31,8 +31,8 @@ std::uint8_t LevelFromPeak(std::int32_t peak) {
 
 LoudnessOverview EstimateLoudness(const ScanSource& source, const std::function<bool()>& stop) {
     LoudnessOverview overview;
-    const bool layer3 = source.Layer != 1 && source.Layer != 2;
-    bool skipInfoFrame = source.HasInfoFrame;
+    const bool layer3 = source.Format.Layer != 1 && source.Format.Layer != 2;
+    bool skipInfoFrame = source.Format.HasInfoFrame;
     const auto visit = [&](std::int64_t offset, std::span<const std::uint8_t> head) {
         if (skipInfoFrame) {
             skipInfoFrame = false;
@@ -44,7 +44,8 @@ LoudnessOverview EstimateLoudness(const ScanSource& source, const std::function<
                 return false;
         }
         if (layer3)
-            overview.Levels.push_back(Layer3Loudness(head.data(), head.size(), source.VersionId));
+            overview.Levels.push_back(
+                Layer3Loudness(head.data(), head.size(), source.Format.VersionId));
         ++overview.FrameCount;
         return true;
     };

@@ -156,14 +156,7 @@ private:
 } // namespace
 
 ScanSource ScanSource::From(const std::string& path, const TAudioInfo& info) {
-    ScanSource source;
-    source.Path = path;
-    source.FirstFrameOffset = info.FirstFrameOffset;
-    source.HasInfoFrame = info.HasInfoFrame;
-    source.VersionId = info.Header.VersionId;
-    source.Layer = info.Header.Layer();
-    source.FrameBytes = info.Header.FrameBytes;
-    return source;
+    return ScanSource{path, SourceFormat::Of(info)};
 }
 
 ScanResult PreloadScan(const ScanSource& source, const ScanProgress& progress) {
@@ -182,18 +175,20 @@ ScanResult PreloadScan(const ScanSource& source, const ScanProgress& progress,
 ScanResult PreloadScan(const ScanSource& source, ByteSource& bytes, const ScanProgress& progress,
                        const FrameVisitor& visitor, std::size_t lookAhead) {
     const std::int64_t size = bytes.Size();
-    if (source.FirstFrameOffset < 0 || source.FirstFrameOffset > size)
+    if (source.Format.FirstFrameOffset < 0 || source.Format.FirstFrameOffset > size)
         throw ScanError(source.Path + ": the first frame lies outside the file");
-    const std::int64_t maximum = size - source.FirstFrameOffset - 128;
+    const std::int64_t maximum = size - source.Format.FirstFrameOffset - 128;
     // The walk goes on while a first frame's length of bytes remains; at
     // least a header's worth, so a zero or negative length cannot loop on.
-    const std::int64_t minimumRemaining = std::max<std::int64_t>(source.FrameBytes, kHeaderBytes);
+    const std::int64_t minimumRemaining =
+        std::max<std::int64_t>(source.Format.FirstFrameBytes, kHeaderBytes);
     const std::int64_t wanted =
         std::clamp<std::int64_t>(static_cast<std::int64_t>(lookAhead), kHeaderBytes, kMaxLookAhead);
-    ScanWindow window(bytes, source.FirstFrameOffset, wanted, source.Path, progress, maximum);
+    ScanWindow window(bytes, source.Format.FirstFrameOffset, wanted, source.Path, progress,
+                      maximum);
 
     ScanResult result;
-    std::int64_t position = source.FirstFrameOffset;
+    std::int64_t position = source.Format.FirstFrameOffset;
     do {
         const std::uint8_t* header = window.Header(position);
         if (header[0] != 0xFF) {
@@ -202,7 +197,8 @@ ScanResult PreloadScan(const ScanSource& source, ByteSource& bytes, const ScanPr
             position = next;
             continue;
         }
-        const FrameCandidate frame = EvaluateFrame(header, source.VersionId, source.Layer);
+        const FrameCandidate frame =
+            EvaluateFrame(header, source.Format.VersionId, source.Format.Layer);
         if (frame.Accepted) {
             if (visitor &&
                 !visitor(position, {header, static_cast<std::size_t>(window.Held(position))}))
@@ -217,7 +213,7 @@ ScanResult PreloadScan(const ScanSource& source, ByteSource& bytes, const ScanPr
         }
     } while (size - position >= minimumRemaining);
 
-    if (source.HasInfoFrame)
+    if (source.Format.HasInfoFrame)
         --result.FrameCount;
     if (progress)
         progress(position, maximum);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/source_format.h"
+
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -12,11 +14,7 @@ class TAudioInfo;
 // What the scan needs of the source's analysis.
 struct ScanSource {
     std::string Path;
-    std::int64_t FirstFrameOffset = 0;
-    bool HasInfoFrame = false; // the walked first frame is an information frame, not audio
-    std::int32_t VersionId = 1;
-    std::int32_t Layer = 3; // the first frame's layer
-    std::int32_t FrameBytes = 0;
+    SourceFormat Format;
 
     static ScanSource From(const std::string& path, const TAudioInfo& info);
 };

@@ -50,11 +50,12 @@ void ScanWithArbitrarySetup(const std::string& path, const std::uint8_t* data, s
     source.Path = path;
     // Mostly offsets inside the file, sometimes anything at all.
     const auto rawOffset = TakeFrom<std::int64_t>(data, size, 0);
-    source.FirstFrameOffset = (rawOffset & 1) ? rawOffset : (rawOffset >> 1) % (fileSize + 2);
-    source.VersionId = TakeFrom<std::int8_t>(data, size, 8);
-    source.FrameBytes = TakeFrom<std::int16_t>(data, size, 9);
-    source.HasInfoFrame = TakeFrom<std::uint8_t>(data, size, 11) & 1;
-    source.Layer = TakeFrom<std::int8_t>(data, size, 12);
+    source.Format.FirstFrameOffset =
+        (rawOffset & 1) ? rawOffset : (rawOffset >> 1) % (fileSize + 2);
+    source.Format.VersionId = TakeFrom<std::int8_t>(data, size, 8);
+    source.Format.FirstFrameBytes = TakeFrom<std::int16_t>(data, size, 9);
+    source.Format.HasInfoFrame = TakeFrom<std::uint8_t>(data, size, 11) & 1;
+    source.Format.Layer = TakeFrom<std::int8_t>(data, size, 12);
     std::optional<ScanResult> fromFile;
     try {
         fromFile = PreloadScan(source);

@@ -152,13 +152,13 @@ bool BuildJob(const Plan& plan, const Folders& f, SplitJob& job) {
         return true;
     }
     job.SourcePath = source;
-    job.FirstFrameOffset = plan.FirstFrameOffset;
-    job.IsVbr = plan.IsVbr;
-    job.HasInfoFrame = plan.HasInfoFrame;
-    job.VersionId = plan.VersionId;
-    job.ChannelMode = plan.ChannelMode;
-    job.Layer = plan.Layer;
-    job.FirstFrameBytes = plan.FirstFrameBytes;
+    job.Format.FirstFrameOffset = plan.FirstFrameOffset;
+    job.Format.IsVbr = plan.IsVbr;
+    job.Format.HasInfoFrame = plan.HasInfoFrame;
+    job.Format.VersionId = plan.VersionId;
+    job.Format.ChannelMode = plan.ChannelMode;
+    job.Format.Layer = plan.Layer;
+    job.Format.FirstFrameBytes = plan.FirstFrameBytes;
     job.FrameCount = frameCount;
     job.SaveFrameOption = plan.SaveFrameOption;
     for (std::size_t i = 0; i < plan.Rows.size(); ++i) {
@@ -178,11 +178,11 @@ std::optional<std::int32_t> FrameCountOf(const SplitJob& job) {
         return job.FrameCount;
     ScanSource scan;
     scan.Path = job.SourcePath;
-    scan.FirstFrameOffset = job.FirstFrameOffset;
-    scan.HasInfoFrame = job.HasInfoFrame;
-    scan.VersionId = job.VersionId;
-    scan.Layer = job.Layer;
-    scan.FrameBytes = job.FirstFrameBytes;
+    scan.Format.FirstFrameOffset = job.Format.FirstFrameOffset;
+    scan.Format.HasInfoFrame = job.Format.HasInfoFrame;
+    scan.Format.VersionId = job.Format.VersionId;
+    scan.Format.Layer = job.Format.Layer;
+    scan.Format.FirstFrameBytes = job.Format.FirstFrameBytes;
     try {
         return PreloadScan(scan).FrameCount;
     } catch (const ScanError&) {
@@ -197,12 +197,13 @@ std::optional<Bytes> ReferencePart(const SplitJob& job, std::int32_t frameCount,
     const auto size = static_cast<std::int64_t>(src.size());
     const auto readable = [size](std::int64_t p) { return p >= 0 && p <= size - 4; };
     const auto at = [&src](std::int64_t p) { return src.data() + p; };
-    std::int64_t p = job.FirstFrameOffset;
+    std::int64_t p = job.Format.FirstFrameOffset;
     Bytes information;
-    if (job.HasInfoFrame) {
+    if (job.Format.HasInfoFrame) {
         if (!readable(p))
             return std::nullopt;
-        const std::int32_t length = InformationFrameLength(at(p), job.VersionId, job.Layer);
+        const std::int32_t length =
+            InformationFrameLength(at(p), job.Format.VersionId, job.Format.Layer);
         if (length < 4 || p > size - length)
             return std::nullopt;
         information.assign(at(p), at(p) + length);
@@ -214,7 +215,7 @@ std::optional<Bytes> ReferencePart(const SplitJob& job, std::int32_t frameCount,
     while (row.StartMs > elapsed) {
         if (!readable(p))
             return std::nullopt;
-        const FrameCandidate c = EvaluateFrame(at(p), job.VersionId, job.Layer);
+        const FrameCandidate c = EvaluateFrame(at(p), job.Format.VersionId, job.Format.Layer);
         if (!c.Accepted) {
             ++p;
             continue;
@@ -227,7 +228,7 @@ std::optional<Bytes> ReferencePart(const SplitJob& job, std::int32_t frameCount,
     do {
         if (!readable(p))
             return std::nullopt;
-        const FrameCandidate c = EvaluateFrame(at(p), job.VersionId, job.Layer);
+        const FrameCandidate c = EvaluateFrame(at(p), job.Format.VersionId, job.Format.Layer);
         if (!c.Accepted) {
             ++p;
             continue;
@@ -244,9 +245,9 @@ std::optional<Bytes> ReferencePart(const SplitJob& job, std::int32_t frameCount,
         return std::nullopt; // a part with no whole frame fails
 
     Bytes part;
-    if (job.HasInfoFrame && job.SaveFrameOption) {
-        const auto marker =
-            static_cast<std::size_t>(InformationHeaderOffset(job.VersionId, job.ChannelMode));
+    if (job.Format.HasInfoFrame && job.SaveFrameOption) {
+        const auto marker = static_cast<std::size_t>(
+            InformationHeaderOffset(job.Format.VersionId, job.Format.ChannelMode));
         if (marker + 12 <= information.size() && (information[marker + 7] & 1) != 0) {
             const auto count = static_cast<std::uint32_t>(written) + 1;
             for (std::size_t i = 0; i < 4; ++i)

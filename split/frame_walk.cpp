@@ -11,12 +11,12 @@ bool FrameWalk::Open(const ScanSource& source, std::string& error) {
         return false;
     reader_ = &reading->Reader.emplace(reading->File, reading->Ring);
     reading_ = std::move(reading);
-    versionId_ = source.VersionId;
-    layer_ = source.Layer;
-    lastCountedStart_ = reader_->Size() - std::max<std::int64_t>(source.FrameBytes, 4);
+    versionId_ = source.Format.VersionId;
+    layer_ = source.Format.Layer;
+    lastCountedStart_ = reader_->Size() - std::max<std::int64_t>(source.Format.FirstFrameBytes, 4);
     start_ = WalkPoint{};
-    start_.Position = std::max<std::int64_t>(source.FirstFrameOffset, 0);
-    if (!source.HasInfoFrame) {
+    start_.Position = std::max<std::int64_t>(source.Format.FirstFrameOffset, 0);
+    if (!source.Format.HasInfoFrame) {
         alwaysCounted_ = start_.Position;
         return true;
     }

@@ -68,14 +68,8 @@ SplitJob BuildSplitJob(const std::string& sourcePath, const TAudioInfo& info,
                        const PartPlan& plan) {
     SplitJob job;
     job.SourcePath = sourcePath;
-    job.FirstFrameOffset = info.FirstFrameOffset;
-    job.IsVbr = info.IsVbr;
-    job.HasInfoFrame = info.HasInfoFrame;
-    job.VersionId = info.Header.VersionId;
-    job.Layer = info.Header.Layer();
-    job.ChannelMode = info.Header.ChannelMode();
+    job.Format = SourceFormat::Of(info);
     job.FrameCount = frameCount;
-    job.FirstFrameBytes = info.Header.FrameBytes;
     job.SaveFrameOption = saveFrameOption;
     for (std::int32_t i = 0; i < list.SplitCount(); ++i) {
         const SplitListItem& entry = list[i];

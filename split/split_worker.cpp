@@ -83,8 +83,8 @@ public:
 class SplitWalk {
 public:
     SplitWalk(const SplitJob& job, SourceReader& source)
-        : job_(job), source_(source), rule_(job.VersionId, job.Layer), frameCount_(job.FrameCount),
-          entries_(job.Rows.size()) {}
+        : job_(job), source_(source), rule_(job.Format.VersionId, job.Format.Layer),
+          frameCount_(job.FrameCount), entries_(job.Rows.size()) {}
 
     // Before the walk starts: empty, or the problem that ends the run.
     std::string Prepare();
@@ -153,7 +153,7 @@ private:
 };
 
 std::string SplitWalk::Prepare() {
-    if (job_.FirstFrameOffset < 0)
+    if (job_.Format.FirstFrameOffset < 0)
         return job_.SourcePath + ": no MPEG audio frame found";
     ReadInformationFrame();
     return SettleFrameCount();
@@ -183,23 +183,25 @@ void SplitWalk::WalkRows() {
 }
 
 void SplitWalk::ReadInformationFrame() {
-    frontier_.Position = job_.FirstFrameOffset;
-    if (!job_.HasInfoFrame)
+    frontier_.Position = job_.Format.FirstFrameOffset;
+    if (!job_.Format.HasInfoFrame)
         return;
-    const std::uint8_t* header = source_.Fetch(job_.FirstFrameOffset, 4);
+    const std::uint8_t* header = source_.Fetch(job_.Format.FirstFrameOffset, 4);
     const std::int32_t length =
-        header == nullptr ? 0 : InformationFrameLength(header, job_.VersionId, job_.Layer);
+        header == nullptr
+            ? 0
+            : InformationFrameLength(header, job_.Format.VersionId, job_.Format.Layer);
     // A length too short to hold its own header, or a frame that runs past the
     // end of the source, cannot be carried into the parts.
     const std::uint8_t* frame =
-        length >= 4 ? source_.Fetch(job_.FirstFrameOffset, length) : nullptr;
+        length >= 4 ? source_.Fetch(job_.Format.FirstFrameOffset, length) : nullptr;
     if (frame == nullptr) {
         informationFits_ = false;
         informationProblem_ = "the information frame does not fit in the source";
         return;
     }
     informationFrame_.assign(frame, frame + length);
-    frontier_.Position = job_.FirstFrameOffset + length;
+    frontier_.Position = job_.Format.FirstFrameOffset + length;
 }
 
 // An unknown frame count is counted in the walk when the walk is the scan's
@@ -208,23 +210,17 @@ std::string SplitWalk::SettleFrameCount() {
     audioStart_ = frontier_.Position;
     if (job_.FrameCount != 0)
         return {};
-    lastCountedStart_ = source_.Size() - std::max<std::int64_t>(job_.FirstFrameBytes, 4);
-    const std::uint8_t* first = source_.Fetch(job_.FirstFrameOffset, 4);
-    const bool sameWalk =
-        !job_.HasInfoFrame || informationFrame_.empty() ||
-        (first != nullptr && EvaluateFrame(first, job_.VersionId, job_.Layer).Length ==
-                                 static_cast<std::int32_t>(informationFrame_.size()));
+    lastCountedStart_ = source_.Size() - std::max<std::int64_t>(job_.Format.FirstFrameBytes, 4);
+    const std::uint8_t* first = source_.Fetch(job_.Format.FirstFrameOffset, 4);
+    const bool sameWalk = !job_.Format.HasInfoFrame || informationFrame_.empty() ||
+                          (first != nullptr &&
+                           EvaluateFrame(first, job_.Format.VersionId, job_.Format.Layer).Length ==
+                               static_cast<std::int32_t>(informationFrame_.size()));
     if (sameWalk) {
         countInWalk_ = true;
         return {};
     }
-    ScanSource scan;
-    scan.Path = job_.SourcePath;
-    scan.FirstFrameOffset = job_.FirstFrameOffset;
-    scan.HasInfoFrame = job_.HasInfoFrame;
-    scan.VersionId = job_.VersionId;
-    scan.Layer = job_.Layer;
-    scan.FrameBytes = job_.FirstFrameBytes;
+    const ScanSource scan{job_.SourcePath, job_.Format};
     try {
         frameCount_ = PreloadScan(scan).FrameCount;
     } catch (const ScanError& error) {
@@ -399,7 +395,7 @@ bool SplitWalk::FramesRemain(const WalkState& state) {
 bool SplitWalk::CountedFrameFrom(std::int64_t position) {
     for (std::int64_t p = position;; ++p) {
         knownTo_ = p;
-        const bool firstAudioFrame = !job_.HasInfoFrame && p == audioStart_;
+        const bool firstAudioFrame = !job_.Format.HasInfoFrame && p == audioStart_;
         if (p > lastCountedStart_ && !firstAudioFrame)
             return false;
         const std::uint8_t* header = Bytes(p, 4);

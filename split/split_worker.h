@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/id3v1_tag.h"
+#include "core/source_format.h"
 
 #include <cstdint>
 #include <functional>
@@ -21,16 +22,10 @@ struct SplitJobRow {
 // Everything a split needs, copied, so nothing the UI changes can reach a running split.
 struct SplitJob {
     std::string SourcePath;
-    std::int64_t FirstFrameOffset = 0;
-    bool IsVbr = false;        // "Xing" source
-    bool HasInfoFrame = false; // "Xing" or "Info": the first frame is an information frame
-    std::int32_t VersionId = 1;
-    std::int32_t Layer = 3; // the first frame's layer
-    std::int32_t ChannelMode = 0;
+    SourceFormat Format;
     // Audio frames by the scan's count; 0 while unknown, in which case the
     // worker counts them by the scan's rule in its own walk.
     std::int32_t FrameCount = 0;
-    std::int32_t FirstFrameBytes = 0; // the first frame's length: where the scan's walk stops
     bool SaveFrameOption = true;
     // The carried information frame describes each part's own frames (counts,
     // seek table, LAME delay and padding) instead of the source's.

@@ -18,7 +18,7 @@ public:
 
 WriteStage::WriteStage(const SplitJob& job, const SplitCallbacks& callbacks, SplitOutcome& outcome)
     : job_(job), callbacks_(callbacks), outcome_(outcome),
-      carriesInformation_(job.HasInfoFrame && job.SaveFrameOption) {}
+      carriesInformation_(job.Format.HasInfoFrame && job.SaveFrameOption) {}
 
 void WriteStage::Drain(SourceRing& ring) {
     while (!ended_) {
@@ -103,7 +103,8 @@ void WriteStage::EndPart(const WriteStep& step) {
 }
 
 void WriteStage::PatchInformationFrame(const WriteStep& step) {
-    const std::int32_t markerOffset = InformationHeaderOffset(job_.VersionId, job_.ChannelMode);
+    const std::int32_t markerOffset =
+        InformationHeaderOffset(job_.Format.VersionId, job_.Format.ChannelMode);
     std::vector<std::uint8_t> frame =
         job_.RebuildInfoFrame
             ? RebuildInformationFrame(informationFrame_, markerOffset, step.FrameList)

@@ -205,7 +205,7 @@ TEST(BadInput, SyncBytesAloneAreNoFrame) {
         ExpectRefused(bench, AnalysisResult::NoFrameFound);
         ScanSource forced;
         forced.Path = bench.Source();
-        forced.FrameBytes = kFrameBytes;
+        forced.Format.FirstFrameBytes = kFrameBytes;
         const ScanResult scan = PreloadScan(forced);
         EXPECT_EQ(scan.FrameCount, 0);
         // Every position is tried while a first frame's length remains.
@@ -635,7 +635,7 @@ TEST(BadInput, SourceThatIsAFolder) {
     EXPECT_THROW(info.AnalyseFile(folder), FileOpenError);
     ScanSource scan;
     scan.Path = folder;
-    scan.FrameBytes = kFrameBytes;
+    scan.Format.FirstFrameBytes = kFrameBytes;
     EXPECT_THROW(PreloadScan(scan), ScanError);
     SplitJob job;
     job.SourcePath = folder;
@@ -672,7 +672,7 @@ TEST(BadInput, SourceThatIsAPipeOrADeviceIsRefusedWithoutBlocking) {
     });
     ScanSource scan;
     scan.Path = pipe.string();
-    scan.FrameBytes = kFrameBytes;
+    scan.Format.FirstFrameBytes = kFrameBytes;
     try {
         PreloadScan(scan);
         ADD_FAILURE() << "a pipe was scanned";
@@ -793,8 +793,8 @@ TEST(BadInput, FirstFrameOffsetFarOutsideTheSource) {
         SCOPED_TRACE(offset);
         for (const bool information : {false, true}) {
             SplitJob job = bench.Job(10, {{0, 1000}});
-            job.FirstFrameOffset = offset;
-            job.HasInfoFrame = information;
+            job.Format.FirstFrameOffset = offset;
+            job.Format.HasInfoFrame = information;
             const SplitOutcome outcome = bench.Split(job);
             EXPECT_FALSE(outcome.Success);
             EXPECT_EQ(outcome.PartsWritten, 0);

@@ -99,7 +99,8 @@ TEST(LoudnessOverview, EveryLayerThreeFixtureNearDecodedLevels) {
         for (const std::int64_t offset : overview.Checkpoints)
             EXPECT_EQ(static_cast<std::uint8_t>(bytes[static_cast<std::size_t>(offset)]), 0xFF);
         EXPECT_EQ(overview.CheckpointBefore(0),
-                  source.FirstFrameOffset + (source.HasInfoFrame ? source.FrameBytes : 0));
+                  source.Format.FirstFrameOffset +
+                      (source.Format.HasInfoFrame ? source.Format.FirstFrameBytes : 0));
     }
 }
 

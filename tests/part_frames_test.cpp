@@ -58,9 +58,9 @@ TEST(PartFramesTest, APreviewReadsTheFramesThePartHolds) {
         TempDir dir;
         SplitJob job;
         job.SourcePath = dir.Write("source.mp3", source.Data);
-        job.HasInfoFrame = source.HasInfoFrame;
+        job.Format.HasInfoFrame = source.HasInfoFrame;
         job.SaveFrameOption = false;
-        job.FirstFrameBytes = 384;
+        job.Format.FirstFrameBytes = 384;
         for (const auto& [start, end] : sections) {
             SplitJobRow row;
             row.Checked = row.DoWrite = true;
@@ -73,8 +73,8 @@ TEST(PartFramesTest, APreviewReadsTheFramesThePartHolds) {
 
         ScanSource scan;
         scan.Path = job.SourcePath;
-        scan.HasInfoFrame = source.HasInfoFrame;
-        scan.FrameBytes = 384;
+        scan.Format.HasInfoFrame = source.HasInfoFrame;
+        scan.Format.FirstFrameBytes = 384;
         FrameIndex index(scan);
         std::string error;
         std::thread build([&] { index.Build(error); });

@@ -15,9 +15,9 @@ ScanSource SourceFor(const std::string& path, std::int32_t versionId = 1,
                      std::int32_t frameBytes = 417, std::int64_t firstFrameOffset = 0) {
     ScanSource source;
     source.Path = path;
-    source.FirstFrameOffset = firstFrameOffset;
-    source.VersionId = versionId;
-    source.FrameBytes = frameBytes;
+    source.Format.FirstFrameOffset = firstFrameOffset;
+    source.Format.VersionId = versionId;
+    source.Format.FirstFrameBytes = frameBytes;
     return source;
 }
 
@@ -45,7 +45,7 @@ TEST(PreloadScan, InformationFrameIsWalkedButNotCounted) {
     AppendInformationFrame(bytes, kMpeg1Cbr128, 417, 36, "Info", 999);
     AppendFrames(bytes, kMpeg1Cbr128, 417, 999);
     ScanSource source = SourceFor("");
-    source.HasInfoFrame = true;
+    source.Format.HasInfoFrame = true;
     const ScanResult r = Scan(bytes, source);
     EXPECT_EQ(r.FrameCount, 999);
     EXPECT_DOUBLE_EQ(r.DurationMsExact, 26062.5);
@@ -174,10 +174,10 @@ TEST(PreloadScan, SourceFromAnalysis) {
     TAudioInfo info;
     ASSERT_EQ(info.AnalyseFile(path), AnalysisResult::Ok);
     const ScanSource source = ScanSource::From(path, info);
-    EXPECT_EQ(source.FirstFrameOffset, 310);
-    EXPECT_TRUE(source.HasInfoFrame);
-    EXPECT_EQ(source.VersionId, 1);
-    EXPECT_EQ(source.FrameBytes, 417);
+    EXPECT_EQ(source.Format.FirstFrameOffset, 310);
+    EXPECT_TRUE(source.Format.HasInfoFrame);
+    EXPECT_EQ(source.Format.VersionId, 1);
+    EXPECT_EQ(source.Format.FirstFrameBytes, 417);
     EXPECT_EQ(PreloadScan(source).FrameCount, 50);
 }
 

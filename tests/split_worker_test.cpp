@@ -35,16 +35,16 @@ std::optional<Bytes> ReferencePart(const SplitJob& job, const Bytes& source,
     const auto at = [&](std::int64_t p) { return source.data() + p; };
     const auto readable = [&](std::int64_t p, std::int64_t n) { return p >= 0 && p + n <= size; };
     Bytes out;
-    const std::int64_t f = job.FirstFrameOffset;
+    const std::int64_t f = job.Format.FirstFrameOffset;
     std::int64_t p = f;
     std::int32_t index = 0;
     std::int32_t written = 0;
     double elapsed = 0.0;
     Bytes information;
-    if (job.HasInfoFrame) {
+    if (job.Format.HasInfoFrame) {
         if (!readable(f, 4))
             return std::nullopt;
-        const std::int32_t length = InformationFrameLength(at(f), job.VersionId);
+        const std::int32_t length = InformationFrameLength(at(f), job.Format.VersionId);
         if (length < 4 || f + length > size)
             return std::nullopt;
         information.assign(at(f), at(f) + length);
@@ -55,7 +55,7 @@ std::optional<Bytes> ReferencePart(const SplitJob& job, const Bytes& source,
     while (row.StartMs > elapsed) {
         if (!readable(p, 4))
             return std::nullopt;
-        const FrameCandidate c = EvaluateFrame(at(p), job.VersionId);
+        const FrameCandidate c = EvaluateFrame(at(p), job.Format.VersionId);
         if (c.Accepted) {
             p += c.Length;
             elapsed = AddFrameDuration(elapsed, c.Length, c.BitrateBps);
@@ -67,7 +67,7 @@ std::optional<Bytes> ReferencePart(const SplitJob& job, const Bytes& source,
     do {
         if (!readable(p, 4))
             return std::nullopt;
-        const FrameCandidate c = EvaluateFrame(at(p), job.VersionId);
+        const FrameCandidate c = EvaluateFrame(at(p), job.Format.VersionId);
         if (c.Accepted) {
             if (p + c.Length > size)
                 break;
@@ -82,9 +82,9 @@ std::optional<Bytes> ReferencePart(const SplitJob& job, const Bytes& source,
     } while (row.EndMs >= elapsed && index < job.FrameCount);
     if (written == 0)
         return std::nullopt; // a part with no whole frame fails
-    if (job.HasInfoFrame && job.SaveFrameOption) {
-        const auto o =
-            static_cast<std::size_t>(InformationHeaderOffset(job.VersionId, job.ChannelMode));
+    if (job.Format.HasInfoFrame && job.SaveFrameOption) {
+        const auto o = static_cast<std::size_t>(
+            InformationHeaderOffset(job.Format.VersionId, job.Format.ChannelMode));
         if (o + 12 <= information.size() && (information[o + 7] & 1) != 0) {
             const auto count = static_cast<std::uint32_t>(written + 1);
             for (std::size_t i = 0; i < 4; ++i)
@@ -143,7 +143,7 @@ protected:
         sourceBytes_ = source;
         SplitJob job;
         job.SourcePath = dir_.Write("source.mp3", source);
-        job.FirstFrameOffset = firstFrame;
+        job.Format.FirstFrameOffset = firstFrame;
         job.FrameCount = frameCount;
         return job;
     }
@@ -248,9 +248,9 @@ TEST_F(SplitWorkerTest, InformationFrameCarriesThePartsOwnFrameCountAtEachOffset
         source[static_cast<std::size_t>(k.offset) + 20] = 0xAB; // a byte of the table of contents
         AppendFrames(source, k.header, k.length, 1200);
         SplitJob job = JobFor(source, 1200);
-        job.IsVbr = job.HasInfoFrame = true;
-        job.VersionId = k.version;
-        job.ChannelMode = k.channelMode;
+        job.Format.IsVbr = job.Format.HasInfoFrame = true;
+        job.Format.VersionId = k.version;
+        job.Format.ChannelMode = k.channelMode;
         // 1000 frames of 26 ms (MPEG 2) or 26.0625 ms (MPEG 1).
         job.Rows = {Row(Out("p.mp3"), 0, k.version == 1 ? 26062 : 25974)};
         ASSERT_TRUE(WriteAllParts(job, {}).Success);
@@ -356,7 +356,7 @@ TEST_F(SplitWorkerTest, InfoFrameOfAConstantBitrateSourceIsNeverCopiedAsAudio) {
     AppendInformationFrame(source, kMpeg1Cbr128, 417, 36, "Info", 100);
     AppendFrames(source, kMpeg1Cbr128Padded, 418, 100);
     SplitJob job = JobFor(source, 100);
-    job.HasInfoFrame = true;
+    job.Format.HasInfoFrame = true;
     job.Rows = {Row(Out("with.mp3"), 0, 100)};
     ASSERT_TRUE(WriteAllParts(job, {}).Success);
     const Bytes with = ReadFile(Out("with.mp3"));
@@ -447,7 +447,7 @@ TEST_F(SplitWorkerTest, ARunThatEndsEarlyIsAFailure) {
     AppendInformationFrame(source, kMpeg1Cbr128, 417, 36, "Xing", 1);
     source.resize(300);
     SplitJob job = JobFor(source, 1);
-    job.IsVbr = job.HasInfoFrame = true;
+    job.Format.IsVbr = job.Format.HasInfoFrame = true;
     job.Rows = {Row(Out("a.mp3"), 0, 100)};
     Recorder recorder;
     SplitOutcome outcome = WriteAllParts(job, recorder.Callbacks());
@@ -458,7 +458,7 @@ TEST_F(SplitWorkerTest, ARunThatEndsEarlyIsAFailure) {
     // An information frame whose rule gives no length at all.
     source = Frames({0xFF, 0xFB, 0x9C, 0x64}, 417, 3);
     job = JobFor(source, 3);
-    job.HasInfoFrame = true;
+    job.Format.HasInfoFrame = true;
     job.Rows = {Row(Out("a.mp3"), 0, 100)};
     EXPECT_FALSE(WriteAllParts(job, {}).Success);
     EXPECT_TRUE(Leftovers().empty());
@@ -515,11 +515,11 @@ TEST_F(SplitWorkerTest, AnUnknownFrameCountIsCountedAsTheScanCountsIt) {
         else
             source.resize(source.size() - 200);
         SplitJob job = JobFor(source, 0);
-        job.FirstFrameBytes = 417;
+        job.Format.FirstFrameBytes = 417;
         ScanSource scan;
         scan.Path = job.SourcePath;
-        scan.VersionId = 1;
-        scan.FrameBytes = 417;
+        scan.Format.VersionId = 1;
+        scan.Format.FirstFrameBytes = 417;
         job.Rows = {Row(Out("all.mp3"), 0, 100000), Row(Out("tail.mp3"), 700, 100000)};
         ASSERT_TRUE(WriteAllParts(job, {}).Success) << variant;
         job.FrameCount = PreloadScan(scan).FrameCount;
@@ -600,18 +600,19 @@ TEST_F(SplitWorkerTest, ManyPartsAtOnceGiveTheBytesOfEachPartWalkedAlone) {
         fs::create_directories(dir_.Path());
         const RandomSource s = MakeRandomSource(rng);
         SplitJob job = JobFor(s.bytes, 0, s.firstFrame);
-        job.VersionId = s.version;
-        job.ChannelMode = s.channelMode;
-        job.HasInfoFrame = s.information;
-        job.IsVbr = s.information && rng() % 2 == 0;
+        job.Format.VersionId = s.version;
+        job.Format.ChannelMode = s.channelMode;
+        job.Format.HasInfoFrame = s.information;
+        job.Format.IsVbr = s.information && rng() % 2 == 0;
         job.SaveFrameOption = rng() % 4 != 0;
         ScanSource scan;
         scan.Path = job.SourcePath;
-        scan.FirstFrameOffset = s.firstFrame;
-        scan.HasInfoFrame = s.information;
-        scan.VersionId = s.version;
-        scan.FrameBytes = EvaluateFrame(s.bytes.data() + s.firstFrame, s.version).Length;
-        job.FirstFrameBytes = scan.FrameBytes;
+        scan.Format.FirstFrameOffset = s.firstFrame;
+        scan.Format.HasInfoFrame = s.information;
+        scan.Format.VersionId = s.version;
+        scan.Format.FirstFrameBytes =
+            EvaluateFrame(s.bytes.data() + s.firstFrame, s.version).Length;
+        job.Format.FirstFrameBytes = scan.Format.FirstFrameBytes;
         const std::int32_t scanned = PreloadScan(scan).FrameCount;
         job.FrameCount = rng() % 5 == 0 ? static_cast<std::int32_t>(1 + rng() % 500) : scanned;
         // An unknown count is counted in the worker's walk as the scan counts it.

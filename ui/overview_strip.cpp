@@ -23,7 +23,7 @@ constexpr double kShownLevels = 60.0 / kLoudnessDbPerStep;
 void DecodeLevels(const ScanSource& source, LoudnessOverview& overview,
                   const std::atomic<bool>& stop) {
     overview.Levels.reserve(static_cast<std::size_t>(overview.FrameCount));
-    DecodeFile(source.Path, source.FirstFrameOffset, [&](const DecodedFrame& frame) {
+    DecodeFile(source.Path, source.Format.FirstFrameOffset, [&](const DecodedFrame& frame) {
         std::int32_t peak = 0;
         for (const std::int16_t sample : frame.Samples)
             peak = std::max(peak, std::abs(static_cast<std::int32_t>(sample)));

@@ -1,0 +1,15 @@
+#include "core/source_format.h"
+
+#include "core/audio_info.h"
+
+SourceFormat SourceFormat::Of(const TAudioInfo& info) {
+    SourceFormat format;
+    format.FirstFrameOffset = info.FirstFrameOffset;
+    format.IsVbr = info.IsVbr;
+    format.HasInfoFrame = info.HasInfoFrame;
+    format.VersionId = info.Header.VersionId;
+    format.Layer = info.Header.Layer();
+    format.ChannelMode = info.Header.ChannelMode();
+    format.FirstFrameBytes = info.Header.FrameBytes;
+    return format;
+}
