@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Retakes the pictures in docs/ on a virtual display: the main window, the split
-# list and its dialogs, each with a fixture open.
+# Retakes the pictures in docs/ on a virtual display: the main window at its
+# first size and grown, the split list and its dialogs, each with a fixture open
+# from the Music folder of a home made in the temporary folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -13,6 +14,6 @@ chmod 700 "$XDG_RUNTIME_DIR"
 XDG_CONFIG_HOME=$(mktemp -d)
 export XDG_CONFIG_HOME
 trap 'rm -rf "$XDG_CONFIG_HOME"' EXIT
-KERFLINE_SCREENSHOT="$root/docs/main-window.png" KERFLINE_SCREENSHOT_DIR="$root/docs" \
-    xvfb-run -a build/tests/kerfline_screenshots
+KERFLINE_SCREENSHOT_DIR="$root/docs" xvfb-run -a -s "-screen 0 1280x1024x24" \
+    build/tests/kerfline_screenshots
 echo "Pictures written to docs/"

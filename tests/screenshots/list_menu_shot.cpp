@@ -3,6 +3,7 @@
 #include "ui/pause_split_dialog.h"
 #include "ui/qt_platform_services.h"
 #include "ui/split_list_panel.h"
+#include "user_home.h"
 
 #include <QApplication>
 #include <QDir>
@@ -17,30 +18,9 @@
 #include <gtest/gtest.h>
 
 using namespace ui_test;
+using shots::Settle;
 
 namespace {
-
-// An album's cue sheet for the fixture, as a ripping program writes one.
-constexpr const char* AlbumCue = R"(REM GENRE Rock
-REM DATE 2024
-REM COMMENT "Live at the Harbour Hall"
-PERFORMER "The Low Tides"
-TITLE "Harbour Sessions"
-FILE "Harbour Sessions.mp3" MP3
-  TRACK 01 AUDIO
-    TITLE "Opening Bell"
-    INDEX 01 00:00:00
-  TRACK 02 AUDIO
-    TITLE "Salt Road"
-    INDEX 01 00:01:40
-  TRACK 03 AUDIO
-    TITLE "Night Ferry"
-    PERFORMER "The Low Tides & Mara Quill"
-    INDEX 01 00:03:55
-  TRACK 04 AUDIO
-    TITLE "Lantern Song"
-    INDEX 01 00:06:10
-)";
 
 // Writes the pictures of the split list's List menu into the folder named by
 // KERFLINE_SCREENSHOT_DIR. The sources are copied into the Music folder of a
@@ -51,34 +31,6 @@ protected:
         folder = qEnvironmentVariable("KERFLINE_SCREENSHOT_DIR");
         if (folder.isEmpty()) {
             GTEST_SKIP() << "KERFLINE_SCREENSHOT_DIR is not set";
-        }
-        // A fixed home, so that the pictures show the same short path each time.
-        home = QDir::tempPath() + "/home/alex";
-        QDir(home).removeRecursively();
-        ASSERT_TRUE(QDir().mkpath(home + "/Music"));
-        music = home + "/Music";
-        oldHome = qgetenv("HOME");
-        qputenv("HOME", home.toLocal8Bit());
-    }
-
-    void TearDown() override {
-        if (!folder.isEmpty()) {
-            qputenv("HOME", oldHome);
-            QDir(home).removeRecursively();
-            QDir().rmdir(QDir::tempPath() + "/home");
-        }
-    }
-
-    QString CopyToMusic(const char* fixture, const QString& name) {
-        const QString path = QDir(music).filePath(name);
-        EXPECT_TRUE(QFile::copy(DataPath(fixture), path)) << qPrintable(name);
-        return path;
-    }
-
-    static void Settle(int ms = 200) {
-        QTest::qWait(ms);
-        for (int i = 0; i < 10; ++i) {
-            QApplication::processEvents();
         }
     }
 
@@ -94,19 +46,12 @@ protected:
     }
 
     QString folder;
-    QByteArray oldHome;
-    QString home;
-    QString music;
+    shots::UserHome user;
 };
 
 TEST_F(ListMenuScreenshotsTest, WritesTheListMenuAndItsDialogs) {
-    const QString source = CopyToMusic("cbr96_id3v1.mp3", "Harbour Sessions.mp3");
-    const QString cue = QDir(music).filePath("Harbour Sessions.cue");
-    {
-        QFile file(cue);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(AlbumCue);
-    }
+    const QString cue = user.Album();
+    const QString source = QDir(user.Music).filePath("Harbour Sessions.mp3");
 
     WindowRig rig;
     rig.Build();
@@ -115,6 +60,7 @@ TEST_F(ListMenuScreenshotsTest, WritesTheListMenuAndItsDialogs) {
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     rig.Open(source);
+    shots::HideSoundNotice(window);
 
     auto* commands = window.findChild<ListFileCommands*>("ListFileCommands");
     ASSERT_NE(commands, nullptr);
@@ -143,7 +89,7 @@ TEST_F(ListMenuScreenshotsTest, WritesTheListMenuAndItsDialogs) {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         ASSERT_NE(dialog, nullptr);
         dialog->setSidebarUrls(
-            {QUrl("file:"), QUrl::fromLocalFile(home), QUrl::fromLocalFile(music)});
+            {QUrl("file:"), QUrl::fromLocalFile(user.Home), QUrl::fromLocalFile(user.Music)});
         dialog->resize(760, 420);
         Settle(400);
         auto* files = dialog->findChild<QTreeView*>("treeView");
@@ -159,8 +105,9 @@ TEST_F(ListMenuScreenshotsTest, WritesTheListMenuAndItsDialogs) {
     choosers.ChooseCueToSave(&window, "Export cue", cue);
 
     // Split at pauses on a source with two quiet stretches, once measured.
-    const QString pauses = CopyToMusic("tone_silence.mp3", "Rehearsal take 3.mp3");
+    const QString pauses = user.Copy("tone_silence.mp3", "Rehearsal take 3.mp3");
     rig.Open(pauses);
+    shots::HideSoundNotice(window);
     PauseSplitDialog dialog(window.Context(), *panel, PauseSettings{}, &window);
     QSignalSpy measured(&dialog, &PauseSplitDialog::MeasuringDone);
     dialog.show();

@@ -1,46 +1,61 @@
 #include "test_support.h"
+#include "ui/list_file_commands.h"
+#include "ui/overview_strip.h"
 #include "ui/position_slider.h"
+#include "ui/split_list_panel.h"
+#include "user_home.h"
 
-#include <QApplication>
 #include <QScreen>
-#include <QTest>
+#include <QTreeWidget>
 #include <gtest/gtest.h>
 
 using namespace ui_test;
 
 namespace {
 
-// Takes the picture of the main window for the documentation, with a fixture
-// open, a selection and two sections in the split list, into the file named by
-// KERFLINE_SCREENSHOT. scripts/screenshots.sh runs it on a virtual display.
+// Takes the pictures of the main window for the documentation, at its first
+// size and grown, into the folder named by KERFLINE_SCREENSHOT_DIR: the album
+// from the Music folder walked at open, its cue sheet in the split list, a
+// marked selection and the overview. scripts/screenshots.sh runs it on a virtual display.
 TEST(MainWindowScreenshot, TakenWhenAsked) {
-    const QString target = qEnvironmentVariable("KERFLINE_SCREENSHOT");
-    if (target.isEmpty()) {
-        GTEST_SKIP() << "set KERFLINE_SCREENSHOT to a .png path";
+    const QString folder = qEnvironmentVariable("KERFLINE_SCREENSHOT_DIR");
+    if (folder.isEmpty()) {
+        GTEST_SKIP() << "KERFLINE_SCREENSHOT_DIR is not set";
     }
+    shots::UserHome user;
+    const QString cue = user.Album();
     WindowRig rig;
     rig.Build();
     TForm1& window = *rig.Window;
+    window.Context().PreloadOption = true;
     window.move(0, 0);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
 
-    rig.Open(DataPath("cbr96_id3v1.mp3"));
-    const auto select = [&window](int start, int end) {
-        window.TrackBar1()->setValue(start);
-        window.BitBtn8Click();
-        window.TrackBar1()->setValue(end);
-        window.BitBtn9Click();
-        window.BitBtn6Click();
-    };
-    select(0, 25);
-    select(25, 60);
-    window.TrackBar1()->setValue(37);
-    QTest::qWait(300);
+    rig.Open(QDir(user.Music).filePath("Harbour Sessions.mp3"));
+    shots::HideSoundNotice(window);
+    rig.Choosers.CueFiles.push_back(cue);
+    window.findChild<ListFileCommands*>("ListFileCommands")->ImportCue();
+    QTreeWidget* list = window.findChild<SplitListPanel*>()->ListView();
+    list->topLevelItem(3)->setCheckState(0, Qt::Unchecked);
+    list->setCurrentItem(list->topLevelItem(1));
+    window.TrackBar1()->setValue(17);
+    window.BitBtn8Click();
+    window.TrackBar1()->setValue(39);
+    window.BitBtn9Click();
+    window.TrackBar1()->setValue(28);
+    ASSERT_TRUE(QTest::qWaitFor([&window] { return window.Overview()->Ready(); }, 10000));
 
-    const QPixmap shot = window.screen()->grabWindow(
-        0, window.x(), window.y(), window.frameGeometry().width(), window.frameGeometry().height());
-    ASSERT_TRUE(shot.save(target));
+    const auto save = [&window, &folder](const char* name) {
+        shots::Settle(300);
+        const QPixmap shot =
+            window.screen()->grabWindow(0, window.x(), window.y(), window.frameGeometry().width(),
+                                        window.frameGeometry().height());
+        EXPECT_TRUE(shot.save(QDir(folder).filePath(name))) << name;
+    };
+    save("main-window.png");
+    window.resize(940, 700);
+    save("main-window-grown.png");
 }
 
 } // namespace

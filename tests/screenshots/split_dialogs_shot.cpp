@@ -9,6 +9,7 @@
 #include "ui/split_progress_dialog.h"
 #include "ui/split_thread.h"
 #include "ui/up_down.h"
+#include "user_home.h"
 
 #include <QApplication>
 #include <QDir>
@@ -33,7 +34,8 @@ protected:
         }
         rig.Build();
         rig.Window->show();
-        rig.Open(ui_test::DataPath("cbr96_id3v1.mp3"));
+        rig.Open(user.Copy("cbr96_id3v1.mp3", "Morning Light.mp3"));
+        shots::HideSoundNotice(*rig.Window);
         FillList();
     }
 
@@ -76,6 +78,7 @@ protected:
         EXPECT_TRUE(widget->grab().save(QDir(folder).filePath(name))) << name;
     }
 
+    shots::UserHome user;
     ui_test::WindowRig rig;
     QString folder;
 };
@@ -98,9 +101,10 @@ TEST_F(SplitScreenshotsTest, WritesTheSplitListAndItsDialogs) {
     Save(parts, "split-by-parts.png");
     parts->reject();
 
-    QTemporaryDir target;
+    const QString target = QDir(user.Music).filePath("Parts");
+    QDir().mkpath(target);
     auto* save = window.findChild<SplitListWiring*>()->SaveDialog();
-    rig.Choosers.Folders.push_back(target.path());
+    rig.Choosers.Folders.push_back(target);
     save->findChild<QPushButton*>("BitBtn1")->click();
     Save(save, "save-dialog.png");
     save->reject();
@@ -113,7 +117,9 @@ TEST_F(SplitScreenshotsTest, WritesTheSplitListAndItsDialogs) {
     std::vector<std::string> paths;
     for (int i = 0; i < 5; ++i) {
         longContext.List.AddEntry(i * 700000, (i + 1) * 700000, longContext.AudioInfo.Tag);
-        paths.push_back(longFolder.filePath(QString("p%1.mp3").arg(i)).toStdString());
+        paths.push_back(QDir(target)
+                            .filePath(QString("Night drive %1.mp3").arg(i + 1, 3, 10, QChar('0')))
+                            .toStdString());
     }
     QPointer<myThread2> thread;
     TForm9 progress(thread, &window);
