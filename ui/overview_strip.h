@@ -1,12 +1,14 @@
 #pragma once
 
 #include "core/loudness_overview.h"
+#include "state/overview_view.h"
 
 #include <QWidget>
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <thread>
+#include <vector>
 
 class SplitList;
 
@@ -31,8 +33,8 @@ public:
     void ZoomOut();
 
     bool Ready() const { return ready_; }
-    std::int64_t VisibleStartMs() const { return viewStart_; }
-    std::int64_t VisibleSpanMs() const { return viewSpan_; }
+    std::int64_t VisibleStartMs() const { return view_.StartMs(); }
+    std::int64_t VisibleSpanMs() const { return view_.SpanMs(); }
     QSize sizeHint() const override { return {400, 56}; }
 
 signals:
@@ -48,13 +50,9 @@ protected:
 private:
     void StopWork();
     void Deliver(std::uint64_t generation, std::shared_ptr<LoudnessOverview> overview);
-    void ZoomTo(std::int64_t span);
-    void ScrollTo(std::int64_t start);
-    void FollowPlay();
-    double XOfMs(std::int64_t ms) const;
-    std::int64_t MsOfX(double x) const;
-    std::int64_t FrameOfMs(std::int64_t ms) const;
-    void DrawLevels(QPainter& painter) const;
+    int ColumnOfMs(std::int64_t ms) const;
+    double XOfMs(std::int64_t ms) const { return view_.XOfMs(ms, width()); }
+    void DrawLevels(QPainter& painter);
     void DrawBand(QPainter& painter, std::int64_t fromMs, std::int64_t toMs,
                   const QColor& color) const;
 
@@ -64,10 +62,12 @@ private:
     std::shared_ptr<std::atomic<bool>> stop_;
     std::uint64_t generation_ = 0;
     bool ready_ = false;
-    std::int64_t durationMs_ = 0;
+    OverviewView view_;
     std::int64_t playMs_ = 0;
     std::int64_t selStart_ = 0;
     std::int64_t selEnd_ = 0;
-    std::int64_t viewStart_ = 0;
-    std::int64_t viewSpan_ = 0;
+    // The levels of the columns, kept while the view and the width stay.
+    std::vector<std::uint8_t> columns_;
+    std::int64_t columnsStart_ = -1;
+    std::int64_t columnsSpan_ = -1;
 };

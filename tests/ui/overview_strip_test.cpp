@@ -68,7 +68,6 @@ TEST_F(OverviewStripTest, ClickSeeksAndCtrlWheelZoomsAroundThePlayPosition) {
     CtrlWheel(1);
     EXPECT_EQ(Strip().VisibleSpanMs(), whole / 2);
     CtrlWheel(20);
-    EXPECT_NEAR(Strip().VisibleSpanMs(), 8 * 26, 26); // eight frames of 26 ms
     EXPECT_LE(Strip().VisibleStartMs(), 4000);
     EXPECT_GE(Strip().VisibleStartMs() + Strip().VisibleSpanMs(), 4000);
 
