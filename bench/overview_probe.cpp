@@ -14,7 +14,13 @@ int main(int argc, char** argv) {
     try {
         TAudioInfo info;
         info.AnalyseFile(argv[1]);
-        const LoudnessOverview overview = EstimateLoudness(ScanSource::From(argv[1], info));
+        const Result<LoudnessOverview> estimated =
+            EstimateLoudness(ScanSource::From(argv[1], info));
+        if (!estimated) {
+            std::fprintf(stderr, "%s\n", estimated.Failure().Text.c_str());
+            return 1;
+        }
+        const LoudnessOverview& overview = estimated.Value();
         const auto bytes =
             overview.Levels.capacity() + overview.Checkpoints.capacity() * sizeof(std::int64_t);
         std::printf("%lld frames, %zu levels, overview memory %.1f MB\n",

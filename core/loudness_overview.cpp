@@ -29,7 +29,8 @@ std::uint8_t LevelFromPeak(std::int32_t peak) {
     return static_cast<std::uint8_t>(std::clamp(std::lround(steps), 0L, 255L));
 }
 
-LoudnessOverview EstimateLoudness(const ScanSource& source, const std::function<bool()>& stop) {
+Result<LoudnessOverview> EstimateLoudness(const ScanSource& source,
+                                          const std::function<bool()>& stop) {
     LoudnessOverview overview;
     const bool layer3 = source.Format.Layer != 1 && source.Format.Layer != 2;
     bool skipInfoFrame = source.Format.HasInfoFrame;
@@ -49,6 +50,8 @@ LoudnessOverview EstimateLoudness(const ScanSource& source, const std::function<
         ++overview.FrameCount;
         return true;
     };
-    PreloadScan(source, {}, visit, kLayer3SideInfoBytes);
+    const Result<ScanResult> walked = PreloadScan(source, {}, visit, kLayer3SideInfoBytes);
+    if (!walked)
+        return walked.Failure();
     return overview;
 }

@@ -32,5 +32,6 @@ std::uint8_t LevelFromPeak(std::int32_t peak);
 // Walks the frames once, estimating Layer III levels from the side
 // information; other layers get checkpoints only. stop is asked now and then
 // and ends the walk (with what was found so far) when it returns true.
-// Throws ScanError as the preload scan does.
-LoudnessOverview EstimateLoudness(const ScanSource& source, const std::function<bool()>& stop = {});
+// Fails as the preload scan does.
+Result<LoudnessOverview> EstimateLoudness(const ScanSource& source,
+                                          const std::function<bool()>& stop = {});

@@ -21,6 +21,11 @@ constexpr std::int64_t kProgressBytes = 1 << 20;
 // A visitor sees at most this much of a frame's head: far less than a block.
 constexpr std::int64_t kMaxLookAhead = 4096;
 
+// Ends a walk deep in its blocks; the scan returns the error it carries.
+struct ScanFailure {
+    Error Problem;
+};
+
 // A stretch of the source as read ahead. It begins with the last bytes of the
 // stretch before (three, or as many as a visitor looks at less one), so the
 // head of a frame that crosses the border is whole in it.
@@ -108,9 +113,9 @@ public:
                (position + wanted_ > block_->End && block_->End < size_)) {
             block_ = blocks_.Next();
             if (block_ == nullptr)
-                Fail("the file ended before the last frame header");
+                Fail(position, "the file ended before the last frame header");
             if (!block_->Error.empty())
-                Fail(block_->Error);
+                Fail(position, block_->Error);
             ReportProgress(std::max(position, block_->Start));
         }
         return block_->Bytes.data() + (position - block_->Start);
@@ -131,8 +136,8 @@ public:
                                 : position + (static_cast<const std::uint8_t*>(found) - from);
     }
 
-    [[noreturn]] void Fail(const std::string& reason) const {
-        throw ScanError(path_ + ": " + reason);
+    [[noreturn]] void Fail(std::int64_t position, const std::string& reason) const {
+        throw ScanFailure{Error{ErrorCategory::Read, position, path_ + ": " + reason}};
     }
 
 private:
@@ -153,30 +158,9 @@ private:
     std::int64_t nextReport_ = 0;
 };
 
-} // namespace
-
-ScanSource ScanSource::From(const std::string& path, const TAudioInfo& info) {
-    return ScanSource{path, SourceFormat::Of(info)};
-}
-
-ScanResult PreloadScan(const ScanSource& source, const ScanProgress& progress) {
-    return PreloadScan(source, progress, {}, kHeaderBytes);
-}
-
-ScanResult PreloadScan(const ScanSource& source, const ScanProgress& progress,
-                       const FrameVisitor& visitor, std::size_t lookAhead) {
-    FileSource file;
-    std::string reason;
-    if (!file.Open(source.Path, reason))
-        throw ScanError(source.Path + ": " + reason);
-    return PreloadScan(source, file, progress, visitor, lookAhead);
-}
-
-ScanResult PreloadScan(const ScanSource& source, ByteSource& bytes, const ScanProgress& progress,
-                       const FrameVisitor& visitor, std::size_t lookAhead) {
+ScanResult WalkFrames(const ScanSource& source, ByteSource& bytes, const ScanProgress& progress,
+                      const FrameVisitor& visitor, std::size_t lookAhead) {
     const std::int64_t size = bytes.Size();
-    if (source.Format.FirstFrameOffset < 0 || source.Format.FirstFrameOffset > size)
-        throw ScanError(source.Path + ": the first frame lies outside the file");
     const std::int64_t maximum = size - source.Format.FirstFrameOffset - 128;
     // The walk goes on while a first frame's length of bytes remains; at
     // least a header's worth, so a zero or negative length cannot loop on.
@@ -218,4 +202,37 @@ ScanResult PreloadScan(const ScanSource& source, ByteSource& bytes, const ScanPr
     if (progress)
         progress(position, maximum);
     return result;
+}
+
+} // namespace
+
+ScanSource ScanSource::From(const std::string& path, const TAudioInfo& info) {
+    return ScanSource{path, SourceFormat::Of(info)};
+}
+
+Result<ScanResult> PreloadScan(const ScanSource& source, const ScanProgress& progress) {
+    return PreloadScan(source, progress, {}, kHeaderBytes);
+}
+
+Result<ScanResult> PreloadScan(const ScanSource& source, const ScanProgress& progress,
+                               const FrameVisitor& visitor, std::size_t lookAhead) {
+    FileSource file;
+    std::string reason;
+    if (!file.Open(source.Path, reason))
+        return Error{ErrorCategory::Open, -1, source.Path + ": " + reason};
+    return PreloadScan(source, file, progress, visitor, lookAhead);
+}
+
+Result<ScanResult> PreloadScan(const ScanSource& source, ByteSource& bytes,
+                               const ScanProgress& progress, const FrameVisitor& visitor,
+                               std::size_t lookAhead) {
+    const std::int64_t size = bytes.Size();
+    if (source.Format.FirstFrameOffset < 0 || source.Format.FirstFrameOffset > size)
+        return Error{ErrorCategory::Format, source.Format.FirstFrameOffset,
+                     source.Path + ": the first frame lies outside the file"};
+    try {
+        return WalkFrames(source, bytes, progress, visitor, lookAhead);
+    } catch (const ScanFailure& failure) {
+        return failure.Problem;
+    }
 }

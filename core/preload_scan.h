@@ -1,11 +1,11 @@
 #pragma once
 
+#include "core/engine_error.h"
 #include "core/source_format.h"
 
 #include <cstdint>
 #include <functional>
 #include <span>
-#include <stdexcept>
 #include <string>
 
 class ByteSource;
@@ -29,22 +29,17 @@ struct ScanResult {
 // (file size - first frame offset - 128).
 using ScanProgress = std::function<void(std::int64_t position, std::int64_t maximum)>;
 
-class ScanError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
 // Shown every accepted frame: its file offset and its first bytes, at least
 // the header and as many as lookAhead asks for where the file holds them.
 // Returns false to end the walk there.
 using FrameVisitor = std::function<bool(std::int64_t offset, std::span<const std::uint8_t> head)>;
 
-// Walks every frame from the first one. Throws ScanError (naming the file and
-// the reason) when the file cannot be opened or read; no result then.
-ScanResult PreloadScan(const ScanSource& source, const ScanProgress& progress = {});
-ScanResult PreloadScan(const ScanSource& source, const ScanProgress& progress,
-                       const FrameVisitor& visitor, std::size_t lookAhead);
+// Walks every frame from the first one. When the file cannot be opened or
+// read there is no result, but the error (naming the file and the reason).
+Result<ScanResult> PreloadScan(const ScanSource& source, const ScanProgress& progress = {});
+Result<ScanResult> PreloadScan(const ScanSource& source, const ScanProgress& progress,
+                               const FrameVisitor& visitor, std::size_t lookAhead);
 // The same walk over bytes already opened; source.Path only names them in errors.
-ScanResult PreloadScan(const ScanSource& source, ByteSource& bytes,
-                       const ScanProgress& progress = {}, const FrameVisitor& visitor = {},
-                       std::size_t lookAhead = 4);
+Result<ScanResult> PreloadScan(const ScanSource& source, ByteSource& bytes,
+                               const ScanProgress& progress = {}, const FrameVisitor& visitor = {},
+                               std::size_t lookAhead = 4);

@@ -28,13 +28,15 @@ void ScanAsAnalysed(const std::string& path, std::int64_t fileSize) {
     if (info.AnalyseFile(path) != AnalysisResult::Ok)
         return;
     std::int64_t lastPosition = -1;
-    const ScanResult r =
+    const Result<ScanResult> r =
         PreloadScan(ScanSource::From(path, info), [&](std::int64_t position, std::int64_t) {
             if (position < lastPosition)
                 FuzzFailure("scan progress went backwards");
             lastPosition = position;
         });
-    CheckResult(r, fileSize);
+    if (!r)
+        FuzzFailure("an analysed file could not be scanned");
+    CheckResult(r.Value(), fileSize);
 }
 
 template <typename T> T TakeFrom(const std::uint8_t* data, std::size_t size, std::size_t at) {
@@ -56,24 +58,17 @@ void ScanWithArbitrarySetup(const std::string& path, const std::uint8_t* data, s
     source.Format.FirstFrameBytes = TakeFrom<std::int16_t>(data, size, 9);
     source.Format.HasInfoFrame = TakeFrom<std::uint8_t>(data, size, 11) & 1;
     source.Format.Layer = TakeFrom<std::int8_t>(data, size, 12);
-    std::optional<ScanResult> fromFile;
-    try {
-        fromFile = PreloadScan(source);
-        CheckResult(*fromFile, fileSize);
-    } catch (const ScanError&) {
-        // A clean refusal is a defined result.
-    }
+    // A clean refusal is a defined result.
+    const Result<ScanResult> fromFile = PreloadScan(source);
+    if (fromFile)
+        CheckResult(fromFile.Value(), fileSize);
     // The same bytes from memory walk the same way.
     MemorySource memory(std::vector<std::uint8_t>(data, data + size));
-    std::optional<ScanResult> fromMemory;
-    try {
-        fromMemory = PreloadScan(source, memory);
-    } catch (const ScanError&) {
-    }
-    if (fromFile.has_value() != fromMemory.has_value() ||
-        (fromFile && (fromFile->FrameCount != fromMemory->FrameCount ||
-                      fromFile->ErrorCount != fromMemory->ErrorCount ||
-                      fromFile->DurationMsExact != fromMemory->DurationMsExact)))
+    const Result<ScanResult> fromMemory = PreloadScan(source, memory);
+    if (fromFile.Ok() != fromMemory.Ok() ||
+        (fromFile && (fromFile.Value().FrameCount != fromMemory.Value().FrameCount ||
+                      fromFile.Value().ErrorCount != fromMemory.Value().ErrorCount ||
+                      fromFile.Value().DurationMsExact != fromMemory.Value().DurationMsExact)))
         FuzzFailure("the scan of the file and of its bytes in memory differ");
 }
 

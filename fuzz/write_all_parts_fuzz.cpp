@@ -133,7 +133,7 @@ bool BuildJob(const Plan& plan, const Folders& f, SplitJob& job) {
     const bool analysed = info.AnalyseFile(source) == AnalysisResult::Ok;
     std::int32_t frameCount = plan.FrameCount;
     if (analysed && plan.ScanFrameCount)
-        frameCount = PreloadScan(ScanSource::From(source, info)).FrameCount;
+        frameCount = PreloadScan(ScanSource::From(source, info)).Value().FrameCount;
     if (analysed && plan.FromAnalysis) {
         SplitList list;
         PartPlan parts;
@@ -178,16 +178,11 @@ std::optional<std::int32_t> FrameCountOf(const SplitJob& job) {
         return job.FrameCount;
     ScanSource scan;
     scan.Path = job.SourcePath;
-    scan.Format.FirstFrameOffset = job.Format.FirstFrameOffset;
-    scan.Format.HasInfoFrame = job.Format.HasInfoFrame;
-    scan.Format.VersionId = job.Format.VersionId;
-    scan.Format.Layer = job.Format.Layer;
-    scan.Format.FirstFrameBytes = job.Format.FirstFrameBytes;
-    try {
-        return PreloadScan(scan).FrameCount;
-    } catch (const ScanError&) {
+    scan.Format = job.Format;
+    const Result<ScanResult> counted = PreloadScan(scan);
+    if (!counted)
         return std::nullopt;
-    }
+    return counted.Value().FrameCount;
 }
 
 // What a part file must hold: the walk of the frame rule for this row alone,

@@ -24,16 +24,14 @@ std::string DecodeLevels(const ScanSource& source, LoudnessOverview& overview,
 
 Result<LoudnessOverview> SourceLoudness(const ScanSource& source,
                                         const std::function<bool()>& stop) {
-    LoudnessOverview overview;
-    try {
-        overview = EstimateLoudness(source, stop);
-    } catch (const std::exception& error) {
-        return Error{ErrorCategory::Read, -1, error.what()};
-    }
+    Result<LoudnessOverview> estimated = EstimateLoudness(source, stop);
+    if (!estimated)
+        return estimated;
+    LoudnessOverview& overview = estimated.Value();
     if (overview.Levels.empty() && overview.FrameCount > 0) {
         const std::string problem = DecodeLevels(source, overview, stop);
         if (!problem.empty())
             return Error{ErrorCategory::Read, -1, problem};
     }
-    return overview;
+    return estimated;
 }

@@ -221,11 +221,10 @@ std::string SplitWalk::SettleFrameCount() {
         return {};
     }
     const ScanSource scan{job_.SourcePath, job_.Format};
-    try {
-        frameCount_ = PreloadScan(scan).FrameCount;
-    } catch (const ScanError& error) {
-        return error.what();
-    }
+    const Result<ScanResult> counted = PreloadScan(scan);
+    if (!counted)
+        return counted.Failure().Text;
+    frameCount_ = counted.Value().FrameCount;
     return {};
 }
 

@@ -46,12 +46,12 @@ Result<SourceSession> OpenSource(const std::string& path, const OpenOptions& opt
 void WalkSource(SourceSession& session, const ScanProgress& progress) {
     session.ScanProblem.reset();
     try {
-        const ScanResult result =
+        const Result<ScanResult> result =
             PreloadScan(ScanSource::From(session.State.SourceFileName, session.Info), progress);
-        if (result.DurationMsExact > 0)
-            ApplyScanResult(session.State, result);
-    } catch (const ScanError& error) {
-        session.ScanProblem = Error{ErrorCategory::Read, -1, error.what()};
+        if (!result)
+            session.ScanProblem = result.Failure();
+        else if (result.Value().DurationMsExact > 0)
+            ApplyScanResult(session.State, result.Value());
     } catch (const std::exception& error) {
         session.ScanProblem = Error{ErrorCategory::Internal, -1, error.what()};
     }

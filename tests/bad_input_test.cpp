@@ -81,7 +81,7 @@ public:
     const TAudioInfo& Info() const { return info_; }
 
     AnalysisResult Analyse() { return info_.AnalyseFile(source_); }
-    ScanResult Scan() const { return PreloadScan(ScanSource::From(source_, info_)); }
+    Result<ScanResult> Scan() const { return PreloadScan(ScanSource::From(source_, info_)); }
 
     SplitJob Job(std::int32_t frameCount, const std::vector<Section>& sections,
                  const fs::path& folder) const {
@@ -169,7 +169,7 @@ private:
 // fail on it, and no section may crash the split or leave debris.
 void TravelAccepted(Workbench& bench) {
     ASSERT_EQ(bench.Analyse(), AnalysisResult::Ok);
-    const ScanResult scan = bench.Scan();
+    const ScanResult scan = bench.Scan().Value();
     bench.SplitEach(scan.FrameCount, kHostileSections);
     bench.Split(bench.Job(scan.FrameCount, kHostileSections));
 }
@@ -189,7 +189,7 @@ TEST(BadInput, EmptyAndTinyFilesHaveNoFrame) {
             ExpectRefused(bench, AnalysisResult::NoFrameFound);
             EXPECT_EQ(bench.Info().FirstFrameOffset, -1);
             // A refused file is never scanned or split; if it were, both refuse cleanly.
-            EXPECT_THROW(bench.Scan(), ScanError);
+            EXPECT_FALSE(bench.Scan().Ok());
             const SplitOutcome outcome = bench.Split(bench.Job(1, {{0, 1000}}));
             EXPECT_FALSE(outcome.Success);
             EXPECT_EQ(outcome.PartsWritten, 0);
@@ -206,7 +206,7 @@ TEST(BadInput, SyncBytesAloneAreNoFrame) {
         ScanSource forced;
         forced.Path = bench.Source();
         forced.Format.FirstFrameBytes = kFrameBytes;
-        const ScanResult scan = PreloadScan(forced);
+        const ScanResult scan = PreloadScan(forced).Value();
         EXPECT_EQ(scan.FrameCount, 0);
         // Every position is tried while a first frame's length remains.
         const std::int64_t tried = size >= 417 ? static_cast<std::int64_t>(size) - 416 : 1;
@@ -224,7 +224,7 @@ TEST(BadInput, ValidFirstHeaderFollowedByJunk) {
     // 10417 * 8 div 12800 = 6 tenths of a second.
     EXPECT_EQ(bench.Info().PlayTimeMs, 600);
 
-    const ScanResult scan = bench.Scan();
+    const ScanResult scan = bench.Scan().Value();
     EXPECT_EQ(scan.FrameCount, 1);
     EXPECT_EQ(scan.ErrorCount, 10417 - 417 - 416);
 
@@ -283,7 +283,7 @@ TEST(BadInput, HeadersWithUnknownBitrateOrSampleRate) {
         AppendFrames(between, kMpeg1Cbr128, kFrameBytes, 30);
         Workbench middle(between);
         ASSERT_EQ(middle.Analyse(), AnalysisResult::Ok);
-        const ScanResult scan = middle.Scan();
+        const ScanResult scan = middle.Scan().Value();
         EXPECT_EQ(scan.FrameCount, 60);
         EXPECT_EQ(scan.ErrorCount, kFrameBytes);
         const SplitJob job = middle.Job(scan.FrameCount, {{0, 2000}});
@@ -315,7 +315,7 @@ TEST(BadInput, InformationFrameCutOffAtEveryByte) {
                 EXPECT_TRUE(bench.Info().IsVbr);
                 // round(1152 / 44100 * 1000) seconds.
                 EXPECT_EQ(bench.Info().PlayTimeMs, 26000);
-                const ScanResult scan = bench.Scan();
+                const ScanResult scan = bench.Scan().Value();
                 EXPECT_EQ(scan.FrameCount, 0);
                 // No audio frame follows the information frame: nothing to cut.
                 EXPECT_FALSE(bench.Split(bench.Job(scan.FrameCount, {{0, 1000}})).Success);
@@ -377,7 +377,7 @@ TEST_P(ShrinkingSource, SectionsBeyondTheNewEndFailCleanly) {
     Append(bytes, Id3v1Block("shrinking"));
     Workbench bench(bytes);
     ASSERT_EQ(bench.Analyse(), AnalysisResult::Ok);
-    const ScanResult scan = bench.Scan();
+    const ScanResult scan = bench.Scan().Value();
     ASSERT_EQ(scan.FrameCount, 200);
 
     const std::size_t newSize = GetParam();
@@ -636,7 +636,7 @@ TEST(BadInput, SourceThatIsAFolder) {
     ScanSource scan;
     scan.Path = folder;
     scan.Format.FirstFrameBytes = kFrameBytes;
-    EXPECT_THROW(PreloadScan(scan), ScanError);
+    EXPECT_EQ(PreloadScan(scan).Failure().Category, ErrorCategory::Open);
     SplitJob job;
     job.SourcePath = folder;
     job.FrameCount = 10;
@@ -673,12 +673,9 @@ TEST(BadInput, SourceThatIsAPipeOrADeviceIsRefusedWithoutBlocking) {
     ScanSource scan;
     scan.Path = pipe.string();
     scan.Format.FirstFrameBytes = kFrameBytes;
-    try {
-        PreloadScan(scan);
-        ADD_FAILURE() << "a pipe was scanned";
-    } catch (const ScanError& error) {
-        EXPECT_EQ(std::string(error.what()), pipe.string() + ": not a regular file");
-    }
+    const Result<ScanResult> scanned = PreloadScan(scan);
+    ASSERT_FALSE(scanned.Ok()) << "a pipe was scanned";
+    EXPECT_EQ(scanned.Failure().Text, pipe.string() + ": not a regular file");
     SplitJob job;
     job.SourcePath = pipe.string();
     job.FrameCount = 10;
@@ -767,7 +764,7 @@ TEST(BadInput, LongJunkRunsCountAsTheyWouldBytePerByte) {
     }
     Workbench bench(bytes);
     ASSERT_EQ(bench.Analyse(), AnalysisResult::Ok);
-    const ScanResult scan = bench.Scan();
+    const ScanResult scan = bench.Scan().Value();
     const ScanResult expected = ScanBytePerByte(bytes, kFrameBytes);
     EXPECT_EQ(scan.FrameCount, expected.FrameCount);
     EXPECT_EQ(scan.ErrorCount, expected.ErrorCount);

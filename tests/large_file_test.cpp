@@ -82,7 +82,7 @@ TEST_F(LongLargeFile, AnalysisReachesPast4GiB) {
 }
 
 TEST_F(LongLargeFile, ScanCountsTheHoleByteByByte) {
-    const ScanResult scan = PreloadScan(ScanSource::From(path_, Analysed()));
+    const ScanResult scan = PreloadScan(ScanSource::From(path_, Analysed())).Value();
     EXPECT_EQ(scan.FrameCount, 2 * kFramesAtEachEnd);
     // Every byte of the hole is a position at which no frame starts; the tag
     // is not walked, as less than a frame's length remains before it.

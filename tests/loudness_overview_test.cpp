@@ -51,7 +51,7 @@ std::vector<std::uint8_t> Slice(const std::vector<std::uint8_t>& v, std::size_t 
 // only when its neighbours decode alike.
 TEST(LoudnessOverview, SilenceLoudAndQuietFramesAsDecoded) {
     const std::string path = DataPath("silence_loud_quiet.mp3");
-    const LoudnessOverview overview = EstimateLoudness(SourceOf(path));
+    const LoudnessOverview overview = EstimateLoudness(SourceOf(path)).Value();
     const std::vector<std::uint8_t> decoded = DecodedLevels(path);
     ASSERT_EQ(overview.Levels.size(), decoded.size());
     for (std::size_t i = 2; i + 2 < decoded.size(); ++i) {
@@ -86,8 +86,8 @@ TEST(LoudnessOverview, EveryLayerThreeFixtureNearDecodedLevels) {
         SCOPED_TRACE(name);
         const std::string path = DataPath(name);
         const ScanSource source = SourceOf(path);
-        const LoudnessOverview overview = EstimateLoudness(source);
-        EXPECT_EQ(overview.FrameCount, PreloadScan(source).FrameCount);
+        const LoudnessOverview overview = EstimateLoudness(source).Value();
+        EXPECT_EQ(overview.FrameCount, PreloadScan(source).Value().FrameCount);
         ASSERT_EQ(static_cast<std::int64_t>(overview.Levels.size()), overview.FrameCount);
         const std::vector<std::uint8_t> decoded = DecodedLevels(path);
         EXPECT_NEAR(MedianDb(overview.Levels), MedianDb(decoded), 15.0);
@@ -108,14 +108,16 @@ TEST(LoudnessOverview, EveryLayerThreeFixtureNearDecodedLevels) {
 // a stop request ends the walk early.
 TEST(LoudnessOverview, LayerTwoAndStop) {
     const ScanSource layer2 = SourceOf(DataPath("layer2_192k.mp3"));
-    const LoudnessOverview overview = EstimateLoudness(layer2);
+    const LoudnessOverview overview = EstimateLoudness(layer2).Value();
     EXPECT_TRUE(overview.Levels.empty());
-    EXPECT_EQ(overview.FrameCount, PreloadScan(layer2).FrameCount);
+    EXPECT_EQ(overview.FrameCount, PreloadScan(layer2).Value().FrameCount);
     EXPECT_FALSE(overview.Checkpoints.empty());
 
     int asked = 0;
     const LoudnessOverview stopped =
-        EstimateLoudness(SourceOf(DataPath("cbr128_44k_joint.mp3")), [&] { return ++asked > 2; });
+        EstimateLoudness(SourceOf(DataPath("cbr128_44k_joint.mp3")), [&] {
+            return ++asked > 2;
+        }).Value();
     EXPECT_EQ(stopped.FrameCount, 2 * LoudnessOverview::kCheckpointEvery);
 }
 

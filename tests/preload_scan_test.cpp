@@ -21,10 +21,14 @@ ScanSource SourceFor(const std::string& path, std::int32_t versionId = 1,
     return source;
 }
 
-ScanResult Scan(const Bytes& bytes, ScanSource source = SourceFor("")) {
+Result<ScanResult> ScanResultOf(const Bytes& bytes, ScanSource source = SourceFor("")) {
     TempDir dir;
     source.Path = dir.Write("source.mp3", bytes);
     return PreloadScan(source);
+}
+
+ScanResult Scan(const Bytes& bytes, ScanSource source = SourceFor("")) {
+    return ScanResultOf(bytes, std::move(source)).Value();
 }
 
 TEST(PreloadScan, CountsEveryFrameOfAConstantBitrateFile) {
@@ -90,8 +94,9 @@ TEST(PreloadScan, StartsAtTheFirstFrameAndReportsProgress) {
     const std::string path = dir.Write("source.mp3", bytes);
     std::vector<std::pair<std::int64_t, std::int64_t>> calls;
     const ScanResult r =
-        PreloadScan(SourceFor(path, 1, 417, 1010),
-                    [&calls](std::int64_t p, std::int64_t m) { calls.emplace_back(p, m); });
+        PreloadScan(SourceFor(path, 1, 417, 1010), [&calls](std::int64_t p, std::int64_t m) {
+            calls.emplace_back(p, m);
+        }).Value();
     EXPECT_EQ(r.FrameCount, 6000);
     EXPECT_EQ(r.ErrorCount, 0);
     ASSERT_GE(calls.size(), 2u);
@@ -101,16 +106,21 @@ TEST(PreloadScan, StartsAtTheFirstFrameAndReportsProgress) {
 }
 
 TEST(PreloadScan, ReadErrorsAreReportedNotCounted) {
-    EXPECT_THROW(PreloadScan(SourceFor("/nonexistent/source.mp3")), ScanError);
-    try {
-        PreloadScan(SourceFor("/nonexistent/source.mp3"));
-    } catch (const ScanError& e) {
-        EXPECT_NE(std::string(e.what()).find("/nonexistent/source.mp3"), std::string::npos);
-    }
+    const Result<ScanResult> missing = PreloadScan(SourceFor("/nonexistent/source.mp3"));
+    ASSERT_FALSE(missing.Ok());
+    EXPECT_EQ(missing.Failure().Category, ErrorCategory::Open);
+    EXPECT_NE(missing.Failure().Text.find("/nonexistent/source.mp3"), std::string::npos);
     // The first header is always read: a first frame that starts 2 bytes before the end.
-    EXPECT_THROW(Scan(Frames(kMpeg1Cbr128, 417, 2), SourceFor("", 1, 417, 832)), ScanError);
+    const Result<ScanResult> cut =
+        ScanResultOf(Frames(kMpeg1Cbr128, 417, 2), SourceFor("", 1, 417, 832));
+    ASSERT_FALSE(cut.Ok());
+    EXPECT_EQ(cut.Failure().Category, ErrorCategory::Read);
+    EXPECT_EQ(cut.Failure().Offset, 832);
     for (const std::int64_t outside : {std::int64_t{-1}, std::int64_t{835}, INT64_MAX}) {
-        EXPECT_THROW(Scan(Frames(kMpeg1Cbr128, 417, 2), SourceFor("", 1, 417, outside)), ScanError);
+        EXPECT_EQ(ScanResultOf(Frames(kMpeg1Cbr128, 417, 2), SourceFor("", 1, 417, outside))
+                      .Failure()
+                      .Category,
+                  ErrorCategory::Format);
     }
 }
 
@@ -178,7 +188,7 @@ TEST(PreloadScan, SourceFromAnalysis) {
     EXPECT_TRUE(source.Format.HasInfoFrame);
     EXPECT_EQ(source.Format.VersionId, 1);
     EXPECT_EQ(source.Format.FirstFrameBytes, 417);
-    EXPECT_EQ(PreloadScan(source).FrameCount, 50);
+    EXPECT_EQ(PreloadScan(source).Value().FrameCount, 50);
 }
 
 } // namespace
@@ -202,7 +212,7 @@ TEST(PreloadScanLayers, RealLayerTwoFileHasNoErrorBytes) {
     TAudioInfo info;
     const std::string path = std::string(KERFLINE_TEST_DATA) + "/layer2_192k.mp3";
     ASSERT_EQ(info.AnalyseFile(path), AnalysisResult::Ok);
-    const ScanResult result = PreloadScan(ScanSource::From(path, info));
+    const ScanResult result = PreloadScan(ScanSource::From(path, info)).Value();
     EXPECT_EQ(result.ErrorCount, 0);
     EXPECT_GT(result.FrameCount, 300);
 }

@@ -522,7 +522,7 @@ TEST_F(SplitWorkerTest, AnUnknownFrameCountIsCountedAsTheScanCountsIt) {
         scan.Format.FirstFrameBytes = 417;
         job.Rows = {Row(Out("all.mp3"), 0, 100000), Row(Out("tail.mp3"), 700, 100000)};
         ASSERT_TRUE(WriteAllParts(job, {}).Success) << variant;
-        job.FrameCount = PreloadScan(scan).FrameCount;
+        job.FrameCount = PreloadScan(scan).Value().FrameCount;
         const ReferenceRun expected = Reference(job, source);
         ASSERT_FALSE(expected.Failed) << variant;
         EXPECT_EQ(ReadFile(Out("all.mp3")), expected.Files.at(0)) << variant;
@@ -613,7 +613,7 @@ TEST_F(SplitWorkerTest, ManyPartsAtOnceGiveTheBytesOfEachPartWalkedAlone) {
         scan.Format.FirstFrameBytes =
             EvaluateFrame(s.bytes.data() + s.firstFrame, s.version).Length;
         job.Format.FirstFrameBytes = scan.Format.FirstFrameBytes;
-        const std::int32_t scanned = PreloadScan(scan).FrameCount;
+        const std::int32_t scanned = PreloadScan(scan).Value().FrameCount;
         job.FrameCount = rng() % 5 == 0 ? static_cast<std::int32_t>(1 + rng() % 500) : scanned;
         // An unknown count is counted in the worker's walk as the scan counts it.
         const bool countInWalk = job.FrameCount == scanned && rng() % 2 == 0;
