@@ -20,7 +20,7 @@ struct InfoOptions {
 };
 
 std::string TagLine(const char* prefix, const char* bare, const std::string& value, bool present) {
-    return present ? prefix + Latin1ToPrintableUtf8(value) : bare;
+    return present ? prefix + PrintableText(Latin1ToUtf8(value)) : bare;
 }
 
 void PrintText(const SourceSession& report, bool withScan, std::ostream& out) {

@@ -1,5 +1,6 @@
 #include "cli/list_options.h"
 
+#include "core/text_encoding.h"
 #include "media/cue_reader.h"
 #include "media/pause_finder.h"
 #include "split/cue_sections.h"
@@ -17,7 +18,7 @@ namespace {
 bool ParseTimeOption(const std::string& text, std::int32_t& ms, std::ostream& err) {
     if (ParseTime(text, ms))
         return true;
-    err << "invalid time '" << text << "': give milliseconds or mm:ss.t\n";
+    err << PrintableText("invalid time '" + text + "': give milliseconds or mm:ss.t") << "\n";
     return false;
 }
 
@@ -34,18 +35,18 @@ FillOutcome AddCueSections(const ListOptions& options, const SourceSession& sour
                            int& problems, std::ostream& err, const StopRequest&) {
     const CueReadResult read = ReadCueFile(options.CueSheet);
     if (read.Error) {
-        err << CueErrorMessage(options.CueSheet, *read.Error) << "\n";
+        err << PrintableText(CueErrorMessage(options.CueSheet, *read.Error)) << "\n";
         return FillOutcome::SourceError;
     }
     const CueSections sections =
         SectionsFromCue(read.Sheet, static_cast<std::int32_t>(source.State.DurationMs),
                         source.Info.Tag, source.State.SourceFileName);
     if (sections.Error) {
-        err << CueErrorMessage(options.CueSheet, *sections.Error) << "\n";
+        err << PrintableText(CueErrorMessage(options.CueSheet, *sections.Error)) << "\n";
         return FillOutcome::SourceError;
     }
     if (!sections.Warning.empty())
-        err << options.CueSheet << ": warning: " << sections.Warning << "\n";
+        err << PrintableText(options.CueSheet + ": warning: " + sections.Warning) << "\n";
     Append(list, sections.Entries, problems, err);
     return FillOutcome::Filled;
 }
@@ -58,8 +59,9 @@ FillOutcome AddSections(const ListOptions& options, const SourceSession& source,
         if (!ParseTimeOption(startText, start, err) || !ParseTimeOption(endText, end, err))
             return FillOutcome::UsageError;
         if (end <= start) {
-            err << "section " << startText << " " << endText
-                << ": the end must come after the start\n";
+            err << PrintableText("section " + startText + " " + endText +
+                                 ": the end must come after the start")
+                << "\n";
             return FillOutcome::UsageError;
         }
         if (list.IsFull()) {
@@ -118,8 +120,9 @@ FillOutcome AddPauseSections(const ListOptions& options, const SourceSession& so
     if (shown)
         std::cerr << "\n";
     if (scan.Cancelled || !scan.Error.empty()) {
-        err << source.State.SourceFileName << ": "
-            << (scan.Cancelled ? "the search for pauses was stopped" : scan.Error) << "\n";
+        err << PrintableText(source.State.SourceFileName + ": " +
+                             (scan.Cancelled ? "the search for pauses was stopped" : scan.Error))
+            << "\n";
         return FillOutcome::SourceError;
     }
     PauseSettings settings;

@@ -1,5 +1,7 @@
 #include "cli/open_source.h"
 
+#include "core/text_encoding.h"
+
 std::optional<SourceSession> OpenSourceOrReport(const std::string& path, bool preload,
                                                 std::ostream& err) {
     OpenOptions options;
@@ -7,14 +9,14 @@ std::optional<SourceSession> OpenSourceOrReport(const std::string& path, bool pr
     Result<SourceSession> opened = OpenSource(path, options);
     if (!opened) {
         const Error& error = opened.Failure();
-        // An open error's text already names the file.
-        if (error.Category != ErrorCategory::Open)
-            err << path << ": ";
-        err << error.Text << "\n";
+        // An open error's text and a file without frames already name the file.
+        const bool named =
+            error.Category == ErrorCategory::Open || error.Category == ErrorCategory::NoFrame;
+        err << PrintableText((named ? "" : path + ": ") + error.Text) << "\n";
         return std::nullopt;
     }
     if (const auto& problem = opened.Value().ScanProblem) {
-        err << problem->Text << "\n";
+        err << PrintableText(problem->Text) << "\n";
         return std::nullopt;
     }
     return std::move(opened.Value());

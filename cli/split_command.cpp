@@ -2,9 +2,11 @@
 #include "cli/list_options.h"
 #include "cli/open_source.h"
 #include "core/audio_info.h"
+#include "core/text_encoding.h"
 #include "media/id3v2_part_tags.h"
 #include "split/part_plan.h"
 #include "split/split_list.h"
+#include "split/split_report.h"
 #include "split/split_worker.h"
 #include "state/session_state.h"
 
@@ -47,10 +49,10 @@ int ReportSkippedParts(const PartPlan& plan) {
     int problems = 0;
     for (const PlannedPart& part : plan) {
         if (part.Decision == PartDecision::Refuse) {
-            std::cerr << part.Reason << "\n";
+            std::cerr << PrintableText(part.Reason) << "\n";
             ++problems;
         } else if (part.Decision == PartDecision::Skip) {
-            std::cerr << part.Reason << " (see --overwrite)\n";
+            std::cerr << PrintableText(part.Reason) << " (see --overwrite)\n";
             ++problems;
         }
     }
@@ -109,8 +111,11 @@ SourceOutcome SplitOneSource(const SplitOptions& options, const std::string& fil
     job.RebuildInfoFrame = options.RebuildInfoFrame;
     if (options.Id3v2)
         AddId3v2Tags(job, list);
-    if (job.PartsToWrite() == 0)
+    if (job.PartsToWrite() == 0) {
+        if (problems > 0)
+            std::cerr << WrittenLine(0, list.SplitCount()) << "\n";
         return {problems == 0 ? 0 : 1};
+    }
 
     ProgressBar bar(job.PartsToWrite(), ::isatty(STDERR_FILENO) == 1);
     SplitCallbacks callbacks;
@@ -119,10 +124,13 @@ SourceOutcome SplitOneSource(const SplitOptions& options, const std::string& fil
     const SplitOutcome outcome = WriteAllParts(job, callbacks);
     bar.Finish();
     for (const std::string& line : outcome.Errors)
-        std::cerr << line << "\n";
+        std::cerr << PrintableText(line) << "\n";
+    // Every row of a list made here is checked.
+    const std::int32_t notWritten = list.SplitCount() - outcome.PartsWritten;
     if (outcome.Stopped && outcome.PartsWritten < job.PartsToWrite())
-        std::cerr << "stopped after " << outcome.PartsWritten << " of " << job.PartsToWrite()
-                  << " parts\n";
+        std::cerr << StoppedLine(outcome.PartsWritten, job.PartsToWrite()) << "\n";
+    else if (notWritten > 0)
+        std::cerr << WrittenLine(outcome.PartsWritten, notWritten) << "\n";
     return {outcome.Success && problems == 0 ? 0 : 1, outcome.PartsWritten};
 }
 
@@ -139,8 +147,9 @@ int RunSplit(const SplitOptions& options) {
     std::filesystem::create_directories(options.OutDir, made);
     std::error_code asked;
     if (!std::filesystem::is_directory(options.OutDir, asked)) {
-        std::cerr << options.OutDir << ": not a folder"
-                  << (made ? " (" + made.message() + ")" : std::string()) << "\n";
+        std::cerr << PrintableText(options.OutDir + ": not a folder" +
+                                   (made ? " (" + made.message() + ")" : std::string()))
+                  << "\n";
         return 1;
     }
     gStopRequested = false;

@@ -11,6 +11,7 @@ enum class ErrorCategory {
     NoFrame,  // no MPEG audio frame where one must be
     Format,   // the bytes are there but give no usable source
     Read,     // a read failed or came up short
+    Name,     // a part's file cannot have the name it was given (Text says why)
     Internal, // anything else an engine step threw
 };
 

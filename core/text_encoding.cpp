@@ -76,3 +76,21 @@ bool IsValidUtf8(std::string_view text) {
     }
     return true;
 }
+
+std::string PrintableText(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size();) {
+        const std::size_t length = Utf8SequenceLength(utf8, i);
+        const auto lead = static_cast<unsigned char>(utf8[i]);
+        const bool control =
+            (length == 1 && (lead < 0x20 || lead == 0x7F)) ||
+            (length == 2 && lead == 0xC2 && static_cast<unsigned char>(utf8[i + 1]) <= 0x9F);
+        if (length == 0 || control)
+            out += '?';
+        else
+            out.append(utf8.substr(i, length));
+        i += length == 0 ? 1 : length;
+    }
+    return out;
+}

@@ -14,3 +14,8 @@ std::string Latin1ToUtf8(std::string_view latin1);
 std::string Utf8ToLatin1(std::string_view utf8);
 
 bool IsValidUtf8(std::string_view text);
+
+// Text for a message: a control character (C0, DEL, C1) and a byte that
+// starts no valid UTF-8 sequence become "?", so no name or tag can move a
+// terminal's cursor, clear its screen or retitle its window.
+std::string PrintableText(std::string_view utf8);

@@ -1,6 +1,6 @@
-// ExpandNameTemplate and PartFilePath with arbitrary templates, titles,
-// artists and source names: the expansion must end, and its path must be
-// accepted or refused by CheckPartFileName without a crash.
+// ExpandNameTemplate and BuildPartFile with arbitrary templates, titles,
+// artists and source names: the expansion must end, and its name must be
+// accepted or refused by NameProblem without a crash.
 #include "core/id3v1_tag.h"
 #include "fuzz_files.h"
 #include "split/output_naming.h"
@@ -56,35 +56,39 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const SplitList list = ListFor(n);
 
     bool append = true;
-    const std::string name =
+    const Result<std::string> name =
         ExpandNameTemplate(n.Template, n.Index, list[n.Index], n.SourceFileName, append);
-    if (n.Template.find('$') == std::string::npos && (name != n.Template || !append))
+    if (!name) {
+        if (n.Template.size() <= kMaxPartNameBytes && n.Template.find('$') == std::string::npos)
+            FuzzFailure("a short template without tags was refused as too long");
+        return 0;
+    }
+    if (n.Template.find('$') == std::string::npos && (name.Value() != n.Template || !append))
         FuzzFailure("a template without tags was changed");
 
     bool appendForPath = true;
-    const PartFile part =
+    const Result<PartFile> part =
         BuildPartFile(n.Template, n.Index, list, n.SourceFileName, n.TargetFolder, appendForPath);
     if (appendForPath != append)
         FuzzFailure("BuildPartFile and ExpandNameTemplate disagree about the number");
     const std::string fileName =
-        name + (append && n.Rows > 1 ? ThreeDigit(n.Index + 1) : "") + ".mp3";
-    if (part.FileName != fileName)
-        FuzzFailure("the file name is not the expansion, the number and the extension");
-    if (part.Path.size() < fileName.size() ||
-        part.Path.compare(part.Path.size() - fileName.size(), fileName.size(), fileName) != 0 ||
-        part.Path.compare(0, n.TargetFolder.size(), n.TargetFolder) != 0)
-        FuzzFailure("the path is not the folder followed by the file name");
-    bool appendForPathAlone = true;
-    if (PartFilePath(n.Template, n.Index, list, n.SourceFileName, n.TargetFolder,
-                     appendForPathAlone) != part.Path)
-        FuzzFailure("PartFilePath differs from BuildPartFile");
+        name.Value() + (append && n.Rows > 1 ? ThreeDigit(n.Index + 1) : "") + ".mp3";
     // A name that would leave the folder or that the file system cannot hold is refused.
     const bool mustRefuse =
-        fileName.find_first_of("/\\:*?\"<>|") != std::string::npos || fileName.size() > 255;
-    const bool passes = CheckPartFileName(fileName);
-    if (passes && mustRefuse)
-        FuzzFailure("a name with a refused character or of more than 255 characters was accepted");
-    if (part.Accepted && !passes)
-        FuzzFailure("a part file accepted whose name does not pass the check");
+        fileName.find_first_of(std::string("/\\:*?\"<>|\0", 10)) != std::string::npos ||
+        fileName.size() > kMaxPartNameBytes;
+    if (part.Ok() && mustRefuse)
+        FuzzFailure("a name with a refused character or of more than 255 bytes was accepted");
+    if (part.Ok() != NameProblem(fileName).empty())
+        FuzzFailure("a part file accepted or refused against its name's check");
+    if (!part)
+        return 0;
+    const std::string& path = part.Value().Path;
+    if (part.Value().FileName != fileName)
+        FuzzFailure("the file name is not the expansion, the number and the extension");
+    if (path.size() < fileName.size() ||
+        path.compare(path.size() - fileName.size(), fileName.size(), fileName) != 0 ||
+        path.compare(0, n.TargetFolder.size(), n.TargetFolder) != 0)
+        FuzzFailure("the path is not the folder followed by the file name");
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <filesystem>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -79,6 +80,36 @@ std::string JoinFolder(const std::string& folder, const std::string& fileName) {
     return folder + "/" + fileName;
 }
 
+// How many bytes at text[i] make one character that no file name may hold:
+// one of the nine the file systems refuse, a C0 control (NUL among them) or
+// DEL, or a C1 control in UTF-8; 0 for any other character.
+std::size_t UnfitAt(std::string_view text, std::size_t i) {
+    static constexpr std::string_view kRefused = "/\\:*?\"<>|";
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c < 0x20 || c == 0x7F || kRefused.find(text[i]) != std::string_view::npos)
+        return 1;
+    if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+        static_cast<unsigned char>(text[i + 1]) <= 0x9F)
+        return 2;
+    return 0;
+}
+
+// A tag's text as it may stand in a name: every character a name cannot hold is "_".
+std::string NameSafe(std::string_view text) {
+    std::string safe;
+    safe.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t unfit = UnfitAt(text, i);
+        safe += unfit == 0 ? text.substr(i, 1) : "_";
+        i += unfit == 0 ? 1 : unfit;
+    }
+    return safe;
+}
+
+std::string TooLong() {
+    return "the name is longer than " + std::to_string(kMaxPartNameBytes) + " bytes";
+}
+
 } // namespace
 
 std::string ThreeDigit(std::int32_t n) {
@@ -90,16 +121,21 @@ std::string ThreeDigit(std::int32_t n) {
     return digits;
 }
 
-std::string ExpandNameTemplate(const std::string& nameTemplate, std::int32_t index,
-                               const SplitListItem& entry, const std::string& sourceFileName,
-                               bool& appendSequenceNumber) {
-    const std::array<std::string, 4> values = {SourceNameTag(sourceFileName), entry.Title,
-                                               entry.Artist, ThreeDigit(index + 1)};
+Result<std::string> ExpandNameTemplate(const std::string& nameTemplate, std::int32_t index,
+                                       const SplitListItem& entry,
+                                       const std::string& sourceFileName,
+                                       bool& appendSequenceNumber) {
+    const std::array<std::string, 4> values = {NameSafe(SourceNameTag(sourceFileName)),
+                                               NameSafe(entry.Title), NameSafe(entry.Artist),
+                                               ThreeDigit(index + 1)};
     TagStream stream(nameTemplate);
     std::string result;
     char c = 0;
     std::uint8_t kinds = 0;
     while (stream.Next(c, kinds)) {
+        // Crafted tags that refer to each other could grow a name without end.
+        if (result.size() > kMaxPartNameBytes)
+            return Error{ErrorCategory::Name, -1, TooLong()};
         if (c != '$') {
             result += c;
             continue;
@@ -124,33 +160,38 @@ std::string ExpandNameTemplate(const std::string& nameTemplate, std::int32_t ind
     return result;
 }
 
-PartFile BuildPartFile(const std::string& nameTemplate, std::int32_t index, const SplitList& list,
-                       const std::string& sourceFileName, const std::string& targetFolder,
-                       bool& appendSequenceNumber) {
-    std::string name =
+Result<PartFile> BuildPartFile(const std::string& nameTemplate, std::int32_t index,
+                               const SplitList& list, const std::string& sourceFileName,
+                               const std::string& targetFolder, bool& appendSequenceNumber) {
+    Result<std::string> name =
         ExpandNameTemplate(nameTemplate, index, list[index], sourceFileName, appendSequenceNumber);
+    // The name never became whole: the part is named by its number.
+    if (!name)
+        return Error{ErrorCategory::Name, -1,
+                     "Can't create file for part " + std::to_string(index + 1) + " in " +
+                         targetFolder + ": " + name.Failure().Text};
     if (appendSequenceNumber && list.SplitCount() > 1)
-        name += ThreeDigit(index + 1);
+        name.Value() += ThreeDigit(index + 1);
     PartFile part;
-    part.FileName = name + ".mp3";
+    part.FileName = name.Value() + ".mp3";
     part.Path = JoinFolder(targetFolder, part.FileName);
-    part.Accepted = CheckPartFileName(part.FileName) && !IsSourceFile(part.Path, sourceFileName);
+    if (const std::string problem = NameProblem(part.FileName); !problem.empty())
+        return Error{ErrorCategory::Name, -1, RefusedNameMessage(part.Path, problem)};
     return part;
 }
 
-std::string PartFilePath(const std::string& nameTemplate, std::int32_t index, const SplitList& list,
-                         const std::string& sourceFileName, const std::string& targetFolder,
-                         bool& appendSequenceNumber) {
-    return BuildPartFile(nameTemplate, index, list, sourceFileName, targetFolder,
-                         appendSequenceNumber)
-        .Path;
-}
-
-bool CheckPartFileName(const std::string& fileName) {
-    // The nine characters no file name may hold, and the NUL that would cut the
-    // name short on its way to the system.
-    static const std::string kRefused("/\\:*?\"<>|\0", 10);
-    return fileName.size() <= 255 && fileName.find_first_of(kRefused) == std::string::npos;
+std::string NameProblem(const std::string& fileName) {
+    if (fileName.size() > kMaxPartNameBytes)
+        return TooLong();
+    for (std::size_t i = 0; i < fileName.size(); ++i) {
+        if (UnfitAt(fileName, i) == 0)
+            continue;
+        const auto c = static_cast<unsigned char>(fileName[i]);
+        if (c < 0x20 || c >= 0x7F)
+            return "it holds a control character, which a file name cannot hold";
+        return std::string("it holds \"") + fileName[i] + "\", which a file name cannot hold";
+    }
+    return {};
 }
 
 bool IsSourceFile(const std::string& path, const std::string& sourceFileName) {
@@ -158,6 +199,6 @@ bool IsSourceFile(const std::string& path, const std::string& sourceFileName) {
     return std::filesystem::equivalent(path, sourceFileName, error) && !error;
 }
 
-std::string RefusedNameMessage(const std::string& path) {
-    return "Can't create file " + path;
+std::string RefusedNameMessage(const std::string& path, const std::string& why) {
+    return "Can't create file " + path + ": " + why;
 }

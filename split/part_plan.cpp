@@ -22,6 +22,36 @@ PartDecision ForExisting(OverwritePolicy policy) {
     return PartDecision::Skip;
 }
 
+// The fate of a part whose name can be used. Every question to the file
+// system can fail (a loop of links, a path too long, a folder that may not be
+// searched): a name that cannot be checked is refused with the system's reason.
+void Decide(PlannedPart& part, const PlanRequest& request, std::set<std::string>& taken) {
+    if (IsSourceFile(part.Path, request.SourcePath)) {
+        part.Decision = PartDecision::Refuse;
+        part.Reason = RefusedNameMessage(part.Path, "it is the source file itself");
+        return;
+    }
+    if (!taken.insert(part.Path).second) {
+        // A second part of this run would overwrite the first.
+        part.Decision = PartDecision::Refuse;
+        part.Reason = part.Path + ": an earlier part has the same name; not written";
+        return;
+    }
+    std::error_code error;
+    part.Exists = std::filesystem::exists(part.Path, error);
+    if (error) {
+        part.Exists = false;
+        part.Decision = PartDecision::Refuse;
+        part.Reason = RefusedNameMessage(part.Path, error.message());
+    } else if (part.Exists) {
+        part.Decision = ForExisting(request.Overwrite);
+        if (part.Decision == PartDecision::Skip)
+            part.Reason = part.Path + ": the file exists; not overwritten";
+    } else {
+        part.Decision = PartDecision::Write;
+    }
+}
+
 } // namespace
 
 PartPlan PlanParts(const SplitList& list, const PlanRequest& request) {
@@ -34,25 +64,15 @@ PartPlan PlanParts(const SplitList& list, const PlanRequest& request) {
             part.Reason = "not checked";
             continue;
         }
-        const PartFile file = BuildPartFile(request.NameTemplate, i, list, request.SourcePath,
-                                            request.TargetFolder, appendSequenceNumber);
-        part.Path = file.Path;
-        std::error_code ignored;
-        if (!file.Accepted) {
+        Result<PartFile> file = BuildPartFile(request.NameTemplate, i, list, request.SourcePath,
+                                              request.TargetFolder, appendSequenceNumber);
+        if (!file) {
             part.Decision = PartDecision::Refuse;
-            part.Reason = RefusedNameMessage(file.Path);
-        } else if (!taken.insert(file.Path).second) {
-            // A second part of this run would overwrite the first.
-            part.Decision = PartDecision::Refuse;
-            part.Reason = file.Path + ": an earlier part has the same name; not written";
-        } else if (std::filesystem::exists(file.Path, ignored)) {
-            part.Exists = true;
-            part.Decision = ForExisting(request.Overwrite);
-            if (part.Decision == PartDecision::Skip)
-                part.Reason = file.Path + ": the file exists; not overwritten";
-        } else {
-            part.Decision = PartDecision::Write;
+            part.Reason = file.Failure().Text;
+            continue;
         }
+        part.Path = file.Value().Path;
+        Decide(part, request, taken);
     }
     return plan;
 }

@@ -12,7 +12,7 @@ std::optional<Error> Analyse(const std::string& path, TAudioInfo& info) {
         return Error{ErrorCategory::Open, -1, error.what()};
     }
     if (result == AnalysisResult::NoFrameFound)
-        return Error{ErrorCategory::NoFrame, -1, "no MPEG audio frame found"};
+        return Error{ErrorCategory::NoFrame, -1, path + ": no MPEG audio frame found"};
     if (result != AnalysisResult::Ok || info.PlayTimeMs == 0)
         return info.Problem;
     // Free format or a length that rounds to nothing: no position could be cut.

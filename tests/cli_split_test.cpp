@@ -146,7 +146,7 @@ TEST_F(CliSplit, ExistingFilesAreKeptUnlessOverwriting) {
 
     const CommandResult again = Split(source, out, "--parts 3", scratch_);
     EXPECT_EQ(again.ExitCode, 1);
-    EXPECT_EQ(Lines(again.Stderr), 3) << again.Stderr;
+    EXPECT_EQ(Lines(again.Stderr), 4) << again.Stderr;
     EXPECT_NE(again.Stderr.find(first.string()), std::string::npos);
     EXPECT_EQ(ReadText(first), "mine");
 
@@ -162,12 +162,16 @@ TEST_F(CliSplit, ProblemsGiveExitOneAndOneLineEachUsageErrorsTwo) {
 
     CommandResult r = Split(source, out, "--section 0 1000 --template 'a:$N'", scratch_);
     EXPECT_EQ(r.ExitCode, 1);
-    EXPECT_EQ(r.Stderr, "Can't create file " + (out / "a:001.mp3").string() + "\n");
+    EXPECT_EQ(r.Stderr, "Can't create file " + (out / "a:001.mp3").string() +
+                            ": it holds \":\", which a file name cannot hold\n"
+                            "0 parts written, 1 not written\n");
 
     // A part past the end fails and leaves no file; the part before it stays.
     r = Split(source, out, "--section 0 1000 --section 60:00.0 61:00.0 --template 'p$N'", scratch_);
     EXPECT_EQ(r.ExitCode, 1);
-    EXPECT_EQ(Lines(r.Stderr), 1) << r.Stderr;
+    EXPECT_EQ(r.Stderr, (out / "p002.mp3").string() +
+                            ": the section starts after the end of the source\n"
+                            "1 part written, 1 not written\n");
     EXPECT_TRUE(fs::exists(out / "p001.mp3"));
     EXPECT_FALSE(fs::exists(out / "p002.mp3"));
 
@@ -203,9 +207,74 @@ TEST_F(CliSplit, TheSourceIsNeverOverwritten) {
     const CommandResult r =
         Split(source.string(), folder, "--section 0 1000 --template '$F' --overwrite", scratch_);
     EXPECT_EQ(r.ExitCode, 1);
-    EXPECT_EQ(r.Stderr, "Can't create file " + source.string() + "\n");
+    EXPECT_EQ(r.Stderr, "Can't create file " + source.string() +
+                            ": it is the source file itself\n0 parts written, 1 not written\n");
     EXPECT_EQ(ReadFile(source.string()), ReadFile(Fixture("cbr128_44k_joint.mp3")));
     EXPECT_EQ(PartsIn(folder).size(), 1u);
+}
+
+// Names from tags and from the source's name hold what a name can hold, in
+// UTF-8; no message carries a control character to the terminal.
+TEST_F(CliSplit, NamesFromTagsAndSafeMessages) {
+    const Bytes audio = ReadFile(Fixture("cbr128_44k_joint.mp3"));
+    const auto withTitle = [&audio](const std::string& title) {
+        Bytes file = audio;
+        std::string tag = "TAG" + title;
+        tag.resize(127, '\0');
+        tag += '\xFF';
+        file.insert(file.end(), tag.begin(), tag.end());
+        return file;
+    };
+    struct Case {
+        const char* Name;
+        std::string SourceName;
+        Bytes Source;
+        std::string Options;
+        std::vector<std::string> Parts;
+        std::string Stderr; // "" for none; every control character shown as "?"
+    };
+    const Case cases[] = {
+        {"a source name with a colon",
+         "Live: 2020.mp3",
+         audio,
+         "--parts 2",
+         {"Live_ 2020_001.mp3", "Live_ 2020_002.mp3"},
+         ""},
+        {"a Latin-1 title",
+         "s.mp3",
+         withTitle("Caf\xE9"),
+         "--section 0 1000 --template '$T'",
+         {"Caf\xC3\xA9.mp3"},
+         ""},
+        {"a title with a separator and an escape",
+         "s.mp3",
+         withTitle("AC/DC\x1B[2J"),
+         "--section 0 1000 --template '$T'",
+         {"AC_DC_[2J.mp3"},
+         ""},
+        {"an escape in a message",
+         "bad\x1B]0;x\x07.mp3",
+         Bytes(4000, 0x20),
+         "--parts 2",
+         {},
+         "bad?]0;x?.mp3: no MPEG audio frame found\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const fs::path folder = NewFolder(std::string("in_") + c.Name);
+        const fs::path out = NewFolder(std::string("out_") + c.Name);
+        const fs::path source = folder / c.SourceName;
+        std::ofstream(source, std::ios::binary)
+            .write(reinterpret_cast<const char*>(c.Source.data()),
+                   static_cast<std::streamsize>(c.Source.size()));
+        const CommandResult r = Split(source.string(), out, c.Options, scratch_);
+        EXPECT_EQ(r.ExitCode, c.Parts.empty() ? 1 : 0);
+        std::vector<fs::path> expected;
+        for (const std::string& part : c.Parts)
+            expected.push_back(out / part);
+        EXPECT_EQ(PartsIn(out), expected);
+        EXPECT_EQ(r.Stderr.empty() ? "" : r.Stderr.substr(r.Stderr.rfind('/') + 1), c.Stderr);
+    }
 }
 
 } // namespace

@@ -20,7 +20,8 @@ std::vector<std::string> Names(const std::string& nameTemplate, const SplitList&
     bool append = true;
     std::vector<std::string> names;
     for (std::int32_t i = 0; i < list.SplitCount(); ++i)
-        names.push_back(BuildPartFile(nameTemplate, i, list, source, "/out", append).FileName);
+        names.push_back(
+            BuildPartFile(nameTemplate, i, list, source, "/out", append).Value().FileName);
     return names;
 }
 
@@ -30,7 +31,7 @@ std::string Expand(const std::string& nameTemplate, const std::string& title,
     entry.Title = title;
     entry.Artist = artist;
     bool append = true;
-    return ExpandNameTemplate(nameTemplate, index, entry, "/music/Performer.mp3", append);
+    return ExpandNameTemplate(nameTemplate, index, entry, "/music/Performer.mp3", append).Value();
 }
 
 TEST(OutputNaming, ThreeDigitForm) {
@@ -61,8 +62,10 @@ TEST(OutputNaming, TemplatesOfTheSaveDialog) {
 TEST(OutputNaming, NumbersCountEveryRowCheckedOrNot) {
     SplitList list = ListOf(5, "Song");
     bool append = true;
-    EXPECT_EQ(BuildPartFile("$T_$N", 1, list, "/a.mp3", "/out", append).Path, "/out/Song_002.mp3");
-    EXPECT_EQ(BuildPartFile("$T_$N", 3, list, "/a.mp3", "/out/", append).Path, "/out/Song_004.mp3");
+    EXPECT_EQ(BuildPartFile("$T_$N", 1, list, "/a.mp3", "/out", append).Value().Path,
+              "/out/Song_002.mp3");
+    EXPECT_EQ(BuildPartFile("$T_$N", 3, list, "/a.mp3", "/out/", append).Value().Path,
+              "/out/Song_004.mp3");
     EXPECT_FALSE(append);
 }
 
@@ -71,7 +74,7 @@ TEST(OutputNaming, TheSearchAlwaysEndsAndTagsOfTheSameKindStayAsTheyStand) {
     EXPECT_EQ(Expand("a$T-$N", "$N"), "a001-001");
     EXPECT_EQ(Expand("$T", "$X and $T"), "$X and $T");
     // A title holding "$A" while the artist holds "$T": the "$T" stays.
-    EXPECT_EQ(Expand("$T", "<$A>", "[$T]"), "<[$T]>");
+    EXPECT_EQ(Expand("$T", "($A)", "[$T]"), "([$T])");
     EXPECT_EQ(Expand("$A", "$A", "$T$N"), "$A001");
     // A "$" that a title brings in pairs with the letter after it in the template.
     EXPECT_EQ(Expand("$TN", "x$"), "x001");
@@ -80,34 +83,60 @@ TEST(OutputNaming, TheSearchAlwaysEndsAndTagsOfTheSameKindStayAsTheyStand) {
     SplitListItem entry;
     entry.Title = "t";
     bool append = true;
-    EXPECT_EQ(ExpandNameTemplate("$F", 0, entry, "/m/$T$F$n.mp3", append), "t$F001");
+    EXPECT_EQ(ExpandNameTemplate("$F", 0, entry, "/m/$T$F$n.mp3", append).Value(), "t$F001");
     EXPECT_FALSE(append);
 }
 
-TEST(OutputNaming, RefusedNames) {
-    for (const char c : std::string("/\\:*?\"<>|")) {
-        EXPECT_FALSE(CheckPartFileName(std::string("a") + c + "b.mp3")) << c;
-        SplitList list = ListOf(1, std::string("x") + c);
+// Characters a name cannot hold are refused, with the reason, when the user
+// typed them into the template, and become "_" when a tag or the source's
+// name brings them in; a name that grows past 255 bytes is refused.
+TEST(OutputNaming, UnfitCharactersAndLengths) {
+    const std::string crafted = "$A$A$A$A$A$A$A$A$A$A$A$A$A$A$A";
+    struct Case {
+        const char* Name;
+        std::string Template, Title, Artist, Source;
+        std::string Expected; // file name, or the refusal's line
+    };
+    const Case cases[] = {
+        {"tag characters", "$T", "Live: \"A/B\" <1|2> *?\\", "", "/m/s.mp3",
+         "Live_ _A_B_ _1_2_ ___.mp3"},
+        {"tag controls", "$T",
+         "a\x1b[2J\x7f\xc2\x9b"
+         "b\t",
+         "", "/m/s.mp3", "a_[2J__b_.mp3"},
+        {"the source's name", "$F", "", "", "/m/Live: 2020.mp3", "Live_ 2020.mp3"},
+        {"a tag's tag", "$T", "$A", "x:y", "/m/s.mp3", "x_y.mp3"},
+        {"typed into the template", "a:$T", "t", "", "/m/s.mp3",
+         "Can't create file /out/a:t.mp3: it holds \":\", which a file name cannot hold"},
+        {"a control typed", "a\nb", "", "", "/m/s.mp3",
+         "Can't create file /out/a\nb.mp3: it holds a control character, which a file name "
+         "cannot hold"},
+        {"just long enough", std::string(251, 'n'), "", "", "/m/s.mp3",
+         std::string(251, 'n') + ".mp3"},
+        {"one byte too long", std::string(252, 'n'), "", "", "/m/s.mp3",
+         "Can't create file /out/" + std::string(252, 'n') +
+             ".mp3: the name is longer than 255 bytes"},
+        {"tags that grow each other", "$T$T", crafted, "$F$F$F$F$F$F$F$F$F$F$F$F$F$F$F",
+         "/m/" + std::string(200, 'f') + ".mp3",
+         "Can't create file for part 1 in /out: the name is longer than 255 bytes"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        SplitList list = ListOf(1);
+        list[0].Title = c.Title;
+        list[0].Artist = c.Artist;
         bool append = true;
-        EXPECT_FALSE(BuildPartFile("$T", 0, list, "/s.mp3", "/out", append).Accepted) << c;
+        const Result<PartFile> part = BuildPartFile(c.Template, 0, list, c.Source, "/out", append);
+        EXPECT_EQ(part ? part.Value().FileName : part.Failure().Text, c.Expected);
     }
-    EXPECT_FALSE(CheckPartFileName(std::string("a\0b.mp3", 7)));
-    EXPECT_TRUE(CheckPartFileName(std::string(251, 'n') + ".mp3"));
-    EXPECT_FALSE(CheckPartFileName(std::string(252, 'n') + ".mp3"));
-    EXPECT_EQ(RefusedNameMessage("/out/a?.mp3"), "Can't create file /out/a?.mp3");
 }
 
-TEST(OutputNaming, TheSourceItselfIsRefusedAsATarget) {
+TEST(OutputNaming, TheSourceItselfIsRecognisedHoweverSpelled) {
     frame_stream::TempDir dir;
     const std::string source = dir.Write("Song.mp3", frame_stream::Bytes(10, 1));
-    SplitList list = ListOf(1);
-    bool append = true;
-    const PartFile same = BuildPartFile("$F", 0, list, source, dir.Path().string(), append);
-    EXPECT_EQ(same.Path, source);
-    EXPECT_FALSE(same.Accepted);
-    EXPECT_FALSE(
-        BuildPartFile("$F", 0, list, source, (dir.Path() / "." / "").string(), append).Accepted);
-    EXPECT_TRUE(BuildPartFile("$F_x", 0, list, source, dir.Path().string(), append).Accepted);
+    EXPECT_TRUE(IsSourceFile(source, source));
+    EXPECT_TRUE(IsSourceFile((dir.Path() / "." / "Song.mp3").string(), source));
+    EXPECT_FALSE(IsSourceFile((dir.Path() / "Song_x.mp3").string(), source));
 }
 
 } // namespace

@@ -72,12 +72,18 @@ TEST_F(PartPlanTest, NamesAndDecisionsPerRow) {
          {},
          OverwritePolicy::Ask,
          {{"Caf\xC3\xA9.mp3", D::Write}}},
-        {"unusable name refused",
+        {"a tag's unusable character becomes _",
          {"ok", "What?"},
          "$T_$N",
          {},
          OverwritePolicy::Overwrite,
-         {{"ok_001.mp3", D::Write}, {"What?_002.mp3", D::Refuse}}},
+         {{"ok_001.mp3", D::Write}, {"What__002.mp3", D::Write}}},
+        {"a typed unusable character is refused",
+         {"ok", "b"},
+         "$T:$N",
+         {},
+         OverwritePolicy::Overwrite,
+         {{"", D::Refuse}, {"", D::Refuse}}},
         {"the source is refused",
          {"a"},
          "$F",
@@ -113,7 +119,8 @@ TEST_F(PartPlanTest, NamesAndDecisionsPerRow) {
             PlanParts(ListOf(c.Titles), {c.Template, folder_.string(), source_, c.Policy});
         ASSERT_EQ(plan.size(), c.Expected.size());
         for (std::size_t i = 0; i < plan.size(); ++i) {
-            EXPECT_EQ(plan[i].Path, In(c.Expected[i].first)) << i;
+            const std::string& name = c.Expected[i].first;
+            EXPECT_EQ(plan[i].Path, name.empty() ? "" : In(name)) << i;
             EXPECT_EQ(plan[i].Decision, c.Expected[i].second) << i;
             const bool explained = plan[i].Decision == D::Refuse || plan[i].Decision == D::Skip;
             EXPECT_EQ(plan[i].Reason.empty(), !explained) << i;
@@ -141,6 +148,33 @@ TEST_F(PartPlanTest, UncheckedRowsAreSkippedAndKeepTheirNumbers) {
     EXPECT_EQ(job.PartsToWrite(), 2);
     EXPECT_EQ(job.Rows[2].OutPath, plan[2].Path);
     EXPECT_FALSE(job.Rows[1].DoWrite);
+}
+
+// A name the system cannot answer for is refused with its reason, never taken as free.
+TEST_F(PartPlanTest, ANameThatCannotBeCheckedIsRefusedWithTheReason) {
+    fs::create_symlink("loop_001.mp3", In("loop_001.mp3"));
+    std::string deep = folder_.string();
+    while (deep.size() <= 4096)
+        deep += "/" + std::string(200, 'd');
+    struct Case {
+        const char* Name;
+        std::string Folder;
+        std::string Reason;
+    };
+    const Case cases[] = {
+        {"a loop of links", folder_.string(),
+         "Can't create file " + In("loop_001.mp3") + ": Too many levels of symbolic links"},
+        {"a path past the system's limit", deep,
+         "Can't create file " + deep + "/loop_001.mp3: File name too long"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const PartPlan plan =
+            PlanParts(ListOf({"loop", "b"}), {"$T_$N", c.Folder, source_, OverwritePolicy::Keep});
+        EXPECT_EQ(plan[0].Decision, PartDecision::Refuse);
+        EXPECT_EQ(plan[0].Reason, c.Reason);
+        EXPECT_EQ(plan[1].Decision, c.Folder == deep ? PartDecision::Refuse : PartDecision::Write);
+    }
 }
 
 } // namespace
