@@ -31,9 +31,25 @@ std::string StoppedLine(std::int32_t begun, std::int32_t total) {
 }
 
 std::string FailedPartLine(std::int32_t n, std::int32_t total, const std::string& failure) {
+    // A run that fails before its first part (the source cannot be read) has no part to name.
+    if (n == 0)
+        return PrintableText(failure);
     return PartOfLine(n, total) + " not written: " + PrintableText(failure);
 }
 
 std::string WrittenLine(std::int32_t written, std::int32_t notWritten) {
     return Parts(written) + " written, " + std::to_string(notWritten) + " not written";
+}
+
+std::string UnfinishedSplitMessage(std::int32_t begun, std::int32_t total,
+                                   const std::string& failure,
+                                   const std::vector<std::string>& problems) {
+    if (!failure.empty())
+        return FailedPartLine(begun, total, failure);
+    if (problems.empty())
+        return StoppedLine(begun, total);
+    std::string message;
+    for (const std::string& line : problems)
+        message += (message.empty() ? "" : "\n") + PrintableText(line);
+    return message;
 }

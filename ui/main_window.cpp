@@ -1,5 +1,6 @@
 #include "ui/main_window.h"
 
+#include "core/text_encoding.h"
 #include "state/format_time.h"
 #include "state/open_source.h"
 #include "state/recent_files.h"
@@ -539,16 +540,13 @@ void TForm1::OpenChosen(const QString& chosen) {
     recentFiles_->Remember(chosen);
 }
 
-// A file that cannot be opened shows the system's reason; one without frames is
-// refused silently; any other refusal beeps and shows the analysis's message.
+// A file that cannot be opened shows the system's reason; any other refusal
+// beeps and shows the engine's message (for a file without frames, naming it).
 void TForm1::ShowRefusal(const Error& error) {
-    if (error.Category == ErrorCategory::NoFrame) {
-        return;
-    }
     if (error.Category != ErrorCategory::Open) {
         services_.Messages.ErrorBeep();
     }
-    services_.Messages.Error(this, QString::fromLocal8Bit(error.Text.c_str()));
+    services_.Messages.Error(this, QString::fromLocal8Bit(PrintableText(error.Text).c_str()));
 }
 
 // A player that refuses the file has its say; the silent player then takes

@@ -1,5 +1,6 @@
 #include "ui/save_dialog.h"
 
+#include "core/text_encoding.h"
 #include "media/id3v2_part_tags.h"
 #include "split/part_plan.h"
 #include "ui/about_dialog.h"
@@ -39,8 +40,9 @@ const QStringList HintLines = {
     " \"$F_Song$N\" as naming rule, you will get filename of splitted tracks",
     " as Performer_Song001.mp3, Performer_Song002.mp3, etc."};
 
+// A path or a line naming one, as a message shows it.
 QString PathText(const std::string& path) {
-    return QString::fromStdString(path);
+    return QString::fromStdString(PrintableText(path));
 }
 
 QPalette GreyBase(const QWidget* widget) {
@@ -189,7 +191,7 @@ void TForm2::BitBtn1Click() {
 
 void TForm2::BitBtn2Click() {
     if (!WaitForRunningSplit()) {
-        context_.Messages->Error(this, SplitFailedText);
+        context_.Messages->Error(this, WaitStoppedText);
         accept();
         return;
     }
@@ -257,7 +259,7 @@ void TForm2::RunSplit(SplitJob job) {
     if (progress.exec() == QDialog::Accepted) {
         context_.Messages->InformationBeep();
     } else {
-        context_.Messages->Error(this, SplitFailedText);
+        context_.Messages->Error(this, progress.EndMessage());
     }
 }
 

@@ -24,7 +24,8 @@ class TForm2 : public QDialog {
 public:
     static constexpr const char* FolderTitle = "Please select the destination folder";
     static constexpr const char* NoFolderText = "There is no selected folder";
-    static constexpr const char* SplitFailedText = "Can't create file!";
+    static constexpr const char* WaitStoppedText =
+        "The split still running was stopped; this one did not start";
 
     explicit TForm2(AppContext& context, QWidget* parent = nullptr);
     // Stops a worker that still runs and waits for it.

@@ -1,5 +1,6 @@
 #include "ui/split_progress_dialog.h"
 
+#include "split/split_report.h"
 #include "split/split_worker.h"
 #include "ui/fixed_dialog_size.h"
 #include "ui/split_thread.h"
@@ -51,6 +52,7 @@ TForm9::~TForm9() = default;
 
 void TForm9::SetJob(SplitJob job) {
     progressBar1_->setRange(0, job.PartsToWrite());
+    partNames_ = PartNamesToWrite(job);
     job_ = std::make_unique<SplitJob>(std::move(job));
 }
 
@@ -62,6 +64,13 @@ void TForm9::WaitFor(myThread2* runningThread) {
 
 bool TForm9::SplitError() const {
     return watched_ != nullptr ? watched_->SplitError() : workerFailed_;
+}
+
+QString TForm9::EndMessage() const {
+    const std::string failure =
+        watched_ != nullptr && watched_->SplitError() ? watched_->Failure() : failure_;
+    return QString::fromStdString(UnfinishedSplitMessage(
+        progressBar1_->value(), progressBar1_->maximum(), failure, problems_));
 }
 
 void TForm9::showEvent(QShowEvent* event) {
@@ -97,7 +106,15 @@ void TForm9::Attach(myThread2* thread) {
 }
 
 void TForm9::StepProgress() {
-    progressBar1_->setValue(progressBar1_->value() + 1);
+    const int part = progressBar1_->value() + 1;
+    progressBar1_->setValue(part);
+    if (part > static_cast<int>(partNames_.size())) {
+        return;
+    }
+    const QString name = QString::fromStdString(partNames_[static_cast<std::size_t>(part - 1)]);
+    const QString line =
+        QString::fromStdString(PartOfLine(part, progressBar1_->maximum())) + ": " + name;
+    label1_->setText(label1_->fontMetrics().elidedText(line, Qt::ElideMiddle, label1_->width()));
 }
 
 void TForm9::WorkerFinished() {
@@ -105,6 +122,8 @@ void TForm9::WorkerFinished() {
     if (watched_ != nullptr) {
         workerSucceeded_ = watched_->Outcome().Success;
         workerFailed_ = watched_->SplitError();
+        failure_ = watched_->Failure();
+        problems_ = watched_->Outcome().Errors;
     }
     Timer1Timer();
 }

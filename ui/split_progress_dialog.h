@@ -3,6 +3,8 @@
 #include <QDialog>
 #include <QPointer>
 #include <memory>
+#include <string>
+#include <vector>
 
 class QLabel;
 class QProgressBar;
@@ -27,8 +29,11 @@ public:
     // Shows a worker that is still running until it ends, instead of starting one.
     void WaitFor(myThread2* runningThread);
     bool SplitError() const;
+    // What to tell the user after a split that did not write every part.
+    QString EndMessage() const;
 
     QProgressBar* ProgressBar() const { return progressBar1_; }
+    QLabel* PartLabel() const { return label1_; }
     QPushButton* CancelButton() const { return button1_; }
 
 public slots:
@@ -48,6 +53,9 @@ private:
 
     QPointer<myThread2>& splitThread_;
     std::unique_ptr<SplitJob> job_;
+    std::vector<std::string> partNames_;
+    std::string failure_;
+    std::vector<std::string> problems_;
     QPointer<myThread2> watched_;
     bool waitingOnly_ = false;
     bool workerEnded_ = false;

@@ -21,7 +21,10 @@ myThread2::~myThread2() {
 void myThread2::run() {
     SplitCallbacks callbacks;
     callbacks.StepProgress = [this] { StepProgress(); };
-    callbacks.SplitError = [this](const std::string&) {
+    callbacks.SplitError = [this](const std::string& line) {
+        if (!splitError_) {
+            failure_ = line;
+        }
         splitError_ = true;
         stopRequested_ = true;
     };

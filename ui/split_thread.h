@@ -21,6 +21,8 @@ public:
     bool StopRequested() const { return stopRequested_; }
     // Set by the worker when a part failed.
     bool SplitError() const { return splitError_; }
+    // The failed part's path and the reason, once SplitError() is true.
+    const std::string& Failure() const { return failure_; }
     // Valid once finished() was delivered.
     const SplitOutcome& Outcome() const { return outcome_; }
     std::int32_t PartsToWrite() const { return partsToWrite_; }
@@ -38,6 +40,7 @@ private:
     const SplitJob job_;
     const std::int32_t partsToWrite_;
     std::atomic<bool> stopRequested_{false};
+    std::string failure_; // written once, before splitError_ is set
     std::atomic<bool> splitError_{false};
     SplitOutcome outcome_;
 };

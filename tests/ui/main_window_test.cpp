@@ -178,9 +178,11 @@ TEST_F(MainWindowTest, RefusedFilesKeepThePreviousSourceUsable) {
         EXPECT_EQ(Window().TrackBar1()->SelEnd(), 30) << refused;
         EXPECT_EQ(LabelText("Label10"), "BitRate:            128kbit (CBR)") << refused;
     }
-    // Only the unreadable file has a message of its own, naming the file.
-    ASSERT_EQ(rig.Messages.Errors().size(), 1u);
-    EXPECT_TRUE(rig.Messages.Errors()[0].contains("no_such_file.mp3"));
+    // Each has a message naming the file; the two without audio say so.
+    ASSERT_EQ(rig.Messages.Errors().size(), 3u);
+    EXPECT_EQ(rig.Messages.Errors()[0], DataPath("not_audio.mp3") + ": no MPEG audio frame found");
+    EXPECT_EQ(rig.Messages.Errors()[1], DataPath("empty.mp3") + ": no MPEG audio frame found");
+    EXPECT_TRUE(rig.Messages.Errors()[2].contains("no_such_file.mp3"));
     EXPECT_TRUE(Player().IsOpen());
     Press(PlayerControl::Button::Play);
     EXPECT_EQ(Player().CurrentMode(), Mode::Playing);

@@ -165,12 +165,15 @@ TEST_F(SaveDialogTest, ARefusedNameIsSkippedWithAWarning) {
     env.Context.List[1].Title = "What?";
     FileName()->setText("$T_$N");
     Save();
-    ASSERT_EQ(CountShown(env.Messages, MessageKind::Warning), 1);
-    EXPECT_EQ(env.Messages.Shown[0].Text, "Can't create file " + folder.path() + "/What?_002.mp3");
-    EXPECT_FALSE(QFile::exists(folder.path() + "/What?_002.mp3"));
-    const QString title = QString::fromStdString(env.Context.List[0].Title);
-    EXPECT_TRUE(QFile::exists(folder.path() + "/" + title + "_001.mp3"));
-    EXPECT_EQ(env.Messages.InformationBeeps, 1);
+    // A tag's "?" cannot refuse the part; the template's own can.
+    EXPECT_EQ(CountShown(env.Messages, MessageKind::Warning), 0);
+    EXPECT_TRUE(QFile::exists(folder.path() + "/What__002.mp3"));
+    FileName()->setText("$T?$N");
+    Save();
+    ASSERT_EQ(CountShown(env.Messages, MessageKind::Warning), 3);
+    EXPECT_EQ(env.Messages.Shown[1].Text, "Can't create file " + folder.path() +
+                                              "/What_?002.mp3: it holds \"?\", which a file "
+                                              "name cannot hold");
 }
 
 TEST_F(SaveDialogTest, TheSourceItselfIsNeverATarget) {
@@ -187,26 +190,29 @@ TEST_F(SaveDialogTest, TheSourceItselfIsNeverATarget) {
     EXPECT_EQ(Save(), QDialog::Accepted);
     EXPECT_EQ(CountShown(env.Messages, MessageKind::Overwrite), 0);
     ASSERT_EQ(CountShown(env.Messages, MessageKind::Warning), 1);
-    EXPECT_EQ(env.Messages.Shown[0].Text, "Can't create file " + QString::fromStdString(source));
+    EXPECT_EQ(env.Messages.Shown[0].Text, "Can't create file " + QString::fromStdString(source) +
+                                              ": it is the source file itself");
     EXPECT_EQ(ReadBytes(source), before);
 }
 
-TEST_F(SaveDialogTest, AFailedPartEndsWithTheErrorMessage) {
+// The message names the part that failed and why, or the source when no part was begun.
+TEST_F(SaveDialogTest, AFailedSplitEndsWithAMessageThatSaysWhy) {
     ChooseFolder(folder.path() + "/missing");
     EXPECT_EQ(Save(), QDialog::Accepted);
     ASSERT_EQ(CountShown(env.Messages, MessageKind::Error), 1);
-    EXPECT_EQ(env.Messages.Shown.back().Text, "Can't create file!");
+    EXPECT_EQ(env.Messages.Shown.back().Text,
+              "Part 1 of 3 not written: " + folder.path() +
+                  "/missing/cbr96_id3v1_001.mp3: No such file or directory");
     EXPECT_EQ(env.Messages.InformationBeeps, 0);
-}
 
-TEST_F(SaveDialogTest, ASourceThatCannotBeReadEndsTheSplitWithTheErrorMessage) {
     QFile::copy(QString::fromStdString(DataPath("cbr96_id3v1.mp3")), folder.path() + "/gone.mp3");
     env.Context.State.SourceFileName = (folder.path() + "/gone.mp3").toStdString();
     QFile::remove(folder.path() + "/gone.mp3");
     ChooseFolder(folder.path());
     EXPECT_EQ(Save(), QDialog::Accepted);
-    EXPECT_EQ(CountShown(env.Messages, MessageKind::Error), 1);
-    EXPECT_EQ(env.Messages.Shown.back().Text, "Can't create file!");
+    EXPECT_EQ(CountShown(env.Messages, MessageKind::Error), 2);
+    EXPECT_EQ(env.Messages.Shown.back().Text,
+              folder.path() + "/gone.mp3: cannot open the source: No such file or directory");
 }
 
 } // namespace
@@ -237,7 +243,7 @@ TEST_F(SaveDialogTest, ASaveAfterACancelledSplitWaitsForTheWorker) {
         Button("BitBtn2")->click();
     });
     dialog.exec();
-    ASSERT_EQ(env.Messages.Errors(), std::vector<QString>{"Can't create file!"});
+    ASSERT_EQ(env.Messages.Errors(), std::vector<QString>{"Stopped after 1 of 2 parts"});
 
     env.Messages.Answers = {Answer::YesToAll};
     EXPECT_EQ(Save(), QDialog::Accepted);

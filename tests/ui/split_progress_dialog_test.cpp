@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
@@ -56,10 +57,17 @@ TEST_F(SplitProgressDialogTest, TheBarStepsPerPartAndOkComesWhenEveryPartIsWritt
     EXPECT_TRUE(dialog.CancelButton()->isDefault());
     dialog.SetJob(JobFor(env.Context, plan));
     std::vector<int> seen;
+    QStringList shown;
     QObject::connect(dialog.ProgressBar(), &QProgressBar::valueChanged,
                      [&seen](int value) { seen.push_back(value); });
+    QObject::connect(dialog.ProgressBar(), &QProgressBar::valueChanged, [&]() {
+        QTimer::singleShot(0, [&] { shown << dialog.PartLabel()->text(); });
+    });
     EXPECT_EQ(dialog.exec(), QDialog::Accepted);
     EXPECT_EQ(seen, (std::vector<int>{1, 2, 3, 4}));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(shown, (QStringList{"Part 1 of 4: part0.mp3", "Part 2 of 4: part1.mp3",
+                                  "Part 3 of 4: part2.mp3", "Part 4 of 4: part3.mp3"}));
     WaitForWorker();
     QTemporaryDir engineFolder;
     const auto expected = EngineParts(env.Context, engineFolder.path());
@@ -79,6 +87,7 @@ TEST_F(SplitProgressDialogTest, CancelClosesAtOnceAndLeavesOnlyWholeParts) {
     });
     EXPECT_EQ(dialog.exec(), QDialog::Rejected);
     EXPECT_EQ(dialog.ProgressBar()->value(), 1);
+    EXPECT_EQ(dialog.EndMessage(), "Stopped after 1 of 4 parts");
     // The list may change at once: the worker has its own copy.
     env.Context.List.ClearEntries();
     WaitForWorker();
@@ -141,6 +150,8 @@ TEST_F(SplitProgressDialogTest, AFailedPartClosesWithCancel) {
     dialog.SetJob(JobFor(env.Context, plan));
     EXPECT_EQ(dialog.exec(), QDialog::Rejected);
     EXPECT_TRUE(dialog.SplitError());
+    EXPECT_EQ(dialog.EndMessage(), "Part 3 of 4 not written: " + folder.path() +
+                                       "/missing/part2.mp3: No such file or directory");
     WaitForWorker();
     EXPECT_EQ(FilesWritten(), (QStringList{"part0.mp3", "part1.mp3"}));
 }
