@@ -105,16 +105,17 @@ void TForm9::Attach(myThread2* thread) {
     connect(thread, &QThread::finished, this, &TForm9::WorkerFinished);
 }
 
+// The label names the part before the bar moves, so both show the same part.
 void TForm9::StepProgress() {
     const int part = progressBar1_->value() + 1;
-    progressBar1_->setValue(part);
-    if (part > static_cast<int>(partNames_.size())) {
-        return;
+    if (part <= static_cast<int>(partNames_.size())) {
+        const QString line = QString::fromStdString(PartOfLine(part, progressBar1_->maximum())) +
+                             ": " +
+                             QString::fromStdString(partNames_[static_cast<std::size_t>(part - 1)]);
+        label1_->setText(
+            label1_->fontMetrics().elidedText(line, Qt::ElideMiddle, label1_->width()));
     }
-    const QString name = QString::fromStdString(partNames_[static_cast<std::size_t>(part - 1)]);
-    const QString line =
-        QString::fromStdString(PartOfLine(part, progressBar1_->maximum())) + ": " + name;
-    label1_->setText(label1_->fontMetrics().elidedText(line, Qt::ElideMiddle, label1_->width()));
+    progressBar1_->setValue(part);
 }
 
 void TForm9::WorkerFinished() {
