@@ -2,9 +2,9 @@
 
 #include "core/audio_info.h"
 #include "core/preload_scan.h"
+#include "media/preview_feed.h"
 #include "state/session_state.h"
 #include "ui/clock_media_player.h"
-#include "ui/preview_feed.h"
 
 #include <QAudioDevice>
 #include <QAudioSink>
@@ -45,12 +45,14 @@ void SinkMediaPlayer::Open(const QString& path) {
     format_.setSampleRate(info.Header.SampleRate);
     format_.setChannelCount(info.Header.ChannelMode() == 3 ? 1 : 2);
     format_.setSampleFormat(QAudioFormat::Int16);
-    auto feed = std::make_unique<PreviewFeed>(ScanSource::From(file, info),
-                                              format_.bytesForDuration(1000000));
+    // Sound that arrives on the decoding thread starts the sink on this one.
+    auto feed = std::make_unique<PreviewFeed>(
+        ScanSource::From(file, info), format_.bytesForDuration(1000000), [this] {
+            QMetaObject::invokeMethod(this, &SinkMediaPlayer::StartSink, Qt::QueuedConnection);
+        });
     std::string error;
     if (!feed->Ready(error))
         throw MediaPlayerError(error);
-    connect(feed.get(), &PreviewFeed::SoundArrived, this, &SinkMediaPlayer::StartSink);
     feed_ = std::move(feed);
     length_ = ms;
     position_ = 0;

@@ -1,13 +1,14 @@
-#include "ui/preview_feed.h"
+#include "media/preview_feed.h"
 
 #include "media/part_decoder.h"
 
 #include <algorithm>
 #include <cstring>
 
-PreviewFeed::PreviewFeed(const ScanSource& source, int bytesPerSecond)
+PreviewFeed::PreviewFeed(const ScanSource& source, int bytesPerSecond,
+                         std::function<void()> onSound)
     : capacity_(static_cast<std::size_t>(std::max(bytesPerSecond, 1)) * AheadMs / 1000),
-      index_(source), partDecoder_(std::make_unique<PartDecoder>()) {
+      onSound_(std::move(onSound)), index_(source), partDecoder_(std::make_unique<PartDecoder>()) {
     // Opened here, so that a source that cannot be read is known at once.
     if (!partDecoder_->Open(source, openError_))
         return;
@@ -73,24 +74,24 @@ bool PreviewFeed::Drained() const {
     return decoded_ && readFrom_ == pending_.size();
 }
 
-qint64 PreviewFeed::HandedBytes() const {
+std::int64_t PreviewFeed::HandedBytes() const {
     const std::lock_guard lock(mutex_);
     return handed_;
 }
 
-qint64 PreviewFeed::Take(char* data, qint64 maxSize) {
+std::int64_t PreviewFeed::Take(char* data, std::int64_t maxSize) {
     std::size_t count = 0;
     {
         const std::lock_guard lock(mutex_);
         count = std::min(pending_.size() - readFrom_,
-                         static_cast<std::size_t>(std::max<qint64>(maxSize, 0)));
+                         static_cast<std::size_t>(std::max<std::int64_t>(maxSize, 0)));
         if (count > 0)
             std::memcpy(data, pending_.data() + readFrom_, count);
         readFrom_ += count;
-        handed_ += static_cast<qint64>(count);
+        handed_ += static_cast<std::int64_t>(count);
     }
     changed_.notify_all();
-    return static_cast<qint64>(count);
+    return static_cast<std::int64_t>(count);
 }
 
 void PreviewFeed::Decode() {
@@ -139,7 +140,7 @@ bool PreviewFeed::Push(std::uint64_t run, const std::int16_t* samples, std::size
     const auto* bytes = reinterpret_cast<const char*>(samples);
     pending_.insert(pending_.end(), bytes, bytes + count * sizeof(std::int16_t));
     lock.unlock();
-    if (wasEmpty)
-        emit SoundArrived();
+    if (wasEmpty && onSound_)
+        onSound_();
     return true;
 }

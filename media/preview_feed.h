@@ -3,9 +3,9 @@
 #include "core/preload_scan.h"
 #include "split/frame_index.h"
 
-#include <QObject>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -19,15 +19,17 @@
 // what it has walked waits for it there, never on the user interface's thread.
 class PartDecoder;
 
-class PreviewFeed : public QObject {
-    Q_OBJECT
-
+class PreviewFeed {
 public:
     // About this much sound is decoded ahead of the sink.
     static constexpr int AheadMs = 500;
 
-    PreviewFeed(const ScanSource& source, int bytesPerSecond);
-    ~PreviewFeed() override;
+    // onSound is called, on the decoding thread, when sound comes in for a run
+    // that has none yet.
+    PreviewFeed(const ScanSource& source, int bytesPerSecond, std::function<void()> onSound);
+    ~PreviewFeed();
+    PreviewFeed(const PreviewFeed&) = delete;
+    PreviewFeed& operator=(const PreviewFeed&) = delete;
 
     // False with the reason when the source cannot be read or decoded.
     bool Ready(std::string& error) const;
@@ -40,14 +42,10 @@ public:
     std::optional<double> FirstFrameMs() const;
     // The run has handed out its last byte.
     bool Drained() const;
-    qint64 HandedBytes() const;
+    std::int64_t HandedBytes() const;
 
     // Up to maxSize bytes of the run's sound, as many as there are.
-    qint64 Take(char* data, qint64 maxSize);
-
-signals:
-    // Sound has come in for the run that has none yet (queued to the sink's thread).
-    void SoundArrived();
+    std::int64_t Take(char* data, std::int64_t maxSize);
 
 private:
     struct Request {
@@ -60,6 +58,7 @@ private:
     bool Push(std::uint64_t run, const std::int16_t* samples, std::size_t count);
 
     std::size_t capacity_;
+    std::function<void()> onSound_;
     FrameIndex index_;
     std::unique_ptr<PartDecoder> partDecoder_; // used by the decoding thread only
     std::string openError_;
@@ -72,7 +71,7 @@ private:
     std::vector<char> pending_;
     std::size_t readFrom_ = 0;
     bool decoded_ = true; // the run's last frame is in pending_
-    qint64 handed_ = 0;
+    std::int64_t handed_ = 0;
     std::optional<double> firstFrameMs_;
 
     std::thread indexer_;
