@@ -5,7 +5,9 @@
 #include "ui/split_list_panel.h"
 #include "user_home.h"
 
+#include <QMenu>
 #include <QScreen>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
@@ -32,6 +34,9 @@ TEST(MainWindowScreenshot, TakenWhenAsked) {
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
 
+    for (const char* name : {"Tide Tables.mp3", "Morning Light.mp3"}) {
+        rig.Open(user.Copy("cbr128_44k_joint.mp3", name));
+    }
     rig.Open(QDir(user.Music).filePath("Harbour Sessions.mp3"));
     shots::HideSoundNotice(window);
     rig.Choosers.CueFiles.push_back(cue);
@@ -56,6 +61,15 @@ TEST(MainWindowScreenshot, TakenWhenAsked) {
     save("main-window.png");
     window.resize(940, 700);
     save("main-window-grown.png");
+
+    // The recent files under the arrow beside Open, over the top of the window.
+    auto* arrow = window.findChild<QToolButton*>("RecentFilesButton");
+    QMenu* recent = arrow->menu();
+    recent->popup(arrow->mapToGlobal(QPoint(0, arrow->height())));
+    shots::Settle(300);
+    const QPixmap top = window.screen()->grabWindow(0, window.x(), window.y(), 560, 150);
+    EXPECT_TRUE(top.save(QDir(folder).filePath("recent-files.png")));
+    recent->hide();
 }
 
 } // namespace
