@@ -5,7 +5,8 @@
 #include <algorithm>
 #include <chrono>
 
-ClockMediaPlayer::ClockMediaPlayer(Clock clock) : clock_(std::move(clock)) {}
+ClockMediaPlayer::ClockMediaPlayer(Clock clock, double unitsPerMs)
+    : clock_(std::move(clock)), unitsPerMs_(unitsPerMs) {}
 
 ClockMediaPlayer::Clock ClockMediaPlayer::SteadyClock() {
     return [] {
@@ -23,7 +24,11 @@ void ClockMediaPlayer::Open(const QString& path) {
                                    : std::string(RefusedText));
     }
     const std::int64_t ms = opened.Value().State.DurationMs;
-    length_ = static_cast<std::int64_t>(static_cast<long double>(ms) * UnitsPerMs);
+    OpenLength(static_cast<std::int64_t>(static_cast<long double>(ms) * unitsPerMs_));
+}
+
+void ClockMediaPlayer::OpenLength(std::int64_t length) {
+    length_ = length;
     open_ = true;
     mode_ = Mode::Stopped;
     position_ = 0;
@@ -41,7 +46,7 @@ void ClockMediaPlayer::Advance() const {
         return;
     }
     const std::int64_t elapsedMs = clock_() - runStartMs_;
-    const auto moved = static_cast<std::int64_t>(static_cast<long double>(elapsedMs) * UnitsPerMs);
+    const auto moved = static_cast<std::int64_t>(static_cast<long double>(elapsedMs) * unitsPerMs_);
     position_ = std::min(runStartPos_ + moved, runLimit_);
     if (position_ >= runLimit_) {
         mode_ = Mode::Stopped;

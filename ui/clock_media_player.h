@@ -18,11 +18,13 @@ public:
     static constexpr const char* RefusedText =
         "The file cannot be played: no MPEG audio was found in it.";
 
-    explicit ClockMediaPlayer(Clock clock = SteadyClock());
+    explicit ClockMediaPlayer(Clock clock = SteadyClock(), double unitsPerMs = UnitsPerMs);
 
     static Clock SteadyClock();
 
     void Open(const QString& path) override;
+    // Opens a source of the given length in units without reading it.
+    void OpenLength(std::int64_t length);
     void Close() override;
     bool IsOpen() const override { return open_; }
     std::int64_t Position() const override;
@@ -43,6 +45,7 @@ private:
     void Halt(Mode mode);
 
     Clock clock_;
+    double unitsPerMs_;
     bool open_ = false;
     std::int64_t length_ = 0;
     mutable Mode mode_ = Mode::NotReady;

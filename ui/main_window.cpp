@@ -679,6 +679,8 @@ void TForm1::Timer1Timer() {
     if (context_.AudioInfo.PlayTimeMs == 0) {
         return;
     }
+    // A player whose sound output died plays on silently: say so.
+    ShowSoundNotice();
     try {
         const SessionState& state = context_.State;
         if (state.Koef > 0 && state.PositionStep > 0) {

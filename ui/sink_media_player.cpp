@@ -60,6 +60,7 @@ void SinkMediaPlayer::Open(const QString& path) {
 }
 
 void SinkMediaPlayer::Close() {
+    silent_.reset();
     StopSink();
     feed_.reset();
     length_ = 0;
@@ -82,9 +83,38 @@ void SinkMediaPlayer::StartSink() {
         return;
     sink_ = std::make_unique<QAudioSink>(QMediaDevices::defaultAudioOutput(), format_);
     sink_->setBufferSize(format_.bytesForDuration(SinkBufferMs * 1000));
+    // Queued: the sink is not deleted from within its own signal.
+    connect(sink_.get(), &QAudioSink::stateChanged, this, &SinkMediaPlayer::CheckSink,
+            Qt::QueuedConnection);
     sinkInput_ = sink_->start();
     Pump();
     pump_.start();
+    CheckSink();
+}
+
+// An underrun is only a late feed; any other error leaves the sink dead.
+void SinkMediaPlayer::CheckSink() {
+    if (sink_ && sink_->error() != QAudio::NoError && sink_->error() != QAudio::UnderrunError)
+        FallSilent();
+}
+
+// The clock goes on in the same units from the place the sound reached, to
+// the same end, paused if the sound was.
+void SinkMediaPlayer::FallSilent() {
+    const Mode was = mode_;
+    const std::int64_t at = was == Mode::Playing ? Played() : position_;
+    StopSink();
+    feed_->Halt();
+    silent_ = std::make_unique<ClockMediaPlayer>(ClockMediaPlayer::SteadyClock(), 1.0);
+    silent_->OpenLength(length_);
+    silent_->Seek(at);
+    if (was != Mode::Playing && was != Mode::Paused)
+        return;
+    if (runTo_)
+        silent_->SetEndPos(*runTo_);
+    silent_->Play();
+    if (was == Mode::Paused)
+        silent_->Pause();
 }
 
 void SinkMediaPlayer::StopSink() {
@@ -126,11 +156,6 @@ std::int64_t SinkMediaPlayer::Played() const {
 void SinkMediaPlayer::Settle() const {
     if (mode_ != Mode::Playing)
         return;
-    if (sink_ && sink_->error() == QAudio::OpenError) {
-        position_ = Played();
-        mode_ = Mode::Stopped;
-        return;
-    }
     const qint64 handedUs =
         feed_->HandedBytes() * 1000000 / std::max(format_.bytesForDuration(1000000), 1);
     if (feed_->Drained() && (!sink_ || sink_->processedUSecs() + EndSlackUs >= handedUs)) {
@@ -140,6 +165,8 @@ void SinkMediaPlayer::Settle() const {
 }
 
 std::int64_t SinkMediaPlayer::Position() const {
+    if (silent_)
+        return silent_->Position();
     if (!IsOpen())
         return 0;
     Settle();
@@ -147,12 +174,22 @@ std::int64_t SinkMediaPlayer::Position() const {
 }
 
 MediaPlayer::Mode SinkMediaPlayer::CurrentMode() const {
+    if (silent_)
+        return silent_->CurrentMode();
     if (IsOpen())
         Settle();
     return mode_;
 }
 
 void SinkMediaPlayer::DoPlay(std::int64_t from, bool hasFrom, std::int64_t to, bool hasTo) {
+    if (silent_) {
+        if (hasFrom)
+            silent_->SetStartPos(from);
+        if (hasTo)
+            silent_->SetEndPos(to);
+        silent_->Play();
+        return;
+    }
     Halt(Mode::Stopped);
     const std::int64_t start = hasFrom ? std::clamp<std::int64_t>(from, 0, length_) : position_;
     runTo_ = hasTo ? std::optional<std::int64_t>(to) : std::nullopt;
@@ -173,11 +210,15 @@ void SinkMediaPlayer::Halt(Mode mode) {
 }
 
 void SinkMediaPlayer::DoStop() {
+    if (silent_)
+        return silent_->Stop();
     Halt(Mode::Stopped);
 }
 
 // Suspended, the sink keeps what it holds and plays on from there.
 void SinkMediaPlayer::DoPause() {
+    if (silent_)
+        return silent_->Pause();
     Settle();
     if (mode_ != Mode::Playing)
         return;
@@ -189,6 +230,8 @@ void SinkMediaPlayer::DoPause() {
 }
 
 void SinkMediaPlayer::DoResume() {
+    if (silent_)
+        return silent_->Pause();
     mode_ = Mode::Playing;
     if (!sink_)
         return;
@@ -197,6 +240,8 @@ void SinkMediaPlayer::DoResume() {
 }
 
 void SinkMediaPlayer::DoSeek(std::int64_t q) {
+    if (silent_)
+        return silent_->Seek(q);
     Halt(Mode::Stopped);
     position_ = std::clamp<std::int64_t>(q, 0, length_);
 }

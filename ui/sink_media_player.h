@@ -10,6 +10,7 @@
 #include <optional>
 #include <vector>
 
+class ClockMediaPlayer;
 class PreviewFeed;
 class QAudioSink;
 
@@ -18,7 +19,8 @@ class QAudioSink;
 // of the split's own walk, so a play from a position starts at the frame a
 // part from there starts with, and a play to an end stops after the frame the
 // part ends with. The position is what the sink has played, from the run's
-// first frame on.
+// first frame on. A sink that fails (the sound server gone) leaves a silent
+// clock to play on from where the sound stopped.
 class SinkMediaPlayer : public QObject, public MediaPlayer {
     Q_OBJECT
 
@@ -37,6 +39,7 @@ public:
     std::int64_t Position() const override;
     Mode CurrentMode() const override;
     void MatchLength(double durationMsExact) override;
+    bool MakesSound() const override { return silent_ == nullptr; }
 
 protected:
     void DoPlay(std::int64_t from, bool hasFrom, std::int64_t to, bool hasTo) override;
@@ -49,6 +52,8 @@ protected:
 private:
     void StartSink();
     void StopSink();
+    void CheckSink();
+    void FallSilent();
     void Pump();
     void Halt(Mode mode);
     // Brings the mode up to what the sink has done: a run that has played its
@@ -68,6 +73,7 @@ private:
     mutable std::int64_t position_ = 0; // while not playing
     std::int64_t runFrom_ = 0;
     std::optional<std::int64_t> runTo_;
+    std::unique_ptr<ClockMediaPlayer> silent_;
 };
 
 // The machine has a sound output to play into.

@@ -15,6 +15,15 @@ using Button = PlayerControl::Button;
 
 namespace {
 
+// Label14's position in ms ("01:02:03.4 of ...").
+std::int64_t ShownMs(const TForm1& window) {
+    const QString text = window.findChild<QLabel*>("Label14")->text().section(" of ", 0, 0);
+    std::int64_t ms = 0;
+    for (const QString& field : text.split(':'))
+        ms = ms * 60 + static_cast<std::int64_t>(field.toDouble() * 1000 + 0.5);
+    return ms;
+}
+
 // The window with the audible player, recorded at the sound output. The tests
 // wait generously and let a short gap pass (a machine too busy to feed the
 // server in time): a loaded machine must not make them fail.
@@ -37,14 +46,7 @@ protected:
         ASSERT_TRUE(window_->Player().MakesSound());
     }
 
-    // Label14's position in ms ("01:02:03.4 of ...").
-    std::int64_t ShownMs() const {
-        const QString text = window_->findChild<QLabel*>("Label14")->text().section(" of ", 0, 0);
-        std::int64_t ms = 0;
-        for (const QString& field : text.split(':'))
-            ms = ms * 60 + static_cast<std::int64_t>(field.toDouble() * 1000 + 0.5);
-        return ms;
-    }
+    std::int64_t ShownMs() const { return ::ShownMs(*window_); }
 
     Set Buttons() const { return window_->MediaPlayer1()->EnabledButtons(); }
 
@@ -130,6 +132,61 @@ TEST_F(PreviewSoundTest, ADragWhilePlayingALongSourceResumesThereAndRunsForward)
     EXPECT_GT(sound.Seconds(), 1.0);
     EXPECT_LT(sound.LongestGap, SinkRecording::Samples(0.1));
     window_->MediaPlayer1Click(Button::Stop);
+}
+
+// A sound server of the test's own, killed while the preview plays into it:
+// the preview plays on silently from where the sound stopped, and says so.
+// Each test runs in a process of its own, which connects to the sound system once.
+TEST(SoundServerLoss, ThePreviewPlaysOnSilentlyFromWhereTheSoundStopped) {
+    QTemporaryDir runtime;
+    QFile::setPermissions(runtime.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QProcess server;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_RUNTIME_DIR", runtime.path());
+    server.setProcessEnvironment(environment);
+    server.start("pulseaudio",
+                 {"-n", "--daemonize=no", "--exit-idle-time=-1", "-L",
+                  "module-null-sink sink_name=doomed", "-L", "module-native-protocol-unix"});
+    const QString socket = runtime.path() + "/pulse/native";
+    if (!server.waitForStarted(5000) || !QTest::qWaitFor([&] { return QFile::exists(socket); })) {
+        if (qEnvironmentVariableIsSet("KERFLINE_SOUND_TESTS"))
+            FAIL() << "no sound server of its own";
+        GTEST_SKIP() << "pulseaudio cannot be started";
+    }
+    qputenv("PULSE_SERVER", ("unix:" + socket).toLocal8Bit());
+    ASSERT_TRUE(HasSoundOutput());
+    // A silent stream keeps the null sink at a device's pace, as SinkRecording does.
+    QProcess keeper;
+    keeper.start("pacat", {"--raw", "--format=s16le", "--rate=44100", "--channels=1", "/dev/zero"});
+    RecordingMessageBoxes messages;
+    ScriptedFileChoosers choosers;
+    RecordingShell shell;
+    SettingsStore settings = FreshSettingsStore();
+    TForm1 window(TForm1::Services{messages, choosers, shell, settings, &PreviewPlayer,
+                                   [] { return std::make_unique<ClockMediaPlayer>(); }});
+    choosers.Sources.push_back(DataPath("tone_440hz_6s.mp3"));
+    window.BitBtn3Click();
+    window.MediaPlayer1Click(Button::Play);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.Player().Position() > 100; }));
+    ASSERT_TRUE(window.Player().MakesSound());
+    const std::int64_t before = window.Player().Position();
+    server.kill();
+    server.waitForFinished(5000);
+    QTest::qWait(600);
+
+    const QLabel* notice = window.findChild<QLabel*>("SoundNotice");
+    EXPECT_FALSE(window.Player().MakesSound());
+    EXPECT_FALSE(notice->isHidden());
+    EXPECT_EQ(notice->text(), TForm1::NoSoundText);
+    EXPECT_EQ(window.MediaPlayer1()->EnabledButtons(), Set::Playing);
+    const std::int64_t after = window.Player().Position();
+    EXPECT_GE(after, before);
+    EXPECT_LT(after, before + 1500) << "the position jumped";
+    QTest::qWait(500);
+    EXPECT_GT(window.Player().Position(), after + 300) << "the silent preview does not move";
+    EXPECT_GE(ShownMs(window), after);
+    EXPECT_TRUE(messages.Shown.empty());
 }
 
 // Run with a sound server that is not there (PULSE_SERVER pointing nowhere).
