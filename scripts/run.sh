@@ -9,4 +9,4 @@ if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ "${QT_QPA_PLATFORM:-}" = "" ];
     echo "No display found: start it under a virtual one, e.g. xvfb-run -a scripts/run.sh" >&2
     exit 1
 fi
-exec build/kerfline "$@"
+exec build/app/kerfline "$@"

@@ -70,7 +70,7 @@ TAboutBox::TAboutBox(DesktopShell& shell, QWidget* parent) : QDialog(parent), sh
     top->addSpacing(12);
     top->addLayout(text, 1);
 
-    auto* close = new QPushButton("Close", this);
+    auto* close = new QPushButton("&Close", this);
     close->setObjectName("CloseButton");
     close->setDefault(true);
     connect(close, &QPushButton::clicked, this, &QDialog::accept);

@@ -19,7 +19,7 @@ struct AppContext {
     bool SaveFrameOption = true;
     bool Id3v2Option = false;
     bool RebuildInfoFrameOption = false;
-    QString StartDir;
+    QString ProgramFolder; // where the help document lies
     QString TargetFolder;
 
     MessageBoxes* Messages = nullptr;

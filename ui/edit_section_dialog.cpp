@@ -78,10 +78,10 @@ void TForm4::BuildControls() {
     comment_ = MakeTagField(this, "Comment", "Edit Comment field", 30);
     year_ = MakeTagField(this, "year", "Edit Year field", 4);
     year_->setFixedWidth(50);
-    button2_ = new QPushButton("OK", this);
+    button2_ = new QPushButton("&OK", this);
     button2_->setObjectName("Button2");
     button2_->setDefault(true);
-    button1_ = new QPushButton("Cancel", this);
+    button1_ = new QPushButton("&Cancel", this);
     button1_->setObjectName("Button1");
 
     auto* positions = new QGridLayout;
@@ -107,11 +107,11 @@ void TForm4::BuildControls() {
     const struct {
         const char* caption;
         QLineEdit* field;
-    } rows[] = {{"Title:          ", title_},
-                {"Artist:         ", artist_},
-                {"Album:       ", album_},
-                {"Comment:  ", comment_},
-                {"Year:         ", year_}};
+    } rows[] = {{"&Title:          ", title_},
+                {"&Artist:         ", artist_},
+                {"A&lbum:       ", album_},
+                {"Co&mment:  ", comment_},
+                {"&Year:         ", year_}};
     int row = 0;
     for (const auto& [caption, field] : rows) {
         auto* label = new QLabel(caption, this);

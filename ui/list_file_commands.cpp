@@ -55,7 +55,7 @@ ListFileCommands::ListFileCommands(TForm1& window, SplitListPanel& panel, QObjec
 
     button_ = new QToolButton(&panel);
     button_->setObjectName("ListButton");
-    button_->setText("List");
+    button_->setText("L&ist");
     button_->setToolTip("Cue sheets, saved lists, split at pauses");
     button_->setPopupMode(QToolButton::InstantPopup);
     button_->setToolButtonStyle(Qt::ToolButtonTextOnly);

@@ -7,6 +7,8 @@
 #include "state/source_info_text.h"
 #include "ui/about_dialog.h"
 #include "ui/button_icons.h"
+#include "ui/focus_ring.h"
+#include "ui/help_window.h"
 #include "ui/loading_window.h"
 #include "ui/main_window_keys.h"
 #include "ui/media_player.h"
@@ -23,7 +25,6 @@
 #include <QAbstractButton>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDir>
 #include <QDropEvent>
 #include <QFile>
 #include <QGridLayout>
@@ -44,7 +45,6 @@
 namespace {
 
 constexpr const char* ZeroTime = "00:00.0";
-constexpr const char* HelpFileName = "/kerflinehelp.chm";
 // A player more than this many units away from the slider is moved to it.
 constexpr long double ReseekDistance = 333;
 // Play past a pause at the selection end starts this many units on.
@@ -109,6 +109,7 @@ TForm1::TForm1(Services services, QWidget* parent)
     context_.Messages = &services_.Messages;
     context_.Choosers = &services_.Choosers;
     context_.Shell = &services_.Shell;
+    context_.ProgramFolder = QCoreApplication::applicationDirPath();
 
     setObjectName("Form1");
     setWindowTitle("Kerfline");
@@ -131,6 +132,10 @@ TForm1::TForm1(Services services, QWidget* parent)
     // The split list, its dialogs and the Split road live in their own unit.
     new SplitListWiring(*this);
     new MainWindowKeys(*this);
+    new FocusRing(this);
+    // The split list is built after the bottom row; Tab still reaches the bottom row last.
+    for (QWidget* button : bottomRow_->findChildren<QPushButton*>())
+        setTabOrder(previousInFocusChain(), button);
     FormShow();
 }
 
@@ -181,7 +186,7 @@ void TForm1::BuildLayout() {
 QGroupBox* TForm1::BuildSourceGroup() {
     auto* group = new QGroupBox("Source MP3 file to split", this);
     group->setObjectName("SourceGroup");
-    bitBtn3_ = Button("BitBtn3", "Open", "Open source file", group);
+    bitBtn3_ = Button("BitBtn3", "&Open", "Open source file", group);
     bitBtn3_->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
     bitBtn3_->setDefault(true);
     connect(bitBtn3_, &QPushButton::clicked, this, &TForm1::BitBtn3Click);
@@ -333,8 +338,8 @@ QWidget* TForm1::BuildButtonRow() {
     }
     layout->addStretch();
 
-    bitBtn6_ = Button("BitBtn6", "Add to List", "Add selected part to splitlist", row);
-    bitBtn11_ = Button("BitBtn11", "Split by parts", "Split by equal-sized parts", row);
+    bitBtn6_ = Button("BitBtn6", "&Add to List", "Add selected part to splitlist", row);
+    bitBtn11_ = Button("BitBtn11", "Split by &parts", "Split by equal-sized parts", row);
     connect(bitBtn6_, &QPushButton::clicked, this, &TForm1::BitBtn6Click);
     connect(bitBtn11_, &QPushButton::clicked, this, &TForm1::BitBtn11Click);
     for (QPushButton* button : {bitBtn6_, bitBtn11_}) {
@@ -346,17 +351,17 @@ QWidget* TForm1::BuildButtonRow() {
 }
 
 QWidget* TForm1::BuildBottomRow() {
-    auto* row = new QWidget(this);
+    auto* row = bottomRow_ = new QWidget(this);
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(6);
-    auto* help = Button("Button1", "Help", "Help", row);
-    auto* about = Button("Button2", "About", "About", row);
-    auto* options = Button("Button3", "Options", "Options", row);
+    auto* help = Button("Button1", "&Help", "Help", row);
+    auto* about = Button("Button2", "A&bout", "About", row);
+    auto* options = Button("Button3", "Op&tions", "Options", row);
     connect(help, &QPushButton::clicked, this, &TForm1::Button1Click);
     connect(about, &QPushButton::clicked, this, &TForm1::Button2Click);
     connect(options, &QPushButton::clicked, this, &TForm1::Button3Click);
-    bitBtn5_ = Button("BitBtn5", "Split", "Split file", row);
+    bitBtn5_ = Button("BitBtn5", "&Split", "Split file", row);
     QFont bold = bitBtn5_->font();
     bold.setBold(true);
     bitBtn5_->setFont(bold);
@@ -385,7 +390,6 @@ void TForm1::ReadSettings() {
 }
 
 void TForm1::FormShow() {
-    context_.StartDir = QDir::currentPath();
     mediaPlayer1_->SetEnabledButtons(PlayerControl::ButtonSet::None);
     ResetTexts();
     context_.List.ClearEntries();
@@ -424,15 +428,6 @@ void TForm1::dropEvent(QDropEvent* event) {
     }
 }
 
-// The start directory is the current one when the window first shows.
-void TForm1::showEvent(QShowEvent* event) {
-    if (!shown_) {
-        shown_ = true;
-        context_.StartDir = QDir::currentPath();
-    }
-    QWidget::showEvent(event);
-}
-
 void TForm1::ResetTexts() {
     label13_->setText(ZeroTime);
     label14_->setText(ZeroTime);
@@ -459,11 +454,7 @@ void TForm1::ShowError(const std::exception& error) {
 }
 
 void TForm1::Button1Click() {
-    const QString path = context_.StartDir + HelpFileName;
-    // A missing help file is not reported.
-    if (QFile::exists(path)) {
-        services_.Shell.OpenUrl(QUrl::fromLocalFile(path).toString());
-    }
+    ShowHelp(context_, this);
 }
 
 void TForm1::Button2Click() {

@@ -100,7 +100,6 @@ public slots:
     void Button3Click();
 
 protected:
-    void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -144,8 +143,8 @@ private:
     std::unique_ptr<MediaPlayer> silent_;
     MediaPlayer* player_ = nullptr;
     std::function<void()> showSaveDialog_;
-    bool shown_ = false;
 
+    QWidget* bottomRow_ = nullptr;
     QLineEdit* edit2_ = nullptr;
     QLabel* tagLabels_[6] = {};
     QLabel* label8_ = nullptr;

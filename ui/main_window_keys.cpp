@@ -53,9 +53,13 @@ bool MainWindowKeys::IsList(QWidget& target) {
 }
 
 bool MainWindowKeys::Handle(QWidget& target, const QKeyEvent& key) {
+    const Qt::KeyboardModifiers mods = key.modifiers() & ~Qt::KeypadModifier;
+    if (key.key() == Qt::Key_F1 && mods == Qt::NoModifier) {
+        window_.Button1Click();
+        return true;
+    }
     if (IsTextField(target))
         return false;
-    const Qt::KeyboardModifiers mods = key.modifiers() & ~Qt::KeypadModifier;
     if (mods == Qt::ControlModifier) {
         switch (key.key()) {
         case Qt::Key_O:

@@ -29,7 +29,7 @@ TOptions::TOptions(QWidget* parent) : QDialog(parent) {
 
     auto* loadGroup = new QGroupBox("Load options", this);
     loadGroup->setObjectName("GroupBox1");
-    preloadBox_ = new QCheckBox("Preload file", loadGroup);
+    preloadBox_ = new QCheckBox("&Preload file", loadGroup);
     preloadBox_->setObjectName("CheckBox1");
     auto* loadLayout = new QVBoxLayout(loadGroup);
     loadLayout->addWidget(preloadBox_);
@@ -51,21 +51,21 @@ TOptions::TOptions(QWidget* parent) : QDialog(parent) {
 
     auto* saveGroup = new QGroupBox("Save options", this);
     saveGroup->setObjectName("GroupBox2");
-    saveFrameBox_ = new QCheckBox("Save info frame in VBR files", saveGroup);
+    saveFrameBox_ = new QCheckBox("Save &info frame in VBR files", saveGroup);
     saveFrameBox_->setObjectName("CheckBox2");
-    id3v2Box_ = new QCheckBox("Write ID3v2 tags", saveGroup);
+    id3v2Box_ = new QCheckBox("Write ID3v&2 tags", saveGroup);
     id3v2Box_->setObjectName("CheckBox3");
-    rebuildBox_ = new QCheckBox("Rebuild information frame", saveGroup);
+    rebuildBox_ = new QCheckBox("&Rebuild information frame", saveGroup);
     rebuildBox_->setObjectName("CheckBox4");
     auto* saveLayout = new QVBoxLayout(saveGroup);
     saveLayout->addWidget(saveFrameBox_);
     saveLayout->addWidget(id3v2Box_);
     saveLayout->addWidget(rebuildBox_);
 
-    auto* ok = new QPushButton("OK", this);
+    auto* ok = new QPushButton("&OK", this);
     ok->setObjectName("Button1");
     ok->setDefault(true);
-    auto* cancel = new QPushButton("Cancel", this);
+    auto* cancel = new QPushButton("&Cancel", this);
     cancel->setObjectName("Button2");
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);

@@ -52,10 +52,12 @@ void PauseSplitDialog::BuildControls() {
     progress_->setRange(0, 1000);
 
     auto* form = new QFormLayout;
-    form->addRow("Quieter than:", threshold_);
-    form->addRow("For at least:", minimum_);
+    form->addRow("&Quieter than:", threshold_);
+    form->addRow("&For at least:", minimum_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     ok_ = buttons->button(QDialogButtonBox::Ok);
+    ok_->setText("&OK");
+    buttons->button(QDialogButtonBox::Cancel)->setText("&Cancel");
     ok_->setEnabled(false);
     connect(ok_, &QPushButton::clicked, this, &PauseSplitDialog::OkClick);
     connect(buttons, &QDialogButtonBox::rejected, this, &PauseSplitDialog::reject);

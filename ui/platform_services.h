@@ -39,4 +39,6 @@ class DesktopShell {
 public:
     virtual ~DesktopShell() = default;
     virtual void OpenUrl(const QString& url) = 0;
+    // The help document: in the desktop's browser, else in a window of the program's own.
+    virtual void OpenHelp(QWidget* parent, const QString& path) = 0;
 };

@@ -1,5 +1,7 @@
 #include "ui/qt_platform_services.h"
 
+#include "ui/help_window.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
@@ -98,4 +100,9 @@ std::optional<QString> QtFileChoosers::ChooseCueToSave(QWidget* parent, const QS
 void QtDesktopShell::OpenUrl(const QString& url) {
     const QUrl target = QUrl::fromUserInput(url);
     QDesktopServices::openUrl(target);
+}
+
+void QtDesktopShell::OpenHelp(QWidget* parent, const QString& path) {
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+        HelpWindow::Show(parent->window(), path);
 }

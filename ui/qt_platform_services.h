@@ -27,8 +27,10 @@ private:
     QString lastFolder_;
 };
 
-// Documents, mail and web links through QDesktopServices.
+// Documents, mail and web links through QDesktopServices; help without a
+// browser in the program's help window.
 class QtDesktopShell : public DesktopShell {
 public:
     void OpenUrl(const QString& url) override;
+    void OpenHelp(QWidget* parent, const QString& path) override;
 };

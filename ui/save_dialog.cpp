@@ -6,6 +6,7 @@
 #include "ui/about_dialog.h"
 #include "ui/app_context.h"
 #include "ui/fixed_dialog_size.h"
+#include "ui/help_window.h"
 #include "ui/platform_services.h"
 #include "ui/split_progress_dialog.h"
 #include "ui/split_thread.h"
@@ -18,9 +19,9 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStyle>
 #include <QTextDocument>
-#include <QUrl>
 #include <QVBoxLayout>
 
 namespace {
@@ -56,7 +57,8 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& captio
     auto* button = new QPushButton(caption, parent);
     button->setObjectName(name);
     button->setToolTip(hint);
-    button->setAutoDefault(false);
+    // Enter presses the button with the focus, else the default one.
+    button->setAutoDefault(true);
     return button;
 }
 
@@ -81,9 +83,8 @@ myThread2* TForm2::SplitThread() const {
 }
 
 void TForm2::BuildControls() {
-    bitBtn1_ = MakeButton(this, "BitBtn1", "Open", "Select target folder");
+    bitBtn1_ = MakeButton(this, "BitBtn1", "&Open", "Select target folder");
     bitBtn1_->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
-    bitBtn1_->setDefault(true);
     folderEdit_ = new QLineEdit(NoFolderText, this);
     folderEdit_->setObjectName("FolderEdit");
     folderEdit_->setReadOnly(true);
@@ -102,7 +103,9 @@ void TForm2::BuildControls() {
     comboBox1_->setCurrentIndex(0);
     comboBox1_->setMinimumWidth(200);
     auto* presetRow = new QHBoxLayout;
-    presetRow->addWidget(new QLabel("Name preset", this));
+    auto* presetLabel = new QLabel("&Name preset", this);
+    presetLabel->setBuddy(comboBox1_);
+    presetRow->addWidget(presetLabel);
     presetRow->addWidget(comboBox1_);
     presetRow->addWidget(new QLabel(".mp3", this));
     presetRow->addStretch(1);
@@ -126,17 +129,17 @@ void TForm2::BuildControls() {
     fileNameEdit_->setObjectName("FileNameEdit");
     fileNameEdit_->setToolTip("Enter filename");
     fileNameEdit_->setMaxLength(255);
-    auto* fileNameLabel = new QLabel("Fille Name:", this);
+    auto* fileNameLabel = new QLabel("&Fille Name:", this);
     fileNameLabel->setBuddy(fileNameEdit_);
     auto* fileNameRow = new QHBoxLayout;
     fileNameRow->addWidget(fileNameEdit_, 1);
     fileNameRow->addWidget(new QLabel(".mp3", this));
 
-    button2_ = MakeButton(this, "Button2", "Help", "Help");
-    button1_ = MakeButton(this, "Button1", "About", "About");
-    bitBtn2_ = MakeButton(this, "BitBtn2", "Save", "Save splitted parts");
+    button2_ = MakeButton(this, "Button2", "&Help", "Help");
+    button1_ = MakeButton(this, "Button1", "A&bout", "About");
+    bitBtn2_ = MakeButton(this, "BitBtn2", "&Save", "Save splitted parts");
     bitBtn2_->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
-    cancelButton_ = MakeButton(this, "CancelButton", "Cancel", "Cancel");
+    cancelButton_ = MakeButton(this, "CancelButton", "&Cancel", "Cancel");
     auto* buttonRow = new QHBoxLayout;
     buttonRow->addWidget(button2_);
     buttonRow->addWidget(button1_);
@@ -167,11 +170,27 @@ void TForm2::BuildControls() {
     connect(button1_, &QPushButton::clicked, this, &TForm2::Button1Click);
     connect(button2_, &QPushButton::clicked, this, &TForm2::Button2Click);
     connect(cancelButton_, &QPushButton::clicked, this, &QDialog::reject);
+    connect(new QShortcut(QKeySequence::HelpContents, this), &QShortcut::activated, this,
+            &TForm2::Button2Click);
 }
 
 void TForm2::FormCreate() {
     bitBtn2_->setEnabled(false);
     fileNameEdit_->setText(comboBox1_->currentText());
+    FocusNextStep();
+}
+
+// The button needed next is the default and has the focus: Open until a
+// folder has been chosen in this run (the dialog lives as long as the run), then Save.
+void TForm2::FocusNextStep() {
+    QPushButton* next = bitBtn2_->isEnabled() ? bitBtn2_ : bitBtn1_;
+    next->setDefault(true);
+    next->setFocus();
+}
+
+void TForm2::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    FocusNextStep();
 }
 
 void TForm2::ComboBox1Change(const QString& text) {
@@ -187,6 +206,7 @@ void TForm2::BitBtn1Click() {
     context_.TargetFolder = *chosen;
     bitBtn2_->setEnabled(true);
     folderEdit_->setText(context_.TargetFolder);
+    FocusNextStep();
 }
 
 void TForm2::BitBtn2Click() {
@@ -269,6 +289,5 @@ void TForm2::Button1Click() {
 }
 
 void TForm2::Button2Click() {
-    context_.Shell->OpenUrl(
-        QUrl::fromLocalFile(context_.StartDir + "/kerflinehelp.chm").toString());
+    ShowHelp(context_, this);
 }

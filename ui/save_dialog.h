@@ -34,9 +34,13 @@ public:
     // The worker of the last split while it runs, else null.
     myThread2* SplitThread() const;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void BuildControls();
     void FormCreate();
+    void FocusNextStep();
     void ComboBox1Change(const QString& text);
     void BitBtn1Click();
     void BitBtn2Click();

@@ -61,9 +61,9 @@ void TForm8::BuildControls() {
 
     auto* label1 = new QLabel("equal-sized parts", this);
     label1->setObjectName("Label1");
-    auto* countLabel = new QLabel("Split the source file into  ", this);
+    auto* countLabel = new QLabel("&Split the source file into  ", this);
     countLabel->setBuddy(labeledEdit1_);
-    auto* overlapLabel = new QLabel("Overlap (mm:ss:p):  ", this);
+    auto* overlapLabel = new QLabel("O&verlap (mm:ss:p):  ", this);
     overlapLabel->setBuddy(labeledEdit2_);
 
     auto* fields = new QGridLayout;
@@ -84,10 +84,10 @@ void TForm8::BuildControls() {
     overlapRow->addStretch(1);
     fields->addLayout(overlapRow, 1, 1, 1, 4);
 
-    button1_ = new QPushButton("OK", this);
+    button1_ = new QPushButton("&OK", this);
     button1_->setObjectName("Button1");
     button1_->setDefault(true);
-    button2_ = new QPushButton("Cancel", this);
+    button2_ = new QPushButton("&Cancel", this);
     button2_->setObjectName("Button2");
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);

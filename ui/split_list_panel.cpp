@@ -83,12 +83,12 @@ void SplitListPanel::BuildListView() {
 
 void SplitListPanel::BuildButtons() {
     playButton_ =
-        MakeListButton(this, "BitBtn4", "Play", "Play selected part", QStyle::SP_MediaPlay);
-    editButton_ = MakeListButton(this, "BitBtn10", "Edit", "Edit selected part",
+        MakeListButton(this, "BitBtn4", "P&lay", "Play selected part", QStyle::SP_MediaPlay);
+    editButton_ = MakeListButton(this, "BitBtn10", "&Edit", "Edit selected part",
                                  QStyle::SP_FileDialogDetailedView);
-    removeButton_ = MakeListButton(this, "BitBtn2", "Remove", "Remove selected part",
+    removeButton_ = MakeListButton(this, "BitBtn2", "&Remove", "Remove selected part",
                                    QStyle::SP_DialogDiscardButton);
-    removeAllButton_ = MakeListButton(this, "BitBtn1", "Remove All",
+    removeAllButton_ = MakeListButton(this, "BitBtn1", "Re&move All",
                                       "Remove all parts from splitlist", QStyle::SP_TrashIcon);
     connect(playButton_, &QPushButton::clicked, this, &SplitListPanel::PlaySelectedPart);
     connect(editButton_, &QPushButton::clicked, this, &SplitListPanel::EditSelectedPart);

@@ -25,7 +25,7 @@ TForm9::TForm9(QPointer<myThread2>& splitThread, QWidget* parent)
     progressBar1_->setRange(0, 0);
     progressBar1_->setValue(0);
     progressBar1_->setTextVisible(false);
-    button1_ = new QPushButton("Cancel", this);
+    button1_ = new QPushButton("&Cancel", this);
     button1_->setObjectName("Button1");
     button1_->setDefault(true);
     button1_->setAutoDefault(true);

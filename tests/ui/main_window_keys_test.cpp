@@ -1,16 +1,78 @@
 #include "test_support.h"
+#include "ui/about_dialog.h"
+#include "ui/edit_section_dialog.h"
+#include "ui/help_window.h"
+#include "ui/options_dialog.h"
+#include "ui/pause_split_dialog.h"
 #include "ui/position_slider.h"
+#include "ui/save_dialog.h"
+#include "ui/split_by_parts_dialog.h"
 #include "ui/split_list_panel.h"
+#include "ui/split_list_wiring.h"
 
+#include <QAbstractButton>
+#include <QAbstractSpinBox>
 #include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
 #include <QTest>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
+#include <set>
 
 using namespace ui_test;
 using Set = PlayerControl::ButtonSet;
 
 namespace {
+
+// The controls Tab stops at, in the window's focus chain, without the inner
+// editors of spin and combo boxes.
+std::vector<QWidget*> TabStops(QWidget& window) {
+    std::vector<QWidget*> stops;
+    for (QWidget* w = window.nextInFocusChain(); w != &window; w = w->nextInFocusChain()) {
+        const bool inner = qobject_cast<QAbstractSpinBox*>(w->parentWidget()) != nullptr ||
+                           qobject_cast<QComboBox*>(w->parentWidget()) != nullptr;
+        if (w->window() == &window && w->isVisibleTo(&window) && !inner &&
+            (w->focusPolicy() & Qt::TabFocus) != 0)
+            stops.push_back(w);
+    }
+    return stops;
+}
+
+QRect InWindow(QWidget& widget) {
+    return QRect(widget.mapTo(widget.window(), QPoint(0, 0)), widget.size());
+}
+
+// Every labelled button and every label for a control has its own Alt+letter;
+// Tab goes down the rows and left to right within a row.
+void ExpectKeyboardReach(QWidget& window) {
+    SCOPED_TRACE(window.objectName().toStdString());
+    std::set<QString> taken;
+    const auto expectMnemonic = [&taken](const QString& text) {
+        const QString key = QKeySequence::mnemonic(text).toString();
+        EXPECT_FALSE(key.isEmpty()) << "no mnemonic: " << text.toStdString();
+        EXPECT_TRUE(key.isEmpty() || taken.insert(key).second) << "clash: " << text.toStdString();
+    };
+    for (QAbstractButton* button : window.findChildren<QAbstractButton*>())
+        if (button->window() == &window && button->isVisibleTo(&window) &&
+            !button->text().isEmpty())
+            expectMnemonic(button->text());
+    for (QLabel* label : window.findChildren<QLabel*>())
+        if (label->window() == &window && label->buddy() != nullptr)
+            expectMnemonic(label->text());
+
+    const std::vector<QWidget*> stops = TabStops(window);
+    for (std::size_t i = 1; i < stops.size(); ++i) {
+        const QRect a = InWindow(*stops[i - 1]);
+        const QRect b = InWindow(*stops[i]);
+        const bool nextRow = b.top() >= a.bottom() - 2;
+        const bool sameRowRight =
+            b.left() >= a.right() - 2 && b.top() < a.bottom() && a.top() < b.bottom();
+        EXPECT_TRUE(nextRow || sameRowRight) << stops[i - 1]->objectName().toStdString() << " then "
+                                             << stops[i]->objectName().toStdString();
+    }
+}
 
 class MainWindowKeysTest : public ::testing::Test {
 protected:
@@ -91,21 +153,83 @@ TEST_F(MainWindowKeysTest, TheWholeRoadWithKeysAlone) {
     EXPECT_FALSE(Window().Context().List[0].Checked);
     QTest::keyClick(List(), Qt::Key_Space);
     EXPECT_TRUE(Window().Context().List[0].Checked);
-    QTimer::singleShot(0, [] { QApplication::activeModalWidget()->close(); });
-    QTest::keyClick(List(), Qt::Key_Return); // the section editor, not the file chooser
-    EXPECT_TRUE(rig.Choosers.Sources.empty());
-    EXPECT_EQ(Window().Context().List.SplitCount(), 1);
+    for (const Qt::Key edit : {Qt::Key_Return, Qt::Key_F2}) {
+        QString shown;
+        QTimer::singleShot(0, [&shown] {
+            shown = QApplication::activeModalWidget()->windowTitle();
+            QApplication::activeModalWidget()->close();
+        });
+        QTest::keyClick(List(), edit); // the section editor, never the file chooser
+        EXPECT_EQ(shown, "Edit section info");
+    }
+    EXPECT_EQ(rig.Choosers.SourceRequests, 1);
 
-    QString shown;
-    QTimer::singleShot(0, [&shown] {
-        shown = QApplication::activeModalWidget()->windowTitle();
-        QApplication::activeModalWidget()->close();
-    });
-    Key(Qt::Key_S, Qt::ControlModifier);
-    EXPECT_EQ(shown, "Save file(s)");
+    // Ctrl+S, Enter (the folder chooser), a folder, Enter, Enter writes the part;
+    // the next Ctrl+S, Enter writes it again into the same folder.
+    const QString part = dir.filePath("cbr128_44k_joint_001.mp3");
+    rig.Choosers.Folders.push_back(dir.path());
+    for (int round = 1; round <= 2; ++round) {
+        QString shown;
+        QTimer::singleShot(0, [&shown, round, this] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            shown = dialog->windowTitle();
+            if (!QTest::qWaitForWindowActive(dialog)) {
+                ADD_FAILURE() << "the Save dialog never became active";
+                dialog->close();
+                return;
+            }
+            Key(Qt::Key_Return);
+            if (round == 1)
+                Key(Qt::Key_Return);
+        });
+        Key(Qt::Key_S, Qt::ControlModifier);
+        EXPECT_EQ(shown, "Save file(s)");
+        EXPECT_EQ(rig.Choosers.FolderRequests, 1);
+        EXPECT_TRUE(QFile::exists(part));
+        EXPECT_EQ(rig.Messages.InformationBeeps, round);
+        EXPECT_FALSE(QApplication::activeModalWidget());
+    }
+    EXPECT_EQ(rig.Messages.Shown.size(), 1u) << "asked once about overwriting the part";
+
+    Window().TrackBar1()->setFocus();
+    QTimer::singleShot(0, [&] { QApplication::activeModalWidget()->close(); });
+    Key(Qt::Key_P, Qt::ControlModifier);
+    EXPECT_EQ(Window().Context().List.SplitCount(), 1) << "Split by parts, closed";
 
     QTest::keyClick(List(), Qt::Key_Delete);
     EXPECT_EQ(Window().Context().List.SplitCount(), 0);
+}
+
+// Every window and dialog, with a file open and a row in the list.
+TEST_F(MainWindowKeysTest, EveryWindowHasMnemonicsAndTabsInReadingOrder) {
+    rig.Open(DataPath("cbr128_44k_joint.mp3"));
+    Window().TrackBar1()->setValue(20);
+    Key(Qt::Key_O);
+    Key(Qt::Key_A);
+    ASSERT_EQ(Window().Context().List.SplitCount(), 1);
+    auto* wiring = Window().findChild<SplitListWiring*>();
+    auto* panel = Window().findChild<SplitListPanel*>();
+    AppContext& context = Window().Context();
+    TAboutBox about(rig.Shell, &Window());
+    TForm4 edit(context, 0, Window().TrackBar1()->maximum(), &Window());
+    PauseSplitDialog pauses(context, *panel, PauseSettings{}, &Window());
+    HelpWindow* help =
+        HelpWindow::Show(&Window(), QDir(KERFLINE_PROGRAM_FOLDER).filePath("kerflinehelp.html"));
+    QWidget* windows[] = {&Window(),
+                          wiring->SaveDialog(),
+                          wiring->SplitByPartsDialog(),
+                          Window().Options(),
+                          &about,
+                          &edit,
+                          &pauses,
+                          help};
+    for (QWidget* window : windows) {
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+        ExpectKeyboardReach(*window);
+        if (window != &Window())
+            window->hide();
+    }
 }
 
 } // namespace

@@ -503,16 +503,20 @@ TEST(MainWindowOptions, WithoutTheStoredKeyOkChangesNothing) {
     EXPECT_TRUE(rig.Messages.Shown.empty());
 }
 
-TEST_F(MainWindowTest, HelpOpensOnlyAnExistingHelpFileAndAboutOpensItsLinks) {
-    Window().Context().StartDir = dir.path();
+// Help shows the document shipped beside the program; without it, it says so.
+TEST_F(MainWindowTest, HelpShowsTheShippedDocumentOrSaysItIsMissingAndAboutOpensItsLinks) {
+    Window().Context().ProgramFolder = dir.path();
     Window().Button1Click();
+    EXPECT_TRUE(rig.Shell.Help.empty());
+    ASSERT_EQ(rig.Messages.Errors().size(), 1u);
+    EXPECT_TRUE(rig.Messages.Errors()[0].contains(dir.filePath("kerflinehelp.html")));
+
+    Window().Context().ProgramFolder = KERFLINE_PROGRAM_FOLDER;
+    Window().Button1Click();
+    ASSERT_EQ(rig.Shell.Help.size(), 1u);
+    EXPECT_EQ(rig.Shell.Help[0], QDir(KERFLINE_PROGRAM_FOLDER).filePath("kerflinehelp.html"));
+    EXPECT_TRUE(QFile::exists(rig.Shell.Help[0]));
     EXPECT_TRUE(rig.Shell.Opened.empty());
-    QFile help(dir.filePath("kerflinehelp.chm"));
-    ASSERT_TRUE(help.open(QIODevice::WriteOnly));
-    help.close();
-    Window().Button1Click();
-    ASSERT_EQ(rig.Shell.Opened.size(), 1u);
-    EXPECT_TRUE(rig.Shell.Opened[0].endsWith("/kerflinehelp.chm"));
 
     QString title;
     bool bold = false;
@@ -533,9 +537,9 @@ TEST_F(MainWindowTest, HelpOpensOnlyAnExistingHelpFileAndAboutOpensItsLinks) {
     Window().Button2Click();
     EXPECT_EQ(title, "Kerfline 1.3.1");
     EXPECT_TRUE(bold);
-    ASSERT_EQ(rig.Shell.Opened.size(), 3u);
-    EXPECT_EQ(rig.Shell.Opened[1], "mailto:support@kerfline.example?subject=Kerfline");
-    EXPECT_EQ(rig.Shell.Opened[2], "https://kerfline.example");
+    ASSERT_EQ(rig.Shell.Opened.size(), 2u);
+    EXPECT_EQ(rig.Shell.Opened[0], "mailto:support@kerfline.example?subject=Kerfline");
+    EXPECT_EQ(rig.Shell.Opened[1], "https://kerfline.example");
 }
 
 } // namespace

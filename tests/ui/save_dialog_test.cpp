@@ -90,19 +90,47 @@ TEST_F(SaveDialogTest, TheFolderChooserIsTitledAndPreselectsTheLastFolder) {
     EXPECT_EQ(dialog.findChild<QLineEdit*>("FolderEdit")->text(), folder.path());
     EXPECT_EQ(env.Context.TargetFolder, folder.path());
 
-    dialog.show();
-    FileName()->setFocus();
-    QTest::keyClick(FileName(), Qt::Key_Return);
+    Button("BitBtn1")->click();
     EXPECT_EQ(env.Choosers.FolderRequests, 3);
     EXPECT_EQ(env.Choosers.LastPreselected, folder.path());
     EXPECT_EQ(env.Context.TargetFolder, folder.path());
 }
 
-TEST_F(SaveDialogTest, HelpOpensTheHelpFileInTheStartDirectory) {
-    env.Context.StartDir = "/opt/kerfline";
+// Enter presses the button with the focus, else the one needed next: Open
+// until a folder is chosen, then Save, which then also has the focus.
+TEST_F(SaveDialogTest, EnterPressesTheFocusedButtonOrTheOneNeededNext) {
+    dialog.show();
+    dialog.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    EXPECT_EQ(QApplication::focusWidget(), Button("BitBtn1"));
+    FileName()->setFocus();
+    QTest::keyClick(FileName(), Qt::Key_Return);
+    EXPECT_EQ(env.Choosers.FolderRequests, 1);
+    Button("Button2")->setFocus();
+    QTest::keyClick(Button("Button2"), Qt::Key_Return);
+    EXPECT_EQ(env.Choosers.FolderRequests, 1) << "Help, not Open";
+    EXPECT_EQ(CountShown(env.Messages, MessageKind::Error), 1) << "no help file beside the tests";
+
+    env.Choosers.Folders.push_back(folder.path());
+    FileName()->setFocus();
+    QTest::keyClick(FileName(), Qt::Key_Return);
+    EXPECT_EQ(QApplication::focusWidget(), Button("BitBtn2"));
+    EXPECT_TRUE(Button("BitBtn2")->isDefault());
+    FileName()->setFocus();
+    QTest::keyClick(FileName(), Qt::Key_Return);
+    EXPECT_EQ(env.Choosers.FolderRequests, 2);
+    EXPECT_TRUE(QFile::exists(PartPath(3)));
+    EXPECT_FALSE(dialog.isVisible());
+}
+
+TEST_F(SaveDialogTest, HelpAndF1ShowTheHelpDocumentBesideTheProgram) {
+    env.Context.ProgramFolder = KERFLINE_PROGRAM_FOLDER;
     Button("Button2")->click();
-    ASSERT_EQ(env.Shell.Opened.size(), 1u);
-    EXPECT_EQ(env.Shell.Opened[0], "file:///opt/kerfline/kerflinehelp.chm");
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    QTest::keyClick(FileName(), Qt::Key_F1);
+    const QString document = QDir(KERFLINE_PROGRAM_FOLDER).filePath("kerflinehelp.html");
+    EXPECT_EQ(env.Shell.Help, (std::vector<QString>{document, document}));
 }
 
 TEST_F(SaveDialogTest, ASuccessfulSplitBeepsAndWritesWhatTheEngineWrites) {

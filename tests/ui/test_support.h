@@ -115,7 +115,9 @@ private:
 class RecordingShell : public DesktopShell {
 public:
     std::vector<QString> Opened;
+    std::vector<QString> Help;
     void OpenUrl(const QString& url) override { Opened.push_back(url); }
+    void OpenHelp(QWidget*, const QString& path) override { Help.push_back(path); }
 };
 
 // A clock that moves only when the test moves it.
