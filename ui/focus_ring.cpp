@@ -10,12 +10,20 @@ FocusRing::FocusRing(QObject* parent) : QObject(parent) {
 }
 
 bool FocusRing::eventFilter(QObject* watched, QEvent* event) {
+    if (!watched->isWidgetType())
+        return false;
+    auto* widget = static_cast<QWidget*>(watched);
     if (event->type() == QEvent::FocusIn) {
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-        keyboard_ = reason != Qt::MouseFocusReason && reason != Qt::PopupFocusReason;
+        // A popup hands the focus back to where it was: the ring stays as it was.
+        if (reason != Qt::PopupFocusReason)
+            keyboard_ = reason != Qt::MouseFocusReason;
+        widget->update();
+    } else if (event->type() == QEvent::FocusOut) {
+        widget->update();
     } else if (event->type() == QEvent::Paint && keyboard_ &&
-               watched == QApplication::focusWidget()) {
-        return PaintWithRing(*static_cast<QWidget*>(watched), event);
+               widget == QApplication::focusWidget()) {
+        return PaintWithRing(*widget, event);
     }
     return false;
 }
