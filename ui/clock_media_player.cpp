@@ -1,7 +1,5 @@
 #include "ui/clock_media_player.h"
 
-#include "state/open_source.h"
-
 #include <algorithm>
 #include <chrono>
 
@@ -15,16 +13,10 @@ ClockMediaPlayer::Clock ClockMediaPlayer::SteadyClock() {
     };
 }
 
-void ClockMediaPlayer::Open(const QString& path) {
+void ClockMediaPlayer::Open(const SourceSession& session) {
     Close();
-    const Result<SourceSession> opened = OpenSource(path.toStdString());
-    if (!opened) {
-        throw MediaPlayerError(opened.Failure().Category == ErrorCategory::Open
-                                   ? opened.Failure().Text
-                                   : std::string(RefusedText));
-    }
-    const std::int64_t ms = opened.Value().State.DurationMs;
-    OpenLength(static_cast<std::int64_t>(static_cast<long double>(ms) * unitsPerMs_));
+    const auto ms = static_cast<long double>(session.State.DurationMs);
+    OpenLength(static_cast<std::int64_t>(ms * unitsPerMs_));
 }
 
 void ClockMediaPlayer::OpenLength(std::int64_t length) {

@@ -22,7 +22,7 @@ public:
 
     static Clock SteadyClock();
 
-    void Open(const QString& path) override;
+    void Open(const SourceSession& session) override;
     // Opens a source of the given length in units without reading it.
     void OpenLength(std::int64_t length);
     void Close() override;

@@ -508,7 +508,7 @@ void TForm1::OpenChosen(const QString& chosen) {
     context_.AudioInfo = session.Info;
     context_.State = session.State;
     timer1_->stop();
-    OpenPlayer(chosen);
+    OpenPlayer(session);
     ShowSoundNotice();
     mediaPlayer1_->SetEnabledButtons(PlayerControl::ButtonSet::Stopped);
     if (context_.PreloadOption) {
@@ -542,13 +542,13 @@ void TForm1::ShowRefusal(const Error& error) {
 
 // A player that refuses the file has its say; the silent player then takes
 // over, so the window never mixes the new file with the old one's state.
-void TForm1::OpenPlayer(const QString& path) {
+void TForm1::OpenPlayer(const SourceSession& session) {
     if (player_ != audible_.get()) {
         player_->Close();
         player_ = audible_.get();
     }
     try {
-        audible_->Open(path);
+        audible_->Open(session);
         return;
     } catch (const MediaPlayerError& error) {
         ShowError(error);
@@ -556,7 +556,7 @@ void TForm1::OpenPlayer(const QString& path) {
     if (!silent_) {
         silent_ = services_.SilentPlayer();
     }
-    silent_->Open(path);
+    silent_->Open(session);
     player_ = silent_.get();
 }
 

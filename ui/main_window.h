@@ -119,7 +119,7 @@ private:
     // Open, in its steps.
     void OpenChosen(const QString& chosen);
     void ShowRefusal(const Error& error);
-    void OpenPlayer(const QString& path);
+    void OpenPlayer(const SourceSession& session);
     void ShowSoundNotice();
     void WalkUnderLoadingWindow(SourceSession& session);
     void SetUpPositions();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "state/open_source.h"
+
 #include <QString>
 #include <cstdint>
 #include <stdexcept>
@@ -20,9 +22,10 @@ public:
 
     virtual ~MediaPlayer() = default;
 
-    // Closes any open file first. Afterwards Length() is the file's length.
-    // Throws MediaPlayerError with the player's own text when it refuses the file.
-    virtual void Open(const QString& path) = 0;
+    // Takes the source the window has opened, closing any open one first.
+    // Afterwards Length() is the source's length. Throws MediaPlayerError with
+    // the player's own text when it cannot play the source.
+    virtual void Open(const SourceSession& session) = 0;
     virtual void Close() = 0;
     virtual bool IsOpen() const = 0;
 

@@ -28,33 +28,25 @@ SinkMediaPlayer::~SinkMediaPlayer() {
     Close();
 }
 
-void SinkMediaPlayer::Open(const QString& path) {
+void SinkMediaPlayer::Open(const SourceSession& session) {
     Close();
-    const std::string file = path.toStdString();
-    TAudioInfo info;
-    AnalysisResult result = AnalysisResult::Failed;
-    try {
-        result = info.AnalyseFile(file);
-    } catch (const FileOpenError& e) {
-        throw MediaPlayerError(e.what());
-    }
-    const std::int64_t ms = DurationMsFromAnalysis(info);
-    if (result != AnalysisResult::Ok || ms <= 0 || info.Header.SampleRate <= 0)
+    const TAudioInfo& info = session.Info;
+    if (session.State.DurationMs <= 0 || info.Header.SampleRate <= 0)
         throw MediaPlayerError(ClockMediaPlayer::RefusedText);
-
     format_.setSampleRate(info.Header.SampleRate);
     format_.setChannelCount(info.Header.ChannelMode() == 3 ? 1 : 2);
     format_.setSampleFormat(QAudioFormat::Int16);
     // Sound that arrives on the decoding thread starts the sink on this one.
     auto feed = std::make_unique<PreviewFeed>(
-        ScanSource::From(file, info), format_.bytesForDuration(1000000), [this] {
+        ScanSource::From(session.State.SourceFileName, info), format_.bytesForDuration(1000000),
+        [this] {
             QMetaObject::invokeMethod(this, &SinkMediaPlayer::StartSink, Qt::QueuedConnection);
         });
     std::string error;
     if (!feed->Ready(error))
         throw MediaPlayerError(error);
     feed_ = std::move(feed);
-    length_ = ms;
+    length_ = session.State.DurationMs;
     position_ = 0;
     mode_ = Mode::Stopped;
 }

@@ -33,7 +33,7 @@ public:
     explicit SinkMediaPlayer(QObject* parent = nullptr);
     ~SinkMediaPlayer() override;
 
-    void Open(const QString& path) override;
+    void Open(const SourceSession& session) override;
     void Close() override;
     bool IsOpen() const override { return feed_ != nullptr; }
     std::int64_t Position() const override;

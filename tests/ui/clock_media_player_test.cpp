@@ -31,7 +31,7 @@ TEST_F(ClockMediaPlayerTest, CommandsWithoutAFileFailAsNoDeviceOpen) {
 }
 
 TEST_F(ClockMediaPlayerTest, CountsInUnitsOfItsOwn) {
-    player.Open(DataPath("cbr128_44k_joint.mp3"));
+    player.Open(OpenSource(DataPath("cbr128_44k_joint.mp3").toStdString()).Value());
     EXPECT_EQ(player.Length(), 352800);
     player.Play();
     clock.NowMs += 1000;
@@ -40,7 +40,7 @@ TEST_F(ClockMediaPlayerTest, CountsInUnitsOfItsOwn) {
 }
 
 TEST_F(ClockMediaPlayerTest, PlaysFromAndToThePendingPositionsOnce) {
-    player.Open(DataPath("cbr128_44k_joint.mp3"));
+    player.Open(OpenSource(DataPath("cbr128_44k_joint.mp3").toStdString()).Value());
     player.SetStartPos(1000);
     player.SetEndPos(2000);
     player.Play();
@@ -55,7 +55,7 @@ TEST_F(ClockMediaPlayerTest, PlaysFromAndToThePendingPositionsOnce) {
 }
 
 TEST_F(ClockMediaPlayerTest, PauseTogglesAndStopKeepsThePosition) {
-    player.Open(DataPath("cbr128_44k_joint.mp3"));
+    player.Open(OpenSource(DataPath("cbr128_44k_joint.mp3").toStdString()).Value());
     player.Play();
     clock.NowMs += 10;
     player.Pause();
@@ -72,12 +72,6 @@ TEST_F(ClockMediaPlayerTest, PauseTogglesAndStopKeepsThePosition) {
     EXPECT_EQ(player.CurrentMode(), Mode::Stopped);
     player.SeekToEnd();
     EXPECT_EQ(player.Position(), player.Length());
-}
-
-TEST_F(ClockMediaPlayerTest, RefusesWhatIsNotMpegAudio) {
-    EXPECT_THROW(player.Open(DataPath("not_audio.mp3")), MediaPlayerError);
-    EXPECT_THROW(player.Open(DataPath("no_such_file.mp3")), MediaPlayerError);
-    EXPECT_FALSE(player.IsOpen());
 }
 
 } // namespace

@@ -134,7 +134,7 @@ class RefusingPlayer : public ClockMediaPlayer {
 public:
     static constexpr const char* Text = "Could not find a decoder for this media.";
     using ClockMediaPlayer::ClockMediaPlayer;
-    void Open(const QString&) override { throw MediaPlayerError(Text); }
+    void Open(const SourceSession&) override { throw MediaPlayerError(Text); }
 };
 
 // A player that does something to the file once it has opened it.
@@ -142,9 +142,9 @@ class HookedPlayer : public ClockMediaPlayer {
 public:
     HookedPlayer(Clock clock, std::function<void(const QString&)> afterOpen)
         : ClockMediaPlayer(std::move(clock)), afterOpen_(std::move(afterOpen)) {}
-    void Open(const QString& path) override {
-        ClockMediaPlayer::Open(path);
-        afterOpen_(path);
+    void Open(const SourceSession& session) override {
+        ClockMediaPlayer::Open(session);
+        afterOpen_(QFile::decodeName(QByteArray::fromStdString(session.State.SourceFileName)));
     }
 
 private:
