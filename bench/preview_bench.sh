@@ -9,7 +9,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-20}
 
-cmake -S "$root" -B "$root/build-bench" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+cmake -S "$root" -B "$root/build-bench" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKERFLINE_GUI=ON \
     -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$root/build-bench" --target kerfline_preview_bench >/dev/null
 
