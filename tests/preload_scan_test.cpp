@@ -1,8 +1,10 @@
 #include "core/audio_info.h"
+#include "core/byte_source.h"
 #include "core/frame_rule.h"
 #include "core/preload_scan.h"
 #include "frame_stream.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <gtest/gtest.h>
 #include <random>
@@ -173,6 +175,53 @@ TEST(PreloadScan, BlockBoundariesDoNotChangeTheWalk) {
     EXPECT_EQ(r.FrameCount, expected.FrameCount);
     EXPECT_EQ(r.ErrorCount, expected.ErrorCount);
     EXPECT_EQ(r.DurationMsExact, expected.DurationMsExact);
+}
+
+// Bytes from memory that go wrong from an offset on: a failing read, or an
+// end sooner than the size the walk was given.
+class FaultySource : public MemorySource {
+public:
+    FaultySource(Bytes bytes, std::int64_t faultAt, bool fails)
+        : MemorySource(std::move(bytes)), faultAt_(faultAt), fails_(fails) {}
+    std::int64_t ReadAt(std::int64_t offset, std::int64_t count, std::uint8_t* target,
+                        std::string& error) override {
+        if (offset + count <= faultAt_)
+            return MemorySource::ReadAt(offset, count, target, error);
+        if (fails_) {
+            error = "Input/output error";
+            return -1;
+        }
+        return MemorySource::ReadAt(offset, std::max<std::int64_t>(faultAt_ - offset, 0), target,
+                                    error);
+    }
+
+private:
+    std::int64_t faultAt_;
+    bool fails_;
+};
+
+TEST(PreloadScan, FaultsFarIntoALongSourceEndTheWalkWithTheirReason) {
+    // Long enough that blocks are read on both threads and the fault lies many blocks in.
+    const Bytes bytes = Frames(kMpeg1Cbr128, 417, 30000);
+    const struct {
+        std::int64_t FaultAt;
+        bool Fails;
+        const char* Reason;
+    } cases[] = {
+        {5'000'000, true, "Input/output error"},
+        {5'000'000, false, "the file ended before the last frame header"},
+        {512 << 10, false, "the file ended before the last frame header"},
+        {2, true, "Input/output error"},
+    };
+    for (const auto& c : cases) {
+        FaultySource source(bytes, c.FaultAt, c.Fails);
+        const Result<ScanResult> r = PreloadScan(SourceFor("long.mp3"), source, {}, {}, 4);
+        ASSERT_FALSE(r.Ok()) << c.FaultAt;
+        EXPECT_EQ(r.Failure().Category, ErrorCategory::Read);
+        EXPECT_EQ(r.Failure().Text, std::string("long.mp3: ") + c.Reason);
+        EXPECT_LE(r.Failure().Offset, c.FaultAt + 417);
+        EXPECT_GT(r.Failure().Offset, c.FaultAt - (1 << 20)) << c.FaultAt;
+    }
 }
 
 TEST(PreloadScan, SourceFromAnalysis) {
