@@ -10,12 +10,15 @@
 #include "split/split_worker.h"
 #include "state/session_state.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <csignal>
 #include <filesystem>
 #include <iostream>
+#include <iterator>
 #include <memory>
+#include <set>
 #include <string>
 #include <unistd.h>
 #include <utility>
@@ -90,7 +93,10 @@ struct SourceOutcome {
     std::int32_t PartsWritten = 0;
 };
 
-SourceOutcome SplitOneSource(const SplitOptions& options, const std::string& file) {
+// Parts planned for the sources before this one are in plannedParts, which
+// gains this source's parts.
+SourceOutcome SplitOneSource(const SplitOptions& options, const std::string& file,
+                             std::set<std::string>& plannedParts) {
     const std::optional<SourceSession> opened =
         OpenSourceOrReport(file, options.Preload, std::cerr);
     if (!opened)
@@ -102,9 +108,16 @@ SourceOutcome SplitOneSource(const SplitOptions& options, const std::string& fil
                                         [] { return gStopRequested.load(); });
     if (filled != FillOutcome::Filled)
         return {filled == FillOutcome::UsageError ? kUsageExitCode : 1};
-    const PartPlan plan =
-        PlanParts(list, {options.Template, options.OutDir, file,
-                         options.Overwrite ? OverwritePolicy::Overwrite : OverwritePolicy::Keep});
+    PlanRequest request{options.Template, options.OutDir, file,
+                        options.Overwrite ? OverwritePolicy::Overwrite : OverwritePolicy::Keep};
+    std::copy_if(options.Files.begin(), options.Files.end(),
+                 std::back_inserter(request.OtherSources),
+                 [&file](const std::string& other) { return other != file; });
+    request.EarlierParts = plannedParts;
+    const PartPlan plan = PlanParts(list, request);
+    for (const PlannedPart& part : plan)
+        if (part.Decision == PartDecision::Write)
+            plannedParts.insert(part.Path);
     problems += ReportSkippedParts(plan);
     SplitJob job =
         BuildSplitJob(file, source.Info, source.State.FrameCount, !options.NoInfoFrame, list, plan);
@@ -155,8 +168,9 @@ int RunSplit(const SplitOptions& options) {
     gStopRequested = false;
     const auto previous = std::signal(SIGINT, RequestStop);
     int exitCode = 0;
+    std::set<std::string> plannedParts;
     for (const std::string& file : options.Files) {
-        const SourceOutcome outcome = SplitOneSource(options, file);
+        const SourceOutcome outcome = SplitOneSource(options, file, plannedParts);
         exitCode = std::max(exitCode, outcome.ExitCode);
         if (options.Files.size() > 1)
             std::cout << file << ": " << outcome.PartsWritten << " parts written"

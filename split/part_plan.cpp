@@ -31,7 +31,13 @@ void Decide(PlannedPart& part, const PlanRequest& request, std::set<std::string>
         part.Reason = RefusedNameMessage(part.Path, "it is the source file itself");
         return;
     }
-    if (!taken.insert(part.Path).second) {
+    if (std::any_of(request.OtherSources.begin(), request.OtherSources.end(),
+                    [&part](const std::string& other) { return IsSourceFile(part.Path, other); })) {
+        part.Decision = PartDecision::Refuse;
+        part.Reason = RefusedNameMessage(part.Path, "it is another of the files being split");
+        return;
+    }
+    if (!taken.insert(part.Path).second || request.EarlierParts.count(part.Path) != 0) {
         // A second part of this run would overwrite the first.
         part.Decision = PartDecision::Refuse;
         part.Reason = part.Path + ": an earlier part has the same name; not written";

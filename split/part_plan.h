@@ -3,6 +3,7 @@
 #include "split/split_list.h"
 #include "split/split_worker.h"
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,10 @@ struct PlanRequest {
     std::string TargetFolder;
     std::string SourcePath;
     OverwritePolicy Overwrite = OverwritePolicy::Ask;
+    // A run over several sources: no part may take the name of one of them, nor
+    // of a part planned for an earlier one.
+    std::vector<std::string> OtherSources = {};
+    std::set<std::string> EarlierParts = {};
 };
 
 // Names every checked row the way Save does (the sequence number follows the

@@ -127,4 +127,32 @@ TEST_F(CliLists, ABatchSplitsEverySourceAndSaysHowEachWent) {
     EXPECT_TRUE(fs::exists(out / "cbr320_48k_002.mp3"));
 }
 
+// A batch whose parts would take the name of another source, or of a part it has
+// just written: those parts are refused, even with --overwrite, and the run says so.
+TEST_F(CliLists, ABatchNeverOverwritesItsSourcesOrItsOwnParts) {
+    const fs::path one = Folder("one");
+    const std::vector<std::pair<fs::path, std::string>> sources = {
+        {one / "x.mp3", "cbr128_44k_joint.mp3"},
+        {one / "x_001.mp3", "cbr320_48k.mp3"},
+        {Folder("other") / "x.mp3", "cbr320_48k.mp3"}};
+    std::string paths;
+    for (const auto& [path, fixture] : sources) {
+        fs::copy_file(Fixture(fixture), path);
+        paths += Quoted(path.string()) + " ";
+    }
+    const fs::path alone = Folder("alone");
+    Cli("split " + Quoted(Fixture("cbr128_44k_joint.mp3")) + " --parts 2 --out " +
+        Quoted(alone.string()));
+    const CliRun run =
+        Cli("split " + paths + "--parts 2 --overwrite --out " + Quoted(one.string()));
+    EXPECT_EQ(run.ExitCode, 1);
+    for (const char* refusal : {"x_001.mp3: it is another of the files being split",
+                                "x_002.mp3: an earlier part has the same name; not written"})
+        EXPECT_NE(run.Stderr.find(refusal), std::string::npos) << run.Stderr;
+    for (const auto& [path, fixture] : sources)
+        EXPECT_EQ(ReadFile(path.string()), ReadFile(Fixture(fixture))) << path;
+    EXPECT_EQ(ReadFile((one / "x_002.mp3").string()),
+              ReadFile((alone / "cbr128_44k_joint_002.mp3").string()));
+}
+
 } // namespace

@@ -1,4 +1,5 @@
 #include "core/audio_info.h"
+#include "split/output_naming.h"
 #include "split/part_plan.h"
 
 #include <filesystem>
@@ -174,6 +175,27 @@ TEST_F(PartPlanTest, ANameThatCannotBeCheckedIsRefusedWithTheReason) {
         EXPECT_EQ(plan[0].Decision, PartDecision::Refuse);
         EXPECT_EQ(plan[0].Reason, c.Reason);
         EXPECT_EQ(plan[1].Decision, c.Folder == deep ? PartDecision::Refuse : PartDecision::Write);
+    }
+}
+
+// In a run over several sources no part replaces another source or a part
+// planned for an earlier source, even when overwriting is allowed.
+TEST_F(PartPlanTest, ABatchNeverReplacesItsSourcesOrItsEarlierParts) {
+    const std::string other = In("Other.mp3");
+    std::ofstream(other) << "another source";
+    const std::vector<std::string> none;
+    const std::tuple<std::vector<std::string>, std::set<std::string>, std::string> cases[] = {
+        {{other}, {}, RefusedNameMessage(other, "it is another of the files being split")},
+        {none, {other}, other + ": an earlier part has the same name; not written"},
+        {none, {In("Other001.mp3")}, ""}, // no clash: the existing file is overwritten
+    };
+    for (const auto& [otherSources, earlierParts, reason] : cases) {
+        PlanRequest request{"$T", folder_.string(), source_, OverwritePolicy::Overwrite};
+        request.OtherSources = otherSources;
+        request.EarlierParts = earlierParts;
+        const PartPlan plan = PlanParts(ListOf({"Other"}), request);
+        EXPECT_EQ(plan[0].Decision, reason.empty() ? PartDecision::Write : PartDecision::Refuse);
+        EXPECT_EQ(plan[0].Reason, reason);
     }
 }
 
