@@ -105,9 +105,12 @@ void ShowSearchProgress(double done) {
 FillOutcome AddPauseSections(const ListOptions& options, const SourceSession& source,
                              SplitList& list, int& problems, std::ostream& err,
                              const StopRequest& stopRequested) {
-    if (!(options.PauseMinSeconds > 0.0 && options.PauseMinSeconds < 3600.0) ||
-        !std::isfinite(options.PauseDb)) {
+    if (!(options.PauseMinSeconds > 0.0 && options.PauseMinSeconds < 3600.0)) {
         err << "--pause-min must be above 0 and below 3600 seconds\n";
+        return FillOutcome::UsageError;
+    }
+    if (!std::isfinite(options.PauseDb)) {
+        err << "--pause-db must be a number of dBFS\n";
         return FillOutcome::UsageError;
     }
     const bool shown = ::isatty(STDERR_FILENO) == 1;

@@ -173,7 +173,8 @@ int RunSplit(const SplitOptions& options) {
         const SourceOutcome outcome = SplitOneSource(options, file, plannedParts);
         exitCode = std::max(exitCode, outcome.ExitCode);
         if (options.Files.size() > 1)
-            std::cout << file << ": " << outcome.PartsWritten << " parts written"
+            std::cout << PrintableText(file) << ": " << outcome.PartsWritten
+                      << (outcome.PartsWritten == 1 ? " part written" : " parts written")
                       << (outcome.ExitCode == 0 ? "" : ", with problems") << "\n";
         if (gStopRequested)
             break;

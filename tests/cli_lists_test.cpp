@@ -113,16 +113,24 @@ TEST_F(CliLists, AtPausesCutsInsideTheSilencesAndCuePrintsThePlan) {
     const CliRun none =
         Cli("cue " + Quoted(Fixture("tone_silence.mp3")) + " --at-pauses --pause-db -200");
     EXPECT_EQ(none.Stdout.find("TRACK 02"), std::string::npos) << none.Stdout;
+    const CliRun nan =
+        Cli("cue " + Quoted(Fixture("tone_silence.mp3")) + " --at-pauses --pause-db nan");
+    EXPECT_EQ(nan.ExitCode, 2);
+    EXPECT_EQ(nan.Stderr, "--pause-db must be a number of dBFS\n");
 }
 
 TEST_F(CliLists, ABatchSplitsEverySourceAndSaysHowEachWent) {
     const fs::path out = Folder("out");
+    // A name that would drive the terminal is shown with "?".
+    const fs::path escape = Folder("in") / "a\x1B[2J.mp3";
+    fs::copy_file(Fixture("cbr96_id3v1.mp3"), escape);
     const CliRun batch =
         Cli("split " + Quoted(Fixture("cbr128_44k_joint.mp3")) + " " +
-            Quoted(Fixture("not_audio.mp3")) + " " + Quoted(Fixture("cbr320_48k.mp3")) +
-            " --parts 2 --out " + Quoted(out.string()));
+            Quoted(Fixture("not_audio.mp3")) + " " + Quoted(Fixture("cbr320_48k.mp3")) + " " +
+            Quoted(escape.string()) + " --parts 2 --out " + Quoted(out.string()));
     EXPECT_EQ(batch.ExitCode, 1);
-    EXPECT_EQ(std::count(batch.Stdout.begin(), batch.Stdout.end(), '\n'), 3) << batch.Stdout;
+    EXPECT_EQ(std::count(batch.Stdout.begin(), batch.Stdout.end(), '\n'), 4) << batch.Stdout;
+    EXPECT_NE(batch.Stdout.find("a?[2J.mp3: 2 parts written\n"), std::string::npos);
     EXPECT_TRUE(fs::exists(out / "cbr128_44k_joint_001.mp3"));
     EXPECT_TRUE(fs::exists(out / "cbr320_48k_002.mp3"));
 }
