@@ -1,10 +1,15 @@
 #include "media/cue_reader.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <libcue.h>
 #include <memory>
 #include <mutex>
 #include <sstream>
+#include <string_view>
+#include <system_error>
+#include <vector>
 
 namespace {
 
@@ -19,18 +24,46 @@ std::string WithoutByteOrderMark(const std::string& text) {
     return text.rfind("\xEF\xBB\xBF", 0) == 0 ? text.substr(3) : text;
 }
 
-// Titles, performers, dates and the FILE name, which libcue reads; the
-// scan of the lines has already placed the tracks, their times and REM lines.
-void TakeFromLibcue(const Cd& cd, CueSheet& sheet) {
-    const Cdtext* discText = cd_get_cdtext(&cd);
-    sheet.Title = TextOf(cdtext_get(PTI_TITLE, discText));
-    sheet.Performer = TextOf(cdtext_get(PTI_PERFORMER, discText));
-    sheet.Date = TextOf(rem_get(REM_DATE, cd_get_rem(&cd)));
-    const int count = std::min<int>(cd_get_ntrack(&cd), static_cast<int>(sheet.Tracks.size()));
-    for (int i = 0; i < count; ++i) {
-        const Track* track = cd_get_track(&cd, i + 1);
-        CueTrack& ours = sheet.Tracks[static_cast<std::size_t>(i)];
-        if (i == 0)
+// libcue reads at most 99 tracks, and a list may hold 999 rows: it is given the
+// sheet in runs of 99 tracks, each behind the lines before the first track.
+constexpr std::size_t kTracksPerRun = 99;
+
+struct SheetText {
+    std::string Head;                // the lines before the first TRACK
+    std::vector<std::string> Tracks; // each TRACK line with the lines up to the next one
+};
+
+SheetText SplitAtTracks(const std::string& text) {
+    SheetText sheet;
+    for (std::size_t begin = 0; begin < text.size();) {
+        const std::size_t end = std::min(text.find('\n', begin), text.size() - 1) + 1;
+        const std::size_t word = text.find_first_not_of(" \t", begin);
+        if (word < end && text.compare(word, 5, "TRACK") == 0 &&
+            std::string_view(" \t").find(text[word + 5]) != std::string_view::npos)
+            sheet.Tracks.emplace_back();
+        (sheet.Tracks.empty() ? sheet.Head : sheet.Tracks.back()) +=
+            text.substr(begin, end - begin);
+        begin = end;
+    }
+    return sheet;
+}
+
+// Titles, performers, dates and the FILE name, which libcue reads, for the
+// tracks from first on; the scan of the lines has already placed the tracks,
+// their times and REM lines.
+void TakeFromLibcue(const Cd& cd, std::size_t first, CueSheet& sheet) {
+    if (first == 0) {
+        const Cdtext* discText = cd_get_cdtext(&cd);
+        sheet.Title = TextOf(cdtext_get(PTI_TITLE, discText));
+        sheet.Performer = TextOf(cdtext_get(PTI_PERFORMER, discText));
+        sheet.Date = TextOf(rem_get(REM_DATE, cd_get_rem(&cd)));
+    }
+    const std::size_t count = std::min<std::size_t>(static_cast<std::size_t>(cd_get_ntrack(&cd)),
+                                                    sheet.Tracks.size() - first);
+    for (std::size_t i = 0; i < count; ++i) {
+        const Track* track = cd_get_track(&cd, static_cast<int>(i) + 1);
+        CueTrack& ours = sheet.Tracks[first + i];
+        if (first + i == 0)
             sheet.FileName = TextOf(track_get_filename(track));
         ours.Title = TextOf(cdtext_get(PTI_TITLE, track_get_cdtext(track)));
         ours.Performer = TextOf(cdtext_get(PTI_PERFORMER, track_get_cdtext(track)));
@@ -45,26 +78,49 @@ CueReadResult ReadCueText(const std::string& rawText) {
     const std::string text = WithoutByteOrderMark(rawText);
     if ((result.Error = ScanCueLines(text, result.Sheet)))
         return result;
-    std::unique_ptr<Cd, void (*)(Cd*)> cd(nullptr, &cd_delete);
-    {
-        const std::lock_guard<std::mutex> lock(gParserMutex);
-        cd.reset(cue_parse_string(text.c_str()));
+    const SheetText parts = SplitAtTracks(text);
+    for (std::size_t first = 0; first < parts.Tracks.size(); first += kTracksPerRun) {
+        const std::size_t count = std::min(kTracksPerRun, parts.Tracks.size() - first);
+        std::string run = parts.Head;
+        for (std::size_t i = first; i < first + count; ++i)
+            run += parts.Tracks[i];
+        std::unique_ptr<Cd, void (*)(Cd*)> cd(nullptr, &cd_delete);
+        {
+            const std::lock_guard<std::mutex> lock(gParserMutex);
+            cd.reset(cue_parse_string(run.c_str()));
+        }
+        if (!cd || static_cast<std::size_t>(cd_get_ntrack(cd.get())) != count ||
+            parts.Tracks.size() != result.Sheet.Tracks.size()) {
+            result.Error = CueError{1, "the sheet cannot be read as a cue sheet"};
+            return result;
+        }
+        TakeFromLibcue(*cd, first, result.Sheet);
     }
-    if (!cd || cd_get_ntrack(cd.get()) != static_cast<int>(result.Sheet.Tracks.size())) {
-        result.Error = CueError{1, "the sheet cannot be read as a cue sheet"};
-        return result;
-    }
-    TakeFromLibcue(*cd, result.Sheet);
     return result;
 }
 
 CueReadResult ReadCueFile(const std::string& path) {
+    CueReadResult result;
+    // A folder, a pipe or a device is no sheet, and a file this large is some other file.
+    constexpr std::uintmax_t kLargestSheet = 16 << 20;
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (status.type() == std::filesystem::file_type::not_found)
+        error = std::make_error_code(std::errc::no_such_file_or_directory);
+    if (error || !std::filesystem::is_regular_file(status)) {
+        result.Error = CueError{0, error ? error.message() : "not a regular file"};
+        return result;
+    }
+    if (const std::uintmax_t size = std::filesystem::file_size(path, error);
+        !error && size > kLargestSheet) {
+        result.Error = CueError{0, "too large for a cue sheet"};
+        return result;
+    }
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
     if (in)
         text << in.rdbuf();
     if (!in || in.bad()) {
-        CueReadResult result;
         result.Error = CueError{0, "cannot be read"};
         return result;
     }

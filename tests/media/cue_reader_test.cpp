@@ -2,6 +2,8 @@
 #include "split/cue_sections.h"
 #include "split/cue_writer.h"
 
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -168,6 +170,52 @@ TEST(SavedList, LoadingRestoresTheListExactly) {
     const SavedList plain = ListFromSavedSheet(ReadCueText(kAlbum).Sheet);
     ASSERT_TRUE(plain.Error);
     EXPECT_EQ(plain.Error->Line, 8);
+}
+
+// libcue reads 99 tracks at most; the lists and sheets Kerfline writes hold up to 999.
+TEST(SavedList, ListsOfEveryLengthReadBack) {
+    for (const std::size_t rows : {99u, 100u, 999u}) {
+        SCOPED_TRACE(rows);
+        std::vector<SplitListItem> entries(rows);
+        for (std::size_t i = 0; i < rows; ++i) {
+            entries[i].StartMs = static_cast<std::int32_t>(i) * 1000;
+            entries[i].EndMs = entries[i].StartMs + 1000;
+            entries[i].Title = "T" + std::to_string(i);
+            entries[i].Artist = i == rows - 1 ? "Last" : "";
+        }
+        const CueReadResult saved = ReadCueText(WriteSavedList(entries, "/m/a.mp3"));
+        ASSERT_FALSE(saved.Error) << saved.Error->Text;
+        const SavedList loaded = ListFromSavedSheet(saved.Sheet);
+        ASSERT_EQ(loaded.Entries.size(), rows);
+        EXPECT_EQ(loaded.SourcePath, "/m/a.mp3");
+        EXPECT_EQ(loaded.Entries.back().Title, "T" + std::to_string(rows - 1));
+        EXPECT_EQ(loaded.Entries.back().Artist, "Last");
+        const CueReadResult exported = ReadCueText(WriteCueSheet(entries, "/m/a.mp3"));
+        ASSERT_FALSE(exported.Error) << exported.Error->Text;
+        EXPECT_EQ(exported.Sheet.Tracks.at(rows - 1).Performer, "Last");
+    }
+}
+
+// Only a regular file is read as a sheet, and not one far larger than any sheet.
+TEST(CueReader, AFileThatIsNoSheetIsRefusedWithTheReason) {
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / "kerfline_cue_files";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / "huge.cue") << "";
+    std::filesystem::resize_file(folder / "huge.cue", 17 << 20);
+    const std::pair<std::string, std::string> cases[] = {
+        {(folder / "missing.cue").string(), "No such file or directory"},
+        {folder.string(), "not a regular file"},
+        {"/dev/zero", "not a regular file"},
+        {(folder / "huge.cue").string(), "too large for a cue sheet"},
+    };
+    for (const auto& [path, reason] : cases) {
+        const CueReadResult read = ReadCueFile(path);
+        ASSERT_TRUE(read.Error) << path;
+        EXPECT_EQ(CueErrorMessage(path, *read.Error), path + ": " + reason);
+    }
+    std::filesystem::remove_all(folder);
 }
 
 } // namespace
