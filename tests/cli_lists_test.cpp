@@ -163,4 +163,21 @@ TEST_F(CliLists, ABatchNeverOverwritesItsSourcesOrItsOwnParts) {
               ReadFile((alone / "cbr128_44k_joint_002.mp3").string()));
 }
 
+// Output that cannot be written (a full disk behind a redirection) is a failure, not a success.
+TEST_F(CliLists, OutputThatCannotBeWrittenFails) {
+    if (!fs::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    const fs::path err = scratch_.Path() / "stderr.txt";
+    for (const std::string command : {"info", "info --json", "cue --parts 3"}) {
+        const std::string line = Quoted(KERFLINE_CLI) + " " + command + " " +
+                                 Quoted(Fixture("cbr128_44k_joint.mp3")) + " >/dev/full 2>" +
+                                 Quoted(err.string());
+        const int status = std::system(line.c_str());
+        EXPECT_EQ(WEXITSTATUS(status), 1) << command;
+        EXPECT_EQ(ReadText(err),
+                  "kerfline-cli: the output could not be written: No space left on device\n")
+            << command;
+    }
+}
+
 } // namespace
