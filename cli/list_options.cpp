@@ -56,6 +56,11 @@ FillOutcome AddSections(const ListOptions& options, const SourceSession& source,
     for (const auto& [startText, endText] : options.Sections) {
         std::int32_t start = 0;
         std::int32_t end = 0;
+        // An odd number of values leaves the last START without its END.
+        if (endText.empty()) {
+            err << PrintableText("section " + startText + ": give a START and an END") << "\n";
+            return FillOutcome::UsageError;
+        }
         if (!ParseTimeOption(startText, start, err) || !ParseTimeOption(endText, end, err))
             return FillOutcome::UsageError;
         if (end <= start) {

@@ -182,6 +182,8 @@ TEST_F(CliSplit, ProblemsGiveExitOneAndOneLineEachUsageErrorsTwo) {
         EXPECT_EQ(r.ExitCode, 2) << options;
         EXPECT_GE(Lines(r.Stderr), 1) << options << ": " << r.Stderr;
     }
+    r = Split(source, out, "--section 0 1000 2000", scratch_);
+    EXPECT_EQ(r.Stderr, "section 2000: give a START and an END\n");
     r = RunCommand(Quoted(KERFLINE_CLI) + " split " + Quoted(source) + " --parts 2", scratch_);
     EXPECT_EQ(r.ExitCode, 2) << "no --out: " << r.Stderr;
     for (const char* name : {"not_audio.mp3", "empty.mp3", "no_such_file.mp3"}) {
