@@ -4,6 +4,7 @@
 #include "ui/list_file_commands.h"
 #include "ui/main_window.h"
 #include "ui/media_player.h"
+#include "ui/overview_strip.h"
 #include "ui/platform_services.h"
 #include "ui/position_slider.h"
 #include "ui/save_dialog.h"
@@ -11,10 +12,12 @@
 #include "ui/split_list_panel.h"
 #include "ui/up_down.h"
 
+#include <QAbstractItemModel>
 #include <QEvent>
 #include <QLayout>
 #include <QLineEdit>
 #include <QTimer>
+#include <QTreeWidget>
 
 SplitListWiring::SplitListWiring(TForm1& window) : QObject(&window), window_(window) {
     setObjectName("SplitListWiring");
@@ -30,6 +33,19 @@ SplitListWiring::SplitListWiring(TForm1& window) : QObject(&window), window_(win
     window.SetSaveDialog([this] { ShowSaveDialog(); });
     window.installEventFilter(this);
     new ListFileCommands(window, *panel_, this);
+    RepaintOverviewWithRows();
+}
+
+// The overview draws the list's sections as bands: every added, removed or
+// edited row repaints it.
+void SplitListWiring::RepaintOverviewWithRows() {
+    OverviewStrip* overview = window_.Overview();
+    const QAbstractItemModel* rows = panel_->ListView()->model();
+    const auto repaint = [overview] { overview->update(); };
+    connect(rows, &QAbstractItemModel::rowsInserted, overview, repaint);
+    connect(rows, &QAbstractItemModel::rowsRemoved, overview, repaint);
+    connect(rows, &QAbstractItemModel::dataChanged, overview, repaint);
+    connect(rows, &QAbstractItemModel::modelReset, overview, repaint);
 }
 
 bool SplitListWiring::eventFilter(QObject* watched, QEvent* event) {

@@ -10,8 +10,9 @@ class TForm8;
 
 // Puts the split list into the main window and carries out its requests:
 // "Add to List", "Split by parts", the Split button's save dialog, playing an
-// entry, and emptying the list when a source is opened. The save and
-// "Split by parts" dialogs are created when the window is first shown.
+// entry, emptying the list when a source is opened, and repainting the
+// overview when the rows change. The save and "Split by parts" dialogs are
+// created when the window is first shown.
 class SplitListWiring : public QObject {
     Q_OBJECT
 
@@ -27,6 +28,7 @@ protected:
 
 private:
     void CreateDialogs();
+    void RepaintOverviewWithRows();
     void BitBtn6Click();
     void BitBtn11Click();
     void ShowSaveDialog();

@@ -1,10 +1,12 @@
 #include "test_support.h"
 #include "ui/overview_strip.h"
 #include "ui/position_slider.h"
+#include "ui/split_list_panel.h"
 
 #include <QImage>
 #include <QTest>
 #include <QWheelEvent>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace ui_test;
@@ -76,6 +78,34 @@ TEST_F(OverviewStripTest, ClickSeeksAndCtrlWheelZoomsAroundThePlayPosition) {
     EXPECT_GE(Strip().VisibleStartMs() + Strip().VisibleSpanMs(), 7000);
     CtrlWheel(-30);
     EXPECT_EQ(Strip().VisibleSpanMs(), whole);
+}
+
+// Counts the paint events a widget receives.
+struct PaintCounter : QObject {
+    int Paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        Paints += event->type() == QEvent::Paint;
+        return false;
+    }
+};
+
+// The strip draws the list's sections as bands, so every change of the rows
+// repaints it, also when the slider's selection stays as it was.
+TEST_F(OverviewStripTest, RepaintsWhenTheListRowsChange) {
+    OpenAndWait("cbr128_44k_joint.mp3");
+    SplitListPanel& panel = *rig.Window->findChild<SplitListPanel*>();
+    const std::pair<const char*, std::function<void()>> changes[] = {
+        {"add", [&] { panel.AddSelectionToList(10, 30); }},
+        {"remove all", [&] { panel.RemoveAllParts(); }},
+    };
+    for (const auto& [name, change] : changes) {
+        QTest::qWait(50);
+        PaintCounter counter;
+        Strip().installEventFilter(&counter);
+        change();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return counter.Paints > 0; }, 500)) << name;
+        Strip().removeEventFilter(&counter);
+    }
 }
 
 } // namespace
