@@ -89,12 +89,14 @@ std::optional<QString> QtFileChoosers::ChooseCueToOpen(QWidget* parent, const QS
 
 std::optional<QString> QtFileChoosers::ChooseCueToSave(QWidget* parent, const QString& title,
                                                        const QString& suggested) {
-    const QString path = QFileDialog::getSaveFileName(parent, title, suggested,
-                                                      QStringLiteral("Cue sheets (*.cue)"));
-    if (path.isEmpty()) {
+    QFileDialog dialog(parent, title, suggested, QStringLiteral("Cue sheets (*.cue)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // A name typed without a suffix gets ".cue": the open choosers show only cue sheets.
+    dialog.setDefaultSuffix(QStringLiteral("cue"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }
-    return path;
+    return dialog.selectedFiles().constFirst();
 }
 
 void QtDesktopShell::OpenUrl(const QString& url) {

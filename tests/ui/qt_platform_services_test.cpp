@@ -2,7 +2,10 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -61,6 +64,25 @@ TEST(QtMessageBoxesTest, OverwriteAsksYesNoOrYesToAll) {
         EXPECT_EQ(boxes.AskOverwrite(nullptr, "Overwrite?"), answer);
         EXPECT_EQ(driver.Icon, QMessageBox::Question);
         EXPECT_EQ(driver.Buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::YesToAll);
+    }
+}
+
+// A sheet saved under a name typed without ".cue" gets the suffix, so the
+// choosers of Load list and Import cue, which show only *.cue, find it again.
+TEST(QtFileChoosersTest, SavedCueSheetsGetTheirSuffix) {
+    QTemporaryDir dir;
+    QtFileChoosers choosers;
+    const std::pair<QString, QString> cases[] = {{"list", "list.cue"}, {"album.cue", "album.cue"}};
+    for (const auto& [typed, saved] : cases) {
+        QTimer::singleShot(0, [name = typed] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            dialog->findChild<QLineEdit*>("fileNameEdit")->setText(name);
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        const std::optional<QString> path =
+            choosers.ChooseCueToSave(nullptr, "Save list", dir.filePath("source.cue"));
+        EXPECT_EQ(path.value_or("").toStdString(), dir.filePath(saved).toStdString());
     }
 }
 
