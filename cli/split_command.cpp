@@ -5,6 +5,7 @@
 #include "core/text_encoding.h"
 #include "media/id3v2_part_tags.h"
 #include "split/part_plan.h"
+#include "split/partial_files.h"
 #include "split/split_list.h"
 #include "split/split_report.h"
 #include "split/split_worker.h"
@@ -40,11 +41,6 @@ struct SplitOptions {
 
 // Ctrl-C asks the worker to stop after the part it is writing; a second one ends the program.
 std::atomic<bool> gStopRequested{false};
-
-extern "C" void RequestStop(int) {
-    gStopRequested = true;
-    std::signal(SIGINT, SIG_DFL);
-}
 
 // Every part named as Save names it; refused names, repeated names and existing
 // files (unless overwriting) are reported and skipped.
@@ -166,7 +162,7 @@ int RunSplit(const SplitOptions& options) {
         return 1;
     }
     gStopRequested = false;
-    const auto previous = std::signal(SIGINT, RequestStop);
+    const SignalHandler previous = StopAtFirstInterrupt(gStopRequested);
     int exitCode = 0;
     std::set<std::string> plannedParts;
     for (const std::string& file : options.Files) {

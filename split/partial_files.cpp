@@ -21,6 +21,13 @@ struct Slot {
 
 Slot gSlots[kSlots];
 std::mutex gClaimLock;
+std::atomic<std::atomic<bool>*> gStopAtInterrupt{nullptr};
+
+extern "C" void StopThenEndAtInterrupt(int) {
+    if (std::atomic<bool>* stop = gStopAtInterrupt.load())
+        stop->store(true);
+    std::signal(SIGINT, RemovePartialFilesAndExit);
+}
 
 void InstallIfDefault(int signal) {
     struct sigaction current {};
@@ -70,4 +77,9 @@ extern "C" void RemovePartialFilesAndExit(int signal) {
     }
     std::signal(signal, SIG_DFL);
     std::raise(signal);
+}
+
+SignalHandler StopAtFirstInterrupt(std::atomic<bool>& stopRequested) {
+    gStopAtInterrupt = &stopRequested;
+    return std::signal(SIGINT, StopThenEndAtInterrupt);
 }

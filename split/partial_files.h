@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <string>
 
 // Named temporaries of parts being written, removed by a signal that ends the
@@ -19,3 +20,9 @@ void ReleasePartialFile(int slot);
 // Removes every registered file, restores the signal's default action and
 // raises it again: a handler for a signal that is to end the program.
 extern "C" void RemovePartialFilesAndExit(int signal);
+
+// Ctrl-C in a terminal: the first SIGINT only sets stopRequested, so that a split
+// stops after the part being written; a second one ends the program as SIGINT
+// does, after removing the temporaries. Returns the handler it replaced.
+using SignalHandler = void (*)(int);
+SignalHandler StopAtFirstInterrupt(std::atomic<bool>& stopRequested);

@@ -614,6 +614,30 @@ TEST(BadInput, NamedTemporaryIsRemovedByTheSignalThatEndsTheProgram) {
     }
 }
 
+// Ctrl-C in a terminal: the first asks the split to stop, the second ends the
+// program and takes the named temporary of the part being written with it.
+TEST(BadInput, ASecondInterruptEndsTheProgramWithoutItsTemporary) {
+    TempDir dir;
+    const fs::path temp = dir.Path() / ".kerfline-part.tmp";
+    std::ofstream(temp) << "partial";
+    const pid_t child = fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+        std::atomic<bool> stop{false};
+        StopAtFirstInterrupt(stop);
+        RegisterPartialFile(open(dir.Path().c_str(), O_PATH | O_DIRECTORY), temp.filename());
+        raise(SIGINT);
+        if (!stop.load() || !fs::exists(temp))
+            _exit(1);
+        raise(SIGINT);
+        _exit(2);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+    EXPECT_FALSE(fs::exists(temp));
+}
+
 TEST(BadInput, PartNamedAsTheSourceIsRefused) {
     Workbench bench(Frames(kMpeg1Cbr128, kFrameBytes, 100));
     ASSERT_EQ(bench.Analyse(), AnalysisResult::Ok);
