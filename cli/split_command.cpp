@@ -84,6 +84,22 @@ private:
     std::int32_t begun_ = 0;
 };
 
+int NotAFolder(const std::string& folder, const std::error_code& reason) {
+    std::cerr << PrintableText(folder + ": not a folder" +
+                               (reason ? " (" + reason.message() + ")" : std::string()))
+              << "\n";
+    return 1;
+}
+
+// A missing target folder is made, with its parents, as a file manager would;
+// only once there is a part to write, so a run that fails earlier leaves none.
+int MakeTargetFolder(const std::string& folder) {
+    std::error_code made;
+    std::filesystem::create_directories(folder, made);
+    std::error_code asked;
+    return std::filesystem::is_directory(folder, asked) ? 0 : NotAFolder(folder, made);
+}
+
 struct SourceOutcome {
     int ExitCode = 0;
     std::int32_t PartsWritten = 0;
@@ -126,6 +142,8 @@ SourceOutcome SplitOneSource(const SplitOptions& options, const std::string& fil
         return {problems == 0 ? 0 : 1};
     }
 
+    if (const int made = MakeTargetFolder(options.OutDir); made != 0)
+        return {made};
     ProgressBar bar(job.PartsToWrite(), ::isatty(STDERR_FILENO) == 1);
     SplitCallbacks callbacks;
     callbacks.StepProgress = [&bar] { bar.Step(); };
@@ -151,16 +169,10 @@ int RunSplit(const SplitOptions& options) {
                      "--at-pauses\n";
         return kUsageExitCode;
     }
-    // A missing target folder is made, with its parents, as a file manager would.
-    std::error_code made;
-    std::filesystem::create_directories(options.OutDir, made);
     std::error_code asked;
-    if (!std::filesystem::is_directory(options.OutDir, asked)) {
-        std::cerr << PrintableText(options.OutDir + ": not a folder" +
-                                   (made ? " (" + made.message() + ")" : std::string()))
-                  << "\n";
-        return 1;
-    }
+    if (std::filesystem::exists(options.OutDir, asked) &&
+        !std::filesystem::is_directory(options.OutDir, asked))
+        return NotAFolder(options.OutDir, {});
     gStopRequested = false;
     const SignalHandler previous = StopAtFirstInterrupt(gStopRequested);
     int exitCode = 0;

@@ -193,10 +193,19 @@ TEST_F(CliSplit, ProblemsGiveExitOneAndOneLineEachUsageErrorsTwo) {
     }
     EXPECT_EQ(PartsIn(out).size(), 1u);
 
-    // A missing target folder is made with its parents; a file in its place is refused.
-    r = Split(source, scratch_.Path() / "made" / "for" / "parts", "--parts 2", scratch_);
+    // A missing target folder is made with its parents, only when there are parts to
+    // write; a file in its place is refused.
+    const fs::path made = scratch_.Path() / "made" / "for" / "parts";
+    for (const char* options : {"--parts 1", "--section 0 1000 --template 'a:$N'"}) {
+        r = Split(source, made, options, scratch_);
+        EXPECT_NE(r.ExitCode, 0) << options;
+        EXPECT_FALSE(fs::exists(scratch_.Path() / "made")) << options;
+    }
+    r = Split(Fixture("no_such_file.mp3"), made, "--parts 2", scratch_);
+    EXPECT_FALSE(fs::exists(scratch_.Path() / "made"));
+    r = Split(source, made, "--parts 2", scratch_);
     EXPECT_EQ(r.ExitCode, 0) << r.Stderr;
-    EXPECT_EQ(PartsIn(scratch_.Path() / "made" / "for" / "parts").size(), 2u);
+    EXPECT_EQ(PartsIn(made).size(), 2u);
     r = Split(source, out / "p001.mp3", "--parts 2", scratch_);
     EXPECT_EQ(r.ExitCode, 1);
     EXPECT_EQ(Lines(r.Stderr), 1);
