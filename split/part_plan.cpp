@@ -78,12 +78,6 @@ PartPlan PlanParts(const SplitList& list, const PlanRequest& request) {
             continue;
         }
         part.Path = file.Value().Path;
-        if (list[i].EndMs <= list[i].StartMs) {
-            // An edited or loaded row can end where it starts, or before: no frame belongs to it.
-            part.Decision = PartDecision::Refuse;
-            part.Reason = part.Path + ": the section's end is not after its start; not written";
-            continue;
-        }
         Decide(part, request, taken);
     }
     return plan;

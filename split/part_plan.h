@@ -41,8 +41,8 @@ struct PlanRequest {
 };
 
 // Names every checked row the way Save does (the sequence number follows the
-// template's "$N") and decides its fate; a row that does not end after its
-// start is refused. Reads the file system only to see which files exist.
+// template's "$N") and decides its fate. Reads the file system only to see
+// which files exist.
 PartPlan PlanParts(const SplitList& list, const PlanRequest& request);
 
 // Parts the plan will write.

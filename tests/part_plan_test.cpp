@@ -151,22 +151,6 @@ TEST_F(PartPlanTest, UncheckedRowsAreSkippedAndKeepTheirNumbers) {
     EXPECT_FALSE(job.Rows[1].DoWrite);
 }
 
-// An edited or loaded row may end where it starts or before: no frame belongs
-// to it, so it is refused, named, rather than written as a part of one frame.
-TEST_F(PartPlanTest, ASectionThatDoesNotEndAfterItStartsIsRefused) {
-    const std::pair<std::int32_t, std::int32_t> sections[] = {{0, 1000}, {500, 500}, {700, 200}};
-    SplitList list;
-    for (const auto& [start, end] : sections)
-        list.AddEntry(start, end, TID3v1Tag());
-    const PartPlan plan = PlanParts(list, {"$F", folder_.string(), source_, OverwritePolicy::Ask});
-    EXPECT_EQ(plan[0].Decision, PartDecision::Write);
-    for (std::size_t i : {1u, 2u}) {
-        EXPECT_EQ(plan[i].Decision, PartDecision::Refuse) << i;
-        EXPECT_EQ(plan[i].Reason, In("Performer00" + std::to_string(i + 1) + ".mp3") +
-                                      ": the section's end is not after its start; not written");
-    }
-}
-
 // A name the system cannot answer for is refused with its reason, never taken as free.
 TEST_F(PartPlanTest, ANameThatCannotBeCheckedIsRefusedWithTheReason) {
     fs::create_symlink("loop_001.mp3", In("loop_001.mp3"));
