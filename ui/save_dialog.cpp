@@ -23,7 +23,6 @@
 #include <QStyle>
 #include <QTextDocument>
 #include <QVBoxLayout>
-#include <algorithm>
 
 namespace {
 
@@ -41,13 +40,6 @@ const QStringList HintLines = {
     "The source MP3 you loaded is Performer.mp3 and with",
     " \"$F_Song$N\" as naming rule, you will get filename of splitted tracks",
     " as Performer_Song001.mp3, Performer_Song002.mp3, etc."};
-
-const QString NothingTickedText = "No row of the split list is ticked: nothing written";
-
-bool NoRowTicked(const SplitList& list) {
-    return std::none_of(list.Entries().begin(), list.Entries().end(),
-                        [](const SplitListItem& entry) { return entry.Checked; });
-}
 
 // A path or a line naming one, as a message shows it.
 QString PathText(const std::string& path) {
@@ -236,8 +228,6 @@ void TForm2::BitBtn2Click() {
             AddId3v2Tags(job, context_.List);
         }
         RunSplit(std::move(job));
-    } else if (NoRowTicked(context_.List)) {
-        context_.Messages->Information(this, NothingTickedText);
     }
     accept();
 }

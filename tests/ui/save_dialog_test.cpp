@@ -172,20 +172,6 @@ TEST_F(SaveDialogTest, EveryPartAnsweredNoRunsNoSplitAndSaysNothing) {
     EXPECT_EQ(dialog.SplitThread(), nullptr);
 }
 
-// Save with every row unticked writes nothing and says so, instead of closing
-// as a split that went well.
-TEST_F(SaveDialogTest, NoTickedRowSaysThatNothingIsWritten) {
-    ChooseFolder(folder.path());
-    for (int row = 0; row < env.Context.List.SplitCount(); ++row) {
-        env.Context.List[row].Checked = false;
-    }
-    EXPECT_EQ(Save(), QDialog::Accepted);
-    ASSERT_EQ(env.Messages.Shown.size(), 1u);
-    EXPECT_EQ(env.Messages.Shown[0].Kind, MessageKind::Information);
-    EXPECT_EQ(env.Messages.Shown[0].Text, "No row of the split list is ticked: nothing written");
-    EXPECT_TRUE(QDir(folder.path()).isEmpty());
-}
-
 TEST_F(SaveDialogTest, ARefusedNameIsSkippedWithAWarning) {
     ChooseFolder(folder.path());
     env.Context.List[1].Title = "What?";
