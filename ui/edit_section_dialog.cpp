@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -22,6 +23,14 @@ QString TimeText(std::int32_t ms) {
 // Tag texts are stored as UTF-8; the fields' length limits keep them short.
 QString TagText(const std::string& utf8) {
     return QString::fromStdString(utf8);
+}
+
+// A text longer than the field's limit (from a cue sheet or a saved list) is
+// shown whole, so that OK does not cut what was not edited; typing stays limited.
+void ShowTagText(QLineEdit* field, const std::string& utf8) {
+    const QString text = TagText(utf8);
+    field->setMaxLength(std::max(field->maxLength(), static_cast<int>(text.size())));
+    field->setText(text);
 }
 
 std::string TagBytes(const QLineEdit* field) {
@@ -156,11 +165,11 @@ void TForm4::FormShow(std::int32_t sliderMaximum) {
     const SplitListItem& entry = context_.List[entryIndex_];
     labeledEdit1_->setText(TimeText(entry.StartMs));
     labeledEdit2_->setText(TimeText(entry.EndMs));
-    title_->setText(TagText(entry.Title));
-    artist_->setText(TagText(entry.Artist));
-    album_->setText(TagText(entry.Album));
-    year_->setText(TagText(entry.Year));
-    comment_->setText(TagText(entry.Comment));
+    ShowTagText(title_, entry.Title);
+    ShowTagText(artist_, entry.Artist);
+    ShowTagText(album_, entry.Album);
+    ShowTagText(year_, entry.Year);
+    ShowTagText(comment_, entry.Comment);
     upDown1_->SetMaximum(sliderMaximum);
     upDown2_->SetMaximum(sliderMaximum);
     upDown1_->SetPosition(MsToPosition(entry.StartMs, context_.State.PositionStep));

@@ -86,6 +86,23 @@ TEST_F(EditSectionDialogTest, OkStoresTextsCutToCapacityAndKeepsTheGenre) {
     EXPECT_EQ(Entry().Genre, genre);
 }
 
+// Texts longer than the fields' limits come from cue sheets and saved lists;
+// OK for a change of times keeps them whole rather than cutting them.
+TEST_F(EditSectionDialogTest, OkKeepsLongerTextsItDidNotChange) {
+    SplitListItem& entry = env.Context.List[0];
+    entry.Title = "Symphony No. 9 in D minor, Op. 125: IV. Presto";
+    entry.Artist = "Orchestra of the Age of Enlightenment";
+    entry.Year = "2020-05-01";
+    const SplitListItem before = entry;
+    TForm4 dialog(env.Context, 0, 300);
+    UpDown(dialog, "UpDown2")->UpButton()->click();
+    dialog.findChild<QPushButton*>("Button2")->click();
+    EXPECT_EQ(Entry().Title, before.Title);
+    EXPECT_EQ(Entry().Artist, before.Artist);
+    EXPECT_EQ(Entry().Year, before.Year);
+    EXPECT_EQ(Entry().EndMs, 20100);
+}
+
 TEST_F(EditSectionDialogTest, CancelLeavesTheEntryAsItWas) {
     const SplitListItem before = Entry();
     TForm4 dialog(env.Context, 0, 300);
