@@ -43,7 +43,9 @@ void RecentFilesMenu::Fill() {
     const QStringList files =
         ShownPaths(ExistingRecentFiles(LocalPaths(settings_.ReadRecentFiles())));
     for (const QString& file : files) {
-        addAction(QDir::toNativeSeparators(file), this, [this, file] { emit OpenRequested(file); });
+        // A lone "&" in a menu text marks a shortcut letter and is not drawn.
+        const QString shown = QDir::toNativeSeparators(file).replace('&', "&&");
+        addAction(shown, this, [this, file] { emit OpenRequested(file); });
     }
     if (files.isEmpty()) {
         addAction(NoneText)->setEnabled(false);
