@@ -11,8 +11,14 @@
 
 namespace {
 
+// Messages carry file names and tag texts: "<b>" in one is shown, not obeyed.
+void ShowPlainText(QMessageBox& box) {
+    box.setTextFormat(Qt::PlainText);
+}
+
 void ShowBox(QWidget* parent, QMessageBox::Icon icon, const QString& caption, const QString& text) {
     QMessageBox box(icon, caption, text, QMessageBox::Ok, parent);
+    ShowPlainText(box);
     box.setDefaultButton(QMessageBox::Ok);
     box.exec();
 }
@@ -39,6 +45,7 @@ void QtMessageBoxes::Error(QWidget* parent, const QString& text) {
 MessageBoxes::OverwriteAnswer QtMessageBoxes::AskOverwrite(QWidget* parent, const QString& text) {
     QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), text,
                     QMessageBox::Yes | QMessageBox::No | QMessageBox::YesToAll, parent);
+    ShowPlainText(box);
     box.setDefaultButton(QMessageBox::Yes);
     switch (box.exec()) {
     case QMessageBox::Yes:

@@ -20,6 +20,7 @@ TForm9::TForm9(QPointer<myThread2>& splitThread, QWidget* parent)
 
     label1_ = new QLabel("The selected file is being splitted. Please wait...", this);
     label1_->setObjectName("Label1");
+    label1_->setTextFormat(Qt::PlainText); // it names parts, whose names come from tags
     progressBar1_ = new QProgressBar(this);
     progressBar1_->setObjectName("ProgressBar1");
     progressBar1_->setRange(0, 0);

@@ -17,6 +17,7 @@ struct BoxDriver {
     QString Title;
     QMessageBox::Icon Icon = QMessageBox::NoIcon;
     QMessageBox::StandardButtons Buttons;
+    Qt::TextFormat Format = Qt::AutoText;
 
     void PressSoon(QMessageBox::StandardButton button) {
         QTimer::singleShot(0, [this, button] {
@@ -25,6 +26,7 @@ struct BoxDriver {
             Title = box->windowTitle();
             Icon = box->icon();
             Buttons = box->standardButtons();
+            Format = box->textFormat();
             box->button(button)->click();
         });
     }
@@ -35,7 +37,8 @@ TEST(QtMessageBoxesTest, BoxesHaveTheirKindAndButtons) {
     BoxDriver driver;
 
     driver.PressSoon(QMessageBox::Ok);
-    boxes.Information(nullptr, "Done");
+    boxes.Information(nullptr, "<b>Live</b>_001.mp3: done");
+    EXPECT_EQ(driver.Format, Qt::PlainText);
     EXPECT_EQ(driver.Title, "Information");
     EXPECT_EQ(driver.Icon, QMessageBox::Information);
     EXPECT_EQ(driver.Buttons, QMessageBox::Ok);
@@ -63,6 +66,7 @@ TEST(QtMessageBoxesTest, OverwriteAsksYesNoOrYesToAll) {
         driver.PressSoon(button);
         EXPECT_EQ(boxes.AskOverwrite(nullptr, "Overwrite?"), answer);
         EXPECT_EQ(driver.Icon, QMessageBox::Question);
+        EXPECT_EQ(driver.Format, Qt::PlainText);
         EXPECT_EQ(driver.Buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::YesToAll);
     }
 }
