@@ -72,7 +72,7 @@ struct LineScan {
 
     std::optional<CueError> Command(std::string_view keyword, std::string_view rest) {
         if (std::find(kCommands.begin(), kCommands.end(), keyword) == kCommands.end())
-            return Fail("'" + std::string(keyword) + "' is not a cue sheet command");
+            return Fail(std::string("'").append(keyword).append("' is not a cue sheet command"));
         if (keyword == "TRACK")
             return Track(rest);
         if (keyword == "INDEX")
