@@ -7,6 +7,7 @@
 #include "state/source_info_text.h"
 #include "ui/about_dialog.h"
 #include "ui/button_icons.h"
+#include "ui/elided_label.h"
 #include "ui/focus_ring.h"
 #include "ui/help_window.h"
 #include "ui/loading_window.h"
@@ -77,9 +78,9 @@ QString DroppedSource(const QMimeData* data) {
     return IsSourceFileName(QFile::encodeName(path).toStdString()) ? path : QString();
 }
 
-// A fixed-width line of the information groups: longer text is cut off.
+// A fixed-width line of the information groups: longer text ends in "…".
 QLabel* InfoLabel(const char* name, const char* text, QWidget* parent) {
-    auto* label = new QLabel(QString::fromLatin1(text), parent);
+    auto* label = new ElidedLabel(QString::fromLatin1(text), parent);
     label->setObjectName(name);
     label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     label->setTextFormat(Qt::PlainText);

@@ -1,5 +1,6 @@
 #include "test_support.h"
 #include "ui/about_dialog.h"
+#include "ui/elided_label.h"
 #include "ui/loading_window.h"
 #include "ui/options_dialog.h"
 #include "ui/position_slider.h"
@@ -85,6 +86,20 @@ TEST_F(MainWindowTest, StartsWithNoSourceAndEveryControlInPlace) {
     EXPECT_EQ(Window().TrackBar1()->toolTip(), "Select position");
     EXPECT_EQ(ButtonNamed("BitBtn5")->toolTip(), "Split file");
     EXPECT_TRUE(ButtonNamed("BitBtn5")->font().bold());
+}
+
+// A line longer than its group ends in "…" at the starting width, and shows
+// whole once the window is wide enough; the label's text stays whole.
+TEST_F(MainWindowTest, AnInformationLineTooLongForItsGroupEndsInAnEllipsis) {
+    rig.Open(DataPath("vbr_v2_44k.mp3"));
+    Window().show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Window()));
+    const auto* bitRate = Window().findChild<ElidedLabel*>("Label10");
+    ASSERT_NE(bitRate, nullptr);
+    EXPECT_TRUE(bitRate->text().endsWith("kbit")) << bitRate->text().toStdString();
+    EXPECT_TRUE(bitRate->ShownText().endsWith(QChar(0x2026))) << bitRate->ShownText().toStdString();
+    Window().resize(Window().width() * 2, Window().height());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return bitRate->ShownText() == bitRate->text(); }, 1000));
 }
 
 TEST_F(MainWindowTest, OpeningFillsTheInformationExactly) {
