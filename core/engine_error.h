@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <variant>
@@ -13,15 +14,35 @@ enum class ErrorCategory {
     Read,     // a read failed or came up short
     Name,     // a part's file cannot have the name it was given (Text says why)
     Internal, // anything else an engine step threw
+    Input,    // a value the user gave cannot be used (a count, a time)
+    Stopped,  // the user stopped the step before it ended
 };
 
 // The engine's one error value. Offset is the byte in the source where the
-// fault lies, -1 when it lies in no particular byte.
+// fault lies, -1 when it lies in no particular byte; Line the line of a sheet,
+// 0 when none. Path names the file when Text does not already.
 struct Error {
+    Error(ErrorCategory category = ErrorCategory::Internal, std::int64_t offset = -1,
+          std::string text = {}, std::string path = {}, std::int32_t line = 0)
+        : Category(category), Offset(offset), Text(std::move(text)), Path(std::move(path)),
+          Line(line) {}
+
     ErrorCategory Category = ErrorCategory::Internal;
     std::int64_t Offset = -1;
     std::string Text;
+    std::string Path;
+    std::int32_t Line = 0;
 };
+
+// The one way the front ends word an error: "path:line: reason", "path: reason",
+// or the reason alone when no path is set.
+inline std::string ErrorMessage(const Error& error) {
+    if (error.Path.empty())
+        return error.Text;
+    if (error.Line > 0)
+        return error.Path + ":" + std::to_string(error.Line) + ": " + error.Text;
+    return error.Path + ": " + error.Text;
+}
 
 // A value or the error that prevented it (the standard library of GCC 12 has
 // no std::expected).
@@ -38,4 +59,18 @@ public:
 
 private:
     std::variant<T, Error> state_;
+};
+
+// Success, or the error that prevented it.
+template <> class Result<void> {
+public:
+    Result() = default;
+    Result(Error error) : error_(std::move(error)) {}
+
+    bool Ok() const { return !error_.has_value(); }
+    explicit operator bool() const { return Ok(); }
+    const Error& Failure() const { return *error_; }
+
+private:
+    std::optional<Error> error_;
 };

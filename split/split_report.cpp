@@ -17,7 +17,7 @@ std::string PartOfLine(std::int32_t n, std::int32_t total) {
 std::vector<std::string> PartNamesToWrite(const SplitJob& job) {
     std::vector<std::string> names;
     for (const SplitJobRow& row : job.Rows) {
-        if (!row.Checked || !row.DoWrite)
+        if (!row.ToWrite())
             continue;
         const std::size_t slash = row.OutPath.find_last_of('/');
         names.push_back(PrintableText(slash == std::string::npos ? row.OutPath

@@ -17,16 +17,11 @@
 #include <utility>
 
 std::int32_t SplitJob::PartsToWrite() const {
-    return static_cast<std::int32_t>(
-        std::count_if(Rows.begin(), Rows.end(),
-                      [](const SplitJobRow& row) { return row.Checked && row.DoWrite; }));
+    return static_cast<std::int32_t>(std::count_if(
+        Rows.begin(), Rows.end(), [](const SplitJobRow& row) { return row.ToWrite(); }));
 }
 
 namespace {
-
-bool IsToWrite(const SplitJobRow& row) {
-    return row.Checked && row.DoWrite;
-}
 
 // Where a walk from the first audio frame stands: every part's walk passes
 // through the same states, so a state reached once serves every later part.
@@ -175,7 +170,7 @@ void SplitWalk::Walk() {
 void SplitWalk::WalkRows() {
     PlanEntries();
     for (std::size_t row = 0; row < job_.Rows.size() && !partFailed_; ++row) {
-        if (IsToWrite(job_.Rows[row]))
+        if (job_.Rows[row].ToWrite())
             WalkPart(row);
         if (!partFailed_)
             Step(WriteStep::Of(WriteStep::Kind::EndRow, row));
@@ -230,7 +225,7 @@ std::string SplitWalk::SettleFrameCount() {
 
 void SplitWalk::PlanEntries() {
     for (std::size_t row = 0; row < job_.Rows.size(); ++row) {
-        if (IsToWrite(job_.Rows[row]))
+        if (job_.Rows[row].ToWrite())
             startsAhead_.emplace_back(job_.Rows[row].StartMs, row);
     }
     std::stable_sort(startsAhead_.begin(), startsAhead_.end(),

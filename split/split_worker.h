@@ -17,6 +17,9 @@ struct SplitJobRow {
     std::int32_t EndMs = 0;
     TagBlockBytes Tag{};     // the entry's tag group, already encoded
     bool MayReplace = false; // else a file of that name, even one that appears meanwhile, stays
+
+    // The one rule for a row the run writes: ticked, and the plan said write.
+    bool ToWrite() const { return Checked && DoWrite; }
 };
 
 // Everything a split needs, copied, so nothing the UI changes can reach a running split.

@@ -1,0 +1,19 @@
+#include "session/pause_search.h"
+
+#include "media/pause_finder.h"
+
+Result<void> PauseSearch::Measure(const Progress& progress) {
+    LevelScan scan = MeasureLevels(source_.Path, source_.FirstFrameOffset, source_.LengthMsExact,
+                                   progress ? progress : Progress([](double) { return true; }));
+    if (scan.Cancelled)
+        return Error{ErrorCategory::Stopped, -1, "the search for pauses was stopped", source_.Path};
+    if (!scan.Error.empty())
+        return Error{ErrorCategory::Read, -1, scan.Error, source_.Path};
+    levels_ = std::move(scan.LevelsDb);
+    measured_ = true;
+    return {};
+}
+
+std::vector<SplitListItem> PauseSearch::Sections(const PauseSettings& settings) const {
+    return PauseSections(FindPauseCuts(levels_, settings), source_.LengthMs, source_.Tag);
+}

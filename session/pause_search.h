@@ -1,0 +1,43 @@
+#pragma once
+
+#include "core/engine_error.h"
+#include "core/id3v1_tag.h"
+#include "split/pause_cuts.h"
+#include "split/split_list.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+// The search for pauses in one source: the levels are measured once (the
+// slow part, which may run on a thread of its own, as it holds copies of
+// what it needs), then any settings give their sections at once.
+class PauseSearch {
+public:
+    struct Source {
+        std::string Path;
+        std::int64_t FirstFrameOffset = 0;
+        double LengthMsExact = 0.0;
+        std::int32_t LengthMs = 0;
+        TID3v1Tag Tag;
+    };
+
+    // progress gets the share done (0..1) and stops the search by returning false.
+    using Progress = std::function<bool(double done)>;
+
+    explicit PauseSearch(Source source) : source_(std::move(source)) {}
+
+    // Decodes the source and keeps its levels. A failed or stopped search
+    // names the source (Stopped when progress said stop).
+    Result<void> Measure(const Progress& progress);
+    bool Measured() const { return measured_; }
+
+    // The sections between the pauses the settings find: one part when none.
+    std::vector<SplitListItem> Sections(const PauseSettings& settings) const;
+
+private:
+    Source source_;
+    std::vector<float> levels_;
+    bool measured_ = false;
+};

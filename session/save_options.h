@@ -1,0 +1,8 @@
+#pragma once
+
+// How Save writes the parts, as the options dialog and the CLI's flags set it.
+struct SaveOptions {
+    bool SaveInfoFrame = true;     // the source's information frame in front of each part
+    bool RebuildInfoFrame = false; // ... describing the part instead of the source
+    bool Id3v2 = false;            // each part begins with an ID3v2.4 tag
+};

@@ -1,0 +1,228 @@
+#include "session/split_session.h"
+
+#include "media/cue_reader.h"
+#include "media/id3v2_part_tags.h"
+#include "split/cue_sections.h"
+#include "split/cue_writer.h"
+#include "split/equal_parts.h"
+
+#include <utility>
+
+namespace {
+
+// A sheet's error at its line, naming the sheet.
+Error SheetError(const std::string& sheetPath, const CueError& error) {
+    return Error{ErrorCategory::Format, -1, error.Text, sheetPath, error.Line};
+}
+
+} // namespace
+
+Result<void> SplitSession::Open(const std::string& path, const OpenOptions& options) {
+    Result<SourceSession> opened = OpenSource(path, options);
+    if (!opened) {
+        Error error = opened.Failure();
+        // An open error's text and a file without frames already name the file.
+        if (error.Category != ErrorCategory::Open && error.Category != ErrorCategory::NoFrame)
+            error.Path = path;
+        return error;
+    }
+    source_ = std::move(opened.Value());
+    format_ = SourceFormat::Of(source_.Info);
+    list_.ClearEntries();
+    history_.Clear();
+    return {};
+}
+
+void SplitSession::Walk(const ScanProgress& progress) {
+    WalkSource(source_, progress);
+}
+
+template <typename Change> void SplitSession::Record(const std::string& name, Change&& edit) {
+    SplitList before = list_;
+    if (edit(list_))
+        history_.Record(name, std::move(before));
+}
+
+ListChange SplitSession::AppendAll(const std::string& step,
+                                   const std::vector<SplitListItem>& entries) {
+    ListChange change;
+    change.FirstRow = list_.SplitCount();
+    Record(step,
+           [&](SplitList& list) { return AppendAllEntries(list, entries) && !entries.empty(); });
+    change.RowsAdded = list_.SplitCount() - change.FirstRow;
+    if (change.RowsAdded == 0 && !entries.empty())
+        change.Limit = LimitMessage();
+    return change;
+}
+
+Result<ListChange> SplitSession::AddSection(std::int32_t startMs, std::int32_t endMs) {
+    if (endMs <= startMs)
+        return Error{ErrorCategory::Input, -1, "the end must come after the start"};
+    ListChange change;
+    change.FirstRow = list_.SplitCount();
+    if (list_.IsFull()) {
+        change.Limit = LimitMessage();
+        return change;
+    }
+    Record("Add Section", [&](SplitList& list) {
+        list.AddEntry(startMs, endMs, source_.Info.Tag);
+        return true;
+    });
+    change.RowsAdded = 1;
+    return change;
+}
+
+void SplitSession::Edit(std::int32_t row, const SplitListItem& entry) {
+    Record("Edit Section", [&](SplitList& list) {
+        SplitListItem& target = list[row];
+        target.StartMs = entry.StartMs;
+        target.EndMs = entry.EndMs;
+        target.Title = entry.Title;
+        target.Artist = entry.Artist;
+        target.Album = entry.Album;
+        target.Year = entry.Year;
+        target.Comment = entry.Comment;
+        return true;
+    });
+}
+
+void SplitSession::Remove(std::int32_t row) {
+    Record("Remove", [&](SplitList& list) {
+        list.RemoveEntry(row);
+        return true;
+    });
+}
+
+void SplitSession::RemoveAll() {
+    Record("Remove All", [](SplitList& list) {
+        const bool had = list.SplitCount() > 0;
+        list.ClearEntries();
+        return had;
+    });
+}
+
+void SplitSession::Tick(std::int32_t row, bool checked) {
+    Record(checked ? "Tick" : "Untick", [&](SplitList& list) {
+        const bool changed = list[row].Checked != checked;
+        list[row].Checked = checked;
+        return changed;
+    });
+}
+
+Result<ListChange> SplitSession::EqualParts(const std::string& countText,
+                                            std::int32_t overlapPositions,
+                                            std::int32_t positionStep) {
+    EqualPartsInput input;
+    input.CountText = countText;
+    input.OverlapPositions = overlapPositions;
+    input.PositionStep = positionStep;
+    input.TotalMs = source_.State.DurationMsExact;
+    EqualPartsResult result;
+    Record("Split by Parts", [&](SplitList& list) {
+        result = SplitByEqualParts(list, input, source_.Info.Tag);
+        return result.PartsAdded > 0;
+    });
+    if (result.Outcome == EqualPartsOutcome::InvalidCount)
+        return Error{ErrorCategory::Input, -1, result.ErrorMessage};
+    ListChange change;
+    change.FirstRow = result.FirstNewIndex;
+    change.RowsAdded = result.PartsAdded;
+    change.CountText = result.CountText;
+    if (result.Outcome == EqualPartsOutcome::LimitReached)
+        change.Limit = result.ErrorMessage;
+    return change;
+}
+
+Result<ListChange> SplitSession::ImportCue(const std::string& sheetPath) {
+    const CueReadResult read = ReadCueFile(sheetPath);
+    if (read.Error)
+        return SheetError(sheetPath, *read.Error);
+    const CueSections sections =
+        SectionsFromCue(read.Sheet, static_cast<std::int32_t>(source_.State.DurationMs),
+                        source_.Info.Tag, source_.State.SourceFileName);
+    if (sections.Error)
+        return SheetError(sheetPath, *sections.Error);
+    ListChange change = AppendAll("Import Cue", sections.Entries);
+    change.Warning = sections.Warning;
+    return change;
+}
+
+PauseSearch SplitSession::Pauses() const {
+    return PauseSearch({source_.State.SourceFileName, source_.Info.FirstFrameOffset,
+                        source_.State.DurationMsExact,
+                        static_cast<std::int32_t>(source_.State.DurationMs), source_.Info.Tag});
+}
+
+Result<ListChange> SplitSession::AddPauses(const PauseSearch& search,
+                                           const PauseSettings& settings) {
+    return AppendAll("Split at Pauses", search.Sections(settings));
+}
+
+Result<ListChange> SplitSession::FindPauses(const PauseSettings& settings,
+                                            const PauseSearch::Progress& progress) {
+    PauseSearch search = Pauses();
+    if (Result<void> measured = search.Measure(progress); !measured)
+        return measured.Failure();
+    return AddPauses(search, settings);
+}
+
+Result<SavedListFile> SplitSession::ReadList(const std::string& path) {
+    const CueReadResult read = ReadCueFile(path);
+    if (read.Error)
+        return SheetError(path, *read.Error);
+    SavedList saved = ListFromSavedSheet(read.Sheet);
+    if (saved.Error)
+        return SheetError(path, *saved.Error);
+    return SavedListFile{std::move(saved.SourcePath), std::move(saved.Entries)};
+}
+
+Result<ListChange> SplitSession::LoadList(const SavedListFile& saved) {
+    if (saved.SourcePath != source_.State.SourceFileName)
+        return Error{ErrorCategory::Open, -1, "the list is for another source", saved.SourcePath};
+    ListChange change;
+    Record("Load List", [&](SplitList& list) {
+        SplitList loaded;
+        if (!AppendAllEntries(loaded, saved.Entries)) {
+            change.Limit = LimitMessage();
+            return false;
+        }
+        list = std::move(loaded);
+        return true;
+    });
+    change.RowsAdded = change.Limit.empty() ? list_.SplitCount() : 0;
+    return change;
+}
+
+std::string SplitSession::SavedListText() const {
+    return WriteSavedList(list_.Entries(), source_.State.SourceFileName);
+}
+
+std::string SplitSession::ExportCueText() const {
+    return WriteCueSheet(list_.Entries(), source_.State.SourceFileName);
+}
+
+PartPlan SplitSession::Plan(PlanRequest request) const {
+    request.SourcePath = source_.State.SourceFileName;
+    return PlanParts(list_, request);
+}
+
+std::vector<std::string> SplitSession::PathsToWrite(const PartPlan& plan) {
+    std::vector<std::string> paths;
+    for (const PlannedPart& part : plan)
+        if (part.Decision == PartDecision::Write)
+            paths.push_back(part.Path);
+    return paths;
+}
+
+SplitJob SplitSession::Job(const PartPlan& plan) const {
+    SplitJob job = BuildSplitJob(source_.State.SourceFileName, source_.Info,
+                                 source_.State.FrameCount, options_.SaveInfoFrame, list_, plan);
+    job.RebuildInfoFrame = options_.RebuildInfoFrame;
+    if (options_.Id3v2)
+        AddId3v2Tags(job, list_);
+    return job;
+}
+
+SplitOutcome SplitSession::Run(const SplitJob& job, const SplitCallbacks& callbacks) {
+    return WriteAllParts(job, callbacks);
+}

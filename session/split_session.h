@@ -1,0 +1,111 @@
+#pragma once
+
+#include "core/engine_error.h"
+#include "core/source_format.h"
+#include "session/edit_history.h"
+#include "session/pause_search.h"
+#include "session/save_options.h"
+#include "split/part_plan.h"
+#include "split/split_list.h"
+#include "split/split_worker.h"
+#include "state/open_source.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// What a change that adds rows did.
+struct ListChange {
+    std::int32_t FirstRow = 0; // the first row added
+    std::int32_t RowsAdded = 0;
+    std::string Warning;   // added all the same: the sheet names another file
+    std::string Limit;     // not all the rows fitted (LimitMessage or its equal-parts form)
+    std::string CountText; // equal parts: the count taken ("2" for an empty field)
+};
+
+// A list as Save list wrote it: the source it was made for and its rows.
+struct SavedListFile {
+    std::string SourcePath;
+    std::vector<SplitListItem> Entries;
+};
+
+// The use cases both front ends call, over one open source, its split list
+// with the list's undo history, and the save options. Every change to the
+// list is one step of the history; opening another source clears it.
+class SplitSession {
+public:
+    // ---- the source
+    // Analyses the file (and walks it with options.Preload). A refusal leaves
+    // the previous source, list and history in place.
+    Result<void> Open(const std::string& path, const OpenOptions& options = {});
+    // Walks the open source for its exact length; a failed walk is kept in ScanProblem().
+    void Walk(const ScanProgress& progress = {});
+    bool HasSource() const { return !source_.State.SourceFileName.empty(); }
+    const std::string& SourcePath() const { return source_.State.SourceFileName; }
+    const SourceFormat& Format() const { return format_; }
+    const std::optional<Error>& ScanProblem() const { return source_.ScanProblem; }
+    // The window keeps the player's units and the selection in the state.
+    TAudioInfo& Info() { return source_.Info; }
+    const TAudioInfo& Info() const { return source_.Info; }
+    SessionState& State() { return source_.State; }
+    const SessionState& State() const { return source_.State; }
+
+    SaveOptions& Options() { return options_; }
+    const SaveOptions& Options() const { return options_; }
+
+    // ---- the list; each change below is one step of the history
+    const SplitList& List() const { return list_; }
+    // The list without the history, for setting one up in a test.
+    SplitList& UnrecordedList() { return list_; }
+
+    Result<ListChange> AddSection(std::int32_t startMs, std::int32_t endMs);
+    // The row's times and texts; its tick, tag id and genre stay.
+    void Edit(std::int32_t row, const SplitListItem& entry);
+    void Remove(std::int32_t row);
+    void RemoveAll();
+    void Tick(std::int32_t row, bool checked);
+    // countText as typed (empty means 2); the overlap in slider positions of positionStep ms.
+    Result<ListChange> EqualParts(const std::string& countText, std::int32_t overlapPositions,
+                                  std::int32_t positionStep);
+    Result<ListChange> ImportCue(const std::string& sheetPath);
+    PauseSearch Pauses() const;
+    // The sections of a measured search, added as one step.
+    Result<ListChange> AddPauses(const PauseSearch& search, const PauseSettings& settings);
+    // Measures and adds in one go.
+    Result<ListChange> FindPauses(const PauseSettings& settings,
+                                  const PauseSearch::Progress& progress);
+    static Result<SavedListFile> ReadList(const std::string& path);
+    // Replaces the list with the saved one, which must be for the open source.
+    Result<ListChange> LoadList(const SavedListFile& saved);
+    std::string SavedListText() const;
+    std::string ExportCueText() const;
+
+    bool CanUndo() const { return history_.CanUndo(); }
+    bool CanRedo() const { return history_.CanRedo(); }
+    std::string UndoName() const { return history_.UndoName(); }
+    std::string RedoName() const { return history_.RedoName(); }
+    bool Undo() { return history_.Undo(list_); }
+    bool Redo() { return history_.Redo(list_); }
+
+    // ---- the split
+    // Names every ticked row and decides its fate; request.SourcePath is the open source.
+    PartPlan Plan(PlanRequest request) const;
+    // The paths the plan writes.
+    static std::vector<std::string> PathsToWrite(const PartPlan& plan);
+    // The job for the rows the plan writes, with the save options applied.
+    SplitJob Job(const PartPlan& plan) const;
+    // Writes the job's parts; may run on a thread of its own, as the job is a copy.
+    static SplitOutcome Run(const SplitJob& job, const SplitCallbacks& callbacks);
+
+private:
+    // The one way the list changes: edit returns whether it changed the list,
+    // and a change is recorded as the step name.
+    template <typename Change> void Record(const std::string& name, Change&& edit);
+    ListChange AppendAll(const std::string& step, const std::vector<SplitListItem>& entries);
+
+    SourceSession source_;
+    SourceFormat format_;
+    SplitList list_;
+    EditHistory history_;
+    SaveOptions options_;
+};
