@@ -1,7 +1,6 @@
 #include "cli/commands.h"
 #include "cli/list_options.h"
 #include "cli/open_source.h"
-#include "split/cue_writer.h"
 
 #include <atomic>
 #include <csignal>
@@ -29,21 +28,18 @@ int RunCue(const CueOptions& options) {
                      "--at-pauses\n";
         return kUsageExitCode;
     }
-    const std::optional<SourceSession> opened =
-        OpenSourceOrReport(options.File, options.Preload, std::cerr);
-    if (!opened)
+    SplitSession session;
+    if (!OpenOrReport(session, options.File, options.Preload, std::cerr))
         return 1;
-    const SourceSession& source = *opened;
-    SplitList list;
     int problems = 0;
     gStopRequested = false;
     const auto previous = std::signal(SIGINT, StopPlanning);
-    const FillOutcome outcome = FillList(options.List, source, list, problems, std::cerr,
-                                         [] { return gStopRequested.load(); });
+    const FillOutcome outcome =
+        FillList(options.List, session, problems, std::cerr, [] { return gStopRequested.load(); });
     std::signal(SIGINT, previous);
     if (outcome != FillOutcome::Filled)
         return outcome == FillOutcome::UsageError ? kUsageExitCode : 1;
-    std::cout << WriteCueSheet(list.Entries(), options.File);
+    std::cout << session.ExportCueText();
     return problems == 0 ? 0 : 1;
 }
 

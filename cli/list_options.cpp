@@ -1,11 +1,6 @@
 #include "cli/list_options.h"
 
 #include "core/text_encoding.h"
-#include "media/cue_reader.h"
-#include "media/pause_finder.h"
-#include "split/cue_sections.h"
-#include "split/equal_parts.h"
-#include "split/pause_cuts.h"
 #include "state/format_time.h"
 
 #include <cmath>
@@ -22,37 +17,29 @@ bool ParseTimeOption(const std::string& text, std::int32_t& ms, std::ostream& er
     return false;
 }
 
-bool Append(SplitList& list, const std::vector<SplitListItem>& entries, int& problems,
-            std::ostream& err) {
-    if (AppendAllEntries(list, entries))
-        return true;
-    err << LimitMessage() << "\n";
+// A change that did not fit below the list's limit is a problem, not a stop.
+void ReportLimit(const ListChange& change, int& problems, std::ostream& err) {
+    if (change.Limit.empty())
+        return;
+    err << change.Limit << "\n";
     ++problems;
-    return false;
 }
 
-FillOutcome AddCueSections(const ListOptions& options, const SourceSession& source, SplitList& list,
-                           int& problems, std::ostream& err, const StopRequest&) {
-    const CueReadResult read = ReadCueFile(options.CueSheet);
-    if (read.Error) {
-        err << PrintableText(CueErrorMessage(options.CueSheet, *read.Error)) << "\n";
+FillOutcome AddCueSections(const ListOptions& options, SplitSession& session, int& problems,
+                           std::ostream& err, const StopRequest&) {
+    const Result<ListChange> imported = session.ImportCue(options.CueSheet);
+    if (!imported) {
+        err << PrintableText(ErrorMessage(imported.Failure())) << "\n";
         return FillOutcome::SourceError;
     }
-    const CueSections sections =
-        SectionsFromCue(read.Sheet, static_cast<std::int32_t>(source.State.DurationMs),
-                        source.Info.Tag, source.State.SourceFileName);
-    if (sections.Error) {
-        err << PrintableText(CueErrorMessage(options.CueSheet, *sections.Error)) << "\n";
-        return FillOutcome::SourceError;
-    }
-    if (!sections.Warning.empty())
-        err << PrintableText(options.CueSheet + ": warning: " + sections.Warning) << "\n";
-    Append(list, sections.Entries, problems, err);
+    if (!imported.Value().Warning.empty())
+        err << PrintableText(options.CueSheet + ": warning: " + imported.Value().Warning) << "\n";
+    ReportLimit(imported.Value(), problems, err);
     return FillOutcome::Filled;
 }
 
-FillOutcome AddSections(const ListOptions& options, const SourceSession& source, SplitList& list,
-                        int& problems, std::ostream& err, const StopRequest&) {
+FillOutcome AddSections(const ListOptions& options, SplitSession& session, int& problems,
+                        std::ostream& err, const StopRequest&) {
     for (const auto& [startText, endText] : options.Sections) {
         std::int32_t start = 0;
         std::int32_t end = 0;
@@ -63,41 +50,32 @@ FillOutcome AddSections(const ListOptions& options, const SourceSession& source,
         }
         if (!ParseTimeOption(startText, start, err) || !ParseTimeOption(endText, end, err))
             return FillOutcome::UsageError;
-        if (end <= start) {
-            err << PrintableText("section " + startText + " " + endText +
-                                 ": the end must come after the start")
+        const Result<ListChange> added = session.AddSection(start, end);
+        if (!added) {
+            err << PrintableText("section " + startText + " " + endText + ": " +
+                                 added.Failure().Text)
                 << "\n";
             return FillOutcome::UsageError;
         }
-        if (list.IsFull()) {
-            err << LimitMessage() << "\n";
-            ++problems;
+        if (!added.Value().Limit.empty()) {
+            ReportLimit(added.Value(), problems, err);
             return FillOutcome::Filled;
         }
-        list.AddEntry(start, end, source.Info.Tag);
     }
     return FillOutcome::Filled;
 }
 
-FillOutcome AddEqualParts(const ListOptions& options, const SourceSession& source, SplitList& list,
-                          int& problems, std::ostream& err, const StopRequest&) {
+FillOutcome AddEqualParts(const ListOptions& options, SplitSession& session, int& problems,
+                          std::ostream& err, const StopRequest&) {
     std::int32_t overlapMs = 0;
     if (!ParseTimeOption(options.Overlap, overlapMs, err))
         return FillOutcome::UsageError;
-    EqualPartsInput input;
-    input.CountText = options.Parts;
-    input.OverlapPositions = overlapMs;
-    input.PositionStep = 1;
-    input.TotalMs = source.State.DurationMsExact;
-    const EqualPartsResult result = SplitByEqualParts(list, input, source.Info.Tag);
-    if (result.Outcome == EqualPartsOutcome::InvalidCount) {
-        err << result.ErrorMessage << "\n";
+    const Result<ListChange> added = session.EqualParts(options.Parts, overlapMs, 1);
+    if (!added) {
+        err << ErrorMessage(added.Failure()) << "\n";
         return FillOutcome::UsageError;
     }
-    if (result.Outcome == EqualPartsOutcome::LimitReached) {
-        err << result.ErrorMessage << "\n";
-        ++problems;
-    }
+    ReportLimit(added.Value(), problems, err);
     return FillOutcome::Filled;
 }
 
@@ -107,9 +85,8 @@ void ShowSearchProgress(double done) {
               << std::flush;
 }
 
-FillOutcome AddPauseSections(const ListOptions& options, const SourceSession& source,
-                             SplitList& list, int& problems, std::ostream& err,
-                             const StopRequest& stopRequested) {
+FillOutcome AddPauseSections(const ListOptions& options, SplitSession& session, int& problems,
+                             std::ostream& err, const StopRequest& stopRequested) {
     if (!(options.PauseMinSeconds > 0.0 && options.PauseMinSeconds < 3600.0)) {
         err << "--pause-min must be above 0 and below 3600 seconds\n";
         return FillOutcome::UsageError;
@@ -118,28 +95,22 @@ FillOutcome AddPauseSections(const ListOptions& options, const SourceSession& so
         err << "--pause-db must be a number of dBFS\n";
         return FillOutcome::UsageError;
     }
-    const bool shown = ::isatty(STDERR_FILENO) == 1;
-    const LevelScan scan = MeasureLevels(source.State.SourceFileName, source.Info.FirstFrameOffset,
-                                         source.State.DurationMsExact, [&](double done) {
-                                             if (shown)
-                                                 ShowSearchProgress(done);
-                                             return !stopRequested();
-                                         });
-    if (shown)
-        std::cerr << "\n";
-    if (scan.Cancelled || !scan.Error.empty()) {
-        err << PrintableText(source.State.SourceFileName + ": " +
-                             (scan.Cancelled ? "the search for pauses was stopped" : scan.Error))
-            << "\n";
-        return FillOutcome::SourceError;
-    }
     PauseSettings settings;
     settings.ThresholdDb = options.PauseDb;
     settings.MinMs = static_cast<std::int32_t>(std::lround(options.PauseMinSeconds * 1000.0));
-    const std::vector<std::int32_t> cuts = FindPauseCuts(scan.LevelsDb, settings);
-    Append(list,
-           PauseSections(cuts, static_cast<std::int32_t>(source.State.DurationMs), source.Info.Tag),
-           problems, err);
+    const bool shown = ::isatty(STDERR_FILENO) == 1;
+    const Result<ListChange> added = session.FindPauses(settings, [&](double done) {
+        if (shown)
+            ShowSearchProgress(done);
+        return !stopRequested();
+    });
+    if (shown)
+        std::cerr << "\n";
+    if (!added) {
+        err << PrintableText(ErrorMessage(added.Failure())) << "\n";
+        return FillOutcome::SourceError;
+    }
+    ReportLimit(added.Value(), problems, err);
     return FillOutcome::Filled;
 }
 
@@ -173,10 +144,10 @@ void AddListOptions(CLI::App& command, ListOptions& options) {
         ->needs(pauses);
 }
 
-FillOutcome FillList(const ListOptions& options, const SourceSession& source, SplitList& list,
-                     int& problems, std::ostream& err, const StopRequest& stopRequested) {
-    using Step = FillOutcome (*)(const ListOptions&, const SourceSession&, SplitList&, int&,
-                                 std::ostream&, const StopRequest&);
+FillOutcome FillList(const ListOptions& options, SplitSession& session, int& problems,
+                     std::ostream& err, const StopRequest& stopRequested) {
+    using Step =
+        FillOutcome (*)(const ListOptions&, SplitSession&, int&, std::ostream&, const StopRequest&);
     const std::pair<bool, Step> steps[] = {
         {!options.CueSheet.empty(), AddCueSections},
         {!options.Sections.empty(), AddSections},
@@ -186,7 +157,7 @@ FillOutcome FillList(const ListOptions& options, const SourceSession& source, Sp
     for (const auto& [wanted, step] : steps) {
         if (!wanted)
             continue;
-        if (const FillOutcome outcome = step(options, source, list, problems, err, stopRequested);
+        if (const FillOutcome outcome = step(options, session, problems, err, stopRequested);
             outcome != FillOutcome::Filled)
             return outcome;
     }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "cli/open_source.h"
-#include "split/split_list.h"
 
 #include <CLI/CLI.hpp>
 #include <functional>
@@ -38,5 +37,5 @@ enum class FillOutcome {
 // entries that could not be added (a full list). A stop request ends the
 // search for pauses.
 using StopRequest = std::function<bool()>;
-FillOutcome FillList(const ListOptions& options, const SourceSession& source, SplitList& list,
-                     int& problems, std::ostream& err, const StopRequest& stopRequested);
+FillOutcome FillList(const ListOptions& options, SplitSession& session, int& problems,
+                     std::ostream& err, const StopRequest& stopRequested);

@@ -2,22 +2,24 @@
 
 #include "core/text_encoding.h"
 
-std::optional<SourceSession> OpenSourceOrReport(const std::string& path, bool preload,
-                                                std::ostream& err) {
+bool OpenOrReport(SplitSession& session, const std::string& path, bool preload, std::ostream& err) {
     OpenOptions options;
     options.Preload = preload;
-    Result<SourceSession> opened = OpenSource(path, options);
-    if (!opened) {
-        const Error& error = opened.Failure();
-        // An open error's text and a file without frames already name the file.
-        const bool named =
-            error.Category == ErrorCategory::Open || error.Category == ErrorCategory::NoFrame;
-        err << PrintableText((named ? "" : path + ": ") + error.Text) << "\n";
-        return std::nullopt;
+    if (const Result<void> opened = session.Open(path, options); !opened) {
+        err << PrintableText(ErrorMessage(opened.Failure())) << "\n";
+        return false;
     }
-    if (const auto& problem = opened.Value().ScanProblem) {
-        err << PrintableText(problem->Text) << "\n";
-        return std::nullopt;
+    if (const auto& problem = session.ScanProblem()) {
+        err << PrintableText(ErrorMessage(*problem)) << "\n";
+        return false;
     }
-    return std::move(opened.Value());
+    return true;
+}
+
+std::optional<SourceSession> OpenSourceOrReport(const std::string& path, bool preload,
+                                                std::ostream& err) {
+    SplitSession session;
+    if (!OpenOrReport(session, path, preload, err))
+        return std::nullopt;
+    return session.Source();
 }

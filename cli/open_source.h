@@ -1,13 +1,16 @@
 #pragma once
 
-#include "state/open_source.h"
+#include "session/split_session.h"
 
 #include <optional>
 #include <ostream>
 #include <string>
 
-// Opens the source through the engine, walking it when preload is set. A
-// refused file or a failed walk gets one line on err naming the file and the
-// reason, and nothing.
+// Opens the source in the session, walking it when preload is set. A refused
+// file or a failed walk gets one line on err naming the file and the reason,
+// and false.
+bool OpenOrReport(SplitSession& session, const std::string& path, bool preload, std::ostream& err);
+
+// The same for a command that only reads the opened source.
 std::optional<SourceSession> OpenSourceOrReport(const std::string& path, bool preload,
                                                 std::ostream& err);

@@ -1,15 +1,10 @@
 #include "cli/commands.h"
 #include "cli/list_options.h"
 #include "cli/open_source.h"
-#include "core/audio_info.h"
 #include "core/text_encoding.h"
-#include "media/id3v2_part_tags.h"
-#include "split/part_plan.h"
+#include "session/split_session.h"
 #include "split/partial_files.h"
-#include "split/split_list.h"
 #include "split/split_report.h"
-#include "split/split_worker.h"
-#include "state/session_state.h"
 
 #include <algorithm>
 #include <atomic>
@@ -109,15 +104,12 @@ struct SourceOutcome {
 // gains this source's parts.
 SourceOutcome SplitOneSource(const SplitOptions& options, const std::string& file,
                              std::set<std::string>& plannedParts) {
-    const std::optional<SourceSession> opened =
-        OpenSourceOrReport(file, options.Preload, std::cerr);
-    if (!opened)
+    SplitSession session;
+    if (!OpenOrReport(session, file, options.Preload, std::cerr))
         return {1};
-    const SourceSession& source = *opened;
-    SplitList list;
     int problems = 0;
-    const FillOutcome filled = FillList(options.List, source, list, problems, std::cerr,
-                                        [] { return gStopRequested.load(); });
+    const FillOutcome filled =
+        FillList(options.List, session, problems, std::cerr, [] { return gStopRequested.load(); });
     if (filled != FillOutcome::Filled)
         return {filled == FillOutcome::UsageError ? kUsageExitCode : 1};
     PlanRequest request{options.Template, options.OutDir, file,
@@ -126,16 +118,13 @@ SourceOutcome SplitOneSource(const SplitOptions& options, const std::string& fil
                  std::back_inserter(request.OtherSources),
                  [&file](const std::string& other) { return other != file; });
     request.EarlierParts = plannedParts;
-    const PartPlan plan = PlanParts(list, request);
-    for (const PlannedPart& part : plan)
-        if (part.Decision == PartDecision::Write)
-            plannedParts.insert(part.Path);
+    const PartPlan plan = session.Plan(request);
+    for (const std::string& path : SplitSession::PathsToWrite(plan))
+        plannedParts.insert(path);
     problems += ReportSkippedParts(plan);
-    SplitJob job =
-        BuildSplitJob(file, source.Info, source.State.FrameCount, !options.NoInfoFrame, list, plan);
-    job.RebuildInfoFrame = options.RebuildInfoFrame;
-    if (options.Id3v2)
-        AddId3v2Tags(job, list);
+    session.Options() = {!options.NoInfoFrame, options.RebuildInfoFrame, options.Id3v2};
+    const SplitJob job = session.Job(plan);
+    const SplitList& list = session.List();
     if (job.PartsToWrite() == 0) {
         if (problems > 0)
             std::cerr << WrittenLine(0, list.SplitCount()) << "\n";
@@ -148,7 +137,7 @@ SourceOutcome SplitOneSource(const SplitOptions& options, const std::string& fil
     SplitCallbacks callbacks;
     callbacks.StepProgress = [&bar] { bar.Step(); };
     callbacks.StopRequested = [] { return gStopRequested.load(); };
-    const SplitOutcome outcome = WriteAllParts(job, callbacks);
+    const SplitOutcome outcome = SplitSession::Run(job, callbacks);
     bar.Finish();
     for (const std::string& line : outcome.Errors)
         std::cerr << PrintableText(line) << "\n";

@@ -44,6 +44,7 @@ public:
     const std::string& SourcePath() const { return source_.State.SourceFileName; }
     const SourceFormat& Format() const { return format_; }
     const std::optional<Error>& ScanProblem() const { return source_.ScanProblem; }
+    const SourceSession& Source() const { return source_; }
     // The window keeps the player's units and the selection in the state.
     TAudioInfo& Info() { return source_.Info; }
     const TAudioInfo& Info() const { return source_.Info; }
