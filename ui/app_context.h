@@ -1,8 +1,6 @@
 #pragma once
 
-#include "core/audio_info.h"
-#include "split/split_list.h"
-#include "state/session_state.h"
+#include "session/split_session.h"
 
 #include <QString>
 
@@ -10,15 +8,19 @@ class MessageBoxes;
 class FileChoosers;
 class DesktopShell;
 
-// The program-wide state that the main window owns and its dialogs read and write.
+// The program-wide state that the main window owns and its dialogs read and
+// write. The source, the list and the save options live in the session, and
+// the window changes the list only through it, so every change can be undone;
+// the names below are views into the session.
 struct AppContext {
-    TAudioInfo AudioInfo;
-    SessionState State;
-    SplitList List;
+    SplitSession Session;
+    TAudioInfo& AudioInfo = Session.Info();
+    SessionState& State = Session.State();
+    SplitList& List = Session.UnrecordedList(); // read it; tests also set one up with it
     bool PreloadOption = false;
-    bool SaveFrameOption = true;
-    bool Id3v2Option = false;
-    bool RebuildInfoFrameOption = false;
+    bool& SaveFrameOption = Session.Options().SaveInfoFrame;
+    bool& Id3v2Option = Session.Options().Id3v2;
+    bool& RebuildInfoFrameOption = Session.Options().RebuildInfoFrame;
     QString ProgramFolder; // where the help document lies
     QString TargetFolder;
 

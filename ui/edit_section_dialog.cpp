@@ -190,7 +190,7 @@ void TForm4::UpDown2Click() {
 }
 
 void TForm4::Button2Click() {
-    SplitListItem& entry = context_.List[entryIndex_];
+    SplitListItem entry = context_.List[entryIndex_];
     entry.StartMs = editStartMs_;
     entry.EndMs = editEndMs_;
     entry.Title = TagBytes(title_);
@@ -198,5 +198,6 @@ void TForm4::Button2Click() {
     entry.Album = TagBytes(album_);
     entry.Comment = TagBytes(comment_);
     entry.Year = TagBytes(year_);
+    context_.Session.Edit(entryIndex_, entry);
     accept();
 }

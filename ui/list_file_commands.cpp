@@ -1,8 +1,5 @@
 #include "ui/list_file_commands.h"
 
-#include "media/cue_reader.h"
-#include "split/cue_sections.h"
-#include "split/cue_writer.h"
 #include "ui/app_context.h"
 #include "ui/main_window.h"
 #include "ui/pause_split_dialog.h"
@@ -51,6 +48,17 @@ ListFileCommands::ListFileCommands(TForm1& window, SplitListPanel& panel, QObjec
     loadList_ = menu_->addAction("Load list…", this, &ListFileCommands::LoadList);
     menu_->addSeparator();
     splitAtPauses_ = menu_->addAction("Split at pauses…", this, &ListFileCommands::SplitAtPauses);
+    menu_->addSeparator();
+    // The window's keys carry these out outside text fields; the menu shows them.
+    undo_ = menu_->addAction("Undo", this, &ListFileCommands::Undo);
+    undo_->setObjectName("UndoAction");
+    undo_->setShortcut(QKeySequence::Undo);
+    undo_->setShortcutContext(Qt::WidgetShortcut);
+    redo_ = menu_->addAction("Redo", this, &ListFileCommands::Redo);
+    redo_->setObjectName("RedoAction");
+    redo_->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    redo_->setShortcutContext(Qt::WidgetShortcut);
     connect(menu_, &QMenu::aboutToShow, this, &ListFileCommands::EnableActions);
 
     button_ = new QToolButton(&panel);
@@ -76,6 +84,11 @@ void ListFileCommands::EnableActions() {
     saveList_->setEnabled(open && !entries.empty());
     exportCue_->setEnabled(std::any_of(entries.begin(), entries.end(),
                                        [](const SplitListItem& e) { return e.Checked; }));
+    const SplitSession& session = context.Session;
+    undo_->setEnabled(session.CanUndo());
+    undo_->setText(QString::fromStdString("Undo " + session.UndoName()).trimmed());
+    redo_->setEnabled(session.CanRedo());
+    redo_->setText(QString::fromStdString("Redo " + session.RedoName()).trimmed());
 }
 
 bool ListFileCommands::eventFilter(QObject* watched, QEvent* event) {
@@ -109,30 +122,27 @@ void ListFileCommands::ImportCueFile(const QString& path) {
     AppContext& context = window_.Context();
     if (context.State.SourceFileName.empty())
         return;
-    const CueReadResult read = ReadCueFile(LocalPath(path));
-    const CueSections sections =
-        read.Error
-            ? CueSections{{}, read.Error, {}}
-            : SectionsFromCue(read.Sheet, static_cast<std::int32_t>(context.State.DurationMs),
-                              context.AudioInfo.Tag, context.State.SourceFileName);
-    if (sections.Error) {
-        context.Messages->Error(
-            &window_, QString::fromStdString(CueErrorMessage(LocalPath(path), *sections.Error)));
-        return;
-    }
-    if (!sections.Warning.empty())
-        context.Messages->Warning(&window_, QString::fromStdString(sections.Warning));
-    AppendAndShow(sections.Entries);
+    ShowChange(context.Session.ImportCue(LocalPath(path)), false);
 }
 
-void ListFileCommands::AppendAndShow(const std::vector<SplitListItem>& entries) {
+// A sheet's rows added (or the list replaced): its error or the limit said, else the rows shown.
+void ListFileCommands::ShowChange(const Result<ListChange>& change, bool replaced) {
     AppContext& context = window_.Context();
-    const std::int32_t first = context.List.SplitCount();
-    if (!AppendAllEntries(context.List, entries)) {
-        context.Messages->Information(&window_, QString::fromStdString(LimitMessage()));
+    if (!change) {
+        context.Messages->Error(&window_, QString::fromStdString(ErrorMessage(change.Failure())));
         return;
     }
-    panel_.AppendRows(first, static_cast<std::int32_t>(entries.size()));
+    if (!change.Value().Warning.empty())
+        context.Messages->Warning(&window_, QString::fromStdString(change.Value().Warning));
+    if (!change.Value().Limit.empty()) {
+        context.Messages->Information(&window_, QString::fromStdString(change.Value().Limit));
+        return;
+    }
+    if (replaced) {
+        panel_.ShowList();
+        return;
+    }
+    panel_.AppendRows(change.Value().FirstRow, change.Value().RowsAdded);
     panel_.SetListButtonsEnabled(context.List.SplitCount() > 0);
 }
 
@@ -157,14 +167,14 @@ void ListFileCommands::ExportCue() {
     const AppContext& context = window_.Context();
     if (const auto path =
             context.Choosers->ChooseCueToSave(&window_, "Export cue", SuggestedCueName()))
-        WriteText(*path, WriteCueSheet(context.List.Entries(), context.State.SourceFileName));
+        WriteText(*path, context.Session.ExportCueText());
 }
 
 void ListFileCommands::SaveList() {
     const AppContext& context = window_.Context();
     if (const auto path =
             context.Choosers->ChooseCueToSave(&window_, "Save list", SuggestedCueName()))
-        WriteText(*path, WriteSavedList(context.List.Entries(), context.State.SourceFileName));
+        WriteText(*path, context.Session.SavedListText());
 }
 
 void ListFileCommands::LoadList() {
@@ -174,21 +184,18 @@ void ListFileCommands::LoadList() {
 
 void ListFileCommands::LoadListFile(const QString& path) {
     AppContext& context = window_.Context();
-    const CueReadResult read = ReadCueFile(LocalPath(path));
-    const SavedList list =
-        read.Error ? SavedList{{}, {}, read.Error} : ListFromSavedSheet(read.Sheet);
-    if (list.Error) {
-        context.Messages->Error(
-            &window_, QString::fromStdString(CueErrorMessage(LocalPath(path), *list.Error)));
+    const Result<SavedListFile> saved = SplitSession::ReadList(LocalPath(path));
+    if (!saved) {
+        context.Messages->Error(&window_, QString::fromStdString(ErrorMessage(saved.Failure())));
         return;
     }
-    if (list.SourcePath != context.State.SourceFileName) {
-        window_.OpenSourceFile(ShownPath(list.SourcePath));
-        if (list.SourcePath != context.State.SourceFileName)
+    const std::string& source = saved.Value().SourcePath;
+    if (source != context.State.SourceFileName) {
+        window_.OpenSourceFile(ShownPath(source));
+        if (source != context.State.SourceFileName)
             return; // the open has said why
     }
-    panel_.SourceOpened(); // a loaded list replaces the one shown
-    AppendAndShow(list.Entries);
+    ShowChange(context.Session.LoadList(saved.Value()), true);
 }
 
 void ListFileCommands::SplitAtPauses() {
@@ -200,4 +207,14 @@ void ListFileCommands::SplitAtPauses() {
     dialog.exec();
     pauseSettings_ = dialog.Settings();
     panel_.SetListButtonsEnabled(context.List.SplitCount() > 0);
+}
+
+void ListFileCommands::Undo() {
+    if (window_.Context().Session.Undo())
+        panel_.ShowList();
+}
+
+void ListFileCommands::Redo() {
+    if (window_.Context().Session.Redo())
+        panel_.ShowList();
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "split/pause_cuts.h"
+#include "session/split_session.h"
 
 #include <QObject>
 #include <QString>
@@ -29,6 +29,9 @@ public slots:
     void SaveList();
     void LoadList();
     void SplitAtPauses();
+    // Take back the last change to the list, or take it again.
+    void Undo();
+    void Redo();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -37,7 +40,7 @@ private:
     void EnableActions();
     bool WriteText(const QString& path, const std::string& text);
     QString SuggestedCueName() const;
-    void AppendAndShow(const std::vector<SplitListItem>& entries);
+    void ShowChange(const Result<ListChange>& change, bool replaced);
 
     TForm1& window_;
     SplitListPanel& panel_;
@@ -48,5 +51,7 @@ private:
     QAction* saveList_ = nullptr;
     QAction* loadList_ = nullptr;
     QAction* splitAtPauses_ = nullptr;
+    QAction* undo_ = nullptr;
+    QAction* redo_ = nullptr;
     PauseSettings pauseSettings_;
 };

@@ -2,7 +2,6 @@
 
 #include "core/text_encoding.h"
 #include "state/format_time.h"
-#include "state/open_source.h"
 #include "state/recent_files.h"
 #include "state/source_info_text.h"
 #include "ui/about_dialog.h"
@@ -158,7 +157,7 @@ void TForm1::BuildLayout() {
     connect(trackBar1_, &QSlider::valueChanged, this, &TForm1::TrackBar1Change);
     layout->addWidget(trackBar1_);
 
-    overview_ = new OverviewStrip(context_.List, this);
+    overview_ = new OverviewStrip(context_.Session.List(), this);
     connect(overview_, &OverviewStrip::SeekRequested, this, [this](std::int64_t ms) {
         if (context_.State.PositionStep > 0)
             trackBar1_->setValue(static_cast<std::int32_t>(ms / context_.State.PositionStep));
@@ -393,7 +392,6 @@ void TForm1::ReadSettings() {
 void TForm1::FormShow() {
     mediaPlayer1_->SetEnabledButtons(PlayerControl::ButtonSet::None);
     ResetTexts();
-    context_.List.ClearEntries();
     SetSplitButtonEnabled(false);
 }
 
@@ -500,30 +498,24 @@ void TForm1::OpenFile(const QString& path) {
 
 void TForm1::OpenChosen(const QString& chosen) {
     const std::string path = QFile::encodeName(chosen).toStdString();
-    Result<SourceSession> opened = OpenSource(path);
-    if (!opened) {
+    SplitSession& session = context_.Session;
+    if (const Result<void> opened = session.Open(path); !opened) {
         ShowRefusal(opened.Failure());
         return;
     }
-    SourceSession& session = opened.Value();
-    context_.AudioInfo = session.Info;
-    context_.State = session.State;
     timer1_->stop();
-    OpenPlayer(session);
+    OpenPlayer(session.Source());
     ShowSoundNotice();
     mediaPlayer1_->SetEnabledButtons(PlayerControl::ButtonSet::Stopped);
     if (context_.PreloadOption) {
-        WalkUnderLoadingWindow(session);
+        WalkUnderLoadingWindow();
     }
-    SessionState& state = context_.State;
-    state = session.State;
+    SessionState& state = session.State();
     player_->MatchLength(state.DurationMsExact);
     ApplyPlayerLength(state, player_->Length());
     SetUpPositions();
-    overview_->SetSource(ScanSource::From(state.SourceFileName, context_.AudioInfo),
-                         state.DurationMs);
+    overview_->SetSource(ScanSource{state.SourceFileName, session.Format()}, state.DurationMs);
     EnableSourceButtons();
-    context_.List.ClearEntries();
     emit SourceOpened();
     ResetTexts();
     // After the walk, so that the path and both groups change at once.
@@ -567,16 +559,16 @@ void TForm1::ShowSoundNotice() {
 
 // A scan that fails leaves the analysis's length in effect and no frame
 // count, so a later split counts the frames in its walk.
-void TForm1::WalkUnderLoadingWindow(SourceSession& session) {
+void TForm1::WalkUnderLoadingWindow() {
     TForm11 loading(this);
     loading.show();
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    WalkSource(session, [&loading](std::int64_t position, std::int64_t maximum) {
+    context_.Session.Walk([&loading](std::int64_t position, std::int64_t maximum) {
         loading.Progress(position, maximum);
     });
     loading.close();
-    if (session.ScanProblem) {
-        services_.Messages.Error(this, QString::fromLocal8Bit(session.ScanProblem->Text.c_str()));
+    if (const auto& problem = context_.Session.ScanProblem()) {
+        services_.Messages.Error(this, QString::fromLocal8Bit(problem->Text.c_str()));
     }
 }
 

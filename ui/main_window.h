@@ -121,7 +121,7 @@ private:
     void ShowRefusal(const Error& error);
     void OpenPlayer(const SourceSession& session);
     void ShowSoundNotice();
-    void WalkUnderLoadingWindow(SourceSession& session);
+    void WalkUnderLoadingWindow();
     void SetUpPositions();
     void EnableSourceButtons();
     void ShowSourceInfo();

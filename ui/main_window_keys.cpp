@@ -1,5 +1,6 @@
 #include "ui/main_window_keys.h"
 
+#include "ui/list_file_commands.h"
 #include "ui/main_window.h"
 #include "ui/media_player.h"
 #include "ui/overview_strip.h"
@@ -60,6 +61,8 @@ bool MainWindowKeys::Handle(QWidget& target, const QKeyEvent& key) {
     }
     if (IsTextField(target))
         return false;
+    if (HandleUndoKey(key, mods))
+        return true;
     if (mods == Qt::ControlModifier) {
         switch (key.key()) {
         case Qt::Key_O:
@@ -156,6 +159,22 @@ bool MainWindowKeys::HandleListKey(const QKeyEvent& key) {
     default:
         return false;
     }
+}
+
+// Ctrl+Z undoes the last change to the list; Ctrl+Shift+Z and Ctrl+Y redo it.
+bool MainWindowKeys::HandleUndoKey(const QKeyEvent& key, Qt::KeyboardModifiers mods) {
+    const bool undo = mods == Qt::ControlModifier && key.key() == Qt::Key_Z;
+    const bool redo =
+        (mods == (Qt::ControlModifier | Qt::ShiftModifier) && key.key() == Qt::Key_Z) ||
+        (mods == Qt::ControlModifier && key.key() == Qt::Key_Y);
+    auto* commands = window_.findChild<ListFileCommands*>();
+    if ((!undo && !redo) || commands == nullptr)
+        return false;
+    if (undo)
+        commands->Undo();
+    else
+        commands->Redo();
+    return true;
 }
 
 bool MainWindowKeys::Press(const char* buttonName) {

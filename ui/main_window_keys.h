@@ -12,7 +12,8 @@ class TForm1;
 // list), I and O mark the selection at the play position, P plays it, A adds
 // it to the list, the arrow, page, Home and End keys move the play position,
 // Delete, F2 and Enter work on the list's row, Ctrl+O, Ctrl+S and Ctrl+P
-// open, split and split by parts, + and - zoom the overview, F1 shows help.
+// open, split and split by parts, Ctrl+Z undoes a change to the list and
+// Ctrl+Shift+Z or Ctrl+Y redoes it, + and - zoom the overview, F1 shows help.
 // Each key does what its button does, and nothing while that button is disabled.
 class MainWindowKeys : public QObject {
     Q_OBJECT
@@ -26,6 +27,7 @@ protected:
 private:
     bool Handle(QWidget& target, const QKeyEvent& key);
     bool HandleListKey(const QKeyEvent& key);
+    bool HandleUndoKey(const QKeyEvent& key, Qt::KeyboardModifiers mods);
     bool Press(const char* buttonName);
     void PlayOrPause();
     void MoveBy(std::int64_t ms);

@@ -1,7 +1,5 @@
 #include "ui/pause_split_dialog.h"
 
-#include "media/pause_finder.h"
-#include "split/cue_sections.h"
 #include "ui/app_context.h"
 #include "ui/platform_services.h"
 #include "ui/split_list_panel.h"
@@ -17,7 +15,7 @@
 
 PauseSplitDialog::PauseSplitDialog(AppContext& context, SplitListPanel& panel,
                                    PauseSettings settings, QWidget* parent)
-    : QDialog(parent), context_(context), panel_(panel) {
+    : QDialog(parent), context_(context), panel_(panel), search_(context.Session.Pauses()) {
     setObjectName("PauseSplitDialog");
     setWindowTitle("Split at pauses");
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -80,24 +78,24 @@ PauseSettings PauseSplitDialog::Settings() const {
 }
 
 void PauseSplitDialog::StartMeasuring() {
-    const std::string path = context_.State.SourceFileName;
-    const std::int64_t offset = context_.AudioInfo.FirstFrameOffset;
-    const double totalMs = context_.State.DurationMsExact;
-    // The worker only posts to the dialog, which joins it before it goes.
-    worker_ = std::thread([this, path, offset, totalMs] {
-        LevelScan scan = MeasureLevels(path, offset, totalMs, [this](double done) {
+    // The worker measures its own copy and only posts to the dialog, which
+    // joins it before it goes.
+    worker_ = std::thread([this, search = search_]() mutable {
+        const Result<void> measured = search.Measure([this](double done) {
             QMetaObject::invokeMethod(
                 this, [this, done] { ShowProgress(done); }, Qt::QueuedConnection);
             return !stop_.load();
         });
-        const QString error = QString::fromStdString(scan.Error);
-        if (!scan.Cancelled)
-            QMetaObject::invokeMethod(
-                this,
-                [this, levels = std::move(scan.LevelsDb), error]() mutable {
-                    TakeLevels(std::move(levels), error);
-                },
-                Qt::QueuedConnection);
+        if (!measured && measured.Failure().Category == ErrorCategory::Stopped)
+            return;
+        const QString error =
+            measured ? QString() : QString::fromStdString(measured.Failure().Text);
+        QMetaObject::invokeMethod(
+            this,
+            [this, search = std::move(search), error]() mutable {
+                TakeLevels(std::move(search), error);
+            },
+            Qt::QueuedConnection);
     });
 }
 
@@ -111,7 +109,7 @@ void PauseSplitDialog::ShowProgress(double done) {
     progress_->setValue(static_cast<int>(done * 1000));
 }
 
-void PauseSplitDialog::TakeLevels(std::vector<float> levels, const QString& error) {
+void PauseSplitDialog::TakeLevels(PauseSearch measured, const QString& error) {
     if (worker_.joinable())
         worker_.join();
     if (!error.isEmpty()) {
@@ -119,7 +117,7 @@ void PauseSplitDialog::TakeLevels(std::vector<float> levels, const QString& erro
         QDialog::reject();
         return;
     }
-    levels_ = std::move(levels);
+    search_ = std::move(measured);
     measured_ = true;
     progress_->setValue(progress_->maximum());
     ok_->setEnabled(true);
@@ -127,28 +125,25 @@ void PauseSplitDialog::TakeLevels(std::vector<float> levels, const QString& erro
     emit MeasuringDone();
 }
 
-std::vector<SplitListItem> PauseSplitDialog::Sections() const {
-    return PauseSections(FindPauseCuts(levels_, Settings()),
-                         static_cast<std::int32_t>(context_.State.DurationMs),
-                         context_.AudioInfo.Tag);
-}
-
 void PauseSplitDialog::ShowPartCount() {
     if (!measured_)
         return;
-    const std::size_t parts = Sections().size();
+    const std::size_t parts = search_.Sections(Settings()).size();
     partCount_->setText(parts == 1 ? QString("No pause: the whole file is one part")
                                    : QString("This gives %1 parts").arg(parts));
 }
 
 void PauseSplitDialog::OkClick() {
-    const std::int32_t first = context_.List.SplitCount();
-    const std::vector<SplitListItem> sections = Sections();
-    if (!AppendAllEntries(context_.List, sections)) {
-        context_.Messages->Information(this, QString::fromStdString(LimitMessage()));
+    const Result<ListChange> added = context_.Session.AddPauses(search_, Settings());
+    if (!added) {
+        context_.Messages->Error(this, QString::fromStdString(ErrorMessage(added.Failure())));
         return;
     }
-    panel_.AppendRows(first, static_cast<std::int32_t>(sections.size()));
+    if (!added.Value().Limit.empty()) {
+        context_.Messages->Information(this, QString::fromStdString(added.Value().Limit));
+        return;
+    }
+    panel_.AppendRows(added.Value().FirstRow, added.Value().RowsAdded);
     accept();
 }
 

@@ -1,11 +1,10 @@
 #pragma once
 
-#include "split/pause_cuts.h"
+#include "session/pause_search.h"
 
 #include <QDialog>
 #include <atomic>
 #include <thread>
-#include <vector>
 
 class QDoubleSpinBox;
 class QLabel;
@@ -45,9 +44,8 @@ private:
     void BuildControls();
     void ShowPartCount();
     void ShowProgress(double done);
-    void TakeLevels(std::vector<float> levels, const QString& error);
+    void TakeLevels(PauseSearch measured, const QString& error);
     void OkClick();
-    std::vector<SplitListItem> Sections() const;
     void StopMeasuring();
 
     AppContext& context_;
@@ -57,7 +55,7 @@ private:
     QLabel* partCount_ = nullptr;
     QProgressBar* progress_ = nullptr;
     QPushButton* ok_ = nullptr;
-    std::vector<float> levels_;
+    PauseSearch search_;
     bool measured_ = false;
     std::atomic<bool> stop_{false};
     std::thread worker_;

@@ -1,8 +1,6 @@
 #include "ui/save_dialog.h"
 
 #include "core/text_encoding.h"
-#include "media/id3v2_part_tags.h"
-#include "split/part_plan.h"
 #include "ui/about_dialog.h"
 #include "ui/app_context.h"
 #include "ui/fixed_dialog_size.h"
@@ -215,19 +213,12 @@ void TForm2::BitBtn2Click() {
         accept();
         return;
     }
-    PartPlan plan = PlanParts(context_.List, {fileNameEdit_->text().toStdString(),
-                                              context_.TargetFolder.toStdString(),
-                                              context_.State.SourceFileName, OverwritePolicy::Ask});
+    PartPlan plan =
+        context_.Session.Plan({fileNameEdit_->text().toStdString(),
+                               context_.TargetFolder.toStdString(), "", OverwritePolicy::Ask});
     SettleWithUser(plan);
     if (PartsToWrite(plan) >= 1) {
-        SplitJob job =
-            BuildSplitJob(context_.State.SourceFileName, context_.AudioInfo,
-                          context_.State.FrameCount, context_.SaveFrameOption, context_.List, plan);
-        job.RebuildInfoFrame = context_.RebuildInfoFrameOption;
-        if (context_.Id3v2Option) {
-            AddId3v2Tags(job, context_.List);
-        }
-        RunSplit(std::move(job));
+        RunSplit(context_.Session.Job(plan));
     }
     accept();
 }

@@ -1,6 +1,5 @@
 #include "ui/split_by_parts_dialog.h"
 
-#include "split/equal_parts.h"
 #include "state/format_time.h"
 #include "ui/app_context.h"
 #include "ui/fixed_dialog_size.h"
@@ -164,25 +163,21 @@ void TForm8::UpDown2Click() {
 }
 
 void TForm8::Button1Click() {
-    EqualPartsInput input;
-    input.CountText = labeledEdit1_->text().toStdString();
-    input.OverlapPositions = upDown2_->Position();
-    input.PositionStep = context_.State.PositionStep;
-    input.TotalMs = context_.State.DurationMsExact;
-    const EqualPartsResult result = SplitByEqualParts(context_.List, input, context_.AudioInfo.Tag);
-    if (result.CountText != input.CountText) {
-        labeledEdit1_->setText(QString::fromStdString(result.CountText));
+    const std::string countText = labeledEdit1_->text().toStdString();
+    const Result<ListChange> added =
+        context_.Session.EqualParts(countText, upDown2_->Position(), context_.State.PositionStep);
+    if (!added) {
+        context_.Messages->Error(this, QString::fromStdString(added.Failure().Text));
+        return;
     }
-    panel_.AppendRows(result.FirstNewIndex, result.PartsAdded);
-    switch (result.Outcome) {
-    case EqualPartsOutcome::Added:
+    const ListChange& change = added.Value();
+    if (change.CountText != countText) {
+        labeledEdit1_->setText(QString::fromStdString(change.CountText));
+    }
+    panel_.AppendRows(change.FirstRow, change.RowsAdded);
+    if (change.Limit.empty()) {
         accept();
-        break;
-    case EqualPartsOutcome::LimitReached:
-        context_.Messages->Information(this, QString::fromStdString(result.ErrorMessage));
-        break;
-    case EqualPartsOutcome::InvalidCount:
-        context_.Messages->Error(this, QString::fromStdString(result.ErrorMessage));
-        break;
+    } else {
+        context_.Messages->Information(this, QString::fromStdString(change.Limit));
     }
 }

@@ -149,12 +149,13 @@ void SplitListPanel::AddSelectionToList(std::int32_t selectionStart, std::int32_
     if (static_cast<std::int64_t>(selectionEnd) - selectionStart <= 0) {
         return;
     }
-    SetListButtonsEnabled(true);
     const std::int32_t step = context_.State.PositionStep;
-    const std::int32_t index =
-        context_.List.AddEntry(PositionToMs(selectionStart, step), PositionToMs(selectionEnd, step),
-                               context_.AudioInfo.Tag);
-    AddListRow(index);
+    const Result<ListChange> added = context_.Session.AddSection(PositionToMs(selectionStart, step),
+                                                                 PositionToMs(selectionEnd, step));
+    if (added) {
+        SetListButtonsEnabled(true);
+        AppendRows(added.Value().FirstRow, added.Value().RowsAdded);
+    }
 }
 
 void SplitListPanel::AppendRows(std::int32_t firstIndex, std::int32_t count) {
@@ -169,10 +170,15 @@ void SplitListPanel::AddButton(QWidget* button) {
 
 void SplitListPanel::SourceOpened() {
     listView_->clear();
-    context_.List.ClearEntries();
     if (enableSplitButton_) {
         enableSplitButton_(false);
     }
+}
+
+void SplitListPanel::ShowList() {
+    listView_->clear();
+    AppendRows(0, context_.List.SplitCount());
+    SetListButtonsEnabled(context_.List.SplitCount() > 0);
 }
 
 void SplitListPanel::AddListRow(std::int32_t index) {
@@ -206,7 +212,7 @@ void SplitListPanel::ListView1ItemChanged(QTreeWidgetItem* item, int column) {
     }
     const int index = listView_->indexOfTopLevelItem(item);
     if (index >= 0 && index < context_.List.SplitCount()) {
-        context_.List[index].Checked = item->checkState(0) == Qt::Checked;
+        context_.Session.Tick(index, item->checkState(0) == Qt::Checked);
     }
 }
 
@@ -215,7 +221,7 @@ void SplitListPanel::RemoveSelectedPart() {
     if (index < 0) {
         return;
     }
-    context_.List.RemoveEntry(index);
+    context_.Session.Remove(index);
     delete listView_->takeTopLevelItem(index);
     if (context_.List.SplitCount() == 0) {
         SetListButtonsEnabled(false);
@@ -224,7 +230,7 @@ void SplitListPanel::RemoveSelectedPart() {
 
 void SplitListPanel::RemoveAllParts() {
     listView_->clear();
-    context_.List.ClearEntries();
+    context_.Session.RemoveAll();
     SetListButtonsEnabled(false);
 }
 

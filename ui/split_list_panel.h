@@ -34,6 +34,8 @@ public:
     void AddButton(QWidget* button);
     // A new source was opened: the list is emptied and Split disabled.
     void SourceOpened();
+    // Shows the list anew, as an undo, a redo or a load left it.
+    void ShowList();
 
     // Index of the selected row, -1 when none.
     std::int32_t SelectedIndex() const;

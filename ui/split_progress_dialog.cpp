@@ -1,7 +1,7 @@
 #include "ui/split_progress_dialog.h"
 
+#include "session/split_session.h"
 #include "split/split_report.h"
-#include "split/split_worker.h"
 #include "ui/fixed_dialog_size.h"
 #include "ui/split_thread.h"
 

@@ -30,7 +30,7 @@ void myThread2::run() {
     };
     callbacks.StopRequested = [this] { return stopRequested_.load(); };
     try {
-        outcome_ = WriteAllParts(job_, callbacks);
+        outcome_ = SplitSession::Run(job_, callbacks);
     } catch (const std::exception& error) {
         outcome_.Success = false;
         outcome_.Errors.emplace_back(error.what());

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "split/split_worker.h"
+#include "session/split_session.h"
 
 #include <QThread>
 #include <atomic>

@@ -16,6 +16,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QMenu>
 #include <QTest>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
@@ -198,6 +199,41 @@ TEST_F(MainWindowKeysTest, TheWholeRoadWithKeysAlone) {
 
     QTest::keyClick(List(), Qt::Key_Delete);
     EXPECT_EQ(Window().Context().List.SplitCount(), 0);
+}
+
+// Undo and redo by keys alone: three rows added, two taken back, one again;
+// the List menu names the steps, and Save writes the two rows left.
+TEST_F(MainWindowKeysTest, UndoAndRedoKeysTakeBackAndRepeatAdds) {
+    rig.Choosers.Sources.push_back(DataPath("cbr128_44k_joint.mp3"));
+    Key(Qt::Key_O, Qt::ControlModifier);
+    Key(Qt::Key_Right);
+    Key(Qt::Key_O);
+    for (int i = 0; i < 3; ++i)
+        Key(Qt::Key_A);
+    Key(Qt::Key_Z, Qt::ControlModifier);
+    Key(Qt::Key_Z, Qt::ControlModifier);
+    Key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(Window().Context().List.SplitCount(), 2);
+    EXPECT_EQ(List()->topLevelItemCount(), 2);
+    auto* menu = Window().findChild<QMenu*>("ListMenu");
+    emit menu->aboutToShow();
+    EXPECT_EQ(Window().findChild<QAction*>("UndoAction")->text(), "Undo Add Section");
+    EXPECT_EQ(Window().findChild<QAction*>("RedoAction")->text(), "Redo Add Section");
+    Key(Qt::Key_Y, Qt::ControlModifier);
+    emit menu->aboutToShow();
+    EXPECT_FALSE(Window().findChild<QAction*>("RedoAction")->isEnabled());
+    Key(Qt::Key_Z, Qt::ControlModifier);
+
+    // Ctrl+S, then Enter for the folder chooser and Enter for Save, in the dialog.
+    rig.Choosers.Folders.push_back(dir.path());
+    QTimer::singleShot(0, [] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        for (int i = 0; i < 2; ++i)
+            QTest::keyClick(dialog->focusWidget() != nullptr ? dialog->focusWidget() : dialog,
+                            Qt::Key_Return);
+    });
+    Key(Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2);
 }
 
 // Every window and dialog, with a file open and a row in the list.

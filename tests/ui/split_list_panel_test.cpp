@@ -220,7 +220,6 @@ TEST_F(SplitListPanelTest, OpeningASourceEmptiesTheListAndDisablesSplit) {
     panel.AddSelectionToList(0, 10);
     panel.SourceOpened();
     EXPECT_EQ(List()->topLevelItemCount(), 0);
-    EXPECT_EQ(env.Context.List.SplitCount(), 0);
     EXPECT_FALSE(splitEnabled);
 }
 
