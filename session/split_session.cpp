@@ -74,14 +74,17 @@ Result<ListChange> SplitSession::AddSection(std::int32_t startMs, std::int32_t e
 
 void SplitSession::Edit(std::int32_t row, const SplitListItem& entry) {
     Record("Edit Section", [&](SplitList& list) {
-        SplitListItem& target = list[row];
-        target.StartMs = entry.StartMs;
-        target.EndMs = entry.EndMs;
-        target.Title = entry.Title;
-        target.Artist = entry.Artist;
-        target.Album = entry.Album;
-        target.Year = entry.Year;
-        target.Comment = entry.Comment;
+        SplitListItem edited = list[row];
+        edited.StartMs = entry.StartMs;
+        edited.EndMs = entry.EndMs;
+        edited.Title = entry.Title;
+        edited.Artist = entry.Artist;
+        edited.Album = entry.Album;
+        edited.Year = entry.Year;
+        edited.Comment = entry.Comment;
+        if (edited == list[row])
+            return false; // OK without a change is no step
+        list[row] = std::move(edited);
         return true;
     });
 }

@@ -19,6 +19,8 @@ struct SplitListItem {
     std::string Comment;
     std::uint8_t Genre = 0;
     bool Checked = true; // the row's check mark, kept beside the entry
+
+    bool operator==(const SplitListItem&) const = default;
 };
 
 // The genre an entry takes from its source's tag: 255 ("no genre") when the source has no tag.

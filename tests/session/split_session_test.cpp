@@ -15,22 +15,10 @@ std::string Fixture(const std::string& name) {
 
 // One edit of a sequence; Count repeats it.
 struct Step {
-    enum Kind {
-        Add,
-        Remove,
-        RemoveAll,
-        Untick,
-        Edit,
-        Parts,
-        Import,
-        Pauses,
-        Save,
-        Open,
-        Load,
-        Split,
-        Undo,
-        Redo
-    } What;
+    // clang-format off
+    enum Kind { Add, Remove, RemoveAll, Untick, Edit, Parts, Import, Pauses, Save, Open, Load,
+                Split, Undo, Redo } What;
+    // clang-format on
     int Count = 1;
 };
 
@@ -120,65 +108,35 @@ TEST_F(SessionEdits, UndoAndRedoGiveBackTheListOfEachStep) {
         std::string UndoName;
         std::string RedoName;
     };
+    // clang-format off
     const Case cases[] = {
-        {"three adds, two undone, one redone",
-         {{S::Add, 3}, {S::Undo, 2}, {S::Redo}},
-         "0-1000 1000-2000 ",
-         "Add Section",
-         "Add Section"},
-        {"Remove All is one step",
-         {{S::Add, 2}, {S::RemoveAll}, {S::Undo}},
-         "0-1000 1000-2000 ",
-         "Add Section",
-         "Remove All"},
-        {"Remove of one row",
-         {{S::Add, 2}, {S::Remove}, {S::Undo}, {S::Redo}},
-         "1000-2000 ",
-         "Remove",
-         ""},
-        {"a tick and an edit are steps",
-         {{S::Add}, {S::Untick}, {S::Edit}, {S::Undo}},
-         "0-1000! ",
-         "Untick",
-         "Edit Section"},
-        {"equal parts are one step",
-         {{S::Add}, {S::Parts}, {S::Undo}},
-         "0-1000 ",
-         "Add Section",
-         "Split by Parts"},
-        {"an import is one step",
-         {{S::Add}, {S::Import}, {S::Undo}, {S::Redo}},
-         "0-1000 0-3000 3000-8000 ",
-         "Import Cue",
-         ""},
+        {"three adds, two undone, one redone", {{S::Add, 3}, {S::Undo, 2}, {S::Redo}},
+         "0-1000 1000-2000 ", "Add Section", "Add Section"},
+        {"Remove All is one step", {{S::Add, 2}, {S::RemoveAll}, {S::Undo}},
+         "0-1000 1000-2000 ", "Add Section", "Remove All"},
+        {"Remove of one row", {{S::Add, 2}, {S::Remove}, {S::Undo}, {S::Redo}},
+         "1000-2000 ", "Remove", ""},
+        {"a tick and an edit are steps, an edit without a change none",
+         {{S::Add}, {S::Untick}, {S::Edit}, {S::Edit}, {S::Undo}},
+         "0-1000! ", "Untick", "Edit Section"},
+        {"equal parts are one step", {{S::Add}, {S::Parts}, {S::Undo}},
+         "0-1000 ", "Add Section", "Split by Parts"},
+        {"an import is one step", {{S::Add}, {S::Import}, {S::Undo}, {S::Redo}},
+         "0-1000 0-3000 3000-8000 ", "Import Cue", ""},
         {"pauses are one step", {{S::Pauses}, {S::Undo}}, "", "", "Split at Pauses"},
-        {"a new step drops what was undone",
-         {{S::Add, 2}, {S::Undo}, {S::Add}, {S::Redo}},
-         "0-1000 1000-2000 ",
-         "Add Section",
-         ""},
-        {"a split keeps the history",
-         {{S::Add, 2}, {S::Split}, {S::Undo}},
-         "0-1000 ",
-         "Add Section",
-         "Add Section"},
+        {"a new step drops what was undone", {{S::Add, 2}, {S::Undo}, {S::Add}, {S::Redo}},
+         "0-1000 1000-2000 ", "Add Section", ""},
+        {"a split keeps the history", {{S::Add, 2}, {S::Split}, {S::Undo}},
+         "0-1000 ", "Add Section", "Add Section"},
         {"opening a source clears it", {{S::Add, 2}, {S::Open}, {S::Undo}}, "", "", ""},
         {"a list loaded with its source is one step",
-         {{S::Add, 2}, {S::Save}, {S::Open}, {S::Load}, {S::Undo}},
-         "",
-         "",
-         "Load List"},
-        {"a hundred steps are kept, the oldest dropped",
-         {{S::Add, 101}, {S::Undo, 101}},
-         "0-1000 ",
-         "",
-         "Add Section"},
-        {"undo and redo with nothing to do change nothing",
-         {{S::Undo}, {S::Add}, {S::Redo}},
-         "0-1000 ",
-         "Add Section",
-         ""},
+         {{S::Add, 2}, {S::Save}, {S::Open}, {S::Load}, {S::Undo}}, "", "", "Load List"},
+        {"a hundred steps are kept, the oldest dropped", {{S::Add, 101}, {S::Undo, 101}},
+         "0-1000 ", "", "Add Section"},
+        {"undo and redo with nothing to do change nothing", {{S::Undo}, {S::Add}, {S::Redo}},
+         "0-1000 ", "Add Section", ""},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SplitSession session;
         ASSERT_TRUE(session.Open(Fixture("tone_silence.mp3")));
