@@ -161,10 +161,11 @@ void ListFileCommands::ExportCue() {
 }
 
 void ListFileCommands::SaveList() {
-    const AppContext& context = window_.Context();
-    if (const auto path =
-            context.Choosers->ChooseCueToSave(&window_, "Save list", SuggestedCueName()))
-        WriteText(*path, WriteSavedList(context.List.Entries(), context.State.SourceFileName));
+    AppContext& context = window_.Context();
+    const auto path = context.Choosers->ChooseCueToSave(&window_, "Save list", SuggestedCueName());
+    if (path &&
+        WriteText(*path, WriteSavedList(context.List.Entries(), context.State.SourceFileName)))
+        context.List.MarkAllKept();
 }
 
 void ListFileCommands::LoadList() {
@@ -182,6 +183,8 @@ void ListFileCommands::LoadListFile(const QString& path) {
             &window_, QString::fromStdString(CueErrorMessage(LocalPath(path), *list.Error)));
         return;
     }
+    if (!window_.MayDiscardList())
+        return;
     if (list.SourcePath != context.State.SourceFileName) {
         window_.OpenSourceFile(ShownPath(list.SourcePath));
         if (list.SourcePath != context.State.SourceFileName)
@@ -189,6 +192,7 @@ void ListFileCommands::LoadListFile(const QString& path) {
     }
     panel_.SourceOpened(); // a loaded list replaces the one shown
     AppendAndShow(list.Entries);
+    context.List.MarkAllKept();
 }
 
 void ListFileCommands::SplitAtPauses() {

@@ -227,7 +227,8 @@ void TForm2::BitBtn2Click() {
         if (context_.Id3v2Option) {
             AddId3v2Tags(job, context_.List);
         }
-        RunSplit(std::move(job));
+        if (RunSplit(std::move(job)))
+            MarkWrittenKept(context_.List, plan);
     }
     accept();
 }
@@ -273,14 +274,15 @@ bool TForm2::AskOverwrite(const std::string& path, bool& yesToAll) {
     return true;
 }
 
-void TForm2::RunSplit(SplitJob job) {
+bool TForm2::RunSplit(SplitJob job) {
     TForm9 progress(splitThread_, this);
     progress.SetJob(std::move(job));
     if (progress.exec() == QDialog::Accepted) {
         context_.Messages->InformationBeep();
-    } else {
-        context_.Messages->Error(this, progress.EndMessage());
+        return true;
     }
+    context_.Messages->Error(this, progress.EndMessage());
+    return false;
 }
 
 void TForm2::Button1Click() {

@@ -152,8 +152,8 @@ void SplitListPanel::AddSelectionToList(std::int32_t selectionStart, std::int32_
     SetListButtonsEnabled(true);
     const std::int32_t step = context_.State.PositionStep;
     const std::int32_t index =
-        context_.List.AddEntry(PositionToMs(selectionStart, step), PositionToMs(selectionEnd, step),
-                               context_.AudioInfo.Tag);
+        context_.List.AddEntry(PositionToMs(selectionStart, step),
+                               SectionEndMs(selectionEnd, context_.State), context_.AudioInfo.Tag);
     AddListRow(index);
 }
 
