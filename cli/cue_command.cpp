@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 #include "cli/list_options.h"
 #include "cli/open_source.h"
+#include "core/text_encoding.h"
 #include "split/cue_writer.h"
 
 #include <atomic>
@@ -43,7 +44,17 @@ int RunCue(const CueOptions& options) {
     std::signal(SIGINT, previous);
     if (outcome != FillOutcome::Filled)
         return outcome == FillOutcome::UsageError ? kUsageExitCode : 1;
-    std::cout << WriteCueSheet(list.Entries(), options.File);
+    std::string error;
+    const CueExport sheet =
+        ExportCueSheet(list.Entries(), ScanSource::From(options.File, source.Info),
+                       static_cast<std::int32_t>(source.State.DurationMs), error);
+    if (!error.empty()) {
+        std::cerr << PrintableText(options.File + ": " + error) << "\n";
+        return 1;
+    }
+    for (const std::string& warning : sheet.Warnings)
+        std::cerr << PrintableText(options.File + ": warning: " + warning) << "\n";
+    std::cout << sheet.Text;
     return problems == 0 ? 0 : 1;
 }
 

@@ -18,7 +18,8 @@ namespace {
 bool ParseTimeOption(const std::string& text, std::int32_t& ms, std::ostream& err) {
     if (ParseTime(text, ms))
         return true;
-    err << PrintableText("invalid time '" + text + "': give milliseconds or mm:ss.t") << "\n";
+    err << PrintableText("invalid time '" + CutForMessage(text) + "': give milliseconds or mm:ss.t")
+        << "\n";
     return false;
 }
 
@@ -45,8 +46,8 @@ FillOutcome AddCueSections(const ListOptions& options, const SourceSession& sour
         err << PrintableText(CueErrorMessage(options.CueSheet, *sections.Error)) << "\n";
         return FillOutcome::SourceError;
     }
-    if (!sections.Warning.empty())
-        err << PrintableText(options.CueSheet + ": warning: " + sections.Warning) << "\n";
+    for (const CueError& warning : sections.Warnings)
+        err << PrintableText(CueWarningMessage(options.CueSheet, warning)) << "\n";
     Append(list, sections.Entries, problems, err);
     return FillOutcome::Filled;
 }

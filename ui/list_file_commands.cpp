@@ -120,8 +120,12 @@ void ListFileCommands::ImportCueFile(const QString& path) {
             &window_, QString::fromStdString(CueErrorMessage(LocalPath(path), *sections.Error)));
         return;
     }
-    if (!sections.Warning.empty())
-        context.Messages->Warning(&window_, QString::fromStdString(sections.Warning));
+    if (!sections.Warnings.empty()) {
+        std::string lines;
+        for (const CueError& warning : sections.Warnings)
+            lines += (lines.empty() ? "" : "\n") + CueWarningMessage(LocalPath(path), warning);
+        context.Messages->Warning(&window_, QString::fromStdString(lines));
+    }
     AppendAndShow(sections.Entries);
 }
 
@@ -155,9 +159,24 @@ bool ListFileCommands::WriteText(const QString& path, const std::string& text) {
 
 void ListFileCommands::ExportCue() {
     const AppContext& context = window_.Context();
-    if (const auto path =
-            context.Choosers->ChooseCueToSave(&window_, "Export cue", SuggestedCueName()))
-        WriteText(*path, WriteCueSheet(context.List.Entries(), context.State.SourceFileName));
+    const auto path = context.Choosers->ChooseCueToSave(&window_, "Export cue", SuggestedCueName());
+    if (!path)
+        return;
+    std::string error;
+    const CueExport sheet = ExportCueSheet(
+        context.List.Entries(), ScanSource::From(context.State.SourceFileName, context.AudioInfo),
+        static_cast<std::int32_t>(context.State.DurationMs), error);
+    if (!error.empty()) {
+        context.Messages->Error(&window_, ShownPath(context.State.SourceFileName) + ": " +
+                                              QString::fromStdString(error));
+        return;
+    }
+    if (!WriteText(*path, sheet.Text) || sheet.Warnings.empty())
+        return;
+    std::string lines;
+    for (const std::string& warning : sheet.Warnings)
+        lines += (lines.empty() ? "" : "\n") + warning;
+    context.Messages->Warning(&window_, QString::fromStdString(lines));
 }
 
 void ListFileCommands::SaveList() {
