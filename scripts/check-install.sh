@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs a built tree into a temporary prefix and checks what a desktop sees:
 # the desktop entry, the AppStream metadata, the manual pages, --version of both
-# programs, and that F1 in the installed window finds the help document there.
+# programs, and that F1 in the installed window finds the help document there;
+# then builds the Debian package and checks its contents and dependencies.
 # Usage: scripts/check-install.sh [BUILD_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -32,8 +33,8 @@ for page in kerfline kerfline-cli; do
     [ -z "$warnings" ] || fail "$page.1: $warnings"
 done
 [ -f "$prefix/share/bash-completion/completions/kerfline-cli" ] || fail "no bash completion"
-bash -c "source /usr/share/bash-completion/bash_completion 2>/dev/null; source '$prefix/share/bash-completion/completions/kerfline-cli'; complete -p kerfline-cli" >/dev/null ||
-    fail "the bash completion does not load"
+bash -c "source '$prefix/share/bash-completion/completions/kerfline-cli' && complete -p kerfline-cli" \
+    >/dev/null || fail "the bash completion does not load"
 icon=$(sed -n 's/^Icon=//p' "${desktop_entries[@]}")
 [ -f "$prefix/share/icons/hicolor/scalable/apps/$icon.svg" ] || fail "no scalable icon $icon"
 
@@ -62,4 +63,11 @@ xvfb-run -a env PATH="$work/opener:$PATH" XDG_RUNTIME_DIR="$work/runtime" \
 opened=$(cat "$work/opened")
 [ "$opened" = "file://$prefix/share/kerfline/kerflinehelp.html" ] ||
     fail "F1 opened \"$opened\", not the installed help document"
-echo "install check: all passed ($prefix)"
+cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/package" >/dev/null
+package=("$work"/package/kerfline_*.deb)
+dpkg-deb -f "${package[@]}" Depends | grep -q libmpg123 || fail "the package does not depend on libmpg123"
+contents=$(dpkg-deb -c "${package[@]}")
+for file in usr/bin/kerfline usr/bin/kerfline-cli usr/share/kerfline/kerflinehelp.html; do
+    grep -q " \./$file\$" <<<"$contents" || fail "the package holds no $file"
+done
+echo "install check: all passed"
