@@ -41,7 +41,7 @@ _kerfline_cli() {
     esac
 
     if [[ -z $command || $cur == -* ]]; then
-        COMPREPLY=($(compgen -W "$options" -- "$cur"))
+        mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
         return
     fi
     _filedir '@(mp3|MP3|mp2|MP2|mpa|MPA)'
