@@ -52,8 +52,8 @@ xvfb-run -a env PATH="$work/opener:$PATH" XDG_RUNTIME_DIR="$work/runtime" \
     XDG_CURRENT_DESKTOP= HOME="$work" bash -c '
         "$1/bin/kerfline" 2>"$2/window.log" & window=$!
         trap "kill $window 2>/dev/null" EXIT
-        xdotool search --sync --onlyvisible --name "^Kerfline" windowactivate --sync >/dev/null 2>&1 || true
-        for _ in $(seq 100); do
+        timeout 60 xdotool search --sync --onlyvisible --name "^Kerfline" >/dev/null 2>&1 || exit 1
+        for _ in $(seq 300); do
             xdotool search --onlyvisible --name "^Kerfline" key F1 >/dev/null 2>&1 || true
             [ -s "$2/opened" ] && exit 0
             sleep 0.1
@@ -63,7 +63,8 @@ xvfb-run -a env PATH="$work/opener:$PATH" XDG_RUNTIME_DIR="$work/runtime" \
 opened=$(cat "$work/opened")
 [ "$opened" = "file://$prefix/share/kerfline/kerflinehelp.html" ] ||
     fail "F1 opened \"$opened\", not the installed help document"
-cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/package" >/dev/null
+cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/package" >"$work/cpack.log" 2>&1 ||
+    fail "cpack failed: $(cat "$work/cpack.log")"
 package=("$work"/package/kerfline_*.deb)
 dpkg-deb -f "${package[@]}" Depends | grep -q libmpg123 || fail "the package does not depend on libmpg123"
 contents=$(dpkg-deb -c "${package[@]}")
