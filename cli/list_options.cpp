@@ -153,7 +153,7 @@ void AddListOptions(CLI::App& command, ListOptions& options) {
         .add_option("--section", options.Sections,
                     "A part from START to END (ms, or mm:ss.t / hh:mm:ss.t); repeatable")
         ->type_name("START END");
-    CLI::Option* parts = command.add_option("--parts", options.Parts,
+    CLI::Option* parts = command.add_option("-n,--parts", options.Parts,
                                             "Divide the whole file into N equal parts (2 to 999)");
     parts->type_name("N")->check(CLI::Range(2, 999));
     command

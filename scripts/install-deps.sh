@@ -9,7 +9,8 @@ packages=(
     qt6-base-dev qt6-multimedia-dev pkg-config
     libmpg123-dev libtag1-dev libcue-dev
     pulseaudio pulseaudio-utils sox lame
-    xvfb xauth imagemagick
+    xvfb xauth xdotool imagemagick
+    scdoc desktop-file-utils appstream man-db groff-base dpkg-dev file
     hyperfine time
 )
 
