@@ -134,6 +134,8 @@ FillOutcome AddPauseSections(const ListOptions& options, const SourceSession& so
             << "\n";
         return FillOutcome::SourceError;
     }
+    for (const std::string& warning : scan.Warnings)
+        err << PrintableText(warning) << "\n";
     PauseSettings settings;
     settings.ThresholdDb = options.PauseDb;
     settings.MinMs = static_cast<std::int32_t>(std::lround(options.PauseMinSeconds * 1000.0));

@@ -181,7 +181,8 @@ SourceOutcome SplitOneSource(const SplitOptions& options, const std::string& fil
         BuildSplitJob(file, source.Info, source.State.FrameCount, !options.NoInfoFrame, list, plan);
     job.RebuildInfoFrame = options.RebuildInfoFrame;
     if (options.Id3v2)
-        AddId3v2Tags(job, list);
+        for (const std::string& warning : AddId3v2Tags(job, list))
+            std::cerr << PrintableText(warning) << "\n";
     if (job.PartsToWrite() == 0) {
         if (options.Json)
             ReportParts(report, file, list, plan, {});

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <random>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -201,6 +202,47 @@ TEST_F(CliLists, AtPausesCutsInsideTheSilencesAndCuePrintsThePlan) {
         Cli("cue " + Quoted(Fixture("tone_silence.mp3")) + " --at-pauses --pause-db nan");
     EXPECT_EQ(nan.ExitCode, 2);
     EXPECT_EQ(nan.Stderr, "--pause-db must be a number of dBFS\n");
+}
+
+// Damage in the tone before the first pause (64 kbit/s: 8000 bytes a second):
+// the decoding goes on after it, finds both pauses and says where it was.
+TEST_F(CliLists, AtPausesGoesOnPastDamageAndSaysWhere) {
+    const std::vector<std::uint8_t> clean = ReadFile(Fixture("tone_silence.mp3"));
+    std::mt19937 random(25);
+    const auto noise = [&random](std::size_t count) {
+        std::vector<std::uint8_t> bytes(count);
+        for (std::uint8_t& b : bytes)
+            b = static_cast<std::uint8_t>(random());
+        return bytes;
+    };
+    std::vector<std::uint8_t> inserted = clean;
+    const std::vector<std::uint8_t> junk = noise(20000);
+    inserted.insert(inserted.begin() + 15200, junk.begin(), junk.end());
+    std::vector<std::uint8_t> overwritten = clean;
+    const std::vector<std::uint8_t> overwrite = noise(4000);
+    std::copy(overwrite.begin(), overwrite.end(), overwritten.begin() + 12000);
+    const struct {
+        const char* Name;
+        const std::vector<std::uint8_t>& Bytes;
+        std::size_t DamageAt;
+    } cases[] = {{"inserted", inserted, 15200}, {"overwritten", overwritten, 12000}};
+    for (const auto& c : cases) {
+        const fs::path path = scratch_.Path() / (std::string(c.Name) + ".mp3");
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(c.Bytes.data()),
+                   static_cast<std::streamsize>(c.Bytes.size()));
+        const CliRun plan = Cli("cue " + Quoted(path.string()) + " --at-pauses");
+        EXPECT_EQ(plan.ExitCode, 0) << c.Name;
+        EXPECT_NE(plan.Stdout.find("TRACK 03"), std::string::npos) << c.Name << plan.Stdout;
+        EXPECT_EQ(plan.Stdout.find("TRACK 04"), std::string::npos) << c.Name << plan.Stdout;
+        EXPECT_NE(plan.Stderr.find(path.string() + ": "), std::string::npos) << plan.Stderr;
+        EXPECT_NE(plan.Stderr.find("could not be decoded"), std::string::npos) << plan.Stderr;
+        // The stretch begins within a frame of where the damage does.
+        const std::size_t at = plan.Stderr.find(" at offset ");
+        ASSERT_NE(at, std::string::npos) << plan.Stderr;
+        const long offset = std::stol(plan.Stderr.substr(at + 11));
+        EXPECT_LT(std::abs(offset - static_cast<long>(c.DamageAt)), 420) << plan.Stderr;
+    }
 }
 
 TEST_F(CliLists, ABatchSplitsEverySourceAndSaysHowEachWent) {

@@ -148,10 +148,14 @@ TEST_F(CliSplit, ExistingFilesAreKeptUnlessOverwriting) {
     const fs::path first = out / "cbr128_44k_joint_001.mp3";
     const Bytes written = ReadFile(first.string());
     std::ofstream(first, std::ios::binary) << "mine";
+    fs::remove(out / "cbr128_44k_joint_003.mp3");
 
+    // Two parts kept, one written: still a run that left parts unwritten.
     const CommandResult again = Split(source, out, "--parts 3", scratch_);
     EXPECT_EQ(again.ExitCode, 1);
-    EXPECT_EQ(Lines(again.Stderr), 4) << again.Stderr;
+    EXPECT_EQ(Lines(again.Stderr), 3) << again.Stderr;
+    EXPECT_NE(again.Stderr.find("1 part written, 2 not written"), std::string::npos);
+    EXPECT_TRUE(fs::exists(out / "cbr128_44k_joint_003.mp3"));
     EXPECT_NE(again.Stderr.find(first.string()), std::string::npos);
     EXPECT_EQ(ReadText(first), "mine");
 
@@ -182,7 +186,8 @@ TEST_F(CliSplit, ProblemsGiveExitOneAndOneLineEachUsageErrorsTwo) {
 
     // A command line that cannot be carried out as written is a usage error.
     for (const char* options :
-         {"--section 12x 3", "--section 2000 1000", "--parts two", "", "--parts 1", "--bogus"}) {
+         {"--section 12x 3", "--section 2000 1000", "--section 1000 1000", "--parts two", "",
+          "--parts 1", "--bogus", "--at-pauses --pause-min 0"}) {
         r = Split(source, out, options, scratch_);
         EXPECT_EQ(r.ExitCode, 2) << options;
         EXPECT_GE(Lines(r.Stderr), 1) << options << ": " << r.Stderr;

@@ -91,11 +91,14 @@ void PauseSplitDialog::StartMeasuring() {
             return !stop_.load();
         });
         const QString error = QString::fromStdString(scan.Error);
+        QStringList warnings;
+        for (const std::string& warning : scan.Warnings)
+            warnings << QString::fromStdString(warning);
         if (!scan.Cancelled)
             QMetaObject::invokeMethod(
                 this,
-                [this, levels = std::move(scan.LevelsDb), error]() mutable {
-                    TakeLevels(std::move(levels), error);
+                [this, levels = std::move(scan.LevelsDb), error, warnings]() mutable {
+                    TakeLevels(std::move(levels), error, warnings);
                 },
                 Qt::QueuedConnection);
     });
@@ -111,7 +114,8 @@ void PauseSplitDialog::ShowProgress(double done) {
     progress_->setValue(static_cast<int>(done * 1000));
 }
 
-void PauseSplitDialog::TakeLevels(std::vector<float> levels, const QString& error) {
+void PauseSplitDialog::TakeLevels(std::vector<float> levels, const QString& error,
+                                  const QStringList& warnings) {
     if (worker_.joinable())
         worker_.join();
     if (!error.isEmpty()) {
@@ -119,6 +123,8 @@ void PauseSplitDialog::TakeLevels(std::vector<float> levels, const QString& erro
         QDialog::reject();
         return;
     }
+    if (!warnings.isEmpty())
+        context_.Messages->Warning(this, warnings.join("\n"));
     levels_ = std::move(levels);
     measured_ = true;
     progress_->setValue(progress_->maximum());

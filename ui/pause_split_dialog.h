@@ -3,6 +3,7 @@
 #include "split/pause_cuts.h"
 
 #include <QDialog>
+#include <QStringList>
 #include <atomic>
 #include <thread>
 #include <vector>
@@ -45,7 +46,7 @@ private:
     void BuildControls();
     void ShowPartCount();
     void ShowProgress(double done);
-    void TakeLevels(std::vector<float> levels, const QString& error);
+    void TakeLevels(std::vector<float> levels, const QString& error, const QStringList& warnings);
     void OkClick();
     std::vector<SplitListItem> Sections() const;
     void StopMeasuring();

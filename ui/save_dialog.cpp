@@ -225,7 +225,9 @@ void TForm2::BitBtn2Click() {
                           context_.State.FrameCount, context_.SaveFrameOption, context_.List, plan);
         job.RebuildInfoFrame = context_.RebuildInfoFrameOption;
         if (context_.Id3v2Option) {
-            AddId3v2Tags(job, context_.List);
+            const std::vector<std::string> warnings = AddId3v2Tags(job, context_.List);
+            for (const std::string& warning : warnings)
+                context_.Messages->Warning(this, QString::fromStdString(warning));
         }
         if (RunSplit(std::move(job)))
             MarkWrittenKept(context_.List, plan);
