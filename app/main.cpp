@@ -1,3 +1,4 @@
+#include "kerfline_version.h"
 #include "ui/clock_media_player.h"
 #include "ui/main_window.h"
 #include "ui/program_icon.h"
@@ -8,7 +9,9 @@
 #include <QApplication>
 #include <QScreen>
 #include <cstdio>
+#include <cstring>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -31,9 +34,31 @@ void CentreOnScreen(QWidget& window) {
     }
 }
 
+// --version and --help answer without a display; nullopt: start the window.
+std::optional<int> AnswerInfoOption(int argc, char* argv[]) {
+    if (argc != 2)
+        return std::nullopt;
+    if (std::strcmp(argv[1], "--version") == 0) {
+        std::printf("kerfline %s\n", KerflineVersion);
+        return 0;
+    }
+    if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+        std::fputs("Usage: kerfline [FILE]\n"
+                   "Cut an MP3 file into parts without re-encoding it; starts on FILE if given.\n"
+                   "  -h, --help     show this text\n"
+                   "  --version      show the version\n"
+                   "F1 in the window opens the manual; see also kerfline-cli(1).\n",
+                   stdout);
+        return 0;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
+    if (const std::optional<int> answered = AnswerInfoOption(argc, argv))
+        return *answered;
     if (!HasDisplay()) {
         std::fputs("kerfline: no display found; start it under a virtual one, e.g. "
                    "xvfb-run -a kerfline\n",
@@ -43,6 +68,8 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Kerfline");
     QApplication::setApplicationDisplayName("Kerfline");
+    // Lets the desktop match the window to its entry and icon.
+    QApplication::setDesktopFileName(KerflineAppId);
     QApplication::setOrganizationName(SettingsStore::Organization);
     QApplication::setWindowIcon(ProgramIcon());
 

@@ -1,16 +1,16 @@
 #!/usr/bin/env bash
-# Times the overview's loudness walk (what the window computes at open) on a
+# Times the overview's levels (what the window decodes in the background at open) on a
 # long constant-bitrate file against `cat FILE > /dev/null` in the same run,
 # on a warm cache.
 #
 #   bench/overview_bench.sh [hours]   builds a release overview_probe in build-bench/
 #
 # The file repeats the frames of tests/data/cbr128_44k_joint.mp3 until it
-# lasts at least the given hours (default 10), in a temporary folder.
+# lasts at least the given hours (default 1), in a temporary folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-hours=${1:-10}
+hours=${1:-1}
 source_file=tests/data/cbr128_44k_joint.mp3
 
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DKERFLINE_GUI=OFF \

@@ -1,7 +1,7 @@
 // Builds the overview of one file as the window does at open, and says what
 // it holds and what it costs in memory.
 #include "core/audio_info.h"
-#include "core/loudness_overview.h"
+#include "media/source_loudness.h"
 
 #include <cstdio>
 #include <exception>
@@ -14,8 +14,7 @@ int main(int argc, char** argv) {
     try {
         TAudioInfo info;
         info.AnalyseFile(argv[1]);
-        const Result<LoudnessOverview> estimated =
-            EstimateLoudness(ScanSource::From(argv[1], info));
+        const Result<LoudnessOverview> estimated = SourceLoudness(ScanSource::From(argv[1], info));
         if (!estimated) {
             std::fprintf(stderr, "%s\n", estimated.Failure().Text.c_str());
             return 1;

@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 #include "cli/list_options.h"
 #include "cli/open_source.h"
+#include "core/text_encoding.h"
 
 #include <atomic>
 #include <csignal>
@@ -39,7 +40,14 @@ int RunCue(const CueOptions& options) {
     std::signal(SIGINT, previous);
     if (outcome != FillOutcome::Filled)
         return outcome == FillOutcome::UsageError ? kUsageExitCode : 1;
-    std::cout << session.ExportCueText();
+    const Result<CueExport> sheet = session.ExportCue();
+    if (!sheet) {
+        std::cerr << PrintableText(ErrorMessage(sheet.Failure())) << "\n";
+        return 1;
+    }
+    for (const std::string& warning : sheet.Value().Warnings)
+        std::cerr << PrintableText(options.File + ": warning: " + warning) << "\n";
+    std::cout << sheet.Value().Text;
     return problems == 0 ? 0 : 1;
 }
 

@@ -38,21 +38,37 @@ std::string JsonQuoted(std::string_view utf8) {
 }
 
 void JsonWriter::BeginObject(std::string_view key) {
-    if (!hasMembers_.empty())
-        BeginMember(key);
-    out_ += "{";
-    hasMembers_.push_back(false);
+    Begin(key, '{', false);
 }
 
 void JsonWriter::EndObject() {
-    const bool hadMembers = hasMembers_.back();
-    hasMembers_.pop_back();
+    End('}');
+}
+
+void JsonWriter::BeginArray(std::string_view key) {
+    Begin(key, '[', true);
+}
+
+void JsonWriter::EndArray() {
+    End(']');
+}
+
+void JsonWriter::Begin(std::string_view key, char bracket, bool array) {
+    if (!open_.empty())
+        BeginMember(key);
+    out_ += bracket;
+    open_.push_back({array, false});
+}
+
+void JsonWriter::End(char bracket) {
+    const bool hadMembers = open_.back().HasMembers;
+    open_.pop_back();
     if (hadMembers) {
         out_ += "\n";
         Indent();
     }
-    out_ += "}";
-    if (hasMembers_.empty())
+    out_ += bracket;
+    if (open_.empty())
         out_ += "\n";
 }
 
@@ -84,14 +100,16 @@ void JsonWriter::Number(std::string_view key, double value) {
 }
 
 void JsonWriter::BeginMember(std::string_view key) {
-    if (hasMembers_.back())
+    Level& level = open_.back();
+    if (level.HasMembers)
         out_ += ",";
-    hasMembers_.back() = true;
+    level.HasMembers = true;
     out_ += "\n";
     Indent();
-    out_ += JsonQuoted(key) + ": ";
+    if (!level.Array)
+        out_ += JsonQuoted(key) + ": ";
 }
 
 void JsonWriter::Indent() {
-    out_.append(2 * hasMembers_.size(), ' ');
+    out_.append(2 * open_.size(), ' ');
 }

@@ -13,7 +13,8 @@ namespace {
 bool ParseTimeOption(const std::string& text, std::int32_t& ms, std::ostream& err) {
     if (ParseTime(text, ms))
         return true;
-    err << PrintableText("invalid time '" + text + "': give milliseconds or mm:ss.t") << "\n";
+    err << PrintableText("invalid time '" + CutForMessage(text) + "': give milliseconds or mm:ss.t")
+        << "\n";
     return false;
 }
 
@@ -32,8 +33,8 @@ FillOutcome AddCueSections(const ListOptions& options, SplitSession& session, in
         err << PrintableText(ErrorMessage(imported.Failure())) << "\n";
         return FillOutcome::SourceError;
     }
-    if (!imported.Value().Warning.empty())
-        err << PrintableText(options.CueSheet + ": warning: " + imported.Value().Warning) << "\n";
+    for (const std::string& warning : imported.Value().Warnings)
+        err << PrintableText(warning) << "\n";
     ReportLimit(imported.Value(), problems, err);
     return FillOutcome::Filled;
 }
@@ -110,6 +111,8 @@ FillOutcome AddPauseSections(const ListOptions& options, SplitSession& session, 
         err << PrintableText(ErrorMessage(added.Failure())) << "\n";
         return FillOutcome::SourceError;
     }
+    for (const std::string& warning : added.Value().Warnings)
+        err << PrintableText(warning) << "\n";
     ReportLimit(added.Value(), problems, err);
     return FillOutcome::Filled;
 }
@@ -123,7 +126,7 @@ void AddListOptions(CLI::App& command, ListOptions& options) {
         .add_option("--section", options.Sections,
                     "A part from START to END (ms, or mm:ss.t / hh:mm:ss.t); repeatable")
         ->type_name("START END");
-    CLI::Option* parts = command.add_option("--parts", options.Parts,
+    CLI::Option* parts = command.add_option("-n,--parts", options.Parts,
                                             "Divide the whole file into N equal parts (2 to 999)");
     parts->type_name("N")->check(CLI::Range(2, 999));
     command

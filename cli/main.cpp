@@ -1,4 +1,5 @@
 #include "cli/commands.h"
+#include "kerfline_version.h"
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
@@ -10,6 +11,7 @@
 int main(int argc, char** argv) {
     CLI::App app{"kerfline-cli: cut MPEG audio files into parts without re-encoding"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", std::string("kerfline-cli ") + KerflineVersion);
     int exitCode = 0;
     RegisterInfoCommand(app, exitCode);
     RegisterSplitCommand(app, exitCode);

@@ -1,6 +1,8 @@
 #include "cli/commands.h"
+#include "cli/json_writer.h"
 #include "cli/list_options.h"
 #include "cli/open_source.h"
+#include "cli/text_encoding.h"
 #include "core/text_encoding.h"
 #include "session/split_session.h"
 #include "split/partial_files.h"
@@ -32,6 +34,8 @@ struct SplitOptions {
     bool RebuildInfoFrame = false;
     bool Preload = false;
     bool Overwrite = false;
+    bool Quiet = false; // errors only: no progress bar, no summary lines
+    bool Json = false;  // what became of each part, as JSON on stdout
 };
 
 // Ctrl-C asks the worker to stop after the part it is writing; a second one ends the program.
@@ -95,6 +99,48 @@ int MakeTargetFolder(const std::string& folder) {
     return std::filesystem::is_directory(folder, asked) ? 0 : NotAFolder(folder, made);
 }
 
+// The reason in a line "path: reason", or the whole line.
+std::string WithoutPath(const std::string& line, const std::string& path) {
+    const std::string prefix = path + ": ";
+    return line.starts_with(prefix) ? line.substr(prefix.size()) : line;
+}
+
+// Why a part the plan was to write is not in place: its failure, else how the run
+// ended before it.
+std::string WhyNotWritten(const std::string& path, const SplitOutcome& outcome) {
+    for (const std::string& line : outcome.Errors)
+        if (line.starts_with(path + ": "))
+            return WithoutPath(line, path);
+    return outcome.Stopped ? "stopped before this part"
+                           : "not begun: the split ended at an earlier part's failure";
+}
+
+// One object per row of the list: where its part went, or why it did not.
+void ReportParts(JsonWriter& json, const std::string& source, const SplitList& list,
+                 const PartPlan& plan, const SplitOutcome& outcome) {
+    auto written = outcome.Written.begin();
+    for (std::size_t row = 0; row < plan.size(); ++row) {
+        const PlannedPart& part = plan[row];
+        const SplitListItem& entry = list[static_cast<std::int32_t>(row)];
+        const bool done = written != outcome.Written.end() && written->Row == row;
+        json.BeginObject();
+        json.String("source", FileNameToUtf8(source));
+        json.String("path", FileNameToUtf8(part.Path));
+        json.Integer("start_ms", entry.StartMs);
+        json.Integer("end_ms", entry.EndMs);
+        json.Integer("bytes", done ? written->Bytes : 0);
+        json.Integer("frames", done ? written->Frames : 0);
+        json.Boolean("written", done);
+        if (!done)
+            json.String("reason", part.Decision == PartDecision::Write
+                                      ? WhyNotWritten(part.Path, outcome)
+                                      : WithoutPath(part.Reason, part.Path));
+        json.EndObject();
+        if (done)
+            ++written;
+    }
+}
+
 struct SourceOutcome {
     int ExitCode = 0;
     std::int32_t PartsWritten = 0;
@@ -103,7 +149,7 @@ struct SourceOutcome {
 // Parts planned for the sources before this one are in plannedParts, which
 // gains this source's parts.
 SourceOutcome SplitOneSource(const SplitOptions& options, const std::string& file,
-                             std::set<std::string>& plannedParts) {
+                             std::set<std::string>& plannedParts, JsonWriter& report) {
     SplitSession session;
     if (!OpenOrReport(session, file, options.Preload, std::cerr))
         return {1};
@@ -123,9 +169,14 @@ SourceOutcome SplitOneSource(const SplitOptions& options, const std::string& fil
         plannedParts.insert(path);
     problems += ReportSkippedParts(plan);
     session.Options() = {!options.NoInfoFrame, options.RebuildInfoFrame, options.Id3v2};
-    const SplitJob job = session.Job(plan);
+    const SplitSession::PreparedJob prepared = session.Job(plan);
+    for (const std::string& warning : prepared.Warnings)
+        std::cerr << PrintableText(warning) << "\n";
+    const SplitJob& job = prepared.Job;
     const SplitList& list = session.List();
     if (job.PartsToWrite() == 0) {
+        if (options.Json)
+            ReportParts(report, file, list, plan, {});
         if (problems > 0)
             std::cerr << WrittenLine(0, list.SplitCount()) << "\n";
         return {problems == 0 ? 0 : 1};
@@ -133,12 +184,14 @@ SourceOutcome SplitOneSource(const SplitOptions& options, const std::string& fil
 
     if (const int made = MakeTargetFolder(options.OutDir); made != 0)
         return {made};
-    ProgressBar bar(job.PartsToWrite(), ::isatty(STDERR_FILENO) == 1);
+    ProgressBar bar(job.PartsToWrite(), !options.Quiet && ::isatty(STDERR_FILENO) == 1);
     SplitCallbacks callbacks;
     callbacks.StepProgress = [&bar] { bar.Step(); };
     callbacks.StopRequested = [] { return gStopRequested.load(); };
     const SplitOutcome outcome = SplitSession::Run(job, callbacks);
     bar.Finish();
+    if (options.Json)
+        ReportParts(report, file, list, plan, outcome);
     for (const std::string& line : outcome.Errors)
         std::cerr << PrintableText(line) << "\n";
     // Every row of a list made here is checked.
@@ -166,10 +219,12 @@ int RunSplit(const SplitOptions& options) {
     const SignalHandler previous = StopAtFirstInterrupt(gStopRequested);
     int exitCode = 0;
     std::set<std::string> plannedParts;
+    JsonWriter report;
+    report.BeginArray();
     for (const std::string& file : options.Files) {
-        const SourceOutcome outcome = SplitOneSource(options, file, plannedParts);
+        const SourceOutcome outcome = SplitOneSource(options, file, plannedParts, report);
         exitCode = std::max(exitCode, outcome.ExitCode);
-        if (options.Files.size() > 1)
+        if (options.Files.size() > 1 && !options.Quiet && !options.Json)
             std::cout << PrintableText(file) << ": " << outcome.PartsWritten
                       << (outcome.PartsWritten == 1 ? " part written" : " parts written")
                       << (outcome.ExitCode == 0 ? "" : ", with problems") << "\n";
@@ -177,6 +232,9 @@ int RunSplit(const SplitOptions& options) {
             break;
     }
     std::signal(SIGINT, previous);
+    report.EndArray();
+    if (options.Json)
+        std::cout << report.Text();
     return gStopRequested ? std::max(exitCode, 1) : exitCode;
 }
 
@@ -189,7 +247,7 @@ void RegisterSplitCommand(CLI::App& app, int& exitCode) {
         "Write sections of an MP3 file as part files, frame by frame, without re-encoding");
     split->add_option("FILE", options->Files, "The MP3 files to split, each with the same options")
         ->required();
-    split->add_option("--out", options->OutDir, "The folder for the part files")
+    split->add_option("-o,--out", options->OutDir, "The folder for the part files")
         ->type_name("DIR")
         ->required();
     AddListOptions(*split, options->List);
@@ -209,5 +267,10 @@ void RegisterSplitCommand(CLI::App& app, int& exitCode) {
     split->add_flag("--preload", options->Preload,
                     "Walk every frame first, so lengths and equal parts use the exact length");
     split->add_flag("--overwrite", options->Overwrite, "Overwrite existing part files");
+    split->add_flag("-q,--quiet", options->Quiet,
+                    "Print only errors: no progress bar, no line per source");
+    split->add_flag("--json", options->Json,
+                    "Print a JSON array with one object per part: source, path, start_ms, "
+                    "end_ms, bytes, frames, written, and the reason when not written");
     split->callback([options, &exitCode] { exitCode = RunSplit(*options); });
 }

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <string_view>
 
 namespace {
 
@@ -84,6 +85,44 @@ std::int64_t SkippedId3v2Bytes(std::istream& in, std::int64_t start, std::int64_
     return size < count ? size : 0;
 }
 
+std::uint32_t LittleEndian(const std::uint8_t* b, int bytes) {
+    std::uint32_t value = 0;
+    for (int i = bytes - 1; i >= 0; --i)
+        value = value << 8 | b[i];
+    return value;
+}
+
+// RIFF/WAVE whose format is not MPEG audio (0x0050 MPEG, 0x0055 MPEG Layer III):
+// the "fmt " chunk among the chunks the head holds decides.
+bool IsNonMpegWave(const std::uint8_t* head, std::int64_t size) {
+    if (size < 12 || std::memcmp(head, "RIFF", 4) != 0 || std::memcmp(head + 8, "WAVE", 4) != 0)
+        return false;
+    for (std::int64_t chunk = 12; chunk + 10 <= size;) {
+        const std::int64_t length = LittleEndian(head + chunk + 4, 4);
+        if (std::memcmp(head + chunk, "fmt ", 4) == 0) {
+            const std::uint32_t format = LittleEndian(head + chunk + 8, 2);
+            return format != 0x0050 && format != 0x0055;
+        }
+        chunk += 8 + length + (length & 1);
+    }
+    return false;
+}
+
+// Files of other kinds begin with a signature that MPEG audio never does, yet
+// hold bytes that pass for frame headers further on.
+bool IsAnotherKindOfFile(const std::uint8_t* head, std::int64_t size) {
+    const auto startsWith = [&](std::int64_t at, std::string_view signature) {
+        return size >= at + static_cast<std::int64_t>(signature.size()) &&
+               std::memcmp(head + at, signature.data(), signature.size()) == 0;
+    };
+    static constexpr std::string_view kSignatures[] = {
+        "\x89PNG\r\n\x1A\n", "\xFF\xD8\xFF", "fLaC", "OggS", "PK\x03\x04", "PK\x05\x06", "%PDF-"};
+    for (const std::string_view signature : kSignatures)
+        if (startsWith(0, signature))
+            return true;
+    return startsWith(4, "ftyp") || IsNonMpegWave(head, size);
+}
+
 } // namespace
 
 void TAudioInfo::Reset() {
@@ -138,7 +177,8 @@ AnalysisResult TAudioInfo::AnalyseStream(std::istream& in, std::int64_t count) {
         count = std::max<std::int64_t>(0, std::min(count, end - start));
 
         Id3v2Size = SkippedId3v2Bytes(in, start, count);
-        FindFirstFrame(in, start, count);
+        if (!IsOtherKindOfFile(in, start, count))
+            FindFirstFrame(in, start, count);
         if (FirstFrameOffset < 0) {
             ReadTag(in, start, count);
             return AnalysisResult::NoFrameFound;
@@ -166,6 +206,15 @@ AnalysisResult TAudioInfo::AnalyseStream(std::istream& in, std::int64_t count) {
     }
     PlayTimeMs = 0;
     return AnalysisResult::Failed;
+}
+
+bool TAudioInfo::IsOtherKindOfFile(std::istream& in, std::int64_t start, std::int64_t count) {
+    std::array<std::uint8_t, 512> head{};
+    const std::int64_t size = std::min<std::int64_t>(head.size(), count - Id3v2Size);
+    if (size <= 0)
+        return false;
+    ReadExactly(in, start + Id3v2Size, head.data(), size);
+    return IsAnotherKindOfFile(head.data(), size);
 }
 
 void TAudioInfo::FindFirstFrame(std::istream& in, std::int64_t start, std::int64_t count) {

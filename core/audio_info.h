@@ -51,6 +51,8 @@ public:
     AnalysisResult AnalyseStream(std::istream& in, std::int64_t count);
 
 private:
+    // The bytes after any ID3v2 tag begin as a file of another kind (a picture, WAVE, ...).
+    bool IsOtherKindOfFile(std::istream& in, std::int64_t start, std::int64_t count);
     void FindFirstFrame(std::istream& in, std::int64_t start, std::int64_t count);
     void ConfirmFirstFrame(std::istream& in, std::int64_t start, std::int64_t count);
     void ReadInformationFrame(std::istream& in, std::int64_t start, std::int64_t count);

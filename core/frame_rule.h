@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 
 // The frame rule that the preload scan and the split worker share: the
@@ -38,3 +39,29 @@ inline double AddFrameDuration(double elapsed, std::int32_t length, std::int32_t
 // Offset of the Xing/Info marker from the first byte of a frame, by the
 // first frame's version and channel mode (3 = mono).
 std::int32_t InformationHeaderOffset(std::int32_t versionId, std::int32_t channelMode);
+
+// Which frames the scan counts, for walks that pass the same positions: every
+// frame that starts at least the first frame's length before the end (and the
+// walk's first frame); nearer the end only frames that lie wholly in the file,
+// one after another. Bytes there that start no frame end the count.
+struct CountingEnd {
+    std::int64_t Size = 0;
+    std::int64_t LastFullStart = 0; // the last start with a first frame's length behind it
+    std::int64_t AlwaysCounted = -1;
+
+    static CountingEnd Of(std::int64_t size, std::int32_t firstFrameBytes,
+                          std::int64_t alwaysCounted) {
+        return {size, size - std::max<std::int64_t>(firstFrameBytes, 4), alwaysCounted};
+    }
+    bool NearEnd(std::int64_t position) const {
+        return position > LastFullStart && position != AlwaysCounted;
+    }
+    bool FrameCounts(std::int64_t position, std::int32_t length) const {
+        return !NearEnd(position) || length <= Size - position;
+    }
+    // A step over bytes that start no frame, from position to next. The scan
+    // looks no further ahead than one byte past the last full start.
+    bool StepEndsCount(std::int64_t position, std::int64_t next) const {
+        return NearEnd(position) || next > std::max(position, LastFullStart) + 1;
+    }
+};

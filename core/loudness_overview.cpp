@@ -1,7 +1,5 @@
 #include "core/loudness_overview.h"
 
-#include "core/layer3_loudness.h"
-
 #include <algorithm>
 #include <cmath>
 
@@ -21,20 +19,27 @@ std::int64_t LoudnessOverview::CheckpointBefore(std::int64_t frame) const {
     return Checkpoints[static_cast<std::size_t>(index)];
 }
 
-std::uint8_t LevelFromPeak(std::int32_t peak) {
-    if (peak <= 0)
+// RMS rather than peak: a level should say how loud a stretch sounds, and a
+// peak draws a quiet tone and loud noise alike.
+std::uint8_t LevelFromSamples(std::span<const std::int16_t> samples) {
+    if (samples.empty())
         return 0;
-    const double db = 20.0 * std::log10(std::min(peak, 32768) / 32768.0);
+    double energy = 0.0;
+    for (const std::int16_t sample : samples)
+        energy += static_cast<double>(sample) * sample;
+    const double rms = std::sqrt(energy / static_cast<double>(samples.size()));
+    if (rms <= 0.0)
+        return 0;
+    const double db = 20.0 * std::log10(std::min(rms, 32768.0) / 32768.0);
     const double steps = 255.0 + db / kLoudnessDbPerStep;
     return static_cast<std::uint8_t>(std::clamp(std::lround(steps), 0L, 255L));
 }
 
-Result<LoudnessOverview> EstimateLoudness(const ScanSource& source,
-                                          const std::function<bool()>& stop) {
+Result<LoudnessOverview> WalkOverviewFrames(const ScanSource& source,
+                                            const std::function<bool()>& stop) {
     LoudnessOverview overview;
-    const bool layer3 = source.Format.Layer != 1 && source.Format.Layer != 2;
     bool skipInfoFrame = source.Format.HasInfoFrame;
-    const auto visit = [&](std::int64_t offset, std::span<const std::uint8_t> head) {
+    const auto visit = [&](std::int64_t offset, std::span<const std::uint8_t>) {
         if (skipInfoFrame) {
             skipInfoFrame = false;
             return true;
@@ -44,13 +49,10 @@ Result<LoudnessOverview> EstimateLoudness(const ScanSource& source,
             if (stop && stop())
                 return false;
         }
-        if (layer3)
-            overview.Levels.push_back(
-                Layer3Loudness(head.data(), head.size(), source.Format.VersionId));
         ++overview.FrameCount;
         return true;
     };
-    const Result<ScanResult> walked = PreloadScan(source, {}, visit, kLayer3SideInfoBytes);
+    const Result<ScanResult> walked = PreloadScan(source, {}, visit, 4);
     if (!walked)
         return walked.Failure();
     return overview;

@@ -221,6 +221,16 @@ ScanResult WalkFrames(const ScanSource& source, ByteSource& bytes, const ScanPro
     ScanWindow window(bytes, source.Format.FirstFrameOffset, wanted, source.Path, progress,
                       maximum);
 
+    // Nearer the end than that, the walk goes on only through frames that lie
+    // wholly in the file, one after another: a short last frame still counts.
+    const auto wholeFrameAt = [&](std::int64_t position) {
+        if (size - position < kHeaderBytes)
+            return false;
+        const FrameCandidate frame =
+            EvaluateFrame(window.Header(position), source.Format.VersionId, source.Format.Layer);
+        return frame.Accepted && frame.Length <= size - position;
+    };
+
     ScanResult result;
     std::int64_t position = source.Format.FirstFrameOffset;
     do {
@@ -245,7 +255,7 @@ ScanResult WalkFrames(const ScanSource& source, ByteSource& bytes, const ScanPro
             ++position;
             ++result.ErrorCount;
         }
-    } while (size - position >= minimumRemaining);
+    } while (size - position >= minimumRemaining || wholeFrameAt(position));
 
     if (source.Format.HasInfoFrame)
         --result.FrameCount;

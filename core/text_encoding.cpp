@@ -1,5 +1,7 @@
 #include "core/text_encoding.h"
 
+#include <algorithm>
+
 namespace {
 
 // Length of the UTF-8 sequence that starts at text[i], or 0 when it is not
@@ -93,4 +95,18 @@ std::string PrintableText(std::string_view utf8) {
         i += length == 0 ? 1 : length;
     }
     return out;
+}
+
+std::string CutForMessage(std::string_view text) {
+    constexpr std::size_t kLongest = 60;
+    if (text.size() <= kLongest)
+        return std::string(text);
+    std::size_t end = 0;
+    for (;;) {
+        const std::size_t length = std::max<std::size_t>(Utf8SequenceLength(text, end), 1);
+        if (end + length > kLongest)
+            break;
+        end += length;
+    }
+    return std::string(text.substr(0, end)) + "…";
 }

@@ -19,3 +19,7 @@ bool IsValidUtf8(std::string_view text);
 // starts no valid UTF-8 sequence become "?", so no name or tag can move a
 // terminal's cursor, clear its screen or retitle its window.
 std::string PrintableText(std::string_view utf8);
+
+// Input quoted in a message, cut to 60 bytes on a character boundary with "…"
+// after it, so that a huge word in a file cannot fill the screen.
+std::string CutForMessage(std::string_view text);

@@ -1,6 +1,10 @@
 #include "media/cue_reader.h"
 
+#include "core/text_encoding.h"
+
 #include <algorithm>
+#include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <libcue.h>
@@ -9,6 +13,7 @@
 #include <sstream>
 #include <string_view>
 #include <system_error>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -16,8 +21,52 @@ namespace {
 // libcue's parser keeps its state in globals: one sheet at a time.
 std::mutex gParserMutex;
 
-std::string TextOf(const char* text) {
-    return text == nullptr ? std::string() : CueTextToUtf8(text);
+// libcue keeps the first 1022 bytes of a quoted text, and may cut a UTF-8
+// character in two; the text is then cut before that character, not taken for Latin-1.
+constexpr std::size_t kLongestLibcueText = 1022;
+
+std::string WholeCharacters(std::string_view text) {
+    for (std::size_t partial = 1; partial <= 3 && partial < text.size(); ++partial)
+        if (!IsValidUtf8(text) && IsValidUtf8(text.substr(0, text.size() - partial)))
+            return std::string(text.substr(0, text.size() - partial));
+    return CueTextToUtf8(text);
+}
+
+struct LibcueText {
+    CueSheet& Sheet;
+
+    std::string operator()(const char* text, int line, const char* field) const {
+        if (text == nullptr)
+            return {};
+        const std::string_view raw(text);
+        if (raw.size() < kLongestLibcueText)
+            return CueTextToUtf8(raw);
+        std::string kept = WholeCharacters(raw);
+        Sheet.Warnings.push_back(CueError{line, std::string(field) + " is longer than " +
+                                                    std::to_string(kLongestLibcueText) +
+                                                    " bytes: only its start is read"});
+        return kept;
+    }
+};
+
+// libcue reports what it cannot read on stderr, where a user would see lines
+// such as "11: syntax error"; the line scan has its own words for the problem.
+// Every caller holds gParserMutex, so fd 2 is swapped by one thread at a time;
+// a line another thread writes meanwhile is lost.
+Cd* ParseQuietly(const std::string& text) {
+    std::fflush(stderr);
+    const int saved = ::dup(STDERR_FILENO);
+    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (saved >= 0 && null >= 0)
+        ::dup2(null, STDERR_FILENO);
+    Cd* cd = cue_parse_string(text.c_str());
+    std::fflush(stderr);
+    if (saved >= 0 && null >= 0)
+        ::dup2(saved, STDERR_FILENO);
+    for (const int fd : {saved, null})
+        if (fd >= 0)
+            ::close(fd);
+    return cd;
 }
 
 std::string WithoutByteOrderMark(const std::string& text) {
@@ -48,26 +97,28 @@ SheetText SplitAtTracks(const std::string& text) {
     return sheet;
 }
 
-// Titles, performers, dates and the FILE name, which libcue reads, for the
-// tracks from first on; the scan of the lines has already placed the tracks,
-// their times and REM lines.
+// Titles, performers and dates, which libcue reads, for the tracks from first
+// on; the scan of the lines has already placed the tracks, their times, files
+// and REM lines.
 void TakeFromLibcue(const Cd& cd, std::size_t first, CueSheet& sheet) {
+    const LibcueText text{sheet};
     if (first == 0) {
         const Cdtext* discText = cd_get_cdtext(&cd);
-        sheet.Title = TextOf(cdtext_get(PTI_TITLE, discText));
-        sheet.Performer = TextOf(cdtext_get(PTI_PERFORMER, discText));
-        sheet.Date = TextOf(rem_get(REM_DATE, cd_get_rem(&cd)));
+        sheet.Title = text(cdtext_get(PTI_TITLE, discText), 0, "the disc's TITLE");
+        sheet.Performer = text(cdtext_get(PTI_PERFORMER, discText), 0, "the disc's PERFORMER");
+        sheet.Date = text(rem_get(REM_DATE, cd_get_rem(&cd)), 0, "the disc's REM DATE");
     }
     const std::size_t count = std::min<std::size_t>(static_cast<std::size_t>(cd_get_ntrack(&cd)),
                                                     sheet.Tracks.size() - first);
     for (std::size_t i = 0; i < count; ++i) {
         const Track* track = cd_get_track(&cd, static_cast<int>(i) + 1);
         CueTrack& ours = sheet.Tracks[first + i];
-        if (first + i == 0)
-            sheet.FileName = TextOf(track_get_filename(track));
-        ours.Title = TextOf(cdtext_get(PTI_TITLE, track_get_cdtext(track)));
-        ours.Performer = TextOf(cdtext_get(PTI_PERFORMER, track_get_cdtext(track)));
-        ours.Date = TextOf(rem_get(REM_DATE, track_get_rem(const_cast<Track*>(track))));
+        ours.Title =
+            text(cdtext_get(PTI_TITLE, track_get_cdtext(track)), ours.Line, "the track's TITLE");
+        ours.Performer = text(cdtext_get(PTI_PERFORMER, track_get_cdtext(track)), ours.Line,
+                              "the track's PERFORMER");
+        ours.Date = text(rem_get(REM_DATE, track_get_rem(const_cast<Track*>(track))), ours.Line,
+                         "the track's REM DATE");
     }
 }
 
@@ -75,7 +126,7 @@ void TakeFromLibcue(const Cd& cd, std::size_t first, CueSheet& sheet) {
 
 CueReadResult ReadCueText(const std::string& rawText) {
     CueReadResult result;
-    const std::string text = WithoutByteOrderMark(rawText);
+    const std::string text = WithLfLineEnds(WithoutByteOrderMark(rawText));
     if ((result.Error = ScanCueLines(text, result.Sheet)))
         return result;
     const SheetText parts = SplitAtTracks(text);
@@ -87,7 +138,7 @@ CueReadResult ReadCueText(const std::string& rawText) {
         std::unique_ptr<Cd, void (*)(Cd*)> cd(nullptr, &cd_delete);
         {
             const std::lock_guard<std::mutex> lock(gParserMutex);
-            cd.reset(cue_parse_string(run.c_str()));
+            cd.reset(ParseQuietly(run));
         }
         if (!cd || static_cast<std::size_t>(cd_get_ntrack(cd.get())) != count ||
             parts.Tracks.size() != result.Sheet.Tracks.size()) {
@@ -131,4 +182,8 @@ std::string CueErrorMessage(const std::string& path, const CueError& error) {
     if (error.Line == 0)
         return path + ": " + error.Text;
     return path + ":" + std::to_string(error.Line) + ": " + error.Text;
+}
+
+std::string CueWarningMessage(const std::string& path, const CueError& warning) {
+    return CueErrorMessage(path, CueError{warning.Line, "warning: " + warning.Text});
 }

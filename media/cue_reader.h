@@ -16,3 +16,5 @@ CueReadResult ReadCueFile(const std::string& path);
 
 // "path:line: text", or "path: text" for an error without a line.
 std::string CueErrorMessage(const std::string& path, const CueError& error);
+// "path:line: warning: text", or "path: warning: text".
+std::string CueWarningMessage(const std::string& path, const CueError& warning);

@@ -21,18 +21,22 @@ struct PartTagTexts {
 // ID3v2.4 tags for the parts of one source: the part's own texts (an empty one
 // keeps the source's) and track "n/N", and the source's other ID3v2 frames
 // (pictures, lyrics, ...) carried over, except those that describe the whole
-// source's timing or bytes.
+// source's timing, bytes, chapters or loudness, and frames beyond a size limit.
 class Id3v2PartTags {
 public:
     // Reads the source's ID3v2 tag, if it has one; the source is not changed.
     explicit Id3v2PartTags(const std::string& sourcePath);
 
     std::vector<std::uint8_t> Build(const PartTagTexts& texts) const;
+    // One line for each frame left out for its size, naming the source.
+    const std::vector<std::string>& Warnings() const { return warnings_; }
 
 private:
     std::vector<std::uint8_t> sourceTag_; // the source's tag as ID3v2.4, or nothing
+    std::vector<std::string> warnings_;
 };
 
 // Lets every part of the job begin with its ID3v2 tag: row i is track i + 1 of
-// the list's rows, as "$N" numbers it. The tags are built as the parts are begun.
-void AddId3v2Tags(SplitJob& job, const SplitList& list);
+// the list's rows, as "$N" numbers it. The tags are built as the parts are
+// begun. Returns the source's frames left out for their size, a line each.
+std::vector<std::string> AddId3v2Tags(SplitJob& job, const SplitList& list);

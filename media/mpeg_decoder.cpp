@@ -36,6 +36,8 @@ MpegDecoder::MpegDecoder() {
     // trimming and no resampling: a frame's samples are exactly the frame's.
     mpg123_param(mh, MPG123_FLAGS, MPG123_QUIET, 0.0);
     mpg123_param(mh, MPG123_REMOVE_FLAGS, MPG123_GAPLESS, 0.0);
+    // Past damage of any length: the frames after it are still the file's.
+    mpg123_param(mh, MPG123_RESYNC_LIMIT, -1, 0.0);
     AcceptSixteenBitAtEveryRate(mh);
     Restart();
 }
@@ -78,7 +80,11 @@ std::optional<DecodedFrame> MpegDecoder::NextFrame() {
         }
         if (rc != MPG123_OK)
             return std::nullopt; // needs more bytes, or the stream ended
+        mpg123_frameinfo info{};
+        mpg123_info(handle_->Mh, &info);
         DecodedFrame frame;
+        frame.StreamOffset = mpg123_framepos(handle_->Mh);
+        frame.StreamBytes = info.framesize;
         frame.Samples = {reinterpret_cast<const std::int16_t*>(audio),
                          bytes / sizeof(std::int16_t)};
         frame.SampleRateHz = rate_;

@@ -15,6 +15,10 @@ struct DecodedFrame {
     std::int32_t SampleRateHz = 0;
     std::int32_t Channels = 0;
     std::int64_t Index = 0; // frames decoded since the last Restart, from 0
+    // Where the frame lies among the bytes fed since the last Restart: the
+    // decoder passes over bytes it cannot decode, so frames need not meet.
+    std::int64_t StreamOffset = 0;
+    std::int32_t StreamBytes = 0;
 };
 
 // Decodes MPEG audio with libmpg123, fed with bytes the caller chooses, so the

@@ -6,8 +6,8 @@
 #include <functional>
 
 // The loudness of a whole source for its overview, a level for every audio
-// frame: read from the frames for Layer III, decoded for Layer I and II, whose
-// frames carry no gains to read. stop is asked now and then and ends the work
+// frame, decoded: a Layer III frame's gains alone cannot tell a loud sweep
+// from a quiet tone, nor dither from sound. stop is asked now and then and ends the work
 // early with what was found so far.
 Result<LoudnessOverview> SourceLoudness(const ScanSource& source,
                                         const std::function<bool()>& stop = {});

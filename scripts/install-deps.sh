@@ -4,12 +4,13 @@
 set -euo pipefail
 
 packages=(
-    cmake ninja-build g++ clang libclang-rt-14-dev
+    cmake ninja-build g++ ccache clang libclang-rt-14-dev
     libgtest-dev libcli11-dev
     qt6-base-dev qt6-multimedia-dev pkg-config
     libmpg123-dev libtag1-dev libcue-dev
     pulseaudio pulseaudio-utils sox lame
-    xvfb xauth imagemagick
+    xvfb xauth xdotool imagemagick
+    scdoc desktop-file-utils appstream man-db groff-base dpkg-dev file
     hyperfine time
 )
 

@@ -42,6 +42,9 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=O
 cmake --build build -j "$jobs"
 QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure --no-tests=error -j "$jobs"
 
+echo "== Install into a temporary prefix and check it as a desktop sees it"
+scripts/check-install.sh build
+
 echo "== Engine and UI tests under AddressSanitizer + UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKERFLINE_SANITIZE=ON -DBUILD_TESTING=ON -DKERFLINE_WERROR=ON >/dev/null
 cmake --build build-asan -j "$jobs"

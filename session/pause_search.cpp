@@ -10,6 +10,7 @@ Result<void> PauseSearch::Measure(const Progress& progress) {
     if (!scan.Error.empty())
         return Error{ErrorCategory::Read, -1, scan.Error, source_.Path};
     levels_ = std::move(scan.LevelsDb);
+    warnings_ = std::move(scan.Warnings);
     measured_ = true;
     return {};
 }

@@ -32,6 +32,8 @@ public:
     // names the source (Stopped when progress said stop).
     Result<void> Measure(const Progress& progress);
     bool Measured() const { return measured_; }
+    // The stretches the decoding passed over, a message each.
+    const std::vector<std::string>& Warnings() const { return warnings_; }
 
     // The sections between the pauses the settings find: one part when none.
     std::vector<SplitListItem> Sections(const PauseSettings& settings) const;
@@ -39,5 +41,6 @@ public:
 private:
     Source source_;
     std::vector<float> levels_;
+    std::vector<std::string> warnings_;
     bool measured_ = false;
 };

@@ -17,7 +17,8 @@ Error SheetError(const std::string& sheetPath, const CueError& error) {
 
 } // namespace
 
-Result<void> SplitSession::Open(const std::string& path, const OpenOptions& options) {
+Result<void> SplitSession::Open(const std::string& path, const OpenOptions& options,
+                                const std::function<bool()>& mayReplace) {
     Result<SourceSession> opened = OpenSource(path, options);
     if (!opened) {
         Error error = opened.Failure();
@@ -26,6 +27,8 @@ Result<void> SplitSession::Open(const std::string& path, const OpenOptions& opti
             error.Path = path;
         return error;
     }
+    if (mayReplace && !mayReplace())
+        return Error{ErrorCategory::Stopped, -1, "the open was called off", path};
     source_ = std::move(opened.Value());
     format_ = SourceFormat::Of(source_.Info);
     list_.ClearEntries();
@@ -146,7 +149,8 @@ Result<ListChange> SplitSession::ImportCue(const std::string& sheetPath) {
     if (sections.Error)
         return SheetError(sheetPath, *sections.Error);
     ListChange change = AppendAll("Import Cue", sections.Entries);
-    change.Warning = sections.Warning;
+    for (const CueError& warning : sections.Warnings)
+        change.Warnings.push_back(CueWarningMessage(sheetPath, warning));
     return change;
 }
 
@@ -158,7 +162,9 @@ PauseSearch SplitSession::Pauses() const {
 
 Result<ListChange> SplitSession::AddPauses(const PauseSearch& search,
                                            const PauseSettings& settings) {
-    return AppendAll("Split at Pauses", search.Sections(settings));
+    ListChange change = AppendAll("Split at Pauses", search.Sections(settings));
+    change.Warnings = search.Warnings();
+    return change;
 }
 
 Result<ListChange> SplitSession::FindPauses(const PauseSettings& settings,
@@ -190,6 +196,7 @@ Result<ListChange> SplitSession::LoadList(const SavedListFile& saved) {
             return false;
         }
         list = std::move(loaded);
+        list.MarkAllKept(); // as the file holds it
         return true;
     });
     change.RowsAdded = change.Limit.empty() ? list_.SplitCount() : 0;
@@ -200,8 +207,13 @@ std::string SplitSession::SavedListText() const {
     return WriteSavedList(list_.Entries(), source_.State.SourceFileName);
 }
 
-std::string SplitSession::ExportCueText() const {
-    return WriteCueSheet(list_.Entries(), source_.State.SourceFileName);
+Result<CueExport> SplitSession::ExportCue() const {
+    std::string error;
+    CueExport sheet = ExportCueSheet(list_.Entries(), ScanSource::From(SourcePath(), source_.Info),
+                                     static_cast<std::int32_t>(source_.State.DurationMs), error);
+    if (!error.empty())
+        return Error{ErrorCategory::Read, -1, error, SourcePath()};
+    return sheet;
 }
 
 PartPlan SplitSession::Plan(PlanRequest request) const {
@@ -217,13 +229,15 @@ std::vector<std::string> SplitSession::PathsToWrite(const PartPlan& plan) {
     return paths;
 }
 
-SplitJob SplitSession::Job(const PartPlan& plan) const {
-    SplitJob job = BuildSplitJob(source_.State.SourceFileName, source_.Info,
-                                 source_.State.FrameCount, options_.SaveInfoFrame, list_, plan);
-    job.RebuildInfoFrame = options_.RebuildInfoFrame;
+SplitSession::PreparedJob SplitSession::Job(const PartPlan& plan) const {
+    PreparedJob prepared{BuildSplitJob(source_.State.SourceFileName, source_.Info,
+                                       source_.State.FrameCount, options_.SaveInfoFrame, list_,
+                                       plan),
+                         {}};
+    prepared.Job.RebuildInfoFrame = options_.RebuildInfoFrame;
     if (options_.Id3v2)
-        AddId3v2Tags(job, list_);
-    return job;
+        prepared.Warnings = AddId3v2Tags(prepared.Job, list_);
+    return prepared;
 }
 
 SplitOutcome SplitSession::Run(const SplitJob& job, const SplitCallbacks& callbacks) {

@@ -5,12 +5,14 @@
 #include "session/edit_history.h"
 #include "session/pause_search.h"
 #include "session/save_options.h"
+#include "split/cue_writer.h"
 #include "split/part_plan.h"
 #include "split/split_list.h"
 #include "split/split_worker.h"
 #include "state/open_source.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,7 +20,9 @@
 struct ListChange {
     std::int32_t FirstRow = 0; // the first row added
     std::int32_t RowsAdded = 0;
-    std::string Warning;   // added all the same: the sheet names another file
+    // Added all the same, a message each: a sheet naming another file, a
+    // stretch the pause search could not decode.
+    std::vector<std::string> Warnings;
     std::string Limit;     // not all the rows fitted (LimitMessage or its equal-parts form)
     std::string CountText; // equal parts: the count taken ("2" for an empty field)
 };
@@ -36,8 +40,10 @@ class SplitSession {
 public:
     // ---- the source
     // Analyses the file (and walks it with options.Preload). A refusal leaves
-    // the previous source, list and history in place.
-    Result<void> Open(const std::string& path, const OpenOptions& options = {});
+    // the previous source, list and history in place; so does mayReplace,
+    // asked once the file is known to open, answering false (a Stopped error).
+    Result<void> Open(const std::string& path, const OpenOptions& options = {},
+                      const std::function<bool()>& mayReplace = {});
     // Walks the open source for its exact length; a failed walk is kept in ScanProblem().
     void Walk(const ScanProgress& progress = {});
     bool HasSource() const { return !source_.State.SourceFileName.empty(); }
@@ -79,7 +85,11 @@ public:
     // Replaces the list with the saved one, which must be for the open source.
     Result<ListChange> LoadList(const SavedListFile& saved);
     std::string SavedListText() const;
-    std::string ExportCueText() const;
+    // The list's rows are in a file now: leaving them asks nothing until they change.
+    void MarkListSaved() { list_.MarkAllKept(); }
+    // The ticked rows as a cue sheet for other programs, and what a sheet
+    // cannot hold of them (gaps, overlaps).
+    Result<CueExport> ExportCue() const;
 
     bool CanUndo() const { return history_.CanUndo(); }
     bool CanRedo() const { return history_.CanRedo(); }
@@ -93,8 +103,15 @@ public:
     PartPlan Plan(PlanRequest request) const;
     // The paths the plan writes.
     static std::vector<std::string> PathsToWrite(const PartPlan& plan);
-    // The job for the rows the plan writes, with the save options applied.
-    SplitJob Job(const PartPlan& plan) const;
+    // The job for the rows the plan writes, with the save options applied,
+    // and a line for each of the source's tag frames left out of the parts.
+    struct PreparedJob {
+        SplitJob Job;
+        std::vector<std::string> Warnings;
+    };
+    PreparedJob Job(const PartPlan& plan) const;
+    // The rows the plan wrote are in files now: leaving them asks nothing until they change.
+    void MarkWritten(const PartPlan& plan) { MarkWrittenKept(list_, plan); }
     // Writes the job's parts; may run on a thread of its own, as the job is a copy.
     static SplitOutcome Run(const SplitJob& job, const SplitCallbacks& callbacks);
 

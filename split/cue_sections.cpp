@@ -1,5 +1,6 @@
 #include "split/cue_sections.h"
 
+#include "core/text_encoding.h"
 #include "state/format_time.h"
 
 #include <sstream>
@@ -33,14 +34,27 @@ SplitListItem EntryOfTrack(const CueSheet& sheet, const CueTrack& track,
     return entry;
 }
 
+// A FILE line is a claim about the times below it: each one with tracks that
+// names another file than the source is said once.
+void WarnOfOtherFiles(const CueSheet& sheet, const std::string& sourcePath,
+                      std::vector<CueError>& warnings) {
+    for (std::size_t i = 0; i < sheet.Tracks.size(); ++i) {
+        const CueTrack& track = sheet.Tracks[i];
+        const bool newFile = i == 0 || track.File != sheet.Tracks[i - 1].File;
+        if (newFile && !track.File.empty() && FileNameOf(track.File) != FileNameOf(sourcePath))
+            warnings.push_back(CueError{
+                track.FileLine, "the tracks below are for " + CutForMessage(track.File) +
+                                    "; their times are applied to " + FileNameOf(sourcePath)});
+    }
+}
+
 } // namespace
 
 CueSections SectionsFromCue(const CueSheet& sheet, std::int32_t sourceLengthMs,
                             const TID3v1Tag& sourceTag, const std::string& sourcePath) {
     CueSections result;
-    if (!sheet.FileName.empty() && FileNameOf(sheet.FileName) != FileNameOf(sourcePath))
-        result.Warning = "the sheet is for " + sheet.FileName + "; its times are applied to " +
-                         FileNameOf(sourcePath);
+    result.Warnings = sheet.Warnings;
+    WarnOfOtherFiles(sheet, sourcePath, result.Warnings);
     for (std::size_t i = 0; i < sheet.Tracks.size(); ++i) {
         const CueTrack& track = sheet.Tracks[i];
         const std::int32_t start = CueFramesToMs(track.Frames);
@@ -54,6 +68,7 @@ CueSections SectionsFromCue(const CueSheet& sheet, std::int32_t sourceLengthMs,
         }
         if (result.Error) {
             result.Entries.clear();
+            result.Warnings.clear();
             return result;
         }
         SplitListItem entry = EntryOfTrack(sheet, track, sourceTag);

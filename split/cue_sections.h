@@ -13,7 +13,9 @@
 struct CueSections {
     std::vector<SplitListItem> Entries;
     std::optional<CueError> Error;
-    std::string Warning; // the sheet names another file: applied to the source all the same
+    // The sheet's own, and one for each FILE that names another file, whose
+    // tracks are applied to the source all the same.
+    std::vector<CueError> Warnings;
 };
 
 // Each track's INDEX 01 starts a section that ends at the next track's; the

@@ -44,6 +44,19 @@ bool AllDigits(std::string_view s) {
            std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
+// A run of digits no longer than maxDigits (after leading zeros) as a number; -1 otherwise.
+std::int64_t SmallNumber(std::string_view digits, std::size_t maxDigits) {
+    if (!AllDigits(digits))
+        return -1;
+    digits.remove_prefix(std::min(digits.find_first_not_of('0'), digits.size()));
+    if (digits.size() > maxDigits)
+        return -1;
+    std::int64_t value = 0;
+    for (const char c : digits)
+        value = value * 10 + (c - '0');
+    return value;
+}
+
 // "MM:SS:FF" with SS below 60 and FF below 75.
 std::optional<std::int64_t> ParseCueTime(std::string_view text) {
     const std::size_t a = text.find(':');
@@ -53,26 +66,35 @@ std::optional<std::int64_t> ParseCueTime(std::string_view text) {
     const std::string_view mm = text.substr(0, a);
     const std::string_view ss = text.substr(a + 1, b - a - 1);
     const std::string_view ff = text.substr(b + 1);
-    if (!AllDigits(mm) || mm.size() > 4 || ss.size() != 2 || !AllDigits(ss) || ff.size() != 2 ||
-        !AllDigits(ff))
-        return std::nullopt;
-    const std::int64_t minutes = std::stoll(std::string(mm));
-    const std::int64_t seconds = std::stoll(std::string(ss));
-    const std::int64_t frames = std::stoll(std::string(ff));
-    if (seconds >= 60 || frames >= kFramesPerSecond)
+    const std::int64_t minutes = mm.size() <= 4 ? SmallNumber(mm, 4) : -1;
+    const std::int64_t seconds = ss.size() == 2 ? SmallNumber(ss, 2) : -1;
+    const std::int64_t frames = ff.size() == 2 ? SmallNumber(ff, 2) : -1;
+    if (minutes < 0 || seconds < 0 || frames < 0 || seconds >= 60 || frames >= kFramesPerSecond)
         return std::nullopt;
     return (minutes * 60 + seconds) * kFramesPerSecond + frames;
+}
+
+// The name of a FILE line: its words but the last (the type), unquoted.
+std::string FileNameOfLine(std::string_view rest) {
+    const std::size_t type = rest.find_last_of(" \t");
+    return CueTextToUtf8(Unquoted(Trim(rest.substr(0, type == std::string_view::npos ? 0 : type))));
 }
 
 struct LineScan {
     CueSheet& Sheet;
     int Line = 0;
+    std::string File;
+    int FileLine = 0;
 
     std::optional<CueError> Fail(std::string text) const { return CueError{Line, std::move(text)}; }
 
     std::optional<CueError> Command(std::string_view keyword, std::string_view rest) {
         if (std::find(kCommands.begin(), kCommands.end(), keyword) == kCommands.end())
-            return Fail(std::string("'").append(keyword).append("' is not a cue sheet command"));
+            return Fail("'" + CutForMessage(keyword) + "' is not a cue sheet command");
+        if (keyword == "FILE") {
+            File = FileNameOfLine(rest);
+            FileLine = Line;
+        }
         if (keyword == "TRACK")
             return Track(rest);
         if (keyword == "INDEX")
@@ -86,8 +108,12 @@ struct LineScan {
         const std::string_view number = NextWord(rest);
         if (!AllDigits(number) || rest.empty())
             return Fail("a TRACK needs a number and a type");
+        if (SmallNumber(number, 3) < 0)
+            return Fail("a TRACK number runs from 1 to 999");
         CueTrack track;
         track.Line = Line;
+        track.File = File;
+        track.FileLine = FileLine;
         Sheet.Tracks.push_back(std::move(track));
         return std::nullopt;
     }
@@ -99,7 +125,10 @@ struct LineScan {
         const std::optional<std::int64_t> frames = ParseCueTime(NextWord(rest));
         if (!AllDigits(number) || !frames || !rest.empty())
             return Fail("an INDEX needs a number and a time MM:SS:FF");
-        if (std::stoi(std::string(number)) == 1) {
+        const std::int64_t index = SmallNumber(number, 2);
+        if (index < 0)
+            return Fail("an INDEX number runs from 00 to 99");
+        if (index == 1) {
             Sheet.Tracks.back().Frames = *frames;
             Sheet.Tracks.back().Line = Line;
         }
@@ -139,7 +168,7 @@ std::string CueTimeText(std::int64_t frames) {
 }
 
 std::optional<CueError> ScanCueLines(std::string_view text, CueSheet& sheet) {
-    LineScan scan{sheet};
+    LineScan scan{sheet, 0, {}, 0};
     while (!text.empty()) {
         ++scan.Line;
         const std::size_t end = std::min(text.find('\n'), text.size());
@@ -147,6 +176,9 @@ std::optional<CueError> ScanCueLines(std::string_view text, CueSheet& sheet) {
         text.remove_prefix(std::min(end + 1, text.size()));
         if (rest.empty())
             continue;
+        // libcue reads the sheet as a C string: it would end there.
+        if (rest.find('\0') != std::string_view::npos)
+            return scan.Fail("the line holds a NUL byte");
         if (std::count(rest.begin(), rest.end(), '"') % 2 != 0)
             return scan.Fail("a quoted text is not closed");
         const std::string_view keyword = NextWord(rest);
@@ -155,10 +187,23 @@ std::optional<CueError> ScanCueLines(std::string_view text, CueSheet& sheet) {
     }
     if (sheet.Tracks.empty())
         return CueError{std::max(scan.Line, 1), "the sheet has no TRACK"};
+    sheet.FileName = sheet.Tracks.front().File;
     for (const CueTrack& track : sheet.Tracks)
         if (track.Frames < 0)
             return CueError{track.Line, "the TRACK has no INDEX 01"};
     return std::nullopt;
+}
+
+std::string WithLfLineEnds(std::string_view text) {
+    std::string lf;
+    lf.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r')
+            lf += text[i];
+        else if (i + 1 == text.size() || text[i + 1] != '\n')
+            lf += '\n';
+    }
+    return lf;
 }
 
 std::string CueTextToUtf8(std::string_view text) {

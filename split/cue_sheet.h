@@ -11,10 +11,17 @@
 struct CueTrack {
     int Line = 0;             // the line of its INDEX 01 (of its TRACK when it has none)
     std::int64_t Frames = -1; // INDEX 01 in 1/75 s, -1 when missing
+    std::string File;         // the name on the FILE line above it
+    int FileLine = 0;         // that line
     std::string Title;
     std::string Performer;
     std::string Date;
     std::map<std::string, std::string> Rem; // REM KEY value lines inside the track
+};
+
+struct CueError {
+    int Line = 0;
+    std::string Text;
 };
 
 struct CueSheet {
@@ -24,11 +31,7 @@ struct CueSheet {
     std::string Date;
     std::map<std::string, std::string> Rem; // REM KEY value lines before the first track
     std::vector<CueTrack> Tracks;
-};
-
-struct CueError {
-    int Line = 0;
-    std::string Text;
+    std::vector<CueError> Warnings; // what was read other than written, with its line
 };
 
 // (MM × 60 + SS) × 1000 + FF × 1000 / 75, truncated.
@@ -39,9 +42,13 @@ std::int64_t MsToCueFrames(std::int32_t ms);
 std::string CueTimeText(std::int64_t frames);
 
 // What libcue does not tell: the first line that is not a cue command, the
-// line of every track's INDEX 01, and the REM lines. Fills the tracks' Line,
-// Frames and Rem and the sheet's Rem; the caller takes the rest from libcue.
+// line of every track's INDEX 01, the FILE each track is under, and the REM
+// lines. Fills the tracks' Line, Frames, File and Rem and the sheet's FileName
+// and Rem; the caller takes the rest from libcue. Lines end in LF.
 std::optional<CueError> ScanCueLines(std::string_view text, CueSheet& sheet);
+
+// CR LF and a lone CR (old Mac sheets) as LF, so that every reader counts the same lines.
+std::string WithLfLineEnds(std::string_view text);
 
 // A text that is not valid UTF-8 is taken as Latin-1, as older rippers wrote.
 std::string CueTextToUtf8(std::string_view text);

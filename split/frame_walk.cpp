@@ -13,13 +13,12 @@ bool FrameWalk::Open(const ScanSource& source, std::string& error) {
     reading_ = std::move(reading);
     versionId_ = source.Format.VersionId;
     layer_ = source.Format.Layer;
-    lastCountedStart_ = reader_->Size() - std::max<std::int64_t>(source.Format.FirstFrameBytes, 4);
     start_ = WalkPoint{};
     start_.Position = std::max<std::int64_t>(source.Format.FirstFrameOffset, 0);
-    if (!source.Format.HasInfoFrame) {
-        alwaysCounted_ = start_.Position;
+    counting_ = CountingEnd::Of(reader_->Size(), source.Format.FirstFrameBytes,
+                                source.Format.HasInfoFrame ? -1 : start_.Position);
+    if (!source.Format.HasInfoFrame)
         return true;
-    }
     const std::uint8_t* header = reader_->Fetch(start_.Position, 4);
     const std::int32_t length =
         header == nullptr ? 0 : InformationFrameLength(header, versionId_, layer_);
@@ -35,14 +34,17 @@ std::optional<WalkFrame> FrameWalk::Next(WalkPoint& at) {
             return std::nullopt;
         const FrameCandidate candidate = EvaluateFrame(header, versionId_, layer_);
         if (!candidate.Accepted) {
-            at.Position = header[0] == 0xFF ? at.Position + 1 : NextPossibleFrame(at.Position);
+            const std::int64_t next =
+                header[0] == 0xFF ? at.Position + 1 : NextPossibleFrame(at.Position);
+            at.CountEnded = at.CountEnded || counting_.StepEndsCount(at.Position, next);
+            at.Position = next;
             continue;
         }
         WalkFrame frame;
         frame.Offset = at.Position;
         frame.Length = candidate.Length;
         frame.StartMs = at.ElapsedMs;
-        frame.Counted = at.Position <= lastCountedStart_ || at.Position == alwaysCounted_;
+        frame.Counted = !at.CountEnded && counting_.FrameCounts(at.Position, candidate.Length);
         frame.Whole = candidate.Length <= reader_->Size() - at.Position;
         at.Position += candidate.Length;
         ++at.FrameIndex;

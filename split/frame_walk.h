@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/byte_source.h"
+#include "core/frame_rule.h"
 #include "core/preload_scan.h"
 #include "split/source_reader.h"
 
@@ -16,6 +17,7 @@ struct WalkPoint {
     std::int64_t Position = 0;
     std::int32_t FrameIndex = 0;
     double ElapsedMs = 0.0;
+    bool CountEnded = false; // the scan's count ended before here
 };
 
 // A frame the walk accepted.
@@ -53,9 +55,6 @@ private:
     SourceReader* reader_ = nullptr;
     std::int32_t versionId_ = 1;
     std::int32_t layer_ = 3;
-    // The scan walks on while a first frame's length of bytes remains, and
-    // always takes the first frame it stands on.
-    std::int64_t lastCountedStart_ = 0;
-    std::int64_t alwaysCounted_ = -1;
+    CountingEnd counting_;
     WalkPoint start_;
 };

@@ -137,7 +137,8 @@ Result<std::string> ExpandNameTemplate(const std::string& nameTemplate, std::int
         if (result.size() > kMaxPartNameBytes)
             return Error{ErrorCategory::Name, -1, TooLong()};
         if (c != '$') {
-            result += c;
+            // A name that a tag's dot begins would be hidden.
+            result += c == '.' && kinds != 0 && result.empty() ? '_' : c;
             continue;
         }
         char letter = 0;

@@ -18,7 +18,8 @@ constexpr std::size_t kMaxPartNameBytes = 255;
 // the text of its own kind (a title holding "$T") is left as it stands, and
 // the search goes on after every pair left unchanged, so it always ends.
 // Characters a name cannot hold that a tag or the source's name brings in
-// become "_"; the template's own are left for the check to refuse. An
+// become "_", as does a dot they bring to the start of the name (it would
+// hide the file); the template's own are left for the check to refuse. An
 // expansion that grows past kMaxPartNameBytes stops there and is refused.
 Result<std::string> ExpandNameTemplate(const std::string& nameTemplate, std::int32_t index,
                                        const SplitListItem& entry,

@@ -89,6 +89,12 @@ std::int32_t PartsToWrite(const PartPlan& plan) {
     }));
 }
 
+void MarkWrittenKept(SplitList& list, const PartPlan& plan) {
+    for (std::size_t i = 0; i < plan.size(); ++i)
+        if (plan[i].Decision == PartDecision::Write)
+            list.MarkKept(static_cast<std::int32_t>(i));
+}
+
 SplitJob BuildSplitJob(const std::string& sourcePath, const TAudioInfo& info,
                        std::int32_t frameCount, bool saveFrameOption, const SplitList& list,
                        const PartPlan& plan) {

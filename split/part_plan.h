@@ -48,6 +48,9 @@ PartPlan PlanParts(const SplitList& list, const PlanRequest& request);
 // Parts the plan will write.
 std::int32_t PartsToWrite(const PartPlan& plan);
 
+// After a run that wrote every part of the plan: its rows are kept.
+void MarkWrittenKept(SplitList& list, const PartPlan& plan);
+
 // The job for the rows the plan writes. A frame count of 0 (the source was not
 // walked) is left to the worker, which counts the frames in its own walk, so
 // the source is read once.

@@ -2,6 +2,8 @@
 
 #include "core/text_encoding.h"
 
+#include <algorithm>
+
 namespace {
 
 // The source tag's Latin-1 bytes, cut to the field's capacity, as UTF-8.
@@ -36,6 +38,35 @@ void SplitList::RemoveEntry(std::int32_t index) {
 
 void SplitList::ClearEntries() {
     entries_.clear();
+    kept_.clear();
+}
+
+void SplitList::MarkKept(std::int32_t index) {
+    kept_.push_back((*this)[index]);
+}
+
+void SplitList::MarkAllKept() {
+    kept_ = entries_;
+}
+
+// Rows are matched by content, not by place: an edit, a tick or a new row makes
+// a row unkept, and removing or reordering rows does not.
+std::int32_t SplitList::UnkeptCount() const {
+    std::vector<SplitListItem> unmatched = kept_;
+    std::int32_t unkept = 0;
+    for (const SplitListItem& entry : entries_) {
+        const auto match = std::find(unmatched.begin(), unmatched.end(), entry);
+        if (match == unmatched.end())
+            ++unkept;
+        else
+            unmatched.erase(match);
+    }
+    return unkept;
+}
+
+std::string DiscardQuestion(std::int32_t unkeptRows) {
+    return "The split list has " + std::to_string(unkeptRows) +
+           " rows that were not split or saved. Discard them?";
 }
 
 std::string LimitMessage() {

@@ -45,9 +45,19 @@ public:
     void RemoveEntry(std::int32_t index);
     void ClearEntries();
 
+    // A row written as a part or saved in a list file is kept until it
+    // changes; emptying the list loses only the rows not kept.
+    void MarkKept(std::int32_t index);
+    void MarkAllKept();
+    std::int32_t UnkeptCount() const;
+
 private:
     std::vector<SplitListItem> entries_;
+    std::vector<SplitListItem> kept_; // the rows as they were when last kept
 };
+
+// "The split list has N rows that were not split or saved. Discard them?"
+std::string DiscardQuestion(std::int32_t unkeptRows);
 
 // "Sorry! In this program you can add only 999 parts!"
 std::string LimitMessage();

@@ -29,6 +29,7 @@ struct WalkState {
     std::int64_t Position = 0;
     std::int32_t FrameIndex = 0;
     double ElapsedMs = 0.0;
+    bool CountEnded = false; // the scan's count ended before here
 };
 
 struct Candidate {
@@ -123,11 +124,9 @@ private:
     std::vector<std::uint8_t> informationFrame_;
     std::int64_t audioStart_ = 0;
 
-    // With the frame count unknown, a frame counts as the scan would count it:
-    // the first audio frame of a source without information frame, and every
-    // frame that starts at least the first frame's length before the end.
+    // With the frame count unknown, a frame counts as the scan would count it.
     bool countInWalk_ = false;
-    std::int64_t lastCountedStart_ = 0;
+    CountingEnd counting_;
     std::int64_t knownFrom_ = -1; // positions known to reach (or not) a counted frame
     std::int64_t knownTo_ = -1;
     bool knownAnswer_ = false;
@@ -205,7 +204,8 @@ std::string SplitWalk::SettleFrameCount() {
     audioStart_ = frontier_.Position;
     if (job_.FrameCount != 0)
         return {};
-    lastCountedStart_ = source_.Size() - std::max<std::int64_t>(job_.Format.FirstFrameBytes, 4);
+    counting_ = CountingEnd::Of(source_.Size(), job_.Format.FirstFrameBytes,
+                                job_.Format.HasInfoFrame ? -1 : audioStart_);
     const std::uint8_t* first = source_.Fetch(job_.Format.FirstFrameOffset, 4);
     const bool sameWalk = !job_.Format.HasInfoFrame || informationFrame_.empty() ||
                           (first != nullptr &&
@@ -341,8 +341,10 @@ Candidate SplitWalk::Evaluate(const WalkState& state) {
 // or where no frame can start there, on to the next 0xFF at once.
 void SplitWalk::Advance(WalkState& state, const Candidate& candidate) {
     if (!candidate.Frame.Accepted) {
-        state.Position =
+        const std::int64_t next =
             candidate.CanStartFrame ? state.Position + 1 : NextPossibleFrame(state.Position);
+        state.CountEnded = state.CountEnded || counting_.StepEndsCount(state.Position, next);
+        state.Position = next;
         return;
     }
     state.Position += candidate.Frame.Length;
@@ -377,6 +379,8 @@ std::int64_t SplitWalk::NextPossibleFrame(std::int64_t position) {
 bool SplitWalk::FramesRemain(const WalkState& state) {
     if (!countInWalk_)
         return state.FrameIndex < frameCount_;
+    if (state.CountEnded)
+        return false;
     if (state.Position >= knownFrom_ && state.Position <= knownTo_)
         return knownAnswer_;
     knownFrom_ = state.Position;
@@ -389,17 +393,17 @@ bool SplitWalk::FramesRemain(const WalkState& state) {
 bool SplitWalk::CountedFrameFrom(std::int64_t position) {
     for (std::int64_t p = position;; ++p) {
         knownTo_ = p;
-        const bool firstAudioFrame = !job_.Format.HasInfoFrame && p == audioStart_;
-        if (p > lastCountedStart_ && !firstAudioFrame)
-            return false;
         const std::uint8_t* header = Bytes(p, 4);
         if (header == nullptr)
             return false;
         ++headersExamined_;
-        if (rule_.Evaluate(header).Accepted)
-            return true;
-        if (header[0] != 0xFF)
-            p = NextPossibleFrame(p) - 1;
+        const FrameCandidate& frame = rule_.Evaluate(header);
+        if (frame.Accepted)
+            return counting_.FrameCounts(p, frame.Length);
+        const std::int64_t next = header[0] == 0xFF ? p + 1 : NextPossibleFrame(p);
+        if (counting_.StepEndsCount(p, next))
+            return false;
+        p = next - 1;
     }
 }
 

@@ -3,6 +3,7 @@
 #include "core/id3v1_tag.h"
 #include "core/source_format.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -48,9 +49,17 @@ struct SplitCallbacks {
     std::function<bool()> StopRequested;                // read after each row
 };
 
+// A part put in place under its name.
+struct WrittenPart {
+    std::size_t Row = 0;
+    std::int64_t Frames = 0; // audio frames, the information frame not counted
+    std::int64_t Bytes = 0;  // the whole file: tags and information frame included
+};
+
 struct SplitOutcome {
     bool Success = false; // every part to write was written
     std::int32_t PartsWritten = 0;
+    std::vector<WrittenPart> Written; // in row order
     bool Stopped = false;             // a stop request ended the run early
     std::vector<std::string> Errors;  // one line per problem: a failure, or a part skipped
     std::int64_t HeadersExamined = 0; // frame candidates looked at in this run's walk

@@ -68,6 +68,7 @@ void WriteStage::BeginPart(std::size_t row) {
     std::string reason;
     if (!writer_.Create(part.OutPath, part.MayReplace, reason))
         throw PartFailure(reason);
+    partBytes_ = 0;
     const std::vector<std::uint8_t> prefix =
         job_.PartPrefix ? job_.PartPrefix(row) : std::vector<std::uint8_t>();
     prefixBytes_ = static_cast<std::int64_t>(prefix.size());
@@ -81,6 +82,7 @@ void WriteStage::WriteFrames(const std::uint8_t* bytes, std::int64_t count) {
     std::string reason;
     if (!writer_.Write(bytes, count, reason))
         throw PartFailure(reason);
+    partBytes_ += count;
 }
 
 void WriteStage::EndPart(const WriteStep& step) {
@@ -92,6 +94,7 @@ void WriteStage::EndPart(const WriteStep& step) {
     switch (writer_.Commit(reason)) {
     case CommitResult::Written:
         ++outcome_.PartsWritten;
+        outcome_.Written.push_back({row_, step.Count, partBytes_});
         break;
     case CommitResult::NameTaken:
         // Like a name found taken before the run: this part is skipped, the run goes on.

@@ -44,5 +44,6 @@ private:
     PartFileWriter writer_;
     std::size_t row_ = 0;
     std::int64_t prefixBytes_ = 0; // where the information frame stands in the part
+    std::int64_t partBytes_ = 0;
     bool ended_ = false;
 };

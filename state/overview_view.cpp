@@ -1,7 +1,5 @@
 #include "state/overview_view.h"
 
-#include "core/layer3_loudness.h"
-
 #include <algorithm>
 
 namespace {

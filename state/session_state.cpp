@@ -96,6 +96,13 @@ std::int32_t SliderMaximumOf(const SessionState& state) {
                                      static_cast<long double>(state.PositionStep));
 }
 
+std::int32_t SectionEndMs(std::int32_t position, const SessionState& state) {
+    if (state.PositionStep > 0 && position == SliderMaximumOf(state))
+        return static_cast<std::int32_t>(
+            std::min<std::int64_t>(state.DurationMs, std::numeric_limits<std::int32_t>::max()));
+    return PositionToMs(position, state.PositionStep);
+}
+
 std::int64_t MsToPlayer(std::int64_t ms, double koef) {
     return TruncateToInteger<std::int64_t>(static_cast<long double>(ms) * koef);
 }

@@ -48,6 +48,10 @@ std::int32_t PositionToMs(std::int32_t position, std::int32_t positionStep);
 std::int32_t MsToPosition(std::int32_t ms, std::int32_t positionStep);
 // The slider's last position: DurationMs / PositionStep; 0 before the first open.
 std::int32_t SliderMaximumOf(const SessionState& state);
+// The ms a section ending at a slider position ends at: the position's ms, or
+// at the slider's last position the whole length, whose rest (less than one
+// step) no position reaches.
+std::int32_t SectionEndMs(std::int32_t position, const SessionState& state);
 
 // trunc(ms * Koef).
 std::int64_t MsToPlayer(std::int64_t ms, double koef);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <optional>
 #include <sstream>
+#include <string_view>
 
 namespace {
 
@@ -164,6 +165,7 @@ TEST(AudioInfo, ShortAndCountlessVbrFilesOpen) {
         {std::nullopt, 200}, // 11 frames of 417 bytes at 128 kbit/s: 2 tenths
         {0, 200},
         {39, 1000}, // 1.019 s: whole seconds as before
+        {60, 2000}, // 1.567 s: rounded up
     };
     for (const auto& c : cases) {
         Bytes bytes;
@@ -173,6 +175,52 @@ TEST(AudioInfo, ShortAndCountlessVbrFilesOpen) {
         EXPECT_EQ(a.result, AnalysisResult::Ok) << c.playTimeMs;
         EXPECT_TRUE(a.info.IsVbr);
         EXPECT_EQ(a.info.PlayTimeMs, c.playTimeMs);
+    }
+}
+
+// Files of other kinds begin with their own signature, after any ID3v2 tag;
+// what follows it is never searched for frames, even real ones.
+TEST(AudioInfo, FilesOfOtherKindsAreNoMpegAudio) {
+    const auto wave = [](std::uint8_t format, bool listFirst) {
+        Bytes head{'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'};
+        if (listFirst)
+            Append(head, Bytes{'L', 'I', 'S', 'T', 3, 0, 0, 0, 'a', 'b', 'c', 0});
+        Append(head, Bytes{'f', 'm', 't', ' ', 16, 0, 0, 0, format, 0, 2, 0});
+        Append(head, Bytes(12, 0));
+        return head;
+    };
+    const auto text = [](std::string_view signature) {
+        return Bytes(signature.begin(), signature.end());
+    };
+    using namespace std::string_view_literals;
+    Bytes taggedPicture = Id3v2Block(100);
+    Append(taggedPicture, text("\x89PNG\r\n\x1A\n"));
+    const struct {
+        const char* Name;
+        Bytes Head;
+        AnalysisResult Expected;
+    } cases[] = {
+        {"PCM WAVE", wave(1, false), AnalysisResult::NoFrameFound},
+        {"PCM WAVE, fmt after LIST", wave(1, true), AnalysisResult::NoFrameFound},
+        {"MPEG Layer III in WAVE", wave(0x55, false), AnalysisResult::Ok},
+        {"MPEG in WAVE", wave(0x50, true), AnalysisResult::Ok},
+        {"PNG", text("\x89PNG\r\n\x1A\n"), AnalysisResult::NoFrameFound},
+        {"PNG after an ID3v2 tag", taggedPicture, AnalysisResult::NoFrameFound},
+        {"JPEG", text("\xFF\xD8\xFF\xE0"), AnalysisResult::NoFrameFound},
+        {"FLAC", text("fLaC"), AnalysisResult::NoFrameFound},
+        {"Ogg", text("OggS"), AnalysisResult::NoFrameFound},
+        {"MP4",
+         text("\0\0\0\x20"
+              "ftypM4A "sv),
+         AnalysisResult::NoFrameFound},
+        {"ZIP", text("PK\x03\x04"), AnalysisResult::NoFrameFound},
+        {"PDF", text("%PDF-1.7"), AnalysisResult::NoFrameFound},
+        {"RIFF of another kind", text("RIFF\0\0\0\0RMP3"sv), AnalysisResult::Ok},
+    };
+    for (const auto& c : cases) {
+        Bytes bytes = c.Head;
+        AppendFrames(bytes, kMpeg1Cbr128, 417, 20);
+        EXPECT_EQ(Analyse(bytes).result, c.Expected) << c.Name;
     }
 }
 

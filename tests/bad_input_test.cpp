@@ -591,8 +591,20 @@ TEST(BadInput, NoPartialFileSurvivesASignal) {
     }
 }
 
-// Where no unnamed file can be made, the named temporary goes with the signal.
+// Where no unnamed file can be made, the named temporary goes with the signal,
+// also after more parts than there are places to note temporaries in have
+// replaced files (each is written under a named temporary).
 TEST(BadInput, NamedTemporaryIsRemovedByTheSignalThatEndsTheProgram) {
+    Workbench bench(Frames(kMpeg1Cbr128, kFrameBytes, 100));
+    ASSERT_EQ(bench.Analyse(), AnalysisResult::Ok);
+    std::vector<Section> sections;
+    for (std::int32_t i = 0; i < 20; ++i)
+        sections.push_back({i * 100, i * 100 + 100});
+    SplitJob replacing = bench.Job(100, sections);
+    for (SplitJobRow& row : replacing.Rows) {
+        std::ofstream(row.OutPath) << "old";
+        row.MayReplace = true;
+    }
     TempDir dir;
     for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
         const fs::path temp = dir.Path() / ".kerfline-part.tmp";
@@ -601,6 +613,8 @@ TEST(BadInput, NamedTemporaryIsRemovedByTheSignalThatEndsTheProgram) {
         ASSERT_NE(child, -1);
         if (child == 0) {
             std::signal(signal, SIG_DFL);
+            if (!WriteAllParts(replacing, {}).Success)
+                _exit(1);
             const int folder = open(dir.Path().c_str(), O_PATH | O_DIRECTORY);
             RegisterPartialFile(folder, temp.filename().string());
             InstallPartialFileCleanup();
@@ -716,6 +730,10 @@ ScanResult ScanBytePerByte(const Bytes& b, std::int32_t frameBytes) {
     ScanResult r;
     const auto size = static_cast<std::int64_t>(b.size());
     const std::int64_t minimumRemaining = std::max(frameBytes, 4);
+    const auto wholeFrameAt = [&](std::int64_t p) {
+        const FrameCandidate c = size - p >= 4 ? EvaluateFrame(b.data() + p, 1) : FrameCandidate{};
+        return c.Accepted && c.Length <= size - p;
+    };
     std::int64_t p = 0;
     do {
         const FrameCandidate c = EvaluateFrame(b.data() + p, 1);
@@ -727,7 +745,7 @@ ScanResult ScanBytePerByte(const Bytes& b, std::int32_t frameBytes) {
             ++p;
             ++r.ErrorCount;
         }
-    } while (size - p >= minimumRemaining);
+    } while (size - p >= minimumRemaining || wholeFrameAt(p));
     return r;
 }
 

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <random>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -97,6 +98,90 @@ TEST_F(CliLists, ACueSheetCutsLikeSectionsAndNamesAndTagsTheParts) {
     EXPECT_TRUE(fs::is_empty(refused));
 }
 
+TEST_F(CliLists, SheetFaultsAreOneLineWithTheirLineNumber) {
+    struct Case {
+        const char* Name;
+        std::string Sheet;
+        int ExitCode;
+        std::string Stderr; // the whole of it, or its start when it ends in "…"
+    };
+    const std::string track = " TRACK 01 AUDIO\n  INDEX 01 00:00:00\n";
+    const std::string head = "FILE \"cbr128_44k_joint.mp3\" MP3\n";
+    const std::vector<Case> cases = {
+        {"INDEX past 32 bits",
+         head + " TRACK 01 AUDIO\n  INDEX 2147483648 00:00:00\n  INDEX 01 00:00:00\n", 1,
+         "sheet.cue:3: an INDEX number runs from 00 to 99\n"},
+        {"NUL byte on line 4", head + track + "TITLE \"a" + std::string(1, '\0') + "b\"\n", 1,
+         "sheet.cue:4: the line holds a NUL byte\n"},
+        {"a huge first word", std::string(100000, 'W') + "\n" + head + track, 1,
+         "sheet.cue:1: '" + std::string(60, 'W') + "…' is not a cue sheet command\n"},
+        {"libcue's own complaint", head + track + "  TITLE\n", 0, ""},
+        {"old Mac line ends",
+         "FILE \"cbr128_44k_joint.mp3\" MP3\r TRACK 01 AUDIO\r  INDEX 01 00:00:00\r", 0, ""},
+        {"a later FILE for another file",
+         head + track +
+             "FILE \"b.mp3\" MP3\n TRACK 02 AUDIO\n"
+             "  INDEX 01 00:01:00\n",
+         0,
+         "sheet.cue:4: warning: the tracks below are for b.mp3; their times are applied to "
+         "cbr128_44k_joint.mp3\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const fs::path path = scratch_.Path() / "sheet.cue";
+        std::ofstream(path, std::ios::binary) << c.Sheet;
+        const CliRun run = Cli("cue " + Quoted(Fixture("cbr128_44k_joint.mp3")) + " --cue " +
+                               Quoted(path.string()));
+        EXPECT_EQ(run.ExitCode, c.ExitCode);
+        const std::string shown = run.Stderr.substr(
+            run.Stderr.find("sheet.cue") == std::string::npos ? 0 : run.Stderr.find("sheet.cue"));
+        EXPECT_EQ(shown, c.Stderr);
+    }
+}
+
+// A sheet Kerfline writes cuts exactly the parts it was written from.
+TEST_F(CliLists, APrintedSheetCutsTheSamePartsAndSaysWhatItCannotHold) {
+    for (const char* fixture : {"cbr128_44k_joint.mp3", "vbr_v2_44k.mp3", "vbr_mpeg2_22k_mono.mp3",
+                                "layer2_192k.mp3", "cbr16_mpeg25_8k_mono.mp3", "cbr320_48k.mp3"})
+        for (const char* parts : {"7", "13"}) {
+            SCOPED_TRACE(std::string(fixture) + " in " + parts);
+            const std::string source = Quoted(Fixture(fixture));
+            const fs::path byParts = Folder(std::string(fixture) + parts + "p");
+            const fs::path byCue = Folder(std::string(fixture) + parts + "c");
+            ASSERT_EQ(
+                Cli("split " + source + " --parts " + parts + " --out " + Quoted(byParts.string()))
+                    .ExitCode,
+                0);
+            const CliRun plan = Cli("cue " + source + " --parts " + parts);
+            ASSERT_EQ(plan.ExitCode, 0);
+            EXPECT_EQ(plan.Stderr, "");
+            const CliRun split = Cli("split " + source + " --cue " + Sheet(plan.Stdout) +
+                                     " --out " + Quoted(byCue.string()));
+            ASSERT_EQ(split.ExitCode, 0) << split.Stderr;
+            for (const auto& part : fs::directory_iterator(byParts)) {
+                const auto expected = ReadFile(part.path().string());
+                const auto got = ReadFile((byCue / part.path().filename()).string());
+                // The same frames; the ID3v1 tags at the end may differ.
+                EXPECT_TRUE(got.size() == expected.size() &&
+                            std::equal(got.begin(), got.end() - 128, expected.begin()))
+                    << part.path().filename();
+            }
+        }
+    const std::string source = Quoted(Fixture("cbr128_44k_joint.mp3"));
+    const CliRun gap = Cli("cue " + source + " --section 0 2000 --section 5000 6000");
+    EXPECT_NE(gap.Stderr.find("warning: a cue sheet has no gaps: a track that ends before the next "
+                              "one starts runs on to it: 1 track, the first track 01 at 00:02.0\n"),
+              std::string::npos)
+        << gap.Stderr;
+    EXPECT_NE(gap.Stderr.find("warning: a cue sheet's last track runs to the end of the audio: "
+                              "track 02 ended at 00:06.0\n"),
+              std::string::npos)
+        << gap.Stderr;
+    const CliRun overlap = Cli("cue " + source + " --parts 3 --overlap 500");
+    EXPECT_NE(overlap.Stderr.find("warning: a cue sheet has no overlaps"), std::string::npos)
+        << overlap.Stderr;
+}
+
 TEST_F(CliLists, AtPausesCutsInsideTheSilencesAndCuePrintsThePlan) {
     // Silences at 2.0–3.5 s and 5.5–6.5 s; the decoder's delay moves the audio ~25 ms.
     const CliRun plan = Cli("cue " + Quoted(Fixture("tone_silence.mp3")) + " --at-pauses");
@@ -117,6 +202,47 @@ TEST_F(CliLists, AtPausesCutsInsideTheSilencesAndCuePrintsThePlan) {
         Cli("cue " + Quoted(Fixture("tone_silence.mp3")) + " --at-pauses --pause-db nan");
     EXPECT_EQ(nan.ExitCode, 2);
     EXPECT_EQ(nan.Stderr, "--pause-db must be a number of dBFS\n");
+}
+
+// Damage in the tone before the first pause (64 kbit/s: 8000 bytes a second):
+// the decoding goes on after it, finds both pauses and says where it was.
+TEST_F(CliLists, AtPausesGoesOnPastDamageAndSaysWhere) {
+    const std::vector<std::uint8_t> clean = ReadFile(Fixture("tone_silence.mp3"));
+    std::mt19937 random(25);
+    const auto noise = [&random](std::size_t count) {
+        std::vector<std::uint8_t> bytes(count);
+        for (std::uint8_t& b : bytes)
+            b = static_cast<std::uint8_t>(random());
+        return bytes;
+    };
+    std::vector<std::uint8_t> inserted = clean;
+    const std::vector<std::uint8_t> junk = noise(20000);
+    inserted.insert(inserted.begin() + 15200, junk.begin(), junk.end());
+    std::vector<std::uint8_t> overwritten = clean;
+    const std::vector<std::uint8_t> overwrite = noise(4000);
+    std::copy(overwrite.begin(), overwrite.end(), overwritten.begin() + 12000);
+    const struct {
+        const char* Name;
+        const std::vector<std::uint8_t>& Bytes;
+        std::size_t DamageAt;
+    } cases[] = {{"inserted", inserted, 15200}, {"overwritten", overwritten, 12000}};
+    for (const auto& c : cases) {
+        const fs::path path = scratch_.Path() / (std::string(c.Name) + ".mp3");
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(c.Bytes.data()),
+                   static_cast<std::streamsize>(c.Bytes.size()));
+        const CliRun plan = Cli("cue " + Quoted(path.string()) + " --at-pauses");
+        EXPECT_EQ(plan.ExitCode, 0) << c.Name;
+        EXPECT_NE(plan.Stdout.find("TRACK 03"), std::string::npos) << c.Name << plan.Stdout;
+        EXPECT_EQ(plan.Stdout.find("TRACK 04"), std::string::npos) << c.Name << plan.Stdout;
+        EXPECT_NE(plan.Stderr.find(path.string() + ": "), std::string::npos) << plan.Stderr;
+        EXPECT_NE(plan.Stderr.find("could not be decoded"), std::string::npos) << plan.Stderr;
+        // The stretch begins within a frame of where the damage does.
+        const std::size_t at = plan.Stderr.find(" at offset ");
+        ASSERT_NE(at, std::string::npos) << plan.Stderr;
+        const long offset = std::stol(plan.Stderr.substr(at + 11));
+        EXPECT_LT(std::abs(offset - static_cast<long>(c.DamageAt)), 420) << plan.Stderr;
+    }
 }
 
 TEST_F(CliLists, ABatchSplitsEverySourceAndSaysHowEachWent) {

@@ -1,4 +1,5 @@
 #include "frame_stream.h"
+#include "kerfline_version.h"
 
 #include <filesystem>
 #include <fstream>
@@ -18,6 +19,7 @@ using frame_stream::TempDir;
 struct CommandResult {
     int ExitCode = -1;
     std::string Stderr;
+    std::string Stdout;
 };
 
 std::string Quoted(const std::string& text) {
@@ -36,10 +38,13 @@ std::string ReadText(const fs::path& path) {
 
 CommandResult RunCommand(const std::string& command, const TempDir& scratch) {
     const fs::path err = scratch.Path() / "stderr.txt";
-    const int status = std::system((command + " >/dev/null 2>" + Quoted(err.string())).c_str());
+    const fs::path out = scratch.Path() / "stdout.txt";
+    const int status = std::system(
+        ("(" + command + ") >" + Quoted(out.string()) + " 2>" + Quoted(err.string())).c_str());
     CommandResult result;
     result.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     result.Stderr = ReadText(err);
+    result.Stdout = ReadText(out);
     return result;
 }
 
@@ -143,10 +148,14 @@ TEST_F(CliSplit, ExistingFilesAreKeptUnlessOverwriting) {
     const fs::path first = out / "cbr128_44k_joint_001.mp3";
     const Bytes written = ReadFile(first.string());
     std::ofstream(first, std::ios::binary) << "mine";
+    fs::remove(out / "cbr128_44k_joint_003.mp3");
 
+    // Two parts kept, one written: still a run that left parts unwritten.
     const CommandResult again = Split(source, out, "--parts 3", scratch_);
     EXPECT_EQ(again.ExitCode, 1);
-    EXPECT_EQ(Lines(again.Stderr), 4) << again.Stderr;
+    EXPECT_EQ(Lines(again.Stderr), 3) << again.Stderr;
+    EXPECT_NE(again.Stderr.find("1 part written, 2 not written"), std::string::npos);
+    EXPECT_TRUE(fs::exists(out / "cbr128_44k_joint_003.mp3"));
     EXPECT_NE(again.Stderr.find(first.string()), std::string::npos);
     EXPECT_EQ(ReadText(first), "mine");
 
@@ -177,7 +186,8 @@ TEST_F(CliSplit, ProblemsGiveExitOneAndOneLineEachUsageErrorsTwo) {
 
     // A command line that cannot be carried out as written is a usage error.
     for (const char* options :
-         {"--section 12x 3", "--section 2000 1000", "--parts two", "", "--parts 1", "--bogus"}) {
+         {"--section 12x 3", "--section 2000 1000", "--section 1000 1000", "--parts two", "",
+          "--parts 1", "--bogus", "--at-pauses --pause-min 0"}) {
         r = Split(source, out, options, scratch_);
         EXPECT_EQ(r.ExitCode, 2) << options;
         EXPECT_GE(Lines(r.Stderr), 1) << options << ": " << r.Stderr;
@@ -286,6 +296,87 @@ TEST_F(CliSplit, NamesFromTagsAndSafeMessages) {
         EXPECT_EQ(PartsIn(out), expected);
         EXPECT_EQ(r.Stderr.empty() ? "" : r.Stderr.substr(r.Stderr.rfind('/') + 1), c.Stderr);
     }
+}
+
+// The short forms and "--" before a file named like an option work as the long
+// forms do, with the same exit codes; --json accounts for every part, written or not.
+TEST_F(CliSplit, ShortOptionsVersionAndJsonReport) {
+    const fs::path folder = NewFolder("short");
+    fs::copy_file(Fixture("cbr128_44k_joint.mp3"), folder / "-live.mp3");
+    fs::copy_file(Fixture("cbr128_44k_joint.mp3"), folder / "b.mp3");
+    struct Case {
+        const char* Arguments;
+        int ExitCode;
+        std::vector<std::string> Parts; // in out/ afterwards
+        std::string Stdout;
+    };
+    const Case cases[] = {
+        {"split -o out -n 2 -q -- -live.mp3 b.mp3",
+         0,
+         {"-live_001.mp3", "-live_002.mp3", "b_001.mp3", "b_002.mp3"},
+         ""},
+        {"split -o out -n 1 -- -live.mp3", 2, {}, ""},
+        {"split -live.mp3 -o out -n 2", 2, {}, ""},
+        {"--version", 0, {}, std::string("kerfline-cli ") + KerflineVersion + "\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Arguments);
+        fs::remove_all(folder / "out");
+        const CommandResult r = RunCommand("cd " + Quoted(folder.string()) + " && " +
+                                               Quoted(KERFLINE_CLI) + " " + c.Arguments,
+                                           scratch_);
+        EXPECT_EQ(r.ExitCode, c.ExitCode) << r.Stderr;
+        EXPECT_EQ(r.Stdout, c.Stdout);
+        if (c.ExitCode == 0) {
+            EXPECT_EQ(r.Stderr, "");
+        }
+        std::vector<fs::path> expected;
+        for (const std::string& part : c.Parts)
+            expected.push_back(folder / "out" / part);
+        EXPECT_EQ(fs::exists(folder / "out") ? PartsIn(folder / "out") : std::vector<fs::path>(),
+                  expected);
+    }
+
+    const fs::path out = NewFolder("json");
+    const fs::path kept = out / "p002.mp3";
+    std::ofstream(kept) << "mine";
+    const CommandResult r =
+        Split(Fixture("cbr128_44k_joint.mp3"), out,
+              "--section 0 1000 --section 1000 2000 --template 'p$N' --json", scratch_);
+    EXPECT_EQ(r.ExitCode, 1);
+    const std::string source = Fixture("cbr128_44k_joint.mp3");
+    const fs::path written = out / "p001.mp3";
+    EXPECT_EQ(r.Stdout, "[\n"
+                        "  {\n"
+                        "    \"source\": \"" +
+                            source +
+                            "\",\n"
+                            "    \"path\": \"" +
+                            written.string() +
+                            "\",\n"
+                            "    \"start_ms\": 0,\n"
+                            "    \"end_ms\": 1000,\n"
+                            "    \"bytes\": " +
+                            std::to_string(fs::file_size(written)) +
+                            ",\n"
+                            "    \"frames\": 39,\n"
+                            "    \"written\": true\n"
+                            "  },\n"
+                            "  {\n"
+                            "    \"source\": \"" +
+                            source +
+                            "\",\n"
+                            "    \"path\": \"" +
+                            kept.string() +
+                            "\",\n"
+                            "    \"start_ms\": 1000,\n"
+                            "    \"end_ms\": 2000,\n"
+                            "    \"bytes\": 0,\n"
+                            "    \"frames\": 0,\n"
+                            "    \"written\": false,\n"
+                            "    \"reason\": \"the file exists; not overwritten\"\n"
+                            "  }\n"
+                            "]\n");
 }
 
 } // namespace

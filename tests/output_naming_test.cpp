@@ -106,6 +106,12 @@ TEST(OutputNaming, UnfitCharactersAndLengths) {
          "", "/m/s.mp3", "a_[2J__b_.mp3"},
         {"the source's name", "$F", "", "", "/m/Live: 2020.mp3", "Live_ 2020.mp3"},
         {"a tag's tag", "$T", "$A", "x:y", "/m/s.mp3", "x_y.mp3"},
+        // A name a tag begins is never hidden; dots further on stay.
+        {"a title of a dot", "$T", ".", "", "/m/s.mp3", "_.mp3"},
+        {"a tag's tag's dots", "$T$A", "$A", "..a", "/m/s.mp3", "_.a..a.mp3"},
+        {"a dot after the template's text", "x$T", ".", "", "/m/s.mp3", "x..mp3"},
+        {"a source name of four characters", "$F_x", "", "", "/m/.mp3", "_x.mp3"},
+        {"a hidden source", "$F", "", "", "/m/.s.mp3", "_s.mp3"},
         {"typed into the template", "a:$T", "t", "", "/m/s.mp3",
          "Can't create file /out/a:t.mp3: it holds \":\", which a file name cannot hold"},
         {"a control typed", "a\nb", "", "", "/m/s.mp3",

@@ -44,7 +44,12 @@ std::vector<Source> Sources() {
     Append(informed.Data, Numbered(k128At48k, 384, 600));
     AppendFrame(informed.Data, k128At48k, 384);
     informed.Data.resize(informed.Data.size() - 100); // a last frame cut short
-    return {plain, mixed, informed};
+    // Last frames shorter than the information frame: counted, as they fit.
+    Source shortEnd{"short last frames", {}, true};
+    AppendInformationFrame(shortEnd.Data, k128At48k, 384, 36, "Xing", 302);
+    Append(shortEnd.Data, Numbered(k128At48k, 384, 300));
+    Append(shortEnd.Data, Numbered(k64At48k, 192, 2, 300));
+    return {plain, mixed, informed, shortEnd};
 }
 
 // The part the split writes for each section, minus its tag, equals the
@@ -52,8 +57,8 @@ std::vector<Source> Sources() {
 // (bytes that start no frame may lie between).
 TEST(PartFramesTest, APreviewReadsTheFramesThePartHolds) {
     const std::pair<std::int32_t, std::int32_t> sections[] = {
-        {0, 0},        {0, 1000},       {1000, 2000},   {1007, 1009},  {7190, 7210},
-        {9000, 12000}, {12300, 999999}, {14390, 14500}, {20000, 30000}};
+        {0, 0},       {0, 1000},     {1000, 2000},    {1007, 1009},   {1009, 1010},
+        {7190, 7210}, {9000, 12000}, {12300, 999999}, {14390, 14500}, {20000, 30000}};
     for (const Source& source : Sources()) {
         TempDir dir;
         SplitJob job;

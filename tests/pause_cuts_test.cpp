@@ -46,6 +46,7 @@ TEST(PauseCuts, CutsInTheMiddleOfLongEnoughQuietStretchesOnly) {
         // 0.5 s is too short a pause by default, long enough at 0.4 s.
         {{1000, -500, 1000}, 44100, defaults, {}},
         {{1000, -500, 1000}, 44100, {-45.0, 400}, {1250}},
+        {{1000, -500, 1000}, 44100, {-45.0, 500}, {1250}}, // exactly the minimum
         // Lead-in and run-out silence are not pauses between parts.
         {{-2000, 1000, -2000}, 8000, defaults, {}},
         // A −20 dBFS threshold hears the −6 dBFS tone as loud still.

@@ -72,21 +72,39 @@ TEST(PreloadScan, JunkAndBadFramesAreCountedBytePerByte) {
     EXPECT_DOUBLE_EQ(r.DurationMsExact, 41 * 26.0625);
 }
 
-TEST(PreloadScan, StopsWhenLessThanAFirstFrameRemains) {
-    Bytes truncated = Frames(kMpeg1Cbr128, 417, 10);
-    AppendFrame(truncated, kMpeg1Cbr128, 200);
-    const ScanResult cut = Scan(truncated);
-    EXPECT_EQ(cut.FrameCount, 10);
-    EXPECT_EQ(cut.ErrorCount, 0);
-
-    // 72-byte frames (MPEG 2.5, 8 kbit/s, 8000 Hz) before an ID3v1 tag: tag bytes
-    // are errors while at least 72 bytes remain, offsets 0 to 56 of the tag.
+TEST(PreloadScan, NearTheEndOnlyWholeFramesOneAfterAnotherCount) {
+    // 72-byte frames (MPEG 2.5, 8 kbit/s, 8000 Hz) and 208-byte ones (MPEG 1, 64 kbit/s).
     const Header mpeg25{0xFF, 0xE3, 0x18, 0xC4};
+    const Header short64{0xFF, 0xFB, 0x50, 0x64};
+    Bytes cut = Frames(kMpeg1Cbr128, 417, 10);
+    AppendFrame(cut, kMpeg1Cbr128, 200);
     Bytes tagged = Frames(mpeg25, 72, 10);
     Append(tagged, Id3v1Block("tag"));
-    const ScanResult t = Scan(tagged, SourceFor("", 3, 72));
-    EXPECT_EQ(t.FrameCount, 10);
-    EXPECT_EQ(t.ErrorCount, 57);
+    Bytes shortLast = Frames(kMpeg1Cbr128, 417, 10);
+    AppendFrames(shortLast, short64, 208, 2);
+    Bytes junkThenFrame = Frames(kMpeg1Cbr128, 417, 10);
+    AppendJunk(junkThenFrame, 3);
+    AppendFrame(junkThenFrame, short64, 208);
+    const struct {
+        const char* Name;
+        Bytes Source;
+        std::int32_t VersionId;
+        std::int32_t FirstFrameBytes;
+        std::int32_t Frames;
+        std::int64_t Errors;
+    } cases[] = {
+        {"a frame cut by the end", cut, 1, 417, 10, 0},
+        // Tag bytes are errors while at least 72 bytes remain, offsets 0 to 56 of the tag.
+        {"an ID3v1 tag after short frames", tagged, 3, 72, 10, 57},
+        {"frames shorter than the first", Frames(kMpeg1Cbr128, 417, 10), 1, 1044, 10, 0},
+        {"last frames shorter than the rest", shortLast, 1, 417, 12, 0},
+        {"junk near the end ends the count", junkThenFrame, 1, 417, 10, 0},
+    };
+    for (const auto& c : cases) {
+        const ScanResult r = Scan(c.Source, SourceFor("", c.VersionId, c.FirstFrameBytes));
+        EXPECT_EQ(r.FrameCount, c.Frames) << c.Name;
+        EXPECT_EQ(r.ErrorCount, c.Errors) << c.Name;
+    }
 }
 
 TEST(PreloadScan, StartsAtTheFirstFrameAndReportsProgress) {
@@ -139,6 +157,11 @@ TEST(PreloadScan, NonPositiveFrameLengthEnds) {
 ScanResult ReferenceWalk(const Bytes& bytes, std::int32_t frameBytes) {
     ScanResult r;
     const std::int64_t size = static_cast<std::int64_t>(bytes.size());
+    const auto wholeFrameAt = [&](std::int64_t p) {
+        const FrameCandidate f =
+            size - p >= 4 ? EvaluateFrame(bytes.data() + p, 1) : FrameCandidate{};
+        return f.Accepted && f.Length <= size - p;
+    };
     std::int64_t p = 0;
     do {
         const FrameCandidate f = EvaluateFrame(bytes.data() + p, 1);
@@ -150,7 +173,7 @@ ScanResult ReferenceWalk(const Bytes& bytes, std::int32_t frameBytes) {
             ++p;
             ++r.ErrorCount;
         }
-    } while (size - p >= frameBytes);
+    } while (size - p >= frameBytes || wholeFrameAt(p));
     return r;
 }
 
@@ -169,12 +192,24 @@ TEST(PreloadScan, BlockBoundariesDoNotChangeTheWalk) {
         if (random() % 50 == 0)
             AppendJunk(bytes, random() % 7 + 1, random() % 2 ? 0xFF : 0x00);
     }
-    const ScanResult expected = ReferenceWalk(bytes, 417);
-    const ScanResult r = Scan(bytes);
-    EXPECT_GT(expected.ErrorCount, 0);
-    EXPECT_EQ(r.FrameCount, expected.FrameCount);
-    EXPECT_EQ(r.ErrorCount, expected.ErrorCount);
-    EXPECT_EQ(r.DurationMsExact, expected.DurationMsExact);
+    // And headers that begin 1, 2 and 3 bytes before the border of the scan's
+    // 512 KiB blocks, read from the bytes the next block carries over.
+    std::vector<Bytes> sources = {bytes};
+    for (std::size_t before = 1; before <= 3; ++before) {
+        const std::size_t border = std::size_t{512} << 10;
+        Bytes crossing = Frames(kMpeg1Cbr128, 417, border / 417 - 1);
+        AppendJunk(crossing, border - before - crossing.size());
+        AppendFrames(crossing, kMpeg1Cbr128, 417, 20);
+        sources.push_back(crossing);
+    }
+    for (const Bytes& source : sources) {
+        const ScanResult expected = ReferenceWalk(source, 417);
+        const ScanResult r = Scan(source);
+        EXPECT_GT(expected.ErrorCount, 0);
+        EXPECT_EQ(r.FrameCount, expected.FrameCount);
+        EXPECT_EQ(r.ErrorCount, expected.ErrorCount);
+        EXPECT_EQ(r.DurationMsExact, expected.DurationMsExact);
+    }
 }
 
 // Bytes from memory that go wrong from an offset on: a failing read, or an

@@ -77,6 +77,15 @@ TEST(SessionState, PositionsAndMs) {
     state.DurationMs = 8045;
     state.PositionStep = 100;
     EXPECT_EQ(SliderMaximumOf(state), 80);
+    // A section ending at the last position runs to the end: no position
+    // reaches the last 45 ms.
+    EXPECT_EQ(SectionEndMs(79, state), 7900);
+    EXPECT_EQ(SectionEndMs(80, state), 8045);
+    state.DurationMs = 38402600; // 10:40:02.6 in steps of 1 s
+    state.PositionStep = ChoosePositionStep(state.DurationMs);
+    EXPECT_EQ(SectionEndMs(SliderMaximumOf(state), state), 38402600);
+    state.DurationMs = 8045;
+    state.PositionStep = 100;
     state.DurationMsExact = 8000.0;
     ApplyPlayerLength(state, 352800);
     EXPECT_DOUBLE_EQ(state.Koef, 44.1);

@@ -1,3 +1,4 @@
+#include "split/part_plan.h"
 #include "split/split_list.h"
 
 #include <gtest/gtest.h>
@@ -48,6 +49,46 @@ TEST(SplitList, RemoveKeepsTheOthersInOrderWithTheirCheckMarks) {
     EXPECT_EQ(list[1].StartMs, 2000);
     list.ClearEntries();
     EXPECT_EQ(list.SplitCount(), 0);
+}
+
+// Rows written or saved are kept until they change; emptying the list loses
+// the others, and the question names how many.
+TEST(SplitList, UnkeptRowsAreThoseChangedSinceLastWrittenOrSaved) {
+    SplitList list;
+    for (int i = 0; i < 3; ++i)
+        list.AddEntry(i * 1000, i * 1000 + 500, SourceTag());
+    EXPECT_EQ(list.UnkeptCount(), 3);
+    PartPlan plan(3);
+    plan[0].Decision = PartDecision::Write;
+    plan[1].Decision = PartDecision::Skip;
+    plan[2].Decision = PartDecision::Write;
+    MarkWrittenKept(list, plan);
+    EXPECT_EQ(list.UnkeptCount(), 1) << "the skipped row was not written";
+    list.MarkAllKept();
+    struct Case {
+        const char* Change;
+        void (*Apply)(SplitList&);
+        std::int32_t Unkept;
+    };
+    const Case cases[] = {
+        {"nothing", [](SplitList&) {}, 0},
+        {"tick", [](SplitList& l) { l[1].Checked = false; }, 1},
+        {"title", [](SplitList& l) { l[0].Title = "x"; }, 1},
+        {"end", [](SplitList& l) { l[2].EndMs += 1; }, 1},
+        {"a new row", [](SplitList& l) { l.AddEntry(0, 1, SourceTag()); }, 1},
+        {"a removed row", [](SplitList& l) { l.RemoveEntry(0); }, 0},
+        {"emptied", [](SplitList& l) { l.ClearEntries(); }, 0},
+    };
+    for (const Case& c : cases) {
+        SplitList changed = list;
+        c.Apply(changed);
+        EXPECT_EQ(changed.UnkeptCount(), c.Unkept) << c.Change;
+    }
+    list.ClearEntries();
+    list.AddEntry(0, 500, SourceTag());
+    EXPECT_EQ(list.UnkeptCount(), 1) << "a row like one kept before the list was emptied";
+    EXPECT_EQ(DiscardQuestion(2),
+              "The split list has 2 rows that were not split or saved. Discard them?");
 }
 
 TEST(SplitList, IsFullAtTheLimitOf999) {

@@ -294,9 +294,11 @@ TEST_F(SplitWorkerTest, OptionsOverRealFilesDescribeEachPartsOwnFrames) {
         }
         std::int32_t frameCount = 0; // these files hold nothing but whole frames
         for (std::size_t p = static_cast<std::size_t>(info.Header.FrameBytes);
-             p < sourceBytes.size(); ++frameCount)
-            p += static_cast<std::size_t>(
-                EvaluateFrame(&sourceBytes[p], info.Header.VersionId).Length);
+             p < sourceBytes.size(); ++frameCount) {
+            const FrameCandidate f = EvaluateFrame(&sourceBytes[p], info.Header.VersionId);
+            ASSERT_TRUE(f.Accepted) << name << " at " << p; // else the walk stands still
+            p += static_cast<std::size_t>(f.Length);
+        }
         SplitJob plain = BuildSplitJob(source, info, frameCount, true, list, plan);
         for (SplitJobRow& row : plain.Rows)
             row.MayReplace = true; // every source writes the same names
@@ -389,12 +391,32 @@ TEST_F(SplitWorkerTest, JunkIsLeftOutAndEveryPartHoldsAtLeastOneFrame) {
 }
 
 TEST_F(SplitWorkerTest, EndsWithTheLastFrameAndNeverCopiesTheSourcesTag) {
-    Bytes source = Frames(kMpeg1At48k, 384, 10);
-    Append(source, Id3v1Block("title"));
-    SplitJob job = JobFor(source, 10);
-    job.Rows = {Row(Out("tail.mp3"), 100, 100000)};
-    ASSERT_TRUE(WriteAllParts(job, {}).Success);
-    EXPECT_EQ(ReadFile(Out("tail.mp3")).size(), 5u * 384 + 128);
+    Bytes tagged = Frames(kMpeg1At48k, 384, 10);
+    Append(tagged, Id3v1Block("title"));
+    // Last frames shorter than the (information) first frame still fit in the file.
+    const Header k64At48k{0xFF, 0xFB, 0x54, 0x64}; // 192 bytes, 24 ms
+    Bytes shortEnd;
+    AppendInformationFrame(shortEnd, kMpeg1At48k, 384, 36, "Xing", 10);
+    AppendFrames(shortEnd, kMpeg1At48k, 384, 8);
+    AppendFrames(shortEnd, k64At48k, 192, 2);
+    const struct {
+        Bytes Source;
+        bool HasInfoFrame;
+        std::size_t TailBytes;
+    } cases[] = {{tagged, false, 5u * 384}, {shortEnd, true, 3u * 384 + 2 * 192}};
+    for (const auto& c : cases) {
+        SplitJob job = JobFor(c.Source, 0);
+        job.Format.HasInfoFrame = c.HasInfoFrame;
+        job.Format.FirstFrameBytes = 384;
+        job.SaveFrameOption = false;
+        job.Rows = {Row(Out("tail.mp3"), 100, 100000)};
+        for (const bool counted : {false, true}) {
+            job.FrameCount =
+                counted ? PreloadScan({job.SourcePath, job.Format}).Value().FrameCount : 0;
+            ASSERT_TRUE(WriteAllParts(job, {}).Success);
+            EXPECT_EQ(ReadFile(Out("tail.mp3")).size(), c.TailBytes + 128) << counted;
+        }
+    }
 }
 
 TEST_F(SplitWorkerTest, UncheckedRowsAndRowsNotToWriteGetNoFileAndNoStep) {
@@ -501,7 +523,7 @@ TEST_F(SplitWorkerTest, AnUncreatablePartFailsWithoutTouchingOthers) {
 }
 
 TEST_F(SplitWorkerTest, AnUnknownFrameCountIsCountedAsTheScanCountsIt) {
-    const Header short64{0xFF, 0xFB, 0x50, 0x64}; // 64 kbit/s: 208 bytes, not counted at the end
+    const Header short64{0xFF, 0xFB, 0x50, 0x64}; // 64 kbit/s: 208 bytes, counted at the end
     std::vector<Bytes> tails = {{}, Id3v1Block("tag"), Bytes(500, kFill), Bytes(300, kFill)};
     Bytes frameThenJunk(100, kFill);
     AppendFrame(frameThenJunk, kMpeg1Cbr128, 417);

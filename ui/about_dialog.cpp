@@ -1,5 +1,6 @@
 #include "ui/about_dialog.h"
 
+#include "kerfline_version.h"
 #include "ui/platform_services.h"
 #include "ui/program_icon.h"
 
@@ -36,7 +37,7 @@ TAboutBox::TAboutBox(DesktopShell& shell, QWidget* parent) : QDialog(parent), sh
     icon->setObjectName("ProgramIcon");
     icon->setPixmap(ProgramIcon().pixmap(48, 48));
 
-    auto* title = new QLabel("Kerfline 1.3.1", this);
+    auto* title = new QLabel(QStringLiteral("Kerfline %1").arg(KerflineVersion), this);
     title->setObjectName("ProductName");
     QFont bold = title->font();
     bold.setBold(true);

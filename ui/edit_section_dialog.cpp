@@ -185,7 +185,7 @@ void TForm4::UpDown1Click() {
 }
 
 void TForm4::UpDown2Click() {
-    editEndMs_ = PositionToMs(upDown2_->Position(), context_.State.PositionStep);
+    editEndMs_ = SectionEndMs(upDown2_->Position(), context_.State);
     labeledEdit2_->setText(TimeText(editEndMs_));
 }
 

@@ -125,6 +125,15 @@ void ListFileCommands::ImportCueFile(const QString& path) {
     ShowChange(context.Session.ImportCue(LocalPath(path)), false);
 }
 
+// What a sheet cannot hold, or what came in all the same, in one box.
+void ListFileCommands::ShowWarnings(const std::vector<std::string>& warnings) {
+    std::string lines;
+    for (const std::string& warning : warnings)
+        lines += (lines.empty() ? "" : "\n") + warning;
+    if (!lines.empty())
+        window_.Context().Messages->Warning(&window_, QString::fromStdString(lines));
+}
+
 // A sheet's rows added (or the list replaced): its error or the limit said, else the rows shown.
 void ListFileCommands::ShowChange(const Result<ListChange>& change, bool replaced) {
     AppContext& context = window_.Context();
@@ -132,8 +141,7 @@ void ListFileCommands::ShowChange(const Result<ListChange>& change, bool replace
         context.Messages->Error(&window_, QString::fromStdString(ErrorMessage(change.Failure())));
         return;
     }
-    if (!change.Value().Warning.empty())
-        context.Messages->Warning(&window_, QString::fromStdString(change.Value().Warning));
+    ShowWarnings(change.Value().Warnings);
     if (!change.Value().Limit.empty()) {
         context.Messages->Information(&window_, QString::fromStdString(change.Value().Limit));
         return;
@@ -165,16 +173,23 @@ bool ListFileCommands::WriteText(const QString& path, const std::string& text) {
 
 void ListFileCommands::ExportCue() {
     const AppContext& context = window_.Context();
-    if (const auto path =
-            context.Choosers->ChooseCueToSave(&window_, "Export cue", SuggestedCueName()))
-        WriteText(*path, context.Session.ExportCueText());
+    const auto path = context.Choosers->ChooseCueToSave(&window_, "Export cue", SuggestedCueName());
+    if (!path)
+        return;
+    const Result<CueExport> sheet = context.Session.ExportCue();
+    if (!sheet) {
+        context.Messages->Error(&window_, QString::fromStdString(ErrorMessage(sheet.Failure())));
+        return;
+    }
+    if (WriteText(*path, sheet.Value().Text))
+        ShowWarnings(sheet.Value().Warnings);
 }
 
 void ListFileCommands::SaveList() {
-    const AppContext& context = window_.Context();
-    if (const auto path =
-            context.Choosers->ChooseCueToSave(&window_, "Save list", SuggestedCueName()))
-        WriteText(*path, context.Session.SavedListText());
+    AppContext& context = window_.Context();
+    const auto path = context.Choosers->ChooseCueToSave(&window_, "Save list", SuggestedCueName());
+    if (path && WriteText(*path, context.Session.SavedListText()))
+        context.Session.MarkListSaved();
 }
 
 void ListFileCommands::LoadList() {
@@ -189,6 +204,8 @@ void ListFileCommands::LoadListFile(const QString& path) {
         context.Messages->Error(&window_, QString::fromStdString(ErrorMessage(saved.Failure())));
         return;
     }
+    if (!window_.MayDiscardList())
+        return;
     const std::string& source = saved.Value().SourcePath;
     if (source != context.State.SourceFileName) {
         window_.OpenSourceFile(ShownPath(source));

@@ -40,6 +40,7 @@ private:
     void EnableActions();
     bool WriteText(const QString& path, const std::string& text);
     QString SuggestedCueName() const;
+    void ShowWarnings(const std::vector<std::string>& warnings);
     void ShowChange(const Result<ListChange>& change, bool replaced);
 
     TForm1& window_;

@@ -407,8 +407,18 @@ void TForm1::keyPressEvent(QKeyEvent* event) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+    if (!MayDiscardList()) {
+        event->ignore();
+        return;
+    }
     services_.Settings.WriteWindowSize(isMaximized() ? normalGeometry().size() : size());
     QWidget::closeEvent(event);
+}
+
+bool TForm1::MayDiscardList() {
+    const std::int32_t unkept = context_.List.UnkeptCount();
+    return unkept == 0 ||
+           services_.Messages.AskYesNo(this, QString::fromStdString(DiscardQuestion(unkept)));
 }
 
 // An .mp3 file dropped on the window opens as one chosen with Open.
@@ -496,11 +506,13 @@ void TForm1::OpenFile(const QString& path) {
     Guard([&] { OpenChosen(path); });
 }
 
-void TForm1::OpenChosen(const QString& chosen) {
+void TForm1::OpenChosen(const QString& chosen, bool askAboutList) {
     const std::string path = QFile::encodeName(chosen).toStdString();
     SplitSession& session = context_.Session;
-    if (const Result<void> opened = session.Open(path); !opened) {
-        ShowRefusal(opened.Failure());
+    const auto mayReplace = [&] { return !askAboutList || MayDiscardList(); };
+    if (const Result<void> opened = session.Open(path, {}, mayReplace); !opened) {
+        if (opened.Failure().Category != ErrorCategory::Stopped)
+            ShowRefusal(opened.Failure());
         return;
     }
     timer1_->stop();
@@ -630,13 +642,13 @@ void TForm1::ShowSelectionLength() {
     const std::int32_t end = trackBar1_->SelEnd();
     UpdateSelectionSize(context_.State, start, end, context_.AudioInfo.Header.FrameBytes);
     const std::int32_t step = context_.State.PositionStep;
-    overview_->SetSelection(PositionToMs(start, step), PositionToMs(end, step));
+    overview_->SetSelection(PositionToMs(start, step), SectionEndMs(end, context_.State));
     label13_->setText(QString::fromStdString(
         SelectionLengthText(context_.State, start, end, DecimalSeparator())));
 }
 
-void TForm1::ShowSelectionField(QLineEdit* field, std::int32_t position) {
-    field->setText(TimeText(PositionToMs(position, context_.State.PositionStep)));
+void TForm1::ShowSelectionField(QLineEdit* field, std::int32_t ms) {
+    field->setText(TimeText(ms));
     ShowSelectionLength();
 }
 
@@ -645,13 +657,22 @@ void TForm1::ShowSelectionField(QLineEdit* field, std::int32_t position) {
 void TForm1::TrackBar1Change() {
     ShowPositionText();
     overview_->SetPlayMs(PositionToMs(trackBar1_->value(), context_.State.PositionStep));
-    Guard([this] {
+    ReseekPlaying(ReseekDistance);
+}
+
+void TForm1::SeekPlayerToSlider() {
+    ReseekPlaying(1); // within a unit it is there already
+}
+
+// A playing player more than minDistance units from the slider is moved to it.
+void TForm1::ReseekPlaying(long double minDistance) {
+    Guard([this, minDistance] {
         if (player_ == nullptr || player_->CurrentMode() != MediaPlayer::Mode::Playing) {
             return;
         }
         const long double target = PositionToPlayerReal(trackBar1_->value());
         const long double q = static_cast<long double>(player_->Position());
-        if (target - q > ReseekDistance || q - target > ReseekDistance) {
+        if (target - q > minDistance || q - target > minDistance) {
             player_->Stop();
             player_->Seek(static_cast<std::int64_t>(target));
             player_->Play();
@@ -733,6 +754,7 @@ void TForm1::MediaPlayer1Click(PlayerControl::Button button) {
             timer1_->start();
             player_->SetStartPos(start);
             player_->Play();
+            ShowSoundNotice(); // the player tries its sound output again on Play
             mediaPlayer1_->SetEnabledButtons(PlayerControl::ButtonSet::Playing);
             break;
         }
@@ -764,7 +786,7 @@ void TForm1::BitBtn7Click() {
     }
     Guard([&] {
         player_->SetStartPos(static_cast<std::int64_t>(PositionToPlayerReal(start)));
-        player_->SetEndPos(static_cast<std::int64_t>(PositionToPlayerReal(end)));
+        player_->SetEndPos(MsToPlayer(SectionEndMs(end, context_.State), context_.State.Koef));
         mediaPlayer1_->SetEnabledButtons(PlayerControl::ButtonSet::Playing);
         player_->Play();
         timer1_->start();
@@ -774,23 +796,25 @@ void TForm1::BitBtn7Click() {
 void TForm1::BitBtn8Click() {
     upDown1_->SetPosition(trackBar1_->value());
     trackBar1_->SetSelStart(trackBar1_->value());
-    ShowSelectionField(labeledEdit1_, trackBar1_->SelStart());
+    ShowSelectionField(labeledEdit1_,
+                       PositionToMs(trackBar1_->SelStart(), context_.State.PositionStep));
 }
 
 void TForm1::BitBtn9Click() {
     upDown2_->SetPosition(trackBar1_->value());
     trackBar1_->SetSelEnd(trackBar1_->value());
-    ShowSelectionField(labeledEdit2_, trackBar1_->SelEnd());
+    ShowSelectionField(labeledEdit2_, SectionEndMs(trackBar1_->SelEnd(), context_.State));
 }
 
 void TForm1::UpDown1Click() {
     trackBar1_->SetSelStart(upDown1_->Position());
-    ShowSelectionField(labeledEdit1_, upDown1_->Position());
+    ShowSelectionField(labeledEdit1_,
+                       PositionToMs(upDown1_->Position(), context_.State.PositionStep));
 }
 
 void TForm1::UpDown2Click() {
     trackBar1_->SetSelEnd(upDown2_->Position());
-    ShowSelectionField(labeledEdit2_, upDown2_->Position());
+    ShowSelectionField(labeledEdit2_, SectionEndMs(upDown2_->Position(), context_.State));
 }
 
 void TForm1::BitBtn5Click() {

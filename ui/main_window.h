@@ -71,8 +71,14 @@ public:
     void SetSplitButtonEnabled(bool enabled);
     // Recomputes the selection size and shows the selection length text.
     void ShowSelectionLength();
-    // Opens a source as the Open button does, without the chooser.
-    void OpenSourceFile(const QString& path) { OpenChosen(path); }
+    // Opens a source as the Open button does, without the chooser and without
+    // asking about the split list: the caller has asked.
+    void OpenSourceFile(const QString& path) { OpenChosen(path, false); }
+    // A playing player moves to the slider's position, however near it is.
+    void SeekPlayerToSlider();
+    // True when the split list holds no rows that emptying it would lose, or
+    // the user agrees to lose them.
+    bool MayDiscardList();
     // Shown by "Split" after it has stopped any preview.
     void SetSaveDialog(std::function<void()> show) { showSaveDialog_ = std::move(show); }
 
@@ -117,7 +123,7 @@ private:
     void FormShow();
 
     // Open, in its steps.
-    void OpenChosen(const QString& chosen);
+    void OpenChosen(const QString& chosen, bool askAboutList = true);
     void ShowRefusal(const Error& error);
     void OpenPlayer(const SourceSession& session);
     void ShowSoundNotice();
@@ -128,8 +134,9 @@ private:
 
     // Selection and playback.
     long double PositionToPlayerReal(std::int32_t position) const;
-    void ShowSelectionField(QLineEdit* field, std::int32_t position);
+    void ShowSelectionField(QLineEdit* field, std::int32_t ms);
     void StopAndRewind();
+    void ReseekPlaying(long double minDistance);
     void ShowSaveDialog();
     void ShowError(const std::exception& error);
     template <typename Command> void Guard(Command command);

@@ -89,6 +89,11 @@ bool MainWindowKeys::Handle(QWidget& target, const QKeyEvent& key) {
         MoveBy(key.key() == Qt::Key_Left ? -frame : frame);
         return true;
     }
+    // "+" is a shifted key on most layouts.
+    if (key.key() == Qt::Key_Plus && mods == Qt::ShiftModifier) {
+        window_.Overview()->ZoomIn();
+        return true;
+    }
     if (mods != Qt::NoModifier)
         return false;
     PositionSlider& slider = *window_.TrackBar1();
@@ -204,7 +209,12 @@ void MainWindowKeys::MoveBy(std::int64_t ms) {
     MoveTo(static_cast<std::int32_t>(window_.TrackBar1()->value() + positions));
 }
 
+// A key move is meant, however short: a playing player follows it even
+// below the distance at which a slider change re-seeks.
 void MainWindowKeys::MoveTo(std::int32_t position) {
     PositionSlider& slider = *window_.TrackBar1();
+    const std::int32_t before = slider.value();
     slider.setValue(std::clamp(position, slider.minimum(), slider.maximum()));
+    if (slider.value() != before)
+        window_.SeekPlayerToSlider();
 }

@@ -173,8 +173,8 @@ void OverviewStrip::DrawBand(QPainter& painter, std::int64_t fromMs, std::int64_
     painter.fillRect(QRectF(left, 0, right - left, height()), color);
 }
 
-// Each column shows the loudest frame under it, mirrored about the middle;
-// silence draws nothing.
+// Each column shows the loudest frame under it in dB over a floor of
+// -60 dBFS, mirrored about the middle; anything quieter draws nothing.
 void OverviewStrip::DrawLevels(QPainter& painter) {
     if (!overview_ || overview_->Levels.empty())
         return;
@@ -187,10 +187,10 @@ void OverviewStrip::DrawLevels(QPainter& painter) {
     const double middle = height() / 2.0;
     painter.setPen(palette().text().color());
     for (int x = 0; x < width(); ++x) {
-        const std::uint8_t level = columns_[static_cast<std::size_t>(x)];
-        if (level == 0)
+        const double share = ShownShare(columns_[static_cast<std::size_t>(x)]);
+        if (share <= 0.0)
             continue;
-        const double half = std::max(0.5, ShownShare(level) * (middle - 2));
+        const double half = std::max(0.5, share * (middle - 2));
         painter.drawLine(QPointF(x + 0.5, middle - half), QPointF(x + 0.5, middle + half));
     }
 }

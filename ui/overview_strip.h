@@ -16,8 +16,7 @@ class SplitList;
 // selection and every list section as bands, and the play position as a line.
 // Click or drag seeks; Ctrl+wheel or +/- zooms around the play position down
 // to a few frames; the wheel scrolls a zoomed strip, which follows playback.
-// The levels are computed off the UI thread: read from the frames for Layer
-// III, decoded for Layer I and II.
+// The levels are decoded off the UI thread.
 class OverviewStrip : public QWidget {
     Q_OBJECT
 

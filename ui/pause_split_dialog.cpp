@@ -118,6 +118,11 @@ void PauseSplitDialog::TakeLevels(PauseSearch measured, const QString& error) {
         return;
     }
     search_ = std::move(measured);
+    std::string warnings;
+    for (const std::string& warning : search_.Warnings())
+        warnings += (warnings.empty() ? "" : "\n") + warning;
+    if (!warnings.empty())
+        context_.Messages->Warning(this, QString::fromStdString(warnings));
     measured_ = true;
     progress_->setValue(progress_->maximum());
     ok_->setEnabled(true);

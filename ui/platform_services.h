@@ -16,6 +16,8 @@ public:
     virtual void Error(QWidget* parent, const QString& text) = 0;       // OK
     // Confirmation with Yes, No and Yes to All.
     virtual OverwriteAnswer AskOverwrite(QWidget* parent, const QString& text) = 0;
+    // Confirmation with Yes and No; true for Yes.
+    virtual bool AskYesNo(QWidget* parent, const QString& text) = 0;
     virtual void ErrorBeep() = 0;
     virtual void InformationBeep() = 0;
 };

@@ -57,6 +57,15 @@ MessageBoxes::OverwriteAnswer QtMessageBoxes::AskOverwrite(QWidget* parent, cons
     }
 }
 
+// No is the default: Enter keeps what the question is about.
+bool QtMessageBoxes::AskYesNo(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), text,
+                    QMessageBox::Yes | QMessageBox::No, parent);
+    ShowPlainText(box);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 void QtMessageBoxes::ErrorBeep() {
     QApplication::beep();
 }

@@ -9,6 +9,7 @@ public:
     void Warning(QWidget* parent, const QString& text) override;
     void Error(QWidget* parent, const QString& text) override;
     OverwriteAnswer AskOverwrite(QWidget* parent, const QString& text) override;
+    bool AskYesNo(QWidget* parent, const QString& text) override;
     void ErrorBeep() override;
     void InformationBeep() override;
 };

@@ -218,7 +218,11 @@ void TForm2::BitBtn2Click() {
                                context_.TargetFolder.toStdString(), "", OverwritePolicy::Ask});
     SettleWithUser(plan);
     if (PartsToWrite(plan) >= 1) {
-        RunSplit(context_.Session.Job(plan));
+        SplitSession::PreparedJob prepared = context_.Session.Job(plan);
+        for (const std::string& warning : prepared.Warnings)
+            context_.Messages->Warning(this, QString::fromStdString(warning));
+        if (RunSplit(std::move(prepared.Job)))
+            context_.Session.MarkWritten(plan);
     }
     accept();
 }
@@ -264,14 +268,15 @@ bool TForm2::AskOverwrite(const std::string& path, bool& yesToAll) {
     return true;
 }
 
-void TForm2::RunSplit(SplitJob job) {
+bool TForm2::RunSplit(SplitJob job) {
     TForm9 progress(splitThread_, this);
     progress.SetJob(std::move(job));
     if (progress.exec() == QDialog::Accepted) {
         context_.Messages->InformationBeep();
-    } else {
-        context_.Messages->Error(this, progress.EndMessage());
+        return true;
     }
+    context_.Messages->Error(this, progress.EndMessage());
+    return false;
 }
 
 void TForm2::Button1Click() {

@@ -49,7 +49,8 @@ private:
     bool WaitForRunningSplit();
     void SettleWithUser(std::vector<PlannedPart>& plan);
     bool AskOverwrite(const std::string& path, bool& yesToAll);
-    void RunSplit(SplitJob job);
+    // True when every part was written.
+    bool RunSplit(SplitJob job);
 
     AppContext& context_;
     QPointer<myThread2> splitThread_;

@@ -173,14 +173,12 @@ MediaPlayer::Mode SinkMediaPlayer::CurrentMode() const {
     return mode_;
 }
 
+// Every Play tries the sound again: a sound server that has come back plays,
+// and one still gone fails the new sink, which falls silent once more.
 void SinkMediaPlayer::DoPlay(std::int64_t from, bool hasFrom, std::int64_t to, bool hasTo) {
     if (silent_) {
-        if (hasFrom)
-            silent_->SetStartPos(from);
-        if (hasTo)
-            silent_->SetEndPos(to);
-        silent_->Play();
-        return;
+        position_ = silent_->Position();
+        silent_.reset();
     }
     Halt(Mode::Stopped);
     const std::int64_t start = hasFrom ? std::clamp<std::int64_t>(from, 0, length_) : position_;

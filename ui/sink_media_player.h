@@ -20,7 +20,7 @@ class QAudioSink;
 // part from there starts with, and a play to an end stops after the frame the
 // part ends with. The position is what the sink has played, from the run's
 // first frame on. A sink that fails (the sound server gone) leaves a silent
-// clock to play on from where the sound stopped.
+// clock to play on from where the sound stopped, until the next Play.
 class SinkMediaPlayer : public QObject, public MediaPlayer {
     Q_OBJECT
 

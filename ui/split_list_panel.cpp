@@ -150,8 +150,8 @@ void SplitListPanel::AddSelectionToList(std::int32_t selectionStart, std::int32_
         return;
     }
     const std::int32_t step = context_.State.PositionStep;
-    const Result<ListChange> added = context_.Session.AddSection(PositionToMs(selectionStart, step),
-                                                                 PositionToMs(selectionEnd, step));
+    const Result<ListChange> added = context_.Session.AddSection(
+        PositionToMs(selectionStart, step), SectionEndMs(selectionEnd, context_.State));
     if (added) {
         SetListButtonsEnabled(true);
         AppendRows(added.Value().FirstRow, added.Value().RowsAdded);

@@ -53,6 +53,13 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
     return text;
 }
 
+std::string WithLineEnds(std::string text, const std::string& end) {
+    for (std::size_t at = text.find('\n'); at != std::string::npos;
+         at = text.find('\n', at + end.size()))
+        text.replace(at, 1, end);
+    return text;
+}
+
 TEST(CueReader, SheetsAreTakenWholeOrRefusedWithTheLine) {
     const std::vector<Case> cases = {
         {"good", kAlbum, "/music/album.mp3", 0, false},
@@ -68,14 +75,47 @@ TEST(CueReader, SheetsAreTakenWholeOrRefusedWithTheLine) {
         {"past the end", Replaced(kAlbum, "00:05:01", "00:08:00"), "album.mp3", 18, false},
         {"no track", "TITLE \"x\"\n", "album.mp3", 1, false},
         {"index before track", "FILE \"a\" MP3\nINDEX 01 00:00:00\n", "album.mp3", 2, false},
+        {"INDEX past 32 bits", Replaced(kAlbum, "INDEX 00", "INDEX 2147483648"), "album.mp3", 13,
+         false},
+        {"TRACK past 32 bits", Replaced(kAlbum, "TRACK 03", "TRACK 4294967299"), "album.mp3", 15,
+         false},
+        {"NUL byte", Replaced(kAlbum, "Three", std::string("Th\0ree", 6)), "album.mp3", 16, false},
+        {"later FILE for another file",
+         Replaced(kAlbum, "  TRACK 03", "FILE \"other.mp3\" MP3\n  TRACK 03"), "album.mp3", 0,
+         true},
+        {"later FILE for the source",
+         Replaced(kAlbum, "  TRACK 03", "FILE \"album.mp3\" MP3\n  TRACK 03"), "album.mp3", 0,
+         false},
+        {"CR line ends", WithLineEnds(kAlbum, "\r"), "album.mp3", 0, false},
+        {"CR LF line ends", WithLineEnds(kAlbum, "\r\n"), "album.mp3", 0, false},
+        {"CR line ends, open quote", WithLineEnds(Replaced(kAlbum, "\"Three\"", "\"Three"), "\r"),
+         "album.mp3", 16, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
         const CueSections sections = Sections(c.Sheet, c.SourcePath);
         EXPECT_EQ(sections.Error ? sections.Error->Line : 0, c.ErrorLine);
         EXPECT_EQ(sections.Entries.size(), c.ErrorLine == 0 ? 3u : 0u);
-        EXPECT_EQ(!sections.Warning.empty(), c.Warned);
+        EXPECT_EQ(!sections.Warnings.empty(), c.Warned);
+        if (c.ErrorLine == 0) {
+            EXPECT_EQ(sections.Entries[2].Title, "Three");
+        }
     }
+}
+
+// libcue keeps 1022 bytes of a text, here in the middle of an "é".
+TEST(CueReader, ATooLongTitleIsCutBeforeACharacterAndSaysSo) {
+    std::string title = "a";
+    for (int i = 0; i < 800; ++i)
+        title += "é";
+    const CueReadResult read = ReadCueText("FILE \"a.mp3\" MP3\n TRACK 01 AUDIO\n  TITLE \"" +
+                                           title + "\"\n  INDEX 01 00:00:00\n");
+    ASSERT_FALSE(read.Error);
+    EXPECT_EQ(read.Sheet.Tracks[0].Title, title.substr(0, 1021));
+    ASSERT_EQ(read.Sheet.Warnings.size(), 1u);
+    EXPECT_EQ(
+        CueWarningMessage("a.cue", read.Sheet.Warnings[0]),
+        "a.cue:4: warning: the track's TITLE is longer than 1022 bytes: only its start is read");
 }
 
 TEST(CueReader, TracksBecomeTaggedSectionsThatTileTheAudio) {
@@ -118,9 +158,10 @@ TEST(CueWriter, AnExportedSheetReadsBackToTheSameCuts) {
     const CueSections sections = Sections(kAlbum, "album.mp3");
     std::vector<SplitListItem> entries = sections.Entries;
     entries[1].Checked = false;
-    const CueSections again = Sections(WriteCueSheet(entries, "/music/album.mp3"), "album.mp3");
+    const CueSections again =
+        Sections(WriteCueSheet(entries, "/music/album.mp3").Text, "album.mp3");
     ASSERT_EQ(again.Entries.size(), 2u);
-    EXPECT_TRUE(again.Warning.empty());
+    EXPECT_TRUE(again.Warnings.empty());
     EXPECT_EQ(again.Entries[1].StartMs, 5013);
     EXPECT_EQ(again.Entries[1].Title, "Three");
     EXPECT_EQ(again.Entries[1].Year, "2001");
@@ -190,7 +231,7 @@ TEST(SavedList, ListsOfEveryLengthReadBack) {
         EXPECT_EQ(loaded.SourcePath, "/m/a.mp3");
         EXPECT_EQ(loaded.Entries.back().Title, "T" + std::to_string(rows - 1));
         EXPECT_EQ(loaded.Entries.back().Artist, "Last");
-        const CueReadResult exported = ReadCueText(WriteCueSheet(entries, "/m/a.mp3"));
+        const CueReadResult exported = ReadCueText(WriteCueSheet(entries, "/m/a.mp3").Text);
         ASSERT_FALSE(exported.Error) << exported.Error->Text;
         EXPECT_EQ(exported.Sheet.Tracks.at(rows - 1).Performer, "Last");
     }

@@ -1,5 +1,7 @@
 #include "../frame_stream.h"
 #include "media/id3v2_part_tags.h"
+#include "split/split_list.h"
+#include "split/split_worker.h"
 
 #include <gtest/gtest.h>
 #include <taglib/attachedpictureframe.h>
@@ -73,6 +75,40 @@ TEST(Id3v2PartTags, CarryThePartsUnicodeTextsTrackAndTheSourcesPicture) {
             EXPECT_FALSE(Picture(tag).isEmpty());
             EXPECT_EQ(Text(tag, "TSSE"), Text(*source.ID3v2Tag(), "TSSE"));
         }
+    }
+}
+
+// The source's chapters, gapless numbers, loudness and frames that inflate
+// past the limit stay out of every part; its other frames, however spelt, stay.
+TEST(Id3v2PartTags, WholeSourceFramesAndOversizedOnesAreLeftOut) {
+    const std::string source = DataPath("id3v2_whole_source_frames.mp3");
+    SplitList list;
+    for (int i = 0; i < 3; ++i)
+        list.AddEntry(i * 100, i * 100 + 100, {});
+    SplitJob job;
+    job.SourcePath = source;
+    const std::vector<std::string> warnings = AddId3v2Tags(job, list);
+    ASSERT_EQ(warnings.size(), 2u);
+    for (const std::string& warning : warnings)
+        EXPECT_EQ(warning.rfind(source + ": warning: the ID3v2 frame PRIV (", 0), 0u) << warning;
+    frame_stream::TempDir dir;
+    for (std::size_t row = 0; row < 3; ++row) {
+        const Bytes tagBytes = job.PartPrefix(row);
+        EXPECT_LT(tagBytes.size(), std::size_t{16} << 20);
+        TagLib::MPEG::File file(dir.Write("part.mp3", tagBytes).c_str(), false);
+        const TagLib::ID3v2::Tag& tag = *file.ID3v2Tag(true);
+        EXPECT_EQ(Text(tag, "TRCK"), std::to_string(row + 1) + "/3");
+        for (const char* id : {"CHAP", "CTOC", "RVA2"})
+            EXPECT_EQ(Text(tag, id), "<none>") << id;
+        std::vector<std::string> userTexts;
+        for (const TagLib::ID3v2::Frame* frame : tag.frameListMap()["TXXX"])
+            userTexts.push_back(frame->toString().to8Bit(true));
+        EXPECT_EQ(userTexts, std::vector<std::string>{"[MOOD] calm"});
+        std::vector<std::size_t> privateSizes;
+        for (const TagLib::ID3v2::Frame* frame : tag.frameListMap()["PRIV"])
+            privateSizes.push_back(frame->size());
+        EXPECT_EQ(privateSizes, (std::vector<std::size_t>{15 + (9u << 20), 19}));
+        EXPECT_EQ(Text(tag, "TSSE"), "LAME3.100");
     }
 }
 

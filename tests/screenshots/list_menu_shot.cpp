@@ -16,6 +16,7 @@
 #include <QTreeView>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
+#include <vector>
 
 using namespace ui_test;
 using shots::Settle;
@@ -61,6 +62,7 @@ TEST_F(ListMenuScreenshotsTest, WritesTheListMenuAndItsDialogs) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     rig.Open(source);
     shots::HideSoundNotice(window);
+    shots::WaitForOverview(window);
 
     auto* commands = window.findChild<ListFileCommands*>("ListFileCommands");
     ASSERT_NE(commands, nullptr);
@@ -69,8 +71,22 @@ TEST_F(ListMenuScreenshotsTest, WritesTheListMenuAndItsDialogs) {
     auto* panel = window.findChild<SplitListPanel*>();
     panel->ListView()->topLevelItem(3)->setCheckState(0, Qt::Unchecked);
     panel->ListView()->setCurrentItem(panel->ListView()->topLevelItem(2));
+    // Wide enough, its columns fitted, for the titles, performers and album the sheet brought in.
+    QTreeWidget* list = panel->ListView();
+    const QSize firstSize = window.size();
+    std::vector<int> firstWidths;
+    window.resize(980, firstSize.height());
+    for (int column = 0; column < list->columnCount(); ++column) {
+        firstWidths.push_back(list->columnWidth(column));
+        list->resizeColumnToContents(column);
+    }
     Settle();
     Save(ScreenOf(window), "import-cue.png");
+    window.resize(firstSize);
+    for (int column = 0; column < list->columnCount(); ++column) {
+        list->setColumnWidth(column, firstWidths[column]);
+    }
+    Settle();
 
     // The menu opened from its button; above it and flush with its right edge,
     // as it opens when the window meets the bottom of the screen, so that the

@@ -1,6 +1,5 @@
 #include "test_support.h"
 #include "ui/list_file_commands.h"
-#include "ui/overview_strip.h"
 #include "ui/position_slider.h"
 #include "ui/split_list_panel.h"
 #include "user_home.h"
@@ -44,12 +43,12 @@ TEST(MainWindowScreenshot, TakenWhenAsked) {
     QTreeWidget* list = window.findChild<SplitListPanel*>()->ListView();
     list->topLevelItem(3)->setCheckState(0, Qt::Unchecked);
     list->setCurrentItem(list->topLevelItem(1));
-    window.TrackBar1()->setValue(17);
+    window.TrackBar1()->setValue(678);
     window.BitBtn8Click();
-    window.TrackBar1()->setValue(39);
+    window.TrackBar1()->setValue(1298);
     window.BitBtn9Click();
-    window.TrackBar1()->setValue(28);
-    ASSERT_TRUE(QTest::qWaitFor([&window] { return window.Overview()->Ready(); }, 10000));
+    window.TrackBar1()->setValue(905);
+    shots::WaitForOverview(window);
 
     const auto save = [&window, &folder](const char* name) {
         shots::Settle(300);

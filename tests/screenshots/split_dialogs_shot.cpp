@@ -34,8 +34,9 @@ protected:
         }
         rig.Build();
         rig.Window->show();
-        rig.Open(user.Copy("cbr96_id3v1.mp3", "Morning Light.mp3"));
+        rig.Open(user.AlbumAudio());
         shots::HideSoundNotice(*rig.Window);
+        shots::WaitForOverview(*rig.Window);
         FillList();
     }
 
@@ -48,8 +49,8 @@ protected:
             window.findChild<QPushButton*>("BitBtn9")->click();
             window.findChild<QPushButton*>("BitBtn6")->click();
         };
-        add(5, 21);
-        add(21, 47);
+        add(0, 678);
+        add(678, 1298);
         auto* panel = window.findChild<SplitListPanel*>();
         QTimer::singleShot(0, [] {
             auto* dialog = qobject_cast<TForm8*>(QApplication::activeModalWidget());

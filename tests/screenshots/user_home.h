@@ -2,9 +2,12 @@
 
 // A home made in the temporary folder with a Music folder, so that the
 // pictures show a user's paths, the same short ones each time, never the
-// build machine's; and an album's cue sheet for the fixture with a tag.
+// build machine's; and an album of a few minutes with loud and quiet stretches,
+// made by scripts/screenshots.sh and named by KERFLINE_SCREENSHOT_ALBUM, with
+// its cue sheet.
 
 #include "test_support.h"
+#include "ui/overview_strip.h"
 
 #include <QApplication>
 #include <QDir>
@@ -24,14 +27,14 @@ FILE "Harbour Sessions.mp3" MP3
     INDEX 01 00:00:00
   TRACK 02 AUDIO
     TITLE "Salt Road"
-    INDEX 01 00:01:40
+    INDEX 01 01:07:60
   TRACK 03 AUDIO
     TITLE "Night Ferry"
     PERFORMER "The Low Tides & Mara Quill"
-    INDEX 01 00:03:55
+    INDEX 01 02:09:60
   TRACK 04 AUDIO
     TITLE "Lantern Song"
-    INDEX 01 00:06:10
+    INDEX 01 03:17:60
 )";
 
 class UserHome {
@@ -56,9 +59,17 @@ public:
         return path;
     }
 
+    // The album, under the name of its tag.
+    QString AlbumAudio() const {
+        const QString path = QDir(Music).filePath("Harbour Sessions.mp3");
+        EXPECT_TRUE(QFile::copy(qEnvironmentVariable("KERFLINE_SCREENSHOT_ALBUM"), path))
+            << "KERFLINE_SCREENSHOT_ALBUM names no file";
+        return path;
+    }
+
     // The album with its cue sheet beside it; the path of the sheet.
     QString Album() const {
-        Copy("cbr96_id3v1.mp3", "Harbour Sessions.mp3");
+        AlbumAudio();
         const QString cue = QDir(Music).filePath("Harbour Sessions.cue");
         QFile file(cue);
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));
@@ -74,6 +85,12 @@ private:
 // the window's notice of a silent preview.
 inline void HideSoundNotice(QWidget& window) {
     window.findChild<QWidget*>("SoundNotice")->hide();
+}
+
+// The levels are decoded off the UI thread; a picture taken before they come
+// shows an empty overview.
+inline void WaitForOverview(TForm1& window) {
+    EXPECT_TRUE(QTest::qWaitFor([&window] { return window.Overview()->Ready(); }, 10000));
 }
 
 inline void Settle(int ms = 200) {

@@ -84,7 +84,7 @@ protected:
         }
         case Step::Split: {
             const PartPlan plan = session.Plan({"$N", scratch_.Path().string(), ""});
-            ASSERT_TRUE(SplitSession::Run(session.Job(plan), {}).Success);
+            ASSERT_TRUE(SplitSession::Run(session.Job(plan).Job, {}).Success);
             break;
         }
         case Step::Undo:

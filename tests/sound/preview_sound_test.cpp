@@ -134,14 +134,8 @@ TEST_F(PreviewSoundTest, ADragWhilePlayingALongSourceResumesThereAndRunsForward)
     window_->MediaPlayer1Click(Button::Stop);
 }
 
-// A sound server of the test's own, killed while the preview plays into it:
-// the preview plays on silently from where the sound stopped, and says so.
-// Each test runs in a process of its own, which connects to the sound system once.
-TEST(SoundServerLoss, ThePreviewPlaysOnSilentlyFromWhereTheSoundStopped) {
-    QTemporaryDir runtime;
-    QFile::setPermissions(runtime.path(),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    QProcess server;
+// A private sound server in runtime; true once it answers on its socket.
+bool StartServer(QProcess& server, const QTemporaryDir& runtime) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("XDG_RUNTIME_DIR", runtime.path());
     server.setProcessEnvironment(environment);
@@ -149,7 +143,20 @@ TEST(SoundServerLoss, ThePreviewPlaysOnSilentlyFromWhereTheSoundStopped) {
                  {"-n", "--daemonize=no", "--exit-idle-time=-1", "-L",
                   "module-null-sink sink_name=doomed", "-L", "module-native-protocol-unix"});
     const QString socket = runtime.path() + "/pulse/native";
-    if (!server.waitForStarted(5000) || !QTest::qWaitFor([&] { return QFile::exists(socket); })) {
+    return server.waitForStarted(5000) && QTest::qWaitFor([&] { return QFile::exists(socket); });
+}
+
+// A sound server of the test's own, killed while the preview plays into it:
+// the preview plays on silently from where the sound stopped, and says so.
+// Started again, the next Play sounds and the notice goes.
+// Each test runs in a process of its own, which connects to the sound system once.
+TEST(SoundServerLoss, ThePreviewPlaysOnSilentlyAndSoundsAgainOnceTheServerIsBack) {
+    QTemporaryDir runtime;
+    QFile::setPermissions(runtime.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QProcess server;
+    const QString socket = runtime.path() + "/pulse/native";
+    if (!StartServer(server, runtime)) {
         if (qEnvironmentVariableIsSet("KERFLINE_SOUND_TESTS"))
             FAIL() << "no sound server of its own";
         GTEST_SKIP() << "pulseaudio cannot be started";
@@ -187,6 +194,24 @@ TEST(SoundServerLoss, ThePreviewPlaysOnSilentlyFromWhereTheSoundStopped) {
     EXPECT_GT(window.Player().Position(), after + 300) << "the silent preview does not move";
     EXPECT_GE(ShownMs(window), after);
     EXPECT_TRUE(messages.Shown.empty());
+
+    QFile::remove(socket);
+    QProcess restarted;
+    ASSERT_TRUE(StartServer(restarted, runtime));
+    SinkRecording recording;
+    ASSERT_TRUE(recording.Start());
+    // The sound system reconnects on its own within a few seconds.
+    ASSERT_TRUE(QTest::qWaitFor([] { return HasSoundOutput(); }, 15000));
+    window.MediaPlayer1Click(Button::Stop);
+    const std::int64_t pressed = recording.Now();
+    window.MediaPlayer1Click(Button::Play);
+    QTest::qWait(1500);
+    EXPECT_TRUE(window.Player().MakesSound());
+    EXPECT_TRUE(notice->isHidden());
+    EXPECT_GT(recording.Between(pressed, recording.Now()).Seconds(), 0.5) << "no sound";
+    window.MediaPlayer1Click(Button::Stop);
+    restarted.kill();
+    restarted.waitForFinished(5000);
 }
 
 // Run with a sound server that is not there (PULSE_SERVER pointing nowhere).

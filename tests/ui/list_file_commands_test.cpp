@@ -118,6 +118,29 @@ TEST_F(ListFileCommandsTest, ASavedListLoadsBackExactlyAndBringsItsSource) {
     EXPECT_TRUE(rig.Messages.Shown.empty());
 }
 
+// Rows out of time order with a gap between them: the sheet holds them in time
+// order, reads back, and the window says what it could not hold.
+TEST_F(ListFileCommandsTest, AnExportedSheetIsInTimeOrderAndWarnsOfAGap) {
+    SplitList& list = rig.Window->Context().List;
+    list.AddEntry(3000, 5000, TID3v1Tag());
+    list.AddEntry(0, 1000, TID3v1Tag());
+    const QString exported = folder.filePath("exported.cue");
+    rig.Choosers.CueFiles.push_back(exported);
+    Trigger("Export cue…");
+    ASSERT_EQ(rig.Messages.Shown.size(), 1u);
+    EXPECT_EQ(rig.Messages.Shown[0].Kind, MessageKind::Warning);
+    EXPECT_TRUE(rig.Messages.Shown[0].Text.startsWith("a cue sheet has no gaps"))
+        << rig.Messages.Shown[0].Text.toStdString();
+
+    list.ClearEntries();
+    rig.Choosers.CueFiles.push_back(exported);
+    Trigger("Import cue…");
+    ASSERT_EQ(list.SplitCount(), 2) << rig.Messages.Shown.back().Text.toStdString();
+    EXPECT_EQ(list[0].StartMs, 0);
+    EXPECT_EQ(list[1].StartMs, 3000);
+    EXPECT_EQ(list[1].EndMs, static_cast<std::int32_t>(rig.Window->Context().State.DurationMs));
+}
+
 TEST_F(ListFileCommandsTest, ThePausesDialogCountsThePartsAsTheSettingsChange) {
     QTimer::singleShot(0, [] {
         auto* dialog = qobject_cast<PauseSplitDialog*>(QApplication::activeModalWidget());

@@ -3,6 +3,7 @@
 #include "ui/edit_section_dialog.h"
 #include "ui/help_window.h"
 #include "ui/options_dialog.h"
+#include "ui/overview_strip.h"
 #include "ui/pause_split_dialog.h"
 #include "ui/position_slider.h"
 #include "ui/save_dialog.h"
@@ -119,6 +120,36 @@ TEST_F(MainWindowKeysTest, MovingKeysMoveThePlayPosition) {
         Key(c.Key, c.Mods);
         EXPECT_EQ(Window().TrackBar1()->value(), c.Expected);
     }
+}
+
+// "+" arrives with Shift and zooms; a one-step move while playing moves the
+// player too; End, O, Home, I, A make a section that runs to the end of the
+// audio, past the slider's last position (the walked length is not a whole
+// number of 0.1 s steps).
+TEST_F(MainWindowKeysTest, ShiftedPlusStepsWhilePlayingAndEndReachesTheEnd) {
+    Window().Context().PreloadOption = true;
+    rig.Open(RepeatedSource(dir, "cbr128_44k_joint.mp3", 16 * 180050 + 128));
+    const std::int64_t length = Window().Context().State.DurationMs;
+    ASSERT_NE(length % 100, 0);
+    const std::int64_t span = Window().Overview()->VisibleSpanMs();
+    Key(Qt::Key_Plus, Qt::ShiftModifier);
+    EXPECT_EQ(Window().Overview()->VisibleSpanMs(), span / 2);
+
+    Window().TrackBar1()->setValue(900);
+    Key(Qt::Key_Space);
+    ASSERT_EQ(Window().MediaPlayer1()->EnabledButtons(), Set::Playing);
+    for (const auto& [key, expected] : {std::pair{Qt::Key_Right, 901}, {Qt::Key_Left, 900}}) {
+        Key(key, Qt::ShiftModifier);
+        ASSERT_EQ(Window().TrackBar1()->value(), expected);
+        EXPECT_EQ(Window().Player().Position(),
+                  PositionToPlayer(expected, 100, Window().Context().State.Koef));
+    }
+    Key(Qt::Key_Space);
+
+    for (const Qt::Key key : {Qt::Key_End, Qt::Key_O, Qt::Key_Home, Qt::Key_I, Qt::Key_A})
+        Key(key);
+    ASSERT_EQ(Window().Context().List.SplitCount(), 1);
+    EXPECT_EQ(Window().Context().List[0].EndMs, length);
 }
 
 // The whole road with keys alone: open, play, pause, mark, add, tick, edit,

@@ -1,5 +1,7 @@
 #include "test_support.h"
+#include "ui/list_file_commands.h"
 #include "ui/overview_strip.h"
+#include "ui/position_slider.h"
 #include "ui/recent_files_menu.h"
 #include "ui/split_list_panel.h"
 
@@ -107,6 +109,80 @@ TEST_F(MainWindowOpeningTest, TheWindowGrowsIntoTheListAndTheOverviewAndKeepsIts
     rig.Window.reset();
     rig.Build();
     EXPECT_EQ(Window().size(), QSize(960, 750));
+}
+
+// Open, a recent file, a drop, Load list and closing the window each ask
+// before they throw away rows neither split nor saved; No keeps the source
+// and the list, Yes goes on. Saved rows are not asked about until they change.
+TEST_F(MainWindowOpeningTest, UnkeptRowsAreAskedAboutBeforeTheListIsEmptied) {
+    const QString first = DataPath("cbr128_44k_joint.mp3");
+    const QString other = DataPath("cbr96_id3v1.mp3");
+    const QString saved = dir.filePath("list.cue");
+    auto* commands = Window().findChild<ListFileCommands*>();
+    const auto fill = [&] {
+        rig.Open(first);
+        for (int end : {20, 40}) {
+            Window().TrackBar1()->SetSelection(end - 10, end);
+            Window().BitBtn6Click();
+        }
+        ASSERT_EQ(Window().Context().List.SplitCount(), 2);
+    };
+    const QString question =
+        "The split list has 2 rows that were not split or saved. Discard them?";
+    struct Case {
+        const char* Way;
+        std::function<void()> Leave;
+    };
+    const Case cases[] = {
+        {"Open", [&] { rig.Open(other); }},
+        {"recent files",
+         [&] {
+             for (QAction* action : Menu()->actions())
+                 if (action->text() == other)
+                     action->trigger();
+         }},
+        {"drop", [&] { Drop(other); }},
+        {"Load list",
+         [&] {
+             rig.Choosers.CueFiles.push_back(saved);
+             commands->LoadList();
+         }},
+        {"close", [&] { Window().close(); }},
+    };
+    rig.Open(other); // for the recent files menu
+    fill();
+    rig.Choosers.CueFiles.push_back(saved);
+    commands->SaveList();
+    Window().Context().List[0].Title = "changed";
+    Window().TrackBar1()->SetSelection(50, 60);
+    Window().BitBtn6Click();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Way);
+        Window().show();
+        rig.Messages.Shown.clear();
+        rig.Messages.YesNoAnswers = {false};
+        c.Leave();
+        ASSERT_EQ(rig.Messages.Shown.size(), 1u);
+        EXPECT_EQ(rig.Messages.Shown[0].Text, question);
+        EXPECT_EQ(Source(), first.toStdString());
+        EXPECT_EQ(Window().Context().List.SplitCount(), 3);
+        EXPECT_TRUE(Window().isVisible());
+    }
+    rig.Messages.Shown.clear();
+    rig.Messages.YesNoAnswers = {true};
+    rig.Open(other);
+    EXPECT_EQ(rig.Messages.Shown.size(), 1u);
+    EXPECT_EQ(Window().Context().List.SplitCount(), 0);
+
+    fill();
+    rig.Choosers.CueFiles.push_back(saved);
+    commands->SaveList();
+    rig.Messages.Shown.clear();
+    rig.Choosers.CueFiles.push_back(saved);
+    commands->LoadList();
+    Window().close();
+    EXPECT_TRUE(rig.Messages.Shown.empty()) << "saved, then loaded: nothing to lose";
+    EXPECT_FALSE(Window().isVisible());
 }
 
 // While the walk runs the window still shows the previous source whole: its

@@ -1,3 +1,4 @@
+#include "kerfline_version.h"
 #include "test_support.h"
 #include "ui/about_dialog.h"
 #include "ui/elided_label.h"
@@ -550,7 +551,7 @@ TEST_F(MainWindowTest, HelpShowsTheShippedDocumentOrSaysItIsMissingAndAboutOpens
         about->findChild<QPushButton*>("CloseButton")->click();
     });
     Window().Button2Click();
-    EXPECT_EQ(title, "Kerfline 1.3.1");
+    EXPECT_EQ(title, QStringLiteral("Kerfline %1").arg(KerflineVersion));
     EXPECT_TRUE(bold);
     ASSERT_EQ(rig.Shell.Opened.size(), 2u);
     EXPECT_EQ(rig.Shell.Opened[0], "mailto:support@kerfline.example?subject=Kerfline");

@@ -30,7 +30,7 @@ inline QString DataPath(const char* name) {
     return QString::fromUtf8(KERFLINE_TEST_DATA) + "/" + QString::fromUtf8(name);
 }
 
-enum class MessageKind { Information, Warning, Error, Overwrite };
+enum class MessageKind { Information, Warning, Error, Overwrite, Question };
 
 struct ShownMessage {
     MessageKind Kind;
@@ -41,6 +41,7 @@ class RecordingMessageBoxes : public MessageBoxes {
 public:
     std::vector<ShownMessage> Shown;
     std::deque<OverwriteAnswer> Answers; // for AskOverwrite in order; Yes when empty
+    std::deque<bool> YesNoAnswers;       // for AskYesNo in order; Yes when empty
     int ErrorBeeps = 0;
     int InformationBeeps = 0;
 
@@ -61,6 +62,14 @@ public:
         const OverwriteAnswer answer = Answers.front();
         Answers.pop_front();
         return answer;
+    }
+    bool AskYesNo(QWidget*, const QString& text) override {
+        Shown.push_back({MessageKind::Question, text});
+        if (YesNoAnswers.empty())
+            return true;
+        const bool yes = YesNoAnswers.front();
+        YesNoAnswers.pop_front();
+        return yes;
     }
     void ErrorBeep() override { ++ErrorBeeps; }
     void InformationBeep() override { ++InformationBeeps; }

@@ -1,0 +1,2 @@
+// Must not compile: media/ sits below session/.
+#include "session/split_session.h"

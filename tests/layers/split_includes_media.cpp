@@ -1,0 +1,2 @@
+// Must not compile: split/ sits below media/.
+#include "media/cue_reader.h"

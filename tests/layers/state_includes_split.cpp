@@ -1,0 +1,2 @@
+// Must not compile: state/ sits below split/.
+#include "split/split_list.h"
