@@ -35,6 +35,7 @@ struct SplitOptions {
     bool NoInfoFrame = false;
     bool Id3v2 = false;
     bool RebuildInfoFrame = false;
+    bool Exact = false;
     bool Preload = false;
     bool Overwrite = false;
 };
@@ -134,6 +135,7 @@ SourceOutcome SplitOneSource(const SplitOptions& options, const std::string& fil
     SplitJob job =
         BuildSplitJob(file, source.Info, source.State.FrameCount, !options.NoInfoFrame, list, plan);
     job.RebuildInfoFrame = options.RebuildInfoFrame;
+    job.ExactCuts = options.Exact;
     if (options.Id3v2)
         AddId3v2Tags(job, list);
     if (job.PartsToWrite() == 0) {
@@ -217,6 +219,9 @@ void RegisterSplitCommand(CLI::App& app, int& exitCode) {
     split->add_flag("--rebuild-info-frame", options->RebuildInfoFrame,
                     "Make each part's information frame describe the part: frame and byte "
                     "counts, seek table, encoder delay and padding");
+    split->add_flag("--exact", options->Exact,
+                    "Cut at the exact time: each part plays exactly the source's samples "
+                    "between its two times, without a glitch at its start (Layer III)");
     split->add_flag("--preload", options->Preload,
                     "Walk every frame first, so lengths and equal parts use the exact length");
     split->add_flag("--overwrite", options->Overwrite, "Overwrite existing part files");

@@ -18,7 +18,7 @@ public:
 
 WriteStage::WriteStage(const SplitJob& job, const SplitCallbacks& callbacks, SplitOutcome& outcome)
     : job_(job), callbacks_(callbacks), outcome_(outcome),
-      carriesInformation_(job.Format.HasInfoFrame && job.SaveFrameOption) {}
+      carriesInformation_(job.ExactCuts || (job.Format.HasInfoFrame && job.SaveFrameOption)) {}
 
 void WriteStage::Drain(SourceRing& ring) {
     while (!ended_) {
@@ -43,6 +43,9 @@ void WriteStage::Do(const WriteStep& step, const SourceBlock& block) {
             break;
         case WriteStep::Kind::Frames:
             WriteFrames(block.Bytes.data() + (step.Offset - block.Start), step.Count);
+            break;
+        case WriteStep::Kind::Insert:
+            WriteFrames(step.Data.data(), static_cast<std::int64_t>(step.Data.size()));
             break;
         case WriteStep::Kind::EndPart:
             EndPart(step);
@@ -105,12 +108,12 @@ void WriteStage::EndPart(const WriteStep& step) {
 void WriteStage::PatchInformationFrame(const WriteStep& step) {
     const std::int32_t markerOffset =
         InformationHeaderOffset(job_.Format.VersionId, job_.Format.ChannelMode);
+    const bool rebuild = job_.RebuildInfoFrame || job_.ExactCuts;
     std::vector<std::uint8_t> frame =
-        job_.RebuildInfoFrame
-            ? RebuildInformationFrame(informationFrame_, markerOffset, step.FrameList)
-            : informationFrame_;
+        rebuild ? RebuildInformationFrame(informationFrame_, markerOffset, step.FrameList)
+                : informationFrame_;
     const auto marker = static_cast<std::size_t>(markerOffset);
-    if (!job_.RebuildInfoFrame && marker + 12 <= frame.size() && (frame[marker + 7] & 1) != 0) {
+    if (!rebuild && marker + 12 <= frame.size() && (frame[marker + 7] & 1) != 0) {
         const std::uint32_t count = static_cast<std::uint32_t>(step.Count) + 1;
         for (std::size_t i = 0; i < 4; ++i)
             frame[marker + 8 + i] = static_cast<std::uint8_t>(count >> (24 - 8 * i));
