@@ -19,6 +19,7 @@ struct AppContext {
     bool SaveFrameOption = true;
     bool Id3v2Option = false;
     bool RebuildInfoFrameOption = false;
+    bool ExactCutsOption = false;
     QString ProgramFolder; // where the help document lies
     QString TargetFolder;
 

@@ -385,6 +385,7 @@ void TForm1::ReadSettings() {
     context_.SaveFrameOption = outcome.Settings.SaveFrame;
     context_.Id3v2Option = outcome.Settings.Id3v2;
     context_.RebuildInfoFrameOption = outcome.Settings.RebuildInfoFrame;
+    context_.ExactCutsOption = outcome.Settings.ExactCuts;
     if (outcome.Error) {
         services_.Messages.Error(this, *outcome.Error);
     }
@@ -465,7 +466,8 @@ void TForm1::Button2Click() {
 
 void TForm1::Button3Click() {
     const SettingsStore::Values current{context_.PreloadOption, context_.SaveFrameOption,
-                                        context_.Id3v2Option, context_.RebuildInfoFrameOption};
+                                        context_.Id3v2Option, context_.RebuildInfoFrameOption,
+                                        context_.ExactCutsOption};
     if (options_->ShowWith(current) != QDialog::Accepted) {
         return;
     }
@@ -482,6 +484,7 @@ void TForm1::Button3Click() {
     context_.SaveFrameOption = chosen.SaveFrame;
     context_.Id3v2Option = chosen.Id3v2;
     context_.RebuildInfoFrameOption = chosen.RebuildInfoFrame;
+    context_.ExactCutsOption = chosen.ExactCuts;
 }
 
 // ---------------------------------------------------------------- open

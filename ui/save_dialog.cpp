@@ -224,6 +224,7 @@ void TForm2::BitBtn2Click() {
             BuildSplitJob(context_.State.SourceFileName, context_.AudioInfo,
                           context_.State.FrameCount, context_.SaveFrameOption, context_.List, plan);
         job.RebuildInfoFrame = context_.RebuildInfoFrameOption;
+        job.ExactCuts = context_.ExactCutsOption;
         if (context_.Id3v2Option) {
             AddId3v2Tags(job, context_.List);
         }
