@@ -1,6 +1,7 @@
 #include "core/information_frame.h"
 
 #include "core/bridge_frame.h"
+#include "core/crc16_fold.h"
 #include "core/frame_tables.h"
 
 #include <algorithm>
@@ -118,6 +119,12 @@ void RebuildLameTag(std::vector<std::uint8_t>& frame, std::size_t at, const Part
 
 std::uint16_t Crc16(std::uint16_t crc, const std::uint8_t* data, std::size_t count) {
     static const CrcTables tables = MakeCrcTables();
+    constexpr std::size_t kFoldFrom = 1024;
+    if (std::array<std::uint8_t, 16> folded; count >= kFoldFrom) {
+        const std::size_t blocks = count / 64 * 64;
+        if (FoldCrc16(crc, data, blocks, folded))
+            return Crc16(Crc16(0, folded.data(), folded.size()), data + blocks, count - blocks);
+    }
     std::size_t i = 0;
     for (; i + kCrcSlices <= count; i += kCrcSlices) {
         const std::uint8_t* block = data + i;
