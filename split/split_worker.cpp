@@ -114,9 +114,9 @@ private:
                                     std::int64_t length);
     void KeepMainData(const std::uint8_t* bytes, std::int64_t length);
     std::vector<std::uint8_t> Borrowed(std::int32_t count) const;
-    void NoteFrame(const WalkState& state, const std::uint8_t* bytes, std::int64_t length);
+    void NoteFrame(const WalkState& state, std::int64_t length);
     void NoteBytes(const std::uint8_t* bytes, std::int64_t length);
-    void TakeFrame(const WalkState& state, const std::uint8_t* bytes, std::int64_t length);
+    void TakeFrame(const WalkState& state, std::int64_t length);
     std::int64_t EntryKey(const SplitJobRow& row) const;
     double Progress(const WalkState& state) const;
 
@@ -324,7 +324,7 @@ std::int32_t SplitWalk::CopyPass(std::size_t row) {
             const std::uint8_t* bytes = Bytes(state.Position, length);
             if (bytes == nullptr)
                 throw PartFailure("the source cannot be read");
-            TakeFrame(state, bytes, length);
+            TakeFrame(state, length);
             ++framesWritten;
         }
         Advance(state, candidate);
@@ -369,7 +369,7 @@ std::int32_t SplitWalk::ExactCopyPass(std::size_t row) {
             } else {
                 if (framesWritten == 0)
                     silentFrames = InsertSilentFrames(span, bytes, length);
-                TakeFrame(state, bytes, length);
+                TakeFrame(state, length);
                 ++framesWritten;
                 lastFrame = state.FrameIndex;
                 tailTaken = state.FrameIndex >= span.TailFrame();
@@ -435,8 +435,8 @@ std::vector<std::uint8_t> SplitWalk::Borrowed(std::int32_t count) const {
 }
 
 // One source frame into the part, in the pending run.
-void SplitWalk::TakeFrame(const WalkState& state, const std::uint8_t* bytes, std::int64_t length) {
-    NoteFrame(state, bytes, length);
+void SplitWalk::TakeFrame(const WalkState& state, std::int64_t length) {
+    NoteFrame(state, length);
     if (run_.End != state.Position) {
         Flush();
         run_.Begin = state.Position;
@@ -445,12 +445,12 @@ void SplitWalk::TakeFrame(const WalkState& state, const std::uint8_t* bytes, std
 }
 
 // Keeps what a rebuilt information frame tells of the part's frames.
-void SplitWalk::NoteFrame(const WalkState& state, const std::uint8_t* bytes, std::int64_t length) {
+void SplitWalk::NoteFrame(const WalkState& state, std::int64_t length) {
     if (!job_.RebuildInfoFrame && !job_.ExactCuts)
         return;
     if (partFrames_.Lengths.empty())
         partFrames_.FromSourceStart = state.FrameIndex == 0;
-    NoteBytes(bytes, length);
+    partFrames_.Lengths.push_back(static_cast<std::uint16_t>(length));
 }
 
 void SplitWalk::NoteBytes(const std::uint8_t* bytes, std::int64_t length) {
@@ -575,9 +575,14 @@ const std::uint8_t* SplitWalk::Bytes(std::int64_t offset, std::int64_t count) {
     return source_.Fetch(offset, count);
 }
 
+// The CRC runs over a whole stretch at once, which is far faster than frame by frame.
 void SplitWalk::Flush() {
-    if (run_.End > run_.Begin)
+    if (run_.End > run_.Begin) {
+        if (job_.RebuildInfoFrame || job_.ExactCuts)
+            partFrames_.AudioCrc = Crc16(partFrames_.AudioCrc, source_.HeldBytes(run_.Begin),
+                                         static_cast<std::size_t>(run_.End - run_.Begin));
         Step(WriteStep::Frames(run_.Begin, run_.End - run_.Begin));
+    }
     run_ = PendingRun{};
 }
 
