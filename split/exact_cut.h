@@ -2,6 +2,7 @@
 
 #include "core/information_frame.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 

@@ -115,7 +115,7 @@ private:
     void KeepMainData(const std::uint8_t* bytes, std::int64_t length);
     std::vector<std::uint8_t> Borrowed(std::int32_t count) const;
     void NoteFrame(const WalkState& state, std::int64_t length);
-    void NoteBytes(const std::uint8_t* bytes, std::int64_t length);
+    void NoteLength(std::int64_t length);
     void TakeFrame(const WalkState& state, std::int64_t length);
     std::int64_t EntryKey(const SplitJobRow& row) const;
     double Progress(const WalkState& state) const;
@@ -406,7 +406,7 @@ std::int32_t SplitWalk::InsertSilentFrames(const ExactSpan& span, const std::uin
             bridge && i == count - 1 ? Borrowed(mainDataBegin) : std::vector<std::uint8_t>());
         if (frame.empty())
             throw PartFailure("no frame can hold the first frame's reservoir");
-        NoteBytes(frame.data(), static_cast<std::int64_t>(frame.size()));
+        NoteLength(static_cast<std::int64_t>(frame.size()));
         Step(WriteStep::Insert(std::move(frame)));
     }
     return count;
@@ -450,12 +450,11 @@ void SplitWalk::NoteFrame(const WalkState& state, std::int64_t length) {
         return;
     if (partFrames_.Lengths.empty())
         partFrames_.FromSourceStart = state.FrameIndex == 0;
-    partFrames_.Lengths.push_back(static_cast<std::uint16_t>(length));
+    NoteLength(length);
 }
 
-void SplitWalk::NoteBytes(const std::uint8_t* bytes, std::int64_t length) {
+void SplitWalk::NoteLength(std::int64_t length) {
     partFrames_.Lengths.push_back(static_cast<std::uint16_t>(length));
-    partFrames_.AudioCrc = Crc16(partFrames_.AudioCrc, bytes, static_cast<std::size_t>(length));
 }
 
 std::int64_t SplitWalk::EntryKey(const SplitJobRow& row) const {
@@ -575,14 +574,9 @@ const std::uint8_t* SplitWalk::Bytes(std::int64_t offset, std::int64_t count) {
     return source_.Fetch(offset, count);
 }
 
-// The CRC runs over a whole stretch at once, which is far faster than frame by frame.
 void SplitWalk::Flush() {
-    if (run_.End > run_.Begin) {
-        if (job_.RebuildInfoFrame || job_.ExactCuts)
-            partFrames_.AudioCrc = Crc16(partFrames_.AudioCrc, source_.HeldBytes(run_.Begin),
-                                         static_cast<std::size_t>(run_.End - run_.Begin));
+    if (run_.End > run_.Begin)
         Step(WriteStep::Frames(run_.Begin, run_.End - run_.Begin));
-    }
     run_ = PendingRun{};
 }
 

@@ -42,10 +42,10 @@ void WriteStage::Do(const WriteStep& step, const SourceBlock& block) {
             BeginPart(step.Row);
             break;
         case WriteStep::Kind::Frames:
-            WriteFrames(block.Bytes.data() + (step.Offset - block.Start), step.Count);
+            WriteAudio(block.Bytes.data() + (step.Offset - block.Start), step.Count);
             break;
         case WriteStep::Kind::Insert:
-            WriteFrames(step.Data.data(), static_cast<std::int64_t>(step.Data.size()));
+            WriteAudio(step.Data.data(), static_cast<std::int64_t>(step.Data.size()));
             break;
         case WriteStep::Kind::EndPart:
             EndPart(step);
@@ -74,6 +74,7 @@ void WriteStage::BeginPart(std::size_t row) {
     const std::vector<std::uint8_t> prefix =
         job_.PartPrefix ? job_.PartPrefix(row) : std::vector<std::uint8_t>();
     prefixBytes_ = static_cast<std::int64_t>(prefix.size());
+    audioCrc_ = 0;
     WriteFrames(prefix.data(), prefixBytes_);
     // Written now to hold its place; patched once the part's frames are counted.
     if (carriesInformation_)
@@ -84,6 +85,14 @@ void WriteStage::WriteFrames(const std::uint8_t* bytes, std::int64_t count) {
     std::string reason;
     if (!writer_.Write(bytes, count, reason))
         throw PartFailure(reason);
+}
+
+// The music CRC is taken here rather than in the walk: the walk's thread,
+// reading the source, has the more to do of the two.
+void WriteStage::WriteAudio(const std::uint8_t* bytes, std::int64_t count) {
+    if (job_.RebuildInfoFrame || job_.ExactCuts)
+        audioCrc_ = Crc16(audioCrc_, bytes, static_cast<std::size_t>(count));
+    WriteFrames(bytes, count);
 }
 
 void WriteStage::EndPart(const WriteStep& step) {
@@ -109,8 +118,10 @@ void WriteStage::PatchInformationFrame(const WriteStep& step) {
     const std::int32_t markerOffset =
         InformationHeaderOffset(job_.Format.VersionId, job_.Format.ChannelMode);
     const bool rebuild = job_.RebuildInfoFrame || job_.ExactCuts;
+    PartFrameList part = step.FrameList;
+    part.AudioCrc = audioCrc_;
     std::vector<std::uint8_t> frame =
-        rebuild ? RebuildInformationFrame(informationFrame_, markerOffset, step.FrameList)
+        rebuild ? RebuildInformationFrame(informationFrame_, markerOffset, part)
                 : informationFrame_;
     const auto marker = static_cast<std::size_t>(markerOffset);
     if (!rebuild && marker + 12 <= frame.size() && (frame[marker + 7] & 1) != 0) {
