@@ -107,9 +107,11 @@ void RebuildLameTag(std::vector<std::uint8_t>& frame, std::size_t at, const Part
     const GaplessTrim source = TrimAt(frame, at);
     const GaplessTrim trim = part.Trim.value_or(GaplessTrim{part.FromSourceStart ? source.Delay : 0,
                                                             part.ToSourceEnd ? source.Padding : 0});
-    WriteBigEndian(
-        frame, at + 21,
-        static_cast<std::uint32_t>(trim.Delay) << 12 | static_cast<std::uint32_t>(trim.Padding), 3);
+    // Two 12-bit fields.
+    const auto field = [](std::int32_t value) {
+        return static_cast<std::uint32_t>(std::clamp(value, 0, 0xFFF));
+    };
+    WriteBigEndian(frame, at + 21, field(trim.Delay) << 12 | field(trim.Padding), 3);
     WriteBigEndian(frame, at + 28, byteCount);
     WriteBigEndian(frame, at + 32, part.AudioCrc, 2);
     WriteBigEndian(frame, at + 34, Crc16(0, frame.data(), at + 34), 2);

@@ -147,6 +147,7 @@ private:
     // Exact cuts: the source's timeline, the frame in front of every part,
     // and the main data of the frames walked before a part's first frame.
     GaplessSource gapless_;
+    std::int32_t versionId_ = 1;
     std::vector<std::uint8_t> exactInformationFrame_;
     std::vector<std::uint8_t> reservoir_;
 
@@ -194,13 +195,18 @@ std::string SplitWalk::PrepareExactCuts() {
     const std::uint8_t* header = source_.Fetch(frontier_.Position, 4);
     if (header == nullptr)
         return job_.SourcePath + ": no MPEG audio frame found";
-    const std::int32_t versionId = job_.Format.VersionId;
+    // As the frame rule reads it: 1 MPEG 1, 3 MPEG 2.5, anything else MPEG 2.
+    versionId_ =
+        job_.Format.VersionId == 1 || job_.Format.VersionId == 3 ? job_.Format.VersionId : 2;
+    const std::int32_t versionId = versionId_;
     const std::int32_t markerOffset = InformationHeaderOffset(versionId, job_.Format.ChannelMode);
     gapless_ = GaplessSource::Of(versionId, SampleRateHzFor(versionId, header[2] >> 2 & 3),
                                  job_.Format.ChannelMode == 3,
                                  ReadGaplessTrim(informationFrame_, markerOffset));
     exactInformationFrame_ = ExactInformationFrame(informationFrame_, markerOffset, header,
                                                    versionId, job_.Format.IsVbr);
+    if (exactInformationFrame_.empty())
+        return job_.SourcePath + ": no information frame fits the source's first frame";
     return {};
 }
 
@@ -393,7 +399,7 @@ std::int32_t SplitWalk::ExactCopyPass(std::size_t row) {
 // source's first frame there are none to hold: the source lacks them too.
 std::int32_t SplitWalk::InsertSilentFrames(const ExactSpan& span, const std::uint8_t* firstFrame,
                                            std::int64_t length) {
-    const std::int32_t versionId = job_.Format.VersionId;
+    const std::int32_t versionId = versionId_;
     const std::int32_t mainDataBegin =
         span.FirstFrame() > 0
             ? Layer3MainDataBegin(firstFrame, static_cast<std::size_t>(length), versionId)
@@ -415,7 +421,7 @@ std::int32_t SplitWalk::InsertSilentFrames(const ExactSpan& span, const std::uin
 // The main data of the frames before a part's first, of which it may read the last 511 bytes.
 void SplitWalk::KeepMainData(const std::uint8_t* bytes, std::int64_t length) {
     constexpr std::size_t kLongestReservoir = 511;
-    const std::int64_t begin = Layer3MainDataOffset(bytes, job_.Format.VersionId);
+    const std::int64_t begin = Layer3MainDataOffset(bytes, versionId_);
     if (begin >= length)
         return;
     reservoir_.insert(reservoir_.end(), bytes + begin, bytes + length);
