@@ -1,5 +1,8 @@
 #include "split/exact_cut.h"
 
+#include "core/bridge_frame.h"
+#include "core/frame_tables.h"
+
 #include <algorithm>
 
 GaplessSource GaplessSource::Of(std::int32_t versionId, std::int32_t sampleRate, bool mono,
@@ -12,6 +15,14 @@ GaplessSource GaplessSource::Of(std::int32_t versionId, std::int32_t sampleRate,
         source.EndPadding = sourceTrim->Padding;
     }
     source.KeepsParity = versionId != 1 || mono;
+    // main_data_begin reaches back 511 bytes in MPEG 1, 255 below it.
+    const std::int32_t reach = versionId == 1 ? 511 : 255;
+    const std::int32_t smallest =
+        FrameLengthFor(versionId, 3, std::int64_t{BitrateKbpsFor(versionId, 3, 1)} * 1000,
+                       sampleRate, false) -
+        4 - Layer3SideInfoBytes(versionId, mono);
+    if (smallest > 0)
+        source.ReservoirFrames = (reach + smallest - 1) / smallest;
     return source;
 }
 

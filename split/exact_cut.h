@@ -26,6 +26,8 @@ struct GaplessSource {
     // mpg123 rounds the first output of a part alike only when the frames
     // before it keep the source's parity: so in mono MPEG 1 and in MPEG 2/2.5.
     bool KeepsParity = false;
+    // Frames enough to hold the longest reservoir at the lowest bit rate.
+    std::int64_t ReservoirFrames = 10;
 
     static GaplessSource Of(std::int32_t versionId, std::int32_t sampleRate, bool mono,
                             const std::optional<GaplessTrim>& sourceTrim);
@@ -35,8 +37,6 @@ inline constexpr std::int64_t kDecoderDelay = 529;
 // Decoded samples a decoder needs before its output matches the source's:
 // the first granule's missing overlap and the synthesis filter's memory.
 inline constexpr std::int64_t kWarmUp = kDecoderDelay + 527;
-// Frames enough to hold the longest reservoir (511 bytes) at the lowest bit rate.
-inline constexpr std::int64_t kReservoirFrames = 10;
 // Beyond these, Rockbox ignores the whole gapless information.
 inline constexpr std::int32_t kMaxDelay = 2880;
 inline constexpr std::int32_t kMaxPadding = 2304;
@@ -52,7 +52,7 @@ public:
     std::int64_t TailFrame() const { return tailFrame_; }   // the last frame to copy
     // Where the walk must begin to gather the first frame's reservoir.
     std::int64_t EntryFrame() const {
-        return std::max<std::int64_t>(0, firstFrame_ - kReservoirFrames);
+        return std::max<std::int64_t>(0, firstFrame_ - source_.ReservoirFrames);
     }
 
     // Frames that go before the first copied one, the bridge (when there is
