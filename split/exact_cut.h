@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/information_frame.h"
+#include "core/preload_scan.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -31,6 +32,9 @@ struct GaplessSource {
 
     static GaplessSource Of(std::int32_t versionId, std::int32_t sampleRate, bool mono,
                             const std::optional<GaplessTrim>& sourceTrim);
+    // Read from the source's first frames; nothing for a source that is not
+    // Layer III or cannot be read.
+    static std::optional<GaplessSource> Read(const ScanSource& source);
 };
 
 inline constexpr std::int64_t kDecoderDelay = 529;
@@ -48,6 +52,9 @@ class ExactSpan {
 public:
     ExactSpan(const GaplessSource& source, std::int32_t startMs, std::int32_t endMs);
 
+    // The part's samples, decoded from the source's first audio frame: [Start, End).
+    std::int64_t Start() const { return start_; }
+    std::int64_t End() const { return end_; }
     std::int64_t FirstFrame() const { return firstFrame_; } // the warm-up begins
     std::int64_t TailFrame() const { return tailFrame_; }   // the last frame to copy
     // Where the walk must begin to gather the first frame's reservoir.

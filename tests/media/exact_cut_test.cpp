@@ -3,11 +3,14 @@
 #include "core/bridge_frame.h"
 #include "core/frame_rule.h"
 #include "core/information_frame.h"
+#include "media/preview_feed.h"
 #include "split/split_worker.h"
 
 #include <algorithm>
+#include <chrono>
 #include <gtest/gtest.h>
 #include <mpg123.h>
+#include <thread>
 
 namespace {
 
@@ -217,6 +220,33 @@ TEST(ExactCut, RefusesLayerTwo) {
                                             {(dir.Path() / "part.mp3").string()});
     ASSERT_EQ(outcome.Errors.size(), 1u);
     EXPECT_NE(outcome.Errors[0].find("exact cuts need Layer III"), std::string::npos);
+}
+
+// With exact cuts on, the preview hands out the samples an exact part holds.
+TEST(ExactCut, ThePreviewPlaysThePartsSamples) {
+    for (const char* name : {"vbr_v2_44k.mp3", "cbr128_44k_joint.mp3"}) {
+        SCOPED_TRACE(name);
+        const Source source = Open(DataPath(name));
+        TAudioInfo info;
+        info.AnalyseFile(source.Path);
+        PreviewFeed feed(ScanSource::From(source.Path, info), 44100 * 4, {});
+        feed.SetExactCuts(true);
+        for (const auto& [start, end] :
+             {std::pair{0, 700}, std::pair{1234, 3456}, std::pair{40, 700}}) {
+            feed.Start(start, end);
+            std::vector<std::int16_t> played;
+            std::vector<std::int16_t> chunk(2000);
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+            while (!feed.Drained() && std::chrono::steady_clock::now() < deadline) {
+                const auto got = feed.Take(reinterpret_cast<char*>(chunk.data()), 4000) / 2;
+                played.insert(played.end(), chunk.begin(), chunk.begin() + got);
+                if (got == 0)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            EXPECT_EQ(LargestDifference(played, Span(source, start, end)), 0) << start;
+            EXPECT_EQ(feed.FirstFrameMs(), start);
+        }
+    }
 }
 
 } // namespace
