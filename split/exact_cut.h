@@ -24,8 +24,9 @@ struct GaplessSource {
     // Decoded samples a gapless player drops at the source's end, counted as
     // in the LAME tag; 529 (none) without it.
     std::int64_t EndPadding = 529;
-    // mpg123 rounds the first output of a part alike only when the frames
-    // before it keep the source's parity: so in mono MPEG 1 and in MPEG 2/2.5.
+    // mpg123 rounds some samples of a mono part one step apart from the
+    // source's unless the frames before its first copied one keep the
+    // source's parity; kept in MPEG 2 and 2.5 also, where a frame is short.
     bool KeepsParity = false;
     // Frames enough to hold the longest reservoir at the lowest bit rate.
     std::int64_t ReservoirFrames = 10;
@@ -41,9 +42,9 @@ inline constexpr std::int64_t kDecoderDelay = 529;
 // Decoded samples a decoder needs before its output matches the source's:
 // the first granule's missing overlap and the synthesis filter's memory.
 inline constexpr std::int64_t kWarmUp = kDecoderDelay + 527;
-// Beyond these, Rockbox ignores the whole gapless information.
+// Beyond this delay (or a padding of 2304, which parts stay below), Rockbox
+// ignores the whole gapless information.
 inline constexpr std::int32_t kMaxDelay = 2880;
-inline constexpr std::int32_t kMaxPadding = 2304;
 
 std::int64_t SampleAtMs(std::int64_t ms, std::int32_t sampleRate);
 

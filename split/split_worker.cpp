@@ -399,16 +399,15 @@ std::int32_t SplitWalk::ExactCopyPass(std::size_t row) {
 // source's first frame there are none to hold: the source lacks them too.
 std::int32_t SplitWalk::InsertSilentFrames(const ExactSpan& span, const std::uint8_t* firstFrame,
                                            std::int64_t length) {
-    const std::int32_t versionId = versionId_;
     const std::int32_t mainDataBegin =
         span.FirstFrame() > 0
-            ? Layer3MainDataBegin(firstFrame, static_cast<std::size_t>(length), versionId)
+            ? Layer3MainDataBegin(firstFrame, static_cast<std::size_t>(length), versionId_)
             : 0;
     const bool bridge = mainDataBegin > 0;
     const std::int32_t count = span.SilentFrames(bridge);
     for (std::int32_t i = 0; i < count; ++i) {
         std::vector<std::uint8_t> frame = SilentLayer3Frame(
-            firstFrame, versionId,
+            firstFrame, versionId_,
             bridge && i == count - 1 ? Borrowed(mainDataBegin) : std::vector<std::uint8_t>());
         if (frame.empty())
             throw PartFailure("no frame can hold the first frame's reservoir");
