@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Splits a generated 10-hour 128 kbit/s CBR file (about 576 MB) into 10, 100
-# and 500 parts, against cp of the same file into the same folder, in one
+# and 500 parts, and into 100 exact parts, against cp of the same file into the same folder, in one
 # hyperfine run on a warm cache; then the peak memory of each split with
 # /usr/bin/time -v. As a yardstick for the cost of making many files,
 # coreutils' split -n writes the same bytes into 100 and 500 files of equal
@@ -51,6 +51,7 @@ hyperfine --warmup 1 --runs "${RUNS:-5}" --prepare "rm -rf '$out' && mkdir '$out
     -n "split --parts 10" "$(split_command 10)" \
     -n "split --parts 100" "$(split_command 100)" \
     -n "split --parts 500" "$(split_command 500)" \
+    -n "split --parts 100 --exact" "$(split_command 100) --exact" \
     -n "coreutils split -n 100" "split -n 100 '$source' '$out/x'" \
     -n "coreutils split -n 500" "split -a 3 -n 500 '$source' '$out/x'"
 echo

@@ -32,6 +32,7 @@ struct SplitOptions {
     bool NoInfoFrame = false;
     bool Id3v2 = false;
     bool RebuildInfoFrame = false;
+    bool Exact = false;
     bool Preload = false;
     bool Overwrite = false;
     bool Quiet = false; // errors only: no progress bar, no summary lines
@@ -168,7 +169,8 @@ SourceOutcome SplitOneSource(const SplitOptions& options, const std::string& fil
     for (const std::string& path : SplitSession::PathsToWrite(plan))
         plannedParts.insert(path);
     problems += ReportSkippedParts(plan);
-    session.Options() = {!options.NoInfoFrame, options.RebuildInfoFrame, options.Id3v2};
+    session.Options() = {!options.NoInfoFrame, options.RebuildInfoFrame, options.Id3v2,
+                         options.Exact};
     const SplitSession::PreparedJob prepared = session.Job(plan);
     for (const std::string& warning : prepared.Warnings)
         std::cerr << PrintableText(warning) << "\n";
@@ -264,6 +266,9 @@ void RegisterSplitCommand(CLI::App& app, int& exitCode) {
     split->add_flag("--rebuild-info-frame", options->RebuildInfoFrame,
                     "Make each part's information frame describe the part: frame and byte "
                     "counts, seek table, encoder delay and padding");
+    split->add_flag("--exact", options->Exact,
+                    "Cut at the exact time: each part plays exactly the source's samples "
+                    "between its two times, without a glitch at its start (Layer III)");
     split->add_flag("--preload", options->Preload,
                     "Walk every frame first, so lengths and equal parts use the exact length");
     split->add_flag("--overwrite", options->Overwrite, "Overwrite existing part files");

@@ -11,6 +11,15 @@ bool PartDecoder::Open(const ScanSource& source, std::string& error) {
 void PartDecoder::Begin(const WalkPoint& from, std::int32_t startMs,
                         std::optional<std::int32_t> endMs) {
     frames_.Begin(from, startMs, endMs, kLeadFrames);
+    Restart();
+}
+
+void PartDecoder::BeginFrames(const WalkPoint& from, std::int64_t first, std::int64_t last) {
+    frames_.BeginFrames(from, first, last, kLeadFrames);
+    Restart();
+}
+
+void PartDecoder::Restart() {
     decoder_.Restart();
     leadFed_ = 0;
     allFed_ = false;
@@ -35,8 +44,10 @@ std::optional<DecodedFrame> PartDecoder::Next() {
         }
         if (frame->Lead)
             ++leadFed_;
-        else if (!firstFrameMs_)
+        else if (!firstFrameMs_) {
             firstFrameMs_ = frame->StartMs;
+            firstFrameIndex_ = frame->Index;
+        }
         decoder_.Feed(frame->Bytes);
     }
 }

@@ -17,15 +17,24 @@ public:
     bool Open(const ScanSource& source, std::string& error);
     // As PartFrames::Begin.
     void Begin(const WalkPoint& from, std::int32_t startMs, std::optional<std::int32_t> endMs);
+    // As PartFrames::BeginFrames, with the lead frames above.
+    void BeginFrames(const WalkPoint& from, std::int64_t first, std::int64_t last);
     // The part's next frame, decoded; nothing after its last.
     std::optional<DecodedFrame> Next();
     // The elapsed time at which the part's first frame begins, once it has been fed.
     std::optional<double> FirstFrameMs() const { return firstFrameMs_; }
+    // The index among the source's audio frames of a frame Next gave.
+    std::int64_t SourceIndex(const DecodedFrame& frame) const {
+        return firstFrameIndex_ + frame.Index - leadFed_;
+    }
 
 private:
+    void Restart();
+
     PartFrames frames_;
     MpegDecoder decoder_;
     std::int64_t leadFed_ = 0;
     bool allFed_ = true;
     std::optional<double> firstFrameMs_;
+    std::int64_t firstFrameIndex_ = 0;
 };

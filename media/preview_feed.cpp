@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 PreviewFeed::PreviewFeed(const ScanSource& source, int bytesPerSecond,
                          std::function<void()> onSound)
@@ -12,6 +13,7 @@ PreviewFeed::PreviewFeed(const ScanSource& source, int bytesPerSecond,
     // Opened here, so that a source that cannot be read is known at once.
     if (!partDecoder_->Open(source, openError_))
         return;
+    gapless_ = GaplessSource::Read(source);
     indexer_ = std::thread([this] {
         std::string ignored; // the decoder has opened the same source already
         index_.Build(ignored);
@@ -42,7 +44,7 @@ void PreviewFeed::Start(std::int32_t startMs, std::optional<std::int32_t> endMs)
     {
         const std::lock_guard lock(mutex_);
         ++run_;
-        request_ = Request{startMs, endMs};
+        request_ = Request{startMs, endMs, exactCuts_ && gapless_};
         pending_.clear();
         readFrom_ = 0;
         decoded_ = false;
@@ -110,22 +112,58 @@ void PreviewFeed::Decode() {
 }
 
 void PreviewFeed::RunOnce(std::uint64_t run, const Request& request) {
+    if (request.Exact)
+        return RunExact(run, request);
     PartDecoder& decoder = *partDecoder_;
     decoder.Begin(index_.Before(request.StartMs), request.StartMs, request.EndMs);
     while (const std::optional<DecodedFrame> frame = decoder.Next()) {
-        {
-            const std::lock_guard lock(mutex_);
-            if (run != run_)
-                return;
-            if (!firstFrameMs_)
-                firstFrameMs_ = decoder.FirstFrameMs();
-        }
-        if (!Push(run, frame->Samples.data(), frame->Samples.size()))
+        if (!Begun(run, decoder.FirstFrameMs()) ||
+            !Push(run, frame->Samples.data(), frame->Samples.size()))
             return;
     }
     const std::lock_guard lock(mutex_);
     if (run == run_)
         decoded_ = true;
+}
+
+// The samples an exact part holds, cut out of the frames that carry them; the
+// part's time is its start's.
+void PreviewFeed::RunExact(std::uint64_t run, const Request& request) {
+    const ExactSpan span(*gapless_, request.StartMs,
+                         request.EndMs.value_or(std::numeric_limits<std::int32_t>::max()));
+    const std::int64_t frameSamples = gapless_->FrameSamples;
+    const std::int64_t first = span.Start() / frameSamples;
+    const std::int64_t last = std::max(span.End() - 1, span.Start()) / frameSamples;
+    PartDecoder& decoder = *partDecoder_;
+    decoder.BeginFrames(index_.BeforeFrame(first - PartDecoder::kLeadFrames), first, last);
+    while (const std::optional<DecodedFrame> frame = decoder.Next()) {
+        const std::int64_t begin = decoder.SourceIndex(*frame) * frameSamples;
+        const std::size_t channels = frame->Samples.size() / static_cast<std::size_t>(frameSamples);
+        const auto within = [&](std::int64_t sample) {
+            return static_cast<std::size_t>(
+                       std::clamp<std::int64_t>(sample - begin, 0, frameSamples)) *
+                   channels;
+        };
+        const std::size_t from = within(span.Start());
+        const std::size_t to = within(span.End());
+        if (to <= from)
+            continue;
+        if (!Begun(run, request.StartMs) || !Push(run, frame->Samples.data() + from, to - from))
+            return;
+    }
+    const std::lock_guard lock(mutex_);
+    if (run == run_)
+        decoded_ = true;
+}
+
+// Notes the run's time as its first sound comes in; false when the run has been replaced.
+bool PreviewFeed::Begun(std::uint64_t run, std::optional<double> firstFrameMs) {
+    const std::lock_guard lock(mutex_);
+    if (run != run_)
+        return false;
+    if (!firstFrameMs_)
+        firstFrameMs_ = firstFrameMs;
+    return true;
 }
 
 // Waits while enough sound lies ahead; false when the run has been replaced.

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "core/preload_scan.h"
+#include "split/exact_cut.h"
 #include "split/frame_index.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -36,6 +38,9 @@ public:
 
     // A new run: what the last one decoded and not yet handed out is dropped.
     void Start(std::int32_t startMs, std::optional<std::int32_t> endMs);
+    // Runs started from now on play what an exact part holds: the source's
+    // samples from the start's to the end's (Layer III sources only).
+    void SetExactCuts(bool on) { exactCuts_ = on; }
     void Halt();
 
     // The elapsed time at which the run's first frame begins, once known.
@@ -51,10 +56,13 @@ private:
     struct Request {
         std::int32_t StartMs = 0;
         std::optional<std::int32_t> EndMs;
+        bool Exact = false;
     };
 
     void Decode();
     void RunOnce(std::uint64_t run, const Request& request);
+    void RunExact(std::uint64_t run, const Request& request);
+    bool Begun(std::uint64_t run, std::optional<double> firstFrameMs);
     bool Push(std::uint64_t run, const std::int16_t* samples, std::size_t count);
 
     std::size_t capacity_;
@@ -62,6 +70,8 @@ private:
     FrameIndex index_;
     std::unique_ptr<PartDecoder> partDecoder_; // used by the decoding thread only
     std::string openError_;
+    std::optional<GaplessSource> gapless_;
+    std::atomic<bool> exactCuts_{false};
 
     mutable std::mutex mutex_;
     std::condition_variable changed_;

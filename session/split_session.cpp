@@ -235,6 +235,7 @@ SplitSession::PreparedJob SplitSession::Job(const PartPlan& plan) const {
                                        plan),
                          {}};
     prepared.Job.RebuildInfoFrame = options_.RebuildInfoFrame;
+    prepared.Job.ExactCuts = options_.ExactCuts;
     if (options_.Id3v2)
         prepared.Warnings = AddId3v2Tags(prepared.Job, list_);
     return prepared;

@@ -36,6 +36,20 @@ void FrameIndex::Keep(const WalkPoint& point, bool done) {
     walked_.notify_all();
 }
 
+WalkPoint FrameIndex::BeforeFrame(std::int64_t frameIndex) const {
+    std::unique_lock lock(mutex_);
+    walked_.wait(lock, [&] {
+        return done_ || stop_ ||
+               (!checkpoints_.empty() && checkpoints_.back().FrameIndex >= frameIndex);
+    });
+    const auto after = std::upper_bound(
+        checkpoints_.begin(), checkpoints_.end(), frameIndex,
+        [](std::int64_t index, const WalkPoint& point) { return index < point.FrameIndex; });
+    if (checkpoints_.empty())
+        return WalkPoint{};
+    return after == checkpoints_.begin() ? checkpoints_.front() : *(after - 1);
+}
+
 WalkPoint FrameIndex::Before(double startMs) const {
     std::unique_lock lock(mutex_);
     walked_.wait(lock, [&] {

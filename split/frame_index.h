@@ -31,6 +31,8 @@ public:
     // time reaches startMs (or the walk's start), so that a walk from it also
     // meets up to kStride frames before that one.
     WalkPoint Before(double startMs) const;
+    // A checkpoint at or before the frame of that index (among the audio frames).
+    WalkPoint BeforeFrame(std::int64_t frameIndex) const;
 
 private:
     void Keep(const WalkPoint& point, bool done);

@@ -11,12 +11,17 @@ void PartFrames::Begin(const WalkPoint& from, std::int32_t startMs,
                        std::optional<std::int32_t> endMs, int leadFrames) {
     at_ = from;
     endMs_ = endMs;
+    lastFrame_.reset();
     queued_.clear();
     ended_ = true;
     std::int64_t previousEnd = from.Position;
-    while (const std::optional<WalkFrame> frame = walk_.Next(at_)) {
+    for (;;) {
+        const std::int64_t index = at_.FrameIndex;
+        const std::optional<WalkFrame> frame = walk_.Next(at_);
+        if (!frame)
+            break;
         if (frame->StartMs < startMs) {
-            queued_.emplace_back(*frame, true);
+            queued_.push_back({*frame, true, index});
             if (static_cast<int>(queued_.size()) > leadFrames)
                 queued_.pop_front();
             previousEnd = frame->Offset + frame->Length;
@@ -27,11 +32,32 @@ void PartFrames::Begin(const WalkPoint& from, std::int32_t startMs,
             queued_.clear();
             return;
         }
-        queued_.emplace_back(*frame, false);
+        queued_.push_back({*frame, false, index});
         ended_ = false;
         return;
     }
     queued_.clear();
+}
+
+// An exact part's frames: the walk's own, by index, whatever their times.
+void PartFrames::BeginFrames(const WalkPoint& from, std::int64_t first, std::int64_t last,
+                             int leadFrames) {
+    at_ = from;
+    endMs_.reset();
+    lastFrame_ = last;
+    queued_.clear();
+    ended_ = true;
+    while (at_.FrameIndex <= first) {
+        const std::int64_t index = at_.FrameIndex;
+        const std::optional<WalkFrame> frame = walk_.Next(at_);
+        if (!frame || !frame->Whole) {
+            queued_.clear();
+            return;
+        }
+        if (index >= first - leadFrames)
+            queued_.push_back({*frame, index < first, index});
+    }
+    ended_ = false;
 }
 
 bool PartFrames::Belongs(const WalkFrame& frame) const {
@@ -39,27 +65,28 @@ bool PartFrames::Belongs(const WalkFrame& frame) const {
 }
 
 std::optional<PartFrame> PartFrames::Next() {
-    WalkFrame frame;
-    bool lead = false;
+    Queued taken;
     if (!queued_.empty()) {
-        frame = queued_.front().first;
-        lead = queued_.front().second;
+        taken = queued_.front();
         queued_.pop_front();
     } else {
-        if (ended_)
+        if (ended_ || (lastFrame_ && at_.FrameIndex > *lastFrame_))
             return std::nullopt;
+        taken.Index = at_.FrameIndex;
         const std::optional<WalkFrame> next = walk_.Next(at_);
         if (!next || !Belongs(*next)) {
             ended_ = true;
             return std::nullopt;
         }
-        frame = *next;
+        taken.Frame = *next;
     }
+    const WalkFrame& frame = taken.Frame;
     const std::uint8_t* bytes = walk_.Bytes(frame);
     if (bytes == nullptr) {
         ended_ = true;
         queued_.clear();
         return std::nullopt;
     }
-    return PartFrame{{bytes, static_cast<std::size_t>(frame.Length)}, frame.StartMs, lead};
+    return PartFrame{
+        {bytes, static_cast<std::size_t>(frame.Length)}, frame.StartMs, taken.Lead, taken.Index};
 }

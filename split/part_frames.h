@@ -14,6 +14,7 @@ struct PartFrame {
     std::span<const std::uint8_t> Bytes; // valid until the next call
     double StartMs = 0.0;
     bool Lead = false;
+    std::int64_t Index = 0; // among the source's audio frames
 };
 
 // The frames a part from startMs to endMs holds, exactly those the split
@@ -26,6 +27,10 @@ public:
     // Without endMs the part runs to the end of the source.
     void Begin(const WalkPoint& from, std::int32_t startMs, std::optional<std::int32_t> endMs,
                int leadFrames);
+    // Walks on from a state at or before frame first - leadFrames; the part
+    // is frames first to last (by their index among the audio frames), or to
+    // the end of the source.
+    void BeginFrames(const WalkPoint& from, std::int64_t first, std::int64_t last, int leadFrames);
     // The next frame, nothing after the part's last one.
     std::optional<PartFrame> Next();
 
@@ -35,6 +40,12 @@ private:
     FrameWalk walk_;
     WalkPoint at_;
     std::optional<std::int32_t> endMs_;
-    std::deque<std::pair<WalkFrame, bool>> queued_; // (frame, lead)
+    std::optional<std::int64_t> lastFrame_;
+    struct Queued {
+        WalkFrame Frame;
+        bool Lead = false;
+        std::int64_t Index = 0;
+    };
+    std::deque<Queued> queued_;
     bool ended_ = true;
 };

@@ -1,10 +1,13 @@
 #include "split/split_worker.h"
 
 #include "core/audio_info.h"
+#include "core/bridge_frame.h"
 #include "core/byte_source.h"
 #include "core/frame_rule.h"
+#include "core/frame_tables.h"
 #include "core/information_frame.h"
 #include "core/preload_scan.h"
+#include "split/exact_cut.h"
 #include "split/source_reader.h"
 #include "split/split_list.h"
 #include "split/write_stage.h"
@@ -84,7 +87,10 @@ public:
 
     // Before the walk starts: empty, or the problem that ends the run.
     std::string Prepare();
-    const std::vector<std::uint8_t>& InformationFrame() const { return informationFrame_; }
+    // The information frame every part begins with, to be filled in per part.
+    const std::vector<std::uint8_t>& InformationFrame() const {
+        return job_.ExactCuts ? exactInformationFrame_ : informationFrame_;
+    }
     // Every row's steps, then the last block handed on; on the walk's thread.
     void Walk();
     // What ended the walk early, if anything did but the run.
@@ -93,12 +99,22 @@ public:
 
 private:
     void ReadInformationFrame();
+    std::string PrepareExactCuts();
     std::string SettleFrameCount();
     void WalkRows();
     void PlanEntries();
     void WalkPart(std::size_t row);
     std::int32_t CopyPass(std::size_t row);
-    void NoteFrame(const WalkState& state, const std::uint8_t* bytes, std::int64_t length);
+    std::int32_t ExactCopyPass(std::size_t row);
+    std::int32_t InsertSilentFrames(const ExactSpan& span, const std::uint8_t* firstFrame,
+                                    std::int64_t length);
+    void KeepMainData(const std::uint8_t* bytes, std::int64_t length);
+    std::vector<std::uint8_t> Borrowed(std::int32_t count) const;
+    void NoteFrame(const WalkState& state, std::int64_t length);
+    void NoteLength(std::int64_t length);
+    void TakeFrame(const WalkState& state, std::int64_t length);
+    std::int64_t EntryKey(const SplitJobRow& row) const;
+    double Progress(const WalkState& state) const;
 
     WalkState EntryOf(std::size_t row);
     bool FramesRemain(const WalkState& state);
@@ -124,6 +140,13 @@ private:
     std::vector<std::uint8_t> informationFrame_;
     std::int64_t audioStart_ = 0;
 
+    // Exact cuts: the source's timeline, the frame in front of every part,
+    // and the main data of the frames walked before a part's first frame.
+    GaplessSource gapless_;
+    std::int32_t versionId_ = 1;
+    std::vector<std::uint8_t> exactInformationFrame_;
+    std::vector<std::uint8_t> reservoir_;
+
     // With the frame count unknown, a frame counts as the scan would count it.
     bool countInWalk_ = false;
     CountingEnd counting_;
@@ -141,7 +164,8 @@ private:
     std::int32_t frameCount_ = 0;
     WalkState frontier_;
     bool frontierEnded_ = false;
-    std::vector<std::pair<std::int32_t, std::size_t>> startsAhead_; // (StartMs, row), sorted
+    // (where the row's walk begins, row), sorted: StartMs, or with exact cuts a frame index
+    std::vector<std::pair<std::int64_t, std::size_t>> startsAhead_;
     std::size_t nextStart_ = 0;
     std::vector<std::optional<WalkState>> entries_;
 };
@@ -150,7 +174,34 @@ std::string SplitWalk::Prepare() {
     if (job_.Format.FirstFrameOffset < 0)
         return job_.SourcePath + ": no MPEG audio frame found";
     ReadInformationFrame();
+    if (job_.ExactCuts) {
+        if (std::string problem = PrepareExactCuts(); !problem.empty())
+            return problem;
+    }
     return SettleFrameCount();
+}
+
+std::string SplitWalk::PrepareExactCuts() {
+    // Layer I and II players ignore the LAME tag, so their parts could not be exact.
+    if (job_.Format.Layer != 3)
+        return job_.SourcePath + ": exact cuts need Layer III: players ignore the gapless "
+                                 "information of Layer I and II";
+    const std::uint8_t* header = source_.Fetch(frontier_.Position, 4);
+    if (header == nullptr)
+        return job_.SourcePath + ": no MPEG audio frame found";
+    // As the frame rule reads it: 1 MPEG 1, 3 MPEG 2.5, anything else MPEG 2.
+    versionId_ =
+        job_.Format.VersionId == 1 || job_.Format.VersionId == 3 ? job_.Format.VersionId : 2;
+    const std::int32_t versionId = versionId_;
+    const std::int32_t markerOffset = InformationHeaderOffset(versionId, job_.Format.ChannelMode);
+    gapless_ = GaplessSource::Of(versionId, SampleRateHzFor(versionId, header[2] >> 2 & 3),
+                                 job_.Format.ChannelMode == 3,
+                                 ReadGaplessTrim(informationFrame_, markerOffset));
+    exactInformationFrame_ = ExactInformationFrame(informationFrame_, markerOffset, header,
+                                                   versionId, job_.Format.IsVbr);
+    if (exactInformationFrame_.empty())
+        return job_.SourcePath + ": no information frame fits the source's first frame";
+    return {};
 }
 
 void SplitWalk::Walk() {
@@ -226,7 +277,7 @@ std::string SplitWalk::SettleFrameCount() {
 void SplitWalk::PlanEntries() {
     for (std::size_t row = 0; row < job_.Rows.size(); ++row) {
         if (job_.Rows[row].ToWrite())
-            startsAhead_.emplace_back(job_.Rows[row].StartMs, row);
+            startsAhead_.emplace_back(EntryKey(job_.Rows[row]), row);
     }
     std::stable_sort(startsAhead_.begin(), startsAhead_.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
@@ -239,7 +290,7 @@ void SplitWalk::WalkPart(std::size_t row) {
     try {
         if (!informationFits_)
             throw PartFailure(informationProblem_);
-        const std::int32_t framesWritten = CopyPass(row);
+        const std::int32_t framesWritten = job_.ExactCuts ? ExactCopyPass(row) : CopyPass(row);
         if (framesWritten == 0)
             throw PartFailure("holds no whole frame");
         Step(WriteStep::EndPart(row, framesWritten, std::move(partFrames_)));
@@ -274,12 +325,7 @@ std::int32_t SplitWalk::CopyPass(std::size_t row) {
             const std::uint8_t* bytes = Bytes(state.Position, length);
             if (bytes == nullptr)
                 throw PartFailure("the source cannot be read");
-            NoteFrame(state, bytes, length);
-            if (run_.End != state.Position) {
-                Flush();
-                run_.Begin = state.Position;
-            }
-            run_.End = state.Position + length;
+            TakeFrame(state, length);
             ++framesWritten;
         }
         Advance(state, candidate);
@@ -295,14 +341,131 @@ std::int32_t SplitWalk::CopyPass(std::size_t row) {
     return framesWritten;
 }
 
+// The exact copy pass: the frames before the first one to copy only fill the
+// reservoir; from it, frames up to the tail frame, or the source's end.
+std::int32_t SplitWalk::ExactCopyPass(std::size_t row) {
+    const ExactSpan span(gapless_, job_.Rows[row].StartMs, job_.Rows[row].EndMs);
+    WalkState state = EntryOf(row);
+    bool withFrontier = state.Position == frontier_.Position;
+    partFrames_ = PartFrameList{};
+    reservoir_.clear();
+    std::int32_t framesWritten = 0;
+    std::int32_t silentFrames = 0;
+    std::int64_t lastFrame = -1;
+    bool tailTaken = false;
+    while (!tailTaken && FramesRemain(state)) {
+        const Candidate candidate = Evaluate(state);
+        if (!candidate.Readable)
+            throw PartFailure(source_.ReadFailed() ? "the source cannot be read"
+                                                   : "a read runs past the end of the source");
+        if (candidate.Frame.Accepted) {
+            const std::int64_t length = candidate.Frame.Length;
+            if (state.Position + length > source_.Size())
+                break;
+            const std::uint8_t* bytes = Bytes(state.Position, length);
+            if (bytes == nullptr)
+                throw PartFailure("the source cannot be read");
+            if (state.FrameIndex < span.FirstFrame()) {
+                KeepMainData(bytes, length);
+            } else {
+                if (framesWritten == 0)
+                    silentFrames = InsertSilentFrames(span, bytes, length);
+                TakeFrame(state, length);
+                ++framesWritten;
+                lastFrame = state.FrameIndex;
+                tailTaken = state.FrameIndex >= span.TailFrame();
+            }
+        }
+        Advance(state, candidate);
+        if (!withFrontier)
+            withFrontier = state.Position >= frontier_.Position;
+        if (withFrontier)
+            MoveFrontier(state);
+    }
+    Flush();
+    if (framesWritten == 0)
+        return 0;
+    partFrames_.Trim = span.Trim(silentFrames, lastFrame, !tailTaken || !FramesRemain(state));
+    return framesWritten + silentFrames;
+}
+
+// The frames that go before the part's first: silence, the last of them
+// holding the bytes the first frame reads from its predecessors. At the
+// source's first frame there are none to hold: the source lacks them too.
+std::int32_t SplitWalk::InsertSilentFrames(const ExactSpan& span, const std::uint8_t* firstFrame,
+                                           std::int64_t length) {
+    const std::int32_t mainDataBegin =
+        span.FirstFrame() > 0
+            ? Layer3MainDataBegin(firstFrame, static_cast<std::size_t>(length), versionId_)
+            : 0;
+    const bool bridge = mainDataBegin > 0;
+    const std::int32_t count = span.SilentFrames(bridge);
+    for (std::int32_t i = 0; i < count; ++i) {
+        std::vector<std::uint8_t> frame = SilentLayer3Frame(
+            firstFrame, versionId_,
+            bridge && i == count - 1 ? Borrowed(mainDataBegin) : std::vector<std::uint8_t>());
+        if (frame.empty())
+            throw PartFailure("no frame can hold the first frame's reservoir");
+        NoteLength(static_cast<std::int64_t>(frame.size()));
+        Step(WriteStep::Insert(std::move(frame)));
+    }
+    return count;
+}
+
+// The main data of the frames before a part's first, of which it may read the last 511 bytes.
+void SplitWalk::KeepMainData(const std::uint8_t* bytes, std::int64_t length) {
+    constexpr std::size_t kLongestReservoir = 511;
+    const std::int64_t begin = Layer3MainDataOffset(bytes, versionId_);
+    if (begin >= length)
+        return;
+    reservoir_.insert(reservoir_.end(), bytes + begin, bytes + length);
+    if (reservoir_.size() > 8 * kLongestReservoir)
+        reservoir_.erase(reservoir_.begin(),
+                         reservoir_.end() - static_cast<std::ptrdiff_t>(kLongestReservoir));
+}
+
+// The last count bytes of main data before the part's first frame; zeros
+// stand for any the source does not hold.
+std::vector<std::uint8_t> SplitWalk::Borrowed(std::int32_t count) const {
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(count), 0);
+    const std::size_t held = std::min(bytes.size(), reservoir_.size());
+    std::copy(reservoir_.end() - static_cast<std::ptrdiff_t>(held), reservoir_.end(),
+              bytes.end() - static_cast<std::ptrdiff_t>(held));
+    return bytes;
+}
+
+// One source frame into the part, in the pending run.
+void SplitWalk::TakeFrame(const WalkState& state, std::int64_t length) {
+    NoteFrame(state, length);
+    if (run_.End != state.Position) {
+        Flush();
+        run_.Begin = state.Position;
+    }
+    run_.End = state.Position + length;
+}
+
 // Keeps what a rebuilt information frame tells of the part's frames.
-void SplitWalk::NoteFrame(const WalkState& state, const std::uint8_t* bytes, std::int64_t length) {
-    if (!job_.RebuildInfoFrame)
+void SplitWalk::NoteFrame(const WalkState& state, std::int64_t length) {
+    if (!job_.RebuildInfoFrame && !job_.ExactCuts)
         return;
     if (partFrames_.Lengths.empty())
         partFrames_.FromSourceStart = state.FrameIndex == 0;
+    NoteLength(length);
+}
+
+void SplitWalk::NoteLength(std::int64_t length) {
     partFrames_.Lengths.push_back(static_cast<std::uint16_t>(length));
-    partFrames_.AudioCrc = Crc16(partFrames_.AudioCrc, bytes, static_cast<std::size_t>(length));
+}
+
+std::int64_t SplitWalk::EntryKey(const SplitJobRow& row) const {
+    if (job_.ExactCuts)
+        return ExactSpan(gapless_, row.StartMs, row.EndMs).EntryFrame();
+    return row.StartMs;
+}
+
+// How far the walk has come, in the measure of the entry keys.
+double SplitWalk::Progress(const WalkState& state) const {
+    return job_.ExactCuts ? static_cast<double>(state.FrameIndex) : state.ElapsedMs;
 }
 
 // The state at which the row's skip pass ends, walking the frontier on (the
@@ -356,7 +519,7 @@ void SplitWalk::Advance(WalkState& state, const Candidate& candidate) {
 void SplitWalk::MoveFrontier(const WalkState& state) {
     frontier_ = state;
     while (nextStart_ < startsAhead_.size() &&
-           startsAhead_[nextStart_].first <= frontier_.ElapsedMs) {
+           static_cast<double>(startsAhead_[nextStart_].first) <= Progress(frontier_)) {
         entries_[startsAhead_[nextStart_].second] = frontier_;
         ++nextStart_;
     }

@@ -34,6 +34,11 @@ struct SplitJob {
     // The carried information frame describes each part's own frames (counts,
     // seek table, LAME delay and padding) instead of the source's.
     bool RebuildInfoFrame = false;
+    // Each part holds exactly the source's samples between its two times, as
+    // a gapless player plays them: warm-up and tail frames around them, a
+    // frame that carries the first frame's reservoir, and an information
+    // frame whose LAME tag trims the extra samples. Layer III only.
+    bool ExactCuts = false;
     // The bytes that begin row's part file (its ID3v2 tag), asked for as the
     // part is begun; no bytes without it.
     std::function<std::vector<std::uint8_t>(std::size_t row)> PartPrefix;

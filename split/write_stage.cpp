@@ -18,7 +18,7 @@ public:
 
 WriteStage::WriteStage(const SplitJob& job, const SplitCallbacks& callbacks, SplitOutcome& outcome)
     : job_(job), callbacks_(callbacks), outcome_(outcome),
-      carriesInformation_(job.Format.HasInfoFrame && job.SaveFrameOption) {}
+      carriesInformation_(job.ExactCuts || (job.Format.HasInfoFrame && job.SaveFrameOption)) {}
 
 void WriteStage::Drain(SourceRing& ring) {
     while (!ended_) {
@@ -42,7 +42,10 @@ void WriteStage::Do(const WriteStep& step, const SourceBlock& block) {
             BeginPart(step.Row);
             break;
         case WriteStep::Kind::Frames:
-            WriteFrames(block.Bytes.data() + (step.Offset - block.Start), step.Count);
+            WriteAudio(block.Bytes.data() + (step.Offset - block.Start), step.Count);
+            break;
+        case WriteStep::Kind::Insert:
+            WriteAudio(step.Data.data(), static_cast<std::int64_t>(step.Data.size()));
             break;
         case WriteStep::Kind::EndPart:
             EndPart(step);
@@ -72,6 +75,7 @@ void WriteStage::BeginPart(std::size_t row) {
     const std::vector<std::uint8_t> prefix =
         job_.PartPrefix ? job_.PartPrefix(row) : std::vector<std::uint8_t>();
     prefixBytes_ = static_cast<std::int64_t>(prefix.size());
+    audioCrc_ = 0;
     WriteFrames(prefix.data(), prefixBytes_);
     // Written now to hold its place; patched once the part's frames are counted.
     if (carriesInformation_)
@@ -83,6 +87,14 @@ void WriteStage::WriteFrames(const std::uint8_t* bytes, std::int64_t count) {
     if (!writer_.Write(bytes, count, reason))
         throw PartFailure(reason);
     partBytes_ += count;
+}
+
+// The music CRC is taken here rather than in the walk: the walk's thread,
+// reading the source, has the more to do of the two.
+void WriteStage::WriteAudio(const std::uint8_t* bytes, std::int64_t count) {
+    if (job_.RebuildInfoFrame || job_.ExactCuts)
+        audioCrc_ = Crc16(audioCrc_, bytes, static_cast<std::size_t>(count));
+    WriteFrames(bytes, count);
 }
 
 void WriteStage::EndPart(const WriteStep& step) {
@@ -108,12 +120,14 @@ void WriteStage::EndPart(const WriteStep& step) {
 void WriteStage::PatchInformationFrame(const WriteStep& step) {
     const std::int32_t markerOffset =
         InformationHeaderOffset(job_.Format.VersionId, job_.Format.ChannelMode);
+    const bool rebuild = job_.RebuildInfoFrame || job_.ExactCuts;
+    PartFrameList part = step.FrameList;
+    part.AudioCrc = audioCrc_;
     std::vector<std::uint8_t> frame =
-        job_.RebuildInfoFrame
-            ? RebuildInformationFrame(informationFrame_, markerOffset, step.FrameList)
-            : informationFrame_;
+        rebuild ? RebuildInformationFrame(informationFrame_, markerOffset, part)
+                : informationFrame_;
     const auto marker = static_cast<std::size_t>(markerOffset);
-    if (!job_.RebuildInfoFrame && marker + 12 <= frame.size() && (frame[marker + 7] & 1) != 0) {
+    if (!rebuild && marker + 12 <= frame.size() && (frame[marker + 7] & 1) != 0) {
         const std::uint32_t count = static_cast<std::uint32_t>(step.Count) + 1;
         for (std::size_t i = 0; i < 4; ++i)
             frame[marker + 8 + i] = static_cast<std::uint8_t>(count >> (24 - 8 * i));

@@ -14,6 +14,7 @@ struct WriteStep {
     enum class Kind {
         BeginPart, // create the row's part file
         Frames,    // write Count bytes of the source from Offset, held by the step's block
+        Insert,    // write Data, bytes of the part's own
         EndPart,   // finish the part: Count audio frames were written
         FailPart,  // discard the part: Reason
         EndRow,    // the row is done, written or not
@@ -23,6 +24,7 @@ struct WriteStep {
     std::int64_t Offset = 0;
     std::int64_t Count = 0;
     std::string Reason;
+    std::vector<std::uint8_t> Data;
     PartFrameList FrameList; // EndPart: the part's frames, where the information frame is rebuilt
 
     static WriteStep Of(Kind what, std::size_t row) {
@@ -35,6 +37,11 @@ struct WriteStep {
         WriteStep step = Of(Kind::Frames, 0);
         step.Offset = offset;
         step.Count = count;
+        return step;
+    }
+    static WriteStep Insert(std::vector<std::uint8_t> data) {
+        WriteStep step = Of(Kind::Insert, 0);
+        step.Data = std::move(data);
         return step;
     }
     static WriteStep EndPart(std::size_t row, std::int64_t framesWritten, PartFrameList frames) {

@@ -122,6 +122,17 @@ TEST_F(CliSplit, InformationFrameIsKeptOrLeftOut) {
     EXPECT_EQ(std::string(a.begin() + 36, a.begin() + 40), "Xing");
     EXPECT_NE(std::string(b.begin() + 36, b.begin() + 40), "Xing");
     EXPECT_LT(b.size(), a.size());
+
+    // An exact part needs its LAME tag to trim it: it keeps the frame whatever the option.
+    const fs::path exact = NewFolder("exact");
+    ASSERT_EQ(Split(Fixture("vbr_v2_44k.mp3"), exact, "--section 0 2000 --no-info-frame --exact",
+                    scratch_)
+                  .ExitCode,
+              0);
+    const Bytes c = ReadFile((exact / "vbr_v2_44k_001.mp3").string());
+    ASSERT_GT(c.size(), 40u);
+    EXPECT_EQ(std::string(c.begin() + 36, c.begin() + 40), "Xing");
+    EXPECT_NE(c, a);
 }
 
 // Without a scan the length is an estimate; the last equal part still ends
@@ -196,6 +207,11 @@ TEST_F(CliSplit, ProblemsGiveExitOneAndOneLineEachUsageErrorsTwo) {
     EXPECT_EQ(r.Stderr, "section 2000: give a START and an END\n");
     r = RunCommand(Quoted(KERFLINE_CLI) + " split " + Quoted(source) + " --parts 2", scratch_);
     EXPECT_EQ(r.ExitCode, 2) << "no --out: " << r.Stderr;
+    r = Split(Fixture("layer2_192k.mp3"), out, "--parts 2 --exact", scratch_);
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_EQ(r.Stderr, Fixture("layer2_192k.mp3") +
+                            ": exact cuts need Layer III: players ignore the gapless information "
+                            "of Layer I and II\n0 parts written, 2 not written\n");
     for (const char* name : {"not_audio.mp3", "empty.mp3", "no_such_file.mp3"}) {
         r = Split(Fixture(name), out, "--parts 2", scratch_);
         EXPECT_EQ(r.ExitCode, 1) << name;

@@ -21,6 +21,7 @@ struct AppContext {
     bool& SaveFrameOption = Session.Options().SaveInfoFrame;
     bool& Id3v2Option = Session.Options().Id3v2;
     bool& RebuildInfoFrameOption = Session.Options().RebuildInfoFrame;
+    bool& ExactCutsOption = Session.Options().ExactCuts;
     QString ProgramFolder; // where the help document lies
     QString TargetFolder;
 

@@ -384,6 +384,8 @@ void TForm1::ReadSettings() {
     context_.SaveFrameOption = outcome.Settings.SaveFrame;
     context_.Id3v2Option = outcome.Settings.Id3v2;
     context_.RebuildInfoFrameOption = outcome.Settings.RebuildInfoFrame;
+    context_.ExactCutsOption = outcome.Settings.ExactCuts;
+    audible_->SetExactCuts(context_.ExactCutsOption);
     if (outcome.Error) {
         services_.Messages.Error(this, *outcome.Error);
     }
@@ -473,7 +475,8 @@ void TForm1::Button2Click() {
 
 void TForm1::Button3Click() {
     const SettingsStore::Values current{context_.PreloadOption, context_.SaveFrameOption,
-                                        context_.Id3v2Option, context_.RebuildInfoFrameOption};
+                                        context_.Id3v2Option, context_.RebuildInfoFrameOption,
+                                        context_.ExactCutsOption};
     if (options_->ShowWith(current) != QDialog::Accepted) {
         return;
     }
@@ -490,6 +493,8 @@ void TForm1::Button3Click() {
     context_.SaveFrameOption = chosen.SaveFrame;
     context_.Id3v2Option = chosen.Id3v2;
     context_.RebuildInfoFrameOption = chosen.RebuildInfoFrame;
+    context_.ExactCutsOption = chosen.ExactCuts;
+    audible_->SetExactCuts(context_.ExactCutsOption);
 }
 
 // ---------------------------------------------------------------- open

@@ -54,6 +54,8 @@ public:
     // unit is the ms of the source's own frames takes it as its length, so that
     // Koef stays 1 (to less than a unit) and positions mean the same ms on both sides.
     virtual void MatchLength(double /*durationMsExact*/) {}
+    // On, a play of a selection plays what an exact part of it holds.
+    virtual void SetExactCuts(bool /*on*/) {}
     // False for a player that only keeps time: the window then says the preview is silent.
     virtual bool MakesSound() const { return true; }
 

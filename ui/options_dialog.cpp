@@ -57,10 +57,15 @@ TOptions::TOptions(QWidget* parent) : QDialog(parent) {
     id3v2Box_->setObjectName("CheckBox3");
     rebuildBox_ = new QCheckBox("&Rebuild information frame", saveGroup);
     rebuildBox_->setObjectName("CheckBox4");
+    exactBox_ = new QCheckBox("Cut at the e&xact time", saveGroup);
+    exactBox_->setObjectName("CheckBox5");
+    exactBox_->setToolTip("Each part plays exactly the samples between its two times, without "
+                          "a glitch at its start (Layer III files)");
     auto* saveLayout = new QVBoxLayout(saveGroup);
     saveLayout->addWidget(saveFrameBox_);
     saveLayout->addWidget(id3v2Box_);
     saveLayout->addWidget(rebuildBox_);
+    saveLayout->addWidget(exactBox_);
 
     auto* ok = new QPushButton("&OK", this);
     ok->setObjectName("Button1");
@@ -87,12 +92,13 @@ int TOptions::ShowWith(const SettingsStore::Values& values) {
     saveFrameBox_->setChecked(values.SaveFrame);
     id3v2Box_->setChecked(values.Id3v2);
     rebuildBox_->setChecked(values.RebuildInfoFrame);
+    exactBox_->setChecked(values.ExactCuts);
     return exec();
 }
 
 SettingsStore::Values TOptions::Chosen() const {
     return {preloadBox_->isChecked(), saveFrameBox_->isChecked(), id3v2Box_->isChecked(),
-            rebuildBox_->isChecked()};
+            rebuildBox_->isChecked(), exactBox_->isChecked()};
 }
 
 void TOptions::keyPressEvent(QKeyEvent* event) {

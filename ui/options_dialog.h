@@ -29,4 +29,5 @@ private:
     QCheckBox* saveFrameBox_ = nullptr;
     QCheckBox* id3v2Box_ = nullptr;
     QCheckBox* rebuildBox_ = nullptr;
+    QCheckBox* exactBox_ = nullptr;
 };

@@ -46,6 +46,7 @@ void SinkMediaPlayer::Open(const SourceSession& session) {
     if (!feed->Ready(error))
         throw MediaPlayerError(error);
     feed_ = std::move(feed);
+    feed_->SetExactCuts(exactCuts_);
     length_ = session.State.DurationMs;
     position_ = 0;
     mode_ = Mode::Stopped;
@@ -190,6 +191,12 @@ void SinkMediaPlayer::DoPlay(std::int64_t from, bool hasFrom, std::int64_t to, b
     mode_ = Mode::Playing;
     feed_->Start(static_cast<std::int32_t>(start),
                  hasTo ? std::optional<std::int32_t>(static_cast<std::int32_t>(to)) : std::nullopt);
+}
+
+void SinkMediaPlayer::SetExactCuts(bool on) {
+    exactCuts_ = on;
+    if (feed_)
+        feed_->SetExactCuts(on);
 }
 
 void SinkMediaPlayer::Halt(Mode mode) {

@@ -40,6 +40,7 @@ public:
     Mode CurrentMode() const override;
     void MatchLength(double durationMsExact) override;
     bool MakesSound() const override { return silent_ == nullptr; }
+    void SetExactCuts(bool on) override;
 
 protected:
     void DoPlay(std::int64_t from, bool hasFrom, std::int64_t to, bool hasTo) override;
@@ -68,6 +69,7 @@ private:
     QTimer pump_;
     std::vector<char> chunk_;
     std::int64_t length_ = 0;
+    bool exactCuts_ = false;
     QAudioFormat format_;
     mutable Mode mode_ = Mode::NotReady;
     mutable std::int64_t position_ = 0; // while not playing

@@ -480,6 +480,7 @@ TEST_F(MainWindowTest, OptionsCancelKeepsAndOkStoresTheSettings) {
             options->findChild<QCheckBox*>("CheckBox2")->toggle();
             options->findChild<QCheckBox*>("CheckBox3")->toggle();
             options->findChild<QCheckBox*>("CheckBox4")->toggle();
+            options->findChild<QCheckBox*>("CheckBox5")->toggle();
             options->findChild<QPushButton*>(button)->click();
         });
         Window().Button3Click();
@@ -489,6 +490,7 @@ TEST_F(MainWindowTest, OptionsCancelKeepsAndOkStoresTheSettings) {
     EXPECT_TRUE(Window().Context().SaveFrameOption);
     EXPECT_FALSE(Window().Context().Id3v2Option);
     EXPECT_FALSE(Window().Context().RebuildInfoFrameOption);
+    EXPECT_FALSE(Window().Context().ExactCutsOption);
 
     changeBothAndPress("Button1");
     EXPECT_TRUE(Window().Context().PreloadOption);
@@ -498,6 +500,7 @@ TEST_F(MainWindowTest, OptionsCancelKeepsAndOkStoresTheSettings) {
     EXPECT_FALSE(stored.Settings.SaveFrame);
     EXPECT_TRUE(stored.Settings.Id3v2 && Window().Context().Id3v2Option);
     EXPECT_TRUE(stored.Settings.RebuildInfoFrame && Window().Context().RebuildInfoFrameOption);
+    EXPECT_TRUE(stored.Settings.ExactCuts && Window().Context().ExactCutsOption);
     EXPECT_FALSE(Window().Options()->Chosen().Preload && !Window().Context().PreloadOption);
 }
 

@@ -33,6 +33,7 @@ TEST_F(SettingsStoreTest, FirstStartWritesZeroAndOneAsIntegers) {
     EXPECT_EQ(Raw().value("Saveframe").toString(), "1");
     EXPECT_EQ(Raw().value("Id3v2").toString(), "0");
     EXPECT_EQ(Raw().value("RebuildInfoFrame").toString(), "0");
+    EXPECT_EQ(Raw().value("ExactCuts").toString(), "0");
 }
 
 // A store written before the two later options: they read as off, unreported.
@@ -40,15 +41,19 @@ TEST_F(SettingsStoreTest, TheLaterOptionsAreOffWhenMissingOrMistyped) {
     Raw().setValue("Preload", 0);
     Raw().setValue("Saveframe", 1);
     Raw().setValue("RebuildInfoFrame", "yes");
+    Raw().setValue("ExactCuts", "yes");
     SettingsStore::ReadOutcome outcome = store.ReadAtStartUp();
     EXPECT_FALSE(outcome.Error);
     EXPECT_FALSE(outcome.Settings.Id3v2);
     EXPECT_FALSE(outcome.Settings.RebuildInfoFrame);
+    EXPECT_FALSE(outcome.Settings.ExactCuts);
     Raw().setValue("Id3v2", 1);
+    Raw().setValue("ExactCuts", 3);
     Raw().setValue("RebuildInfoFrame", 2);
     outcome = store.ReadAtStartUp();
     EXPECT_TRUE(outcome.Settings.Id3v2);
     EXPECT_TRUE(outcome.Settings.RebuildInfoFrame);
+    EXPECT_TRUE(outcome.Settings.ExactCuts);
 }
 
 TEST_F(SettingsStoreTest, AnyIntegerButZeroReadsAsOn) {

@@ -1,0 +1,101 @@
+#include "split/exact_cut.h"
+
+#include "core/bridge_frame.h"
+#include "core/frame_rule.h"
+#include "core/frame_tables.h"
+
+#include <algorithm>
+#include <fstream>
+
+GaplessSource GaplessSource::Of(std::int32_t versionId, std::int32_t sampleRate, bool mono,
+                                const std::optional<GaplessTrim>& sourceTrim) {
+    GaplessSource source;
+    source.SampleRate = sampleRate;
+    source.FrameSamples = versionId == 1 ? 1152 : 576;
+    if (sourceTrim) {
+        source.Lead = sourceTrim->Delay + kDecoderDelay;
+        source.EndPadding = sourceTrim->Padding;
+    }
+    source.KeepsParity = versionId != 1 || mono;
+    // main_data_begin reaches back 511 bytes in MPEG 1, 255 below it.
+    const std::int32_t reach = versionId == 1 ? 511 : 255;
+    const std::int32_t smallest =
+        FrameLengthFor(versionId, 3, std::int64_t{BitrateKbpsFor(versionId, 3, 1)} * 1000,
+                       sampleRate, false) -
+        4 - Layer3SideInfoBytes(versionId, mono);
+    if (smallest > 0)
+        source.ReservoirFrames = (reach + smallest - 1) / smallest;
+    return source;
+}
+
+std::optional<GaplessSource> GaplessSource::Read(const ScanSource& source) {
+    const SourceFormat& format = source.Format;
+    std::ifstream in(source.Path, std::ios::binary);
+    const auto read = [&in](std::int64_t offset, std::size_t count) {
+        std::vector<std::uint8_t> bytes(count);
+        in.seekg(offset);
+        in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(count));
+        return in ? bytes : std::vector<std::uint8_t>();
+    };
+    if (format.Layer != 3 || format.FirstFrameOffset < 0)
+        return std::nullopt;
+    const std::int32_t versionId =
+        format.VersionId == 1 || format.VersionId == 3 ? format.VersionId : 2;
+    std::vector<std::uint8_t> header = read(format.FirstFrameOffset, 4);
+    if (header.empty())
+        return std::nullopt;
+    std::vector<std::uint8_t> informationFrame;
+    std::int64_t audioStart = format.FirstFrameOffset;
+    if (format.HasInfoFrame) {
+        const std::int32_t length = InformationFrameLength(header.data(), versionId);
+        informationFrame =
+            read(format.FirstFrameOffset, static_cast<std::size_t>(std::max(length, 4)));
+        audioStart += length;
+        header = read(audioStart, 4);
+        if (header.empty())
+            return std::nullopt;
+    }
+    return Of(
+        versionId, SampleRateHzFor(versionId, header[2] >> 2 & 3), format.ChannelMode == 3,
+        ReadGaplessTrim(informationFrame, InformationHeaderOffset(versionId, format.ChannelMode)));
+}
+
+std::int64_t SampleAtMs(std::int64_t ms, std::int32_t sampleRate) {
+    return (std::max<std::int64_t>(ms, 0) * sampleRate + 500) / 1000;
+}
+
+// The first copied frame leaves at least kWarmUp decoded samples before the
+// start (the first frame excepted: the source starts there too), the last at
+// least the decoder's delay after the end.
+ExactSpan::ExactSpan(const GaplessSource& source, std::int32_t startMs, std::int32_t endMs)
+    : source_(source), start_(SampleAtMs(startMs, source.SampleRate) + source.Lead),
+      end_(SampleAtMs(std::max(startMs, endMs), source.SampleRate) + source.Lead) {
+    const std::int64_t n = source.FrameSamples;
+    firstFrame_ = start_ >= kWarmUp ? (start_ - kWarmUp) / n : 0;
+    tailFrame_ = (end_ + kDecoderDelay + n - 1) / n - 1;
+}
+
+std::int32_t ExactSpan::Delay(std::int32_t silentFrames) const {
+    const std::int64_t before = (silentFrames - firstFrame_) * std::int64_t{source_.FrameSamples};
+    return static_cast<std::int32_t>(before + start_ - kDecoderDelay);
+}
+
+std::int32_t ExactSpan::SilentFrames(bool bridge) const {
+    std::int32_t frames = bridge ? 1 : 0;
+    // A start within the decoder's delay of the first frame needs a frame more to skip.
+    if (Delay(frames) < 0)
+        ++frames;
+    if (source_.KeepsParity && (frames + firstFrame_) % 2 != 0 && Delay(frames + 1) <= kMaxDelay)
+        ++frames;
+    return frames;
+}
+
+GaplessTrim ExactSpan::Trim(std::int32_t silentFrames, std::int64_t lastFrame,
+                            bool atSourceEnd) const {
+    const std::int64_t decoded = (lastFrame + 1) * source_.FrameSamples;
+    std::int64_t end = end_;
+    if (atSourceEnd)
+        end = std::max(start_, std::min(end, decoded - source_.EndPadding + kDecoderDelay));
+    return GaplessTrim{Delay(silentFrames),
+                       static_cast<std::int32_t>(decoded - end + kDecoderDelay)};
+}

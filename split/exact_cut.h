@@ -1,0 +1,81 @@
+#pragma once
+
+#include "core/information_frame.h"
+#include "core/preload_scan.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+
+// How an exact cut maps a part's two times onto the source's frames.
+//
+// Times map to samples as (ms x rate + 500) div 1000 on the source's timeline
+// as a gapless player plays it. A decoder starts with no history: a part
+// begins with warm-up frames before its first sample and ends with tail frames
+// after its last one, and its LAME tag tells players to drop both.
+
+// The source as the exact cuts see it.
+struct GaplessSource {
+    std::int32_t SampleRate = 44100;
+    std::int32_t FrameSamples = 1152;
+    // Decoded samples before the timeline's first: the LAME tag's delay plus
+    // the decoder's 529, or 0 for a source without LAME tag (taken as decoded).
+    std::int64_t Lead = 0;
+    // Decoded samples a gapless player drops at the source's end, counted as
+    // in the LAME tag; 529 (none) without it.
+    std::int64_t EndPadding = 529;
+    // mpg123 rounds some samples of a mono part one step apart from the
+    // source's unless the frames before its first copied one keep the
+    // source's parity; kept in MPEG 2 and 2.5 also, where a frame is short.
+    bool KeepsParity = false;
+    // Frames enough to hold the longest reservoir at the lowest bit rate.
+    std::int64_t ReservoirFrames = 10;
+
+    static GaplessSource Of(std::int32_t versionId, std::int32_t sampleRate, bool mono,
+                            const std::optional<GaplessTrim>& sourceTrim);
+    // Read from the source's first frames; nothing for a source that is not
+    // Layer III or cannot be read.
+    static std::optional<GaplessSource> Read(const ScanSource& source);
+};
+
+inline constexpr std::int64_t kDecoderDelay = 529;
+// Decoded samples a decoder needs before its output matches the source's:
+// the first granule's missing overlap and the synthesis filter's memory.
+inline constexpr std::int64_t kWarmUp = kDecoderDelay + 527;
+// Beyond this delay (or a padding of 2304, which parts stay below), Rockbox
+// ignores the whole gapless information.
+inline constexpr std::int32_t kMaxDelay = 2880;
+
+std::int64_t SampleAtMs(std::int64_t ms, std::int32_t sampleRate);
+
+// The source frames one exact part copies, by their index among the audio frames.
+class ExactSpan {
+public:
+    ExactSpan(const GaplessSource& source, std::int32_t startMs, std::int32_t endMs);
+
+    // The part's samples, decoded from the source's first audio frame: [Start, End).
+    std::int64_t Start() const { return start_; }
+    std::int64_t End() const { return end_; }
+    std::int64_t FirstFrame() const { return firstFrame_; } // the warm-up begins
+    std::int64_t TailFrame() const { return tailFrame_; }   // the last frame to copy
+    // Where the walk must begin to gather the first frame's reservoir.
+    std::int64_t EntryFrame() const {
+        return std::max<std::int64_t>(0, firstFrame_ - source_.ReservoirFrames);
+    }
+
+    // Frames that go before the first copied one, the bridge (when there is
+    // one) last: what the delay and mpg123's parity need.
+    std::int32_t SilentFrames(bool bridge) const;
+    // The tag's trim for a part of silentFrames silent frames and the copied
+    // frames up to lastFrame, which is the source's last when atSourceEnd.
+    GaplessTrim Trim(std::int32_t silentFrames, std::int64_t lastFrame, bool atSourceEnd) const;
+
+private:
+    std::int32_t Delay(std::int32_t silentFrames) const;
+
+    GaplessSource source_;
+    std::int64_t start_; // decoded samples, from the source's first audio frame
+    std::int64_t end_;
+    std::int64_t firstFrame_;
+    std::int64_t tailFrame_;
+};
