@@ -1,5 +1,9 @@
 #include "core/information_frame.h"
 
+#include "core/bridge_frame.h"
+#include "core/crc16_fold.h"
+#include "core/frame_tables.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -12,15 +16,27 @@ constexpr std::size_t kLameTagBytes = 36;
 
 enum XingFlag : std::uint32_t { kFrames = 1, kBytes = 2, kToc = 4, kQuality = 8 };
 
-std::array<std::uint16_t, 256> MakeCrcTable() {
-    std::array<std::uint16_t, 256> table{};
+// Table k gives the CRC of a byte followed by k zero bytes, so sixteen
+// bytes go in one step: the music CRC of an exact part runs over every byte
+// it copies, and byte by byte it would cost more than the copy.
+constexpr std::size_t kCrcSlices = 16;
+using CrcTables = std::array<std::array<std::uint16_t, 256>, kCrcSlices>;
+
+CrcTables MakeCrcTables() {
+    CrcTables tables{};
     for (std::uint32_t i = 0; i < 256; ++i) {
         std::uint32_t crc = i;
         for (int bit = 0; bit < 8; ++bit)
             crc = (crc & 1) != 0 ? (crc >> 1) ^ 0xA001 : crc >> 1;
-        table[i] = static_cast<std::uint16_t>(crc);
+        tables[0][i] = static_cast<std::uint16_t>(crc);
     }
-    return table;
+    for (std::size_t k = 1; k < kCrcSlices; ++k) {
+        for (std::size_t i = 0; i < 256; ++i) {
+            const std::uint16_t previous = tables[k - 1][i];
+            tables[k][i] = static_cast<std::uint16_t>((previous >> 8) ^ tables[0][previous & 0xFF]);
+        }
+    }
+    return tables;
 }
 
 std::uint32_t ReadBigEndian(const std::vector<std::uint8_t>& bytes, std::size_t at) {
@@ -69,13 +85,31 @@ bool HasLameTag(const std::vector<std::uint8_t>& frame, std::size_t at) {
     return Crc16(0, frame.data(), at + 34) == stored;
 }
 
+// Where the LAME tag would follow the fields the frame announces.
+std::size_t LameTagOffset(const std::vector<std::uint8_t>& frame, std::size_t marker) {
+    const std::uint32_t flags = ReadBigEndian(frame, marker + 4);
+    std::size_t at = marker + 8;
+    for (const auto& [flag, width] : {std::pair{kFrames, 4}, std::pair{kBytes, 4},
+                                      std::pair{kToc, 100}, std::pair{kQuality, 4}}) {
+        if ((flags & flag) != 0)
+            at += static_cast<std::size_t>(width);
+    }
+    return at;
+}
+
+GaplessTrim TrimAt(const std::vector<std::uint8_t>& frame, std::size_t at) {
+    return GaplessTrim{frame[at + 21] << 4 | frame[at + 22] >> 4,
+                       (frame[at + 22] & 0x0F) << 8 | frame[at + 23]};
+}
+
 void RebuildLameTag(std::vector<std::uint8_t>& frame, std::size_t at, const PartFrameList& part,
                     std::uint32_t byteCount) {
-    const std::uint32_t delay =
-        part.FromSourceStart ? (frame[at + 21] << 4 | frame[at + 22] >> 4) : 0;
-    const std::uint32_t padding =
-        part.ToSourceEnd ? ((frame[at + 22] & 0x0F) << 8 | frame[at + 23]) : 0;
-    WriteBigEndian(frame, at + 21, delay << 12 | padding, 3);
+    const GaplessTrim source = TrimAt(frame, at);
+    const GaplessTrim trim = part.Trim.value_or(GaplessTrim{part.FromSourceStart ? source.Delay : 0,
+                                                            part.ToSourceEnd ? source.Padding : 0});
+    WriteBigEndian(
+        frame, at + 21,
+        static_cast<std::uint32_t>(trim.Delay) << 12 | static_cast<std::uint32_t>(trim.Padding), 3);
     WriteBigEndian(frame, at + 28, byteCount);
     WriteBigEndian(frame, at + 32, part.AudioCrc, 2);
     WriteBigEndian(frame, at + 34, Crc16(0, frame.data(), at + 34), 2);
@@ -84,9 +118,24 @@ void RebuildLameTag(std::vector<std::uint8_t>& frame, std::size_t at, const Part
 } // namespace
 
 std::uint16_t Crc16(std::uint16_t crc, const std::uint8_t* data, std::size_t count) {
-    static const std::array<std::uint16_t, 256> table = MakeCrcTable();
-    for (std::size_t i = 0; i < count; ++i)
-        crc = static_cast<std::uint16_t>((crc >> 8) ^ table[(crc ^ data[i]) & 0xFF]);
+    static const CrcTables tables = MakeCrcTables();
+    constexpr std::size_t kFoldFrom = 1024;
+    if (std::array<std::uint8_t, 16> folded; count >= kFoldFrom) {
+        const std::size_t blocks = count / 64 * 64;
+        if (FoldCrc16(crc, data, blocks, folded))
+            return Crc16(Crc16(0, folded.data(), folded.size()), data + blocks, count - blocks);
+    }
+    std::size_t i = 0;
+    for (; i + kCrcSlices <= count; i += kCrcSlices) {
+        const std::uint8_t* block = data + i;
+        std::uint32_t next = tables[kCrcSlices - 1][(crc ^ block[0]) & 0xFF] ^
+                             tables[kCrcSlices - 2][(crc >> 8) ^ block[1]];
+        for (std::size_t k = 2; k < kCrcSlices; ++k)
+            next ^= tables[kCrcSlices - 1 - k][block[k]];
+        crc = static_cast<std::uint16_t>(next);
+    }
+    for (; i < count; ++i)
+        crc = static_cast<std::uint16_t>((crc >> 8) ^ tables[0][(crc ^ data[i]) & 0xFF]);
     return crc;
 }
 
@@ -119,5 +168,73 @@ std::vector<std::uint8_t> RebuildInformationFrame(std::vector<std::uint8_t> fram
     next(kQuality, 4);
     if (HasLameTag(frame, at))
         RebuildLameTag(frame, at, part, byteCount);
+    return frame;
+}
+
+std::optional<GaplessTrim> ReadGaplessTrim(const std::vector<std::uint8_t>& frame,
+                                           std::int32_t markerOffset) {
+    const auto marker = static_cast<std::size_t>(std::max(markerOffset, 0));
+    if (!HasMarker(frame, marker))
+        return std::nullopt;
+    const std::size_t at = LameTagOffset(frame, marker);
+    if (!HasLameTag(frame, at))
+        return std::nullopt;
+    return TrimAt(frame, at);
+}
+
+namespace {
+
+constexpr std::size_t kXingFieldBytes = 4 + 4 + 4 + 4 + kTocEntries + 4;
+
+// The LAME tag an exact part carries: the source's, else one of its own
+// whose only fields are those RebuildInformationFrame fills in.
+std::vector<std::uint8_t> LameTagFor(const std::vector<std::uint8_t>& sourceFrame,
+                                     std::int32_t sourceMarkerOffset) {
+    const auto marker = static_cast<std::size_t>(std::max(sourceMarkerOffset, 0));
+    if (HasMarker(sourceFrame, marker)) {
+        const std::size_t at = LameTagOffset(sourceFrame, marker);
+        if (HasLameTag(sourceFrame, at))
+            return {sourceFrame.begin() + static_cast<std::ptrdiff_t>(at),
+                    sourceFrame.begin() + static_cast<std::ptrdiff_t>(at + kLameTagBytes)};
+    }
+    std::vector<std::uint8_t> tag(kLameTagBytes, 0);
+    std::copy_n(kOwnEncoder, 9, tag.begin());
+    return tag;
+}
+
+// A frame of header's kind with room for the fields after marker: at the
+// header's own bit rate where they fit, so a CBR part stays CBR.
+std::vector<std::uint8_t> FrameHolding(const std::uint8_t* header, std::int32_t versionId,
+                                       std::size_t marker) {
+    const std::size_t needed = marker + kXingFieldBytes + kLameTagBytes;
+    const std::int32_t sampleRate = SampleRateHzFor(versionId, header[2] >> 2 & 3);
+    const std::int64_t bitrate = std::int64_t{BitrateKbpsFor(versionId, 3, header[2] >> 4)} * 1000;
+    const auto length = bitrate > 0 ? FrameLengthFor(versionId, 3, bitrate, sampleRate, false) : 0;
+    if (static_cast<std::size_t>(length) < needed)
+        return SilentLayer3Frame(header, versionId, std::vector<std::uint8_t>(needed - marker));
+    std::vector<std::uint8_t> frame(static_cast<std::size_t>(length), 0);
+    std::copy_n(header, 4, frame.begin());
+    frame[1] |= 1;    // no CRC
+    frame[2] &= 0xFD; // unpadded
+    return frame;
+}
+
+} // namespace
+
+std::vector<std::uint8_t> ExactInformationFrame(const std::vector<std::uint8_t>& sourceFrame,
+                                                std::int32_t sourceMarkerOffset,
+                                                const std::uint8_t* audioHeader,
+                                                std::int32_t versionId, bool vbr) {
+    const std::uint8_t* header = sourceFrame.size() >= 4 ? sourceFrame.data() : audioHeader;
+    const bool mono = (header[3] >> 6) == 3;
+    const auto marker = static_cast<std::size_t>(4 + Layer3SideInfoBytes(versionId, mono));
+    const std::vector<std::uint8_t> lameTag = LameTagFor(sourceFrame, sourceMarkerOffset);
+    std::vector<std::uint8_t> frame = FrameHolding(header, versionId, marker);
+    if (frame.empty())
+        return frame;
+    std::copy_n(vbr ? "Xing" : "Info", 4, frame.begin() + static_cast<std::ptrdiff_t>(marker));
+    WriteBigEndian(frame, marker + 4, kFrames | kBytes | kToc | kQuality);
+    std::copy(lameTag.begin(), lameTag.end(),
+              frame.begin() + static_cast<std::ptrdiff_t>(marker + kXingFieldBytes));
     return frame;
 }

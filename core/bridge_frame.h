@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// Layer III frame pieces that let a part begin in the middle of a source: a
+// frame's main_data_begin (how many bytes of its main data lie in the frames
+// before it), and frames that decode to silence while holding those bytes.
+
+// Bytes of a Layer III frame's side information.
+std::int32_t Layer3SideInfoBytes(std::int32_t versionId, bool mono);
+
+// Where the main data of the frame with this header starts: after the header,
+// the CRC (when the header announces one) and the side information.
+std::int32_t Layer3MainDataOffset(const std::uint8_t* header, std::int32_t versionId);
+
+// The frame's main_data_begin, or -1 when the bytes do not hold it.
+std::int32_t Layer3MainDataBegin(const std::uint8_t* frame, std::size_t available,
+                                 std::int32_t versionId);
+
+// A frame with header's version, rate and channel mode, no CRC and all-zero
+// side information, so it decodes to silence: at the smallest bitrate whose
+// main data holds borrowed, which ends it, for the next frame to read as its
+// reservoir. Empty when no bitrate holds it.
+std::vector<std::uint8_t> SilentLayer3Frame(const std::uint8_t* header, std::int32_t versionId,
+                                            const std::vector<std::uint8_t>& borrowed = {});

@@ -1,0 +1,470 @@
+#include "split/join_files.h"
+
+#include "core/bridge_frame.h"
+#include "core/frame_rule.h"
+#include "core/information_frame.h"
+#include "core/preload_scan.h"
+#include "split/frame_walk.h"
+#include "split/part_file_writer.h"
+#include "state/open_source.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <span>
+
+namespace {
+
+// Exact parts overlap by a few frames at most: the warm-up and the tail are
+// about 1056 and 529 samples, and the silent lead-in fits a delay of 2880.
+constexpr std::size_t kOverlapFrames = 16;
+constexpr std::int64_t kProgressStep = std::int64_t{4} << 20;
+
+using FrameBytes = std::vector<std::uint8_t>;
+
+std::int32_t SamplesPerFrame(const JoinFormat& format) {
+    if (format.Layer == 1)
+        return 384;
+    return format.Layer == 3 && format.VersionId != 1 ? 576 : 1152;
+}
+
+std::string VersionText(std::int32_t versionId) {
+    return versionId == 1 ? "MPEG 1" : versionId == 2 ? "MPEG 2" : "MPEG 2.5";
+}
+
+std::string ChannelsText(std::int32_t channels) {
+    return channels == 1 ? "mono" : "stereo";
+}
+
+// One file opened for the join: its analysis, and its information frame when it has one.
+struct JoinSource {
+    std::string Path;
+    TAudioInfo Info;
+    JoinFormat Format;
+    FrameBytes InformationFrame;
+    std::int32_t MarkerOffset = 0;
+    std::optional<GaplessTrim> Trim;
+    std::int64_t AudioEnd = 0; // where the ID3v1 tag begins, or the end
+};
+
+Result<SourceSession> OpenForJoin(const std::string& path) {
+    Result<SourceSession> opened = OpenSource(path);
+    if (!opened.Ok() && !opened.Failure().Text.starts_with(path + ": "))
+        return Error{opened.Failure().Category, -1, path + ": " + opened.Failure().Text};
+    return opened;
+}
+
+JoinFormat FormatOf(const TAudioInfo& info) {
+    return {info.Header.VersionId, info.Header.Layer(), info.Header.SampleRateHz(),
+            info.Header.ChannelMode() == 3 ? 1 : 2};
+}
+
+bool ReadBytes(const std::string& path, std::int64_t offset, FrameBytes& bytes) {
+    std::ifstream in(path, std::ios::binary);
+    in.seekg(offset);
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return in.gcount() == static_cast<std::streamsize>(bytes.size());
+}
+
+std::optional<JoinSource> LoadSource(const std::string& path, std::string& error) {
+    Result<SourceSession> opened = OpenForJoin(path);
+    if (!opened.Ok()) {
+        error = opened.Failure().Text;
+        return std::nullopt;
+    }
+    JoinSource source;
+    source.Path = path;
+    source.Info = opened.Value().Info;
+    source.Format = FormatOf(source.Info);
+    const TAudioInfo& info = source.Info;
+    source.AudioEnd = info.FileSize - (info.Tag.Present ? 128 : 0);
+    if (!info.HasInfoFrame)
+        return source;
+    source.MarkerOffset = InformationHeaderOffset(info.Header.VersionId, info.Header.ChannelMode());
+    const std::int32_t length = InformationFrameLength(info.Header.RawHeader.data(),
+                                                       info.Header.VersionId, info.Header.Layer());
+    source.InformationFrame.resize(static_cast<std::size_t>(std::max(length, 4)));
+    if (!ReadBytes(path, info.FirstFrameOffset, source.InformationFrame)) {
+        error = path + ": the information frame could not be read";
+        return std::nullopt;
+    }
+    source.Trim = ReadGaplessTrim(source.InformationFrame, source.MarkerOffset);
+    return source;
+}
+
+bool SideInformationIsZero(const FrameBytes& frame, const JoinFormat& format) {
+    if (format.Layer != 3 || frame.size() < 4)
+        return false;
+    const std::int32_t end = Layer3MainDataOffset(frame.data(), format.VersionId);
+    const std::int32_t begin = end - Layer3SideInfoBytes(format.VersionId, format.Channels == 1);
+    return end <= static_cast<std::int32_t>(frame.size()) &&
+           std::all_of(frame.begin() + begin, frame.begin() + end,
+                       [](std::uint8_t b) { return b == 0; });
+}
+
+// How many of head's first frames to leave out because the output already
+// ends with them. Exact parts of adjacent sections say so in their LAME tags:
+// the earlier one's padding and the later one's delay together cover the
+// later one's silent lead-in and the frames both hold, to the sample. Frames
+// that merely look alike (digital silence in plain parts) fail that count.
+std::size_t RepeatedLeadIn(const std::deque<FrameBytes>& tail, const std::deque<FrameBytes>& head,
+                           const std::optional<GaplessTrim>& earlier,
+                           const std::optional<GaplessTrim>& later, const JoinFormat& format) {
+    if (!earlier || !later)
+        return 0;
+    const std::int32_t frameSamples = SamplesPerFrame(format);
+    const std::int32_t trimmed = earlier->Padding + later->Delay;
+    if (trimmed % frameSamples != 0)
+        return 0;
+    const auto covered = static_cast<std::size_t>(trimmed / frameSamples);
+    for (std::size_t silent = 0; silent < covered && silent < head.size(); ++silent) {
+        const std::size_t repeated = covered - silent;
+        if (repeated <= tail.size() && covered <= head.size() &&
+            std::equal(head.begin() + static_cast<std::ptrdiff_t>(silent),
+                       head.begin() + static_cast<std::ptrdiff_t>(covered),
+                       tail.end() - static_cast<std::ptrdiff_t>(repeated)))
+            return covered;
+        if (!SideInformationIsZero(head[silent], format))
+            return 0;
+    }
+    return 0;
+}
+
+// The output file as it grows: the information frame's place, the frames and
+// what the information frame must say of them.
+class JoinedOutput {
+public:
+    JoinedOutput(PartFileWriter& writer, const JoinFormat& format)
+        : writer_(writer), format_(format) {}
+
+    bool Begin(const JoinSource& first, std::string& error) {
+        if (first.Info.Id3v2Size > 0) {
+            FrameBytes tag(static_cast<std::size_t>(first.Info.Id3v2Size));
+            if (!ReadBytes(first.Path, 0, tag)) {
+                error = first.Path + ": the ID3v2 tag could not be read";
+                return false;
+            }
+            offset_ += static_cast<std::int64_t>(tag.size());
+            if (!writer_.Write(tag.data(), static_cast<std::int64_t>(tag.size()), error))
+                return false;
+        }
+        informationOffset_ = offset_;
+        template_ = first.InformationFrame;
+        markerOffset_ = first.MarkerOffset;
+        if (template_.empty() && format_.Layer == 3) {
+            template_ = ExactInformationFrame({}, 0, first.Info.Header.RawHeader.data(),
+                                              format_.VersionId, false);
+            markerOffset_ =
+                InformationHeaderOffset(format_.VersionId, format_.Channels == 1 ? 3 : 0);
+        }
+        const FrameBytes placeholder(template_.size(), 0);
+        offset_ += static_cast<std::int64_t>(placeholder.size());
+        return writer_.Write(placeholder.data(), static_cast<std::int64_t>(placeholder.size()),
+                             error);
+    }
+
+    // Frames gather in one large block, whose CRC is taken at once: frame by
+    // frame, the CRC's short runs would cost more than the copy.
+    bool Add(std::span<const std::uint8_t> frame, std::string& error) {
+        if (pending_.size() + frame.size() > kBlockBytes && !Flush(error))
+            return false;
+        pending_.insert(pending_.end(), frame.begin(), frame.end());
+        lengths_.push_back(static_cast<std::uint16_t>(frame.size()));
+        const int bitrateIndex = frame[2] >> 4;
+        firstBitrate_ = firstBitrate_ < 0 ? bitrateIndex : firstBitrate_;
+        vbr_ = vbr_ || bitrateIndex != firstBitrate_;
+        offset_ += static_cast<std::int64_t>(frame.size());
+        FrameBytes& kept = tail_[tailNext_++ % kOverlapFrames];
+        kept.assign(frame.begin(), frame.end());
+        return true;
+    }
+
+    // The last frames added, oldest first.
+    std::deque<FrameBytes> Tail() const {
+        const std::size_t count = std::min(tailNext_, kOverlapFrames);
+        std::deque<FrameBytes> tail;
+        for (std::size_t i = tailNext_ - count; i < tailNext_; ++i)
+            tail.push_back(tail_[i % kOverlapFrames]);
+        return tail;
+    }
+
+    bool Finish(const JoinSource& first, const JoinSource& last, std::string& error) {
+        if (!Flush(error))
+            return false;
+        if (first.Info.Tag.Present) {
+            FrameBytes tag(128);
+            if (!ReadBytes(first.Path, first.AudioEnd, tag)) {
+                error = first.Path + ": the ID3v1 tag could not be read";
+                return false;
+            }
+            if (!writer_.Write(tag.data(), 128, error))
+                return false;
+        }
+        if (template_.empty())
+            return true;
+        FrameBytes frame = template_;
+        const auto marker = static_cast<std::size_t>(markerOffset_);
+        if (std::memcmp(frame.data() + marker, "Xing", 4) == 0 ||
+            std::memcmp(frame.data() + marker, "Info", 4) == 0)
+            std::memcpy(frame.data() + marker, vbr_ ? "Xing" : "Info", 4);
+        PartFrameList whole{lengths_, true, true, audioCrc_, std::nullopt};
+        if (first.Trim || last.Trim)
+            whole.Trim =
+                GaplessTrim{first.Trim ? first.Trim->Delay : 0, last.Trim ? last.Trim->Padding : 0};
+        frame = RebuildInformationFrame(std::move(frame), markerOffset_, whole);
+        return writer_.WriteAt(informationOffset_, frame.data(),
+                               static_cast<std::int64_t>(frame.size()), error);
+    }
+
+    std::int64_t Frames() const { return static_cast<std::int64_t>(lengths_.size()); }
+    std::int64_t Bytes() const { return offset_; }
+
+private:
+    static constexpr std::size_t kBlockBytes = std::size_t{4} << 20;
+
+    bool Flush(std::string& error) {
+        audioCrc_ = Crc16(audioCrc_, pending_.data(), pending_.size());
+        const bool written =
+            writer_.Write(pending_.data(), static_cast<std::int64_t>(pending_.size()), error);
+        pending_.clear();
+        return written;
+    }
+
+    PartFileWriter& writer_;
+    JoinFormat format_;
+    std::int64_t offset_ = 0;
+    std::int64_t informationOffset_ = 0;
+    FrameBytes template_;
+    std::int32_t markerOffset_ = 0;
+    std::vector<std::uint16_t> lengths_;
+    std::uint16_t audioCrc_ = 0;
+    int firstBitrate_ = -1;
+    bool vbr_ = false;
+    FrameBytes pending_;
+    std::array<FrameBytes, kOverlapFrames> tail_;
+    std::size_t tailNext_ = 0;
+};
+
+// Reads one source's audio frames in order, with their bytes.
+class SourceFrames {
+public:
+    bool Open(const JoinSource& source, std::string& error) {
+        audioEnd_ = source.AudioEnd;
+        if (!walk_.Open(ScanSource::From(source.Path, source.Info), error)) {
+            error = source.Path + ": " + error;
+            return false;
+        }
+        at_ = walk_.Start();
+        return true;
+    }
+    // The next whole frame before the ID3v1 tag, valid until the next call;
+    // empty at the end.
+    std::span<const std::uint8_t> Next() {
+        while (std::optional<WalkFrame> frame = walk_.Next(at_)) {
+            if (!frame->Whole || !frame->Counted || frame->Offset + frame->Length > audioEnd_)
+                continue;
+            const std::uint8_t* bytes = walk_.Bytes(*frame);
+            if (bytes != nullptr)
+                return {bytes, static_cast<std::size_t>(frame->Length)};
+        }
+        return {};
+    }
+    std::int64_t Position() const { return at_.Position; }
+
+private:
+    FrameWalk walk_;
+    WalkPoint at_;
+    std::int64_t audioEnd_ = 0;
+};
+
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code failed;
+    return std::filesystem::equivalent(a, b, failed);
+}
+
+class Join {
+public:
+    Join(const JoinRequest& request, const JoinCallbacks& callbacks)
+        : request_(request), callbacks_(callbacks) {}
+
+    JoinOutcome Run() {
+        JoinOutcome outcome;
+        if (!LoadAll(outcome.Error) || !CheckTarget(outcome.Error))
+            return outcome;
+        PartFileWriter writer;
+        if (!writer.Create(request_.OutPath, request_.Overwrite, outcome.Error)) {
+            outcome.Error = request_.OutPath + ": " + outcome.Error;
+            return outcome;
+        }
+        JoinedOutput output(writer, sources_.front().Format);
+        std::string error;
+        bool copied = output.Begin(sources_.front(), error);
+        for (std::size_t i = 0; copied && i < sources_.size() && !stopped_; ++i)
+            copied = CopyFrames(i, output, outcome, error);
+        if (stopped_) {
+            writer.Discard();
+            outcome.Stopped = true;
+            return outcome;
+        }
+        if (!copied || !output.Finish(sources_.front(), sources_.back(), error)) {
+            writer.Discard();
+            outcome.Error =
+                error.find(": ") == std::string::npos ? request_.OutPath + ": " + error : error;
+            return outcome;
+        }
+        return Commit(writer, output, outcome);
+    }
+
+private:
+    bool LoadAll(std::string& error) {
+        if (request_.Files.empty()) {
+            error = "nothing to join";
+            return false;
+        }
+        std::vector<JoinFileFacts> facts;
+        for (const std::string& path : request_.Files) {
+            std::optional<JoinSource> source = LoadSource(path, error);
+            if (!source)
+                return false;
+            facts.push_back({path, {}, source->Format, 0, source->Info.FileSize});
+            total_ += source->Info.FileSize;
+            sources_.push_back(std::move(*source));
+        }
+        error = JoinRefusal(facts);
+        return error.empty();
+    }
+
+    bool CheckTarget(std::string& error) const {
+        for (const std::string& path : request_.Files)
+            if (SameFile(path, request_.OutPath)) {
+                error = request_.OutPath + ": is one of the files being joined";
+                return false;
+            }
+        std::error_code failed;
+        if (!request_.Overwrite && std::filesystem::exists(request_.OutPath, failed)) {
+            error = request_.OutPath + ": exists";
+            return false;
+        }
+        return true;
+    }
+
+    bool CopyFrames(std::size_t index, JoinedOutput& output, JoinOutcome& outcome,
+                    std::string& error) {
+        const JoinSource& source = sources_[index];
+        SourceFrames frames;
+        if (!frames.Open(source, error))
+            return false;
+        std::deque<FrameBytes> head;
+        for (std::span<const std::uint8_t> frame;
+             head.size() < kOverlapFrames && !(frame = frames.Next()).empty();)
+            head.emplace_back(frame.begin(), frame.end());
+        std::size_t skipped = 0;
+        if (index > 0)
+            skipped = RepeatedLeadIn(output.Tail(), head, sources_[index - 1].Trim, source.Trim,
+                                     source.Format);
+        outcome.OverlapsMerged += skipped > 0 ? 1 : 0;
+        for (std::size_t i = skipped; i < head.size(); ++i)
+            if (!output.Add(head[i], error))
+                return false;
+        std::int64_t reported = 0;
+        for (std::span<const std::uint8_t> frame; !(frame = frames.Next()).empty();) {
+            if (!output.Add(frame, error))
+                return false;
+            if (frames.Position() - reported >= kProgressStep) {
+                reported = frames.Position();
+                if (!Report(reported))
+                    return true;
+            }
+        }
+        done_ += source.Info.FileSize;
+        Report(0);
+        return true;
+    }
+
+    // Tells the progress; false once a stop is asked for.
+    bool Report(std::int64_t inFile) {
+        if (callbacks_.Progress)
+            callbacks_.Progress(done_ + inFile, total_);
+        stopped_ = stopped_ || (callbacks_.StopRequested && callbacks_.StopRequested());
+        return !stopped_;
+    }
+
+    JoinOutcome& Commit(PartFileWriter& writer, const JoinedOutput& output, JoinOutcome& outcome) {
+        std::string error;
+        switch (writer.Commit(error)) {
+        case CommitResult::Written:
+            outcome.Written = true;
+            outcome.Frames = output.Frames();
+            outcome.Bytes = output.Bytes();
+            break;
+        case CommitResult::NameTaken:
+            outcome.Error = request_.OutPath + ": exists";
+            break;
+        case CommitResult::Failed:
+            outcome.Error = request_.OutPath + ": " + error;
+            break;
+        }
+        return outcome;
+    }
+
+    const JoinRequest& request_;
+    const JoinCallbacks& callbacks_;
+    std::vector<JoinSource> sources_;
+    std::int64_t total_ = 0;
+    std::int64_t done_ = 0;
+    bool stopped_ = false;
+};
+
+} // namespace
+
+JoinFileFacts InspectJoinFile(const std::string& path) {
+    JoinFileFacts facts;
+    facts.Path = path;
+    Result<SourceSession> opened = OpenForJoin(path);
+    if (!opened.Ok()) {
+        facts.Problem = opened.Failure().Text;
+        return facts;
+    }
+    facts.Format = FormatOf(opened.Value().Info);
+    facts.DurationMs = opened.Value().State.DurationMs;
+    facts.Bytes = opened.Value().Info.FileSize;
+    return facts;
+}
+
+std::string FormatDifference(const JoinFormat& first, const JoinFormat& other,
+                             const std::string& firstPath) {
+    auto differs = [&firstPath](const std::string& mine, const std::string& theirs) {
+        return mine + " where " + firstPath + " has " + theirs;
+    };
+    if (other.VersionId != first.VersionId)
+        return differs(VersionText(other.VersionId), VersionText(first.VersionId));
+    if (other.Layer != first.Layer)
+        return differs("Layer " + std::to_string(other.Layer),
+                       "Layer " + std::to_string(first.Layer));
+    if (other.SampleRateHz != first.SampleRateHz)
+        return differs(std::to_string(other.SampleRateHz) + " Hz",
+                       std::to_string(first.SampleRateHz) + " Hz");
+    if (other.Channels != first.Channels)
+        return differs(ChannelsText(other.Channels), ChannelsText(first.Channels));
+    return {};
+}
+
+std::string JoinRefusal(const std::vector<JoinFileFacts>& files) {
+    for (const JoinFileFacts& file : files) {
+        if (!file.Problem.empty())
+            return file.Problem;
+        const std::string difference =
+            FormatDifference(files.front().Format, file.Format, files.front().Path);
+        if (!difference.empty())
+            return file.Path + ": " + difference + "; only files of one format can be joined";
+    }
+    return {};
+}
+
+JoinOutcome JoinFiles(const JoinRequest& request, const JoinCallbacks& callbacks) {
+    return Join(request, callbacks).Run();
+}
