@@ -16,6 +16,7 @@
 #include <fstream>
 #include <optional>
 #include <span>
+#include <string_view>
 
 namespace {
 
@@ -134,6 +135,25 @@ std::size_t RepeatedLeadIn(const std::deque<FrameBytes>& tail, const std::deque<
     return 0;
 }
 
+// Files without a LAME tag are played as decoded, the decoder's delay
+// included; a tag of the join's own, even with no delay, would have players
+// drop that delay. Without its encoder name no decoder reads it as one.
+void LeaveOutOwnLameTag(FrameBytes& frame) {
+    const std::string_view own(kOwnEncoder);
+    const auto at = std::search(frame.begin(), frame.end(), own.begin(), own.end());
+    std::fill_n(at, at == frame.end() ? 0 : own.size(), std::uint8_t{0});
+}
+
+// CBR files without an information frame join into one without it too, so
+// that it plays as they did: every decoder reads such a frame as the sign
+// of a gapless stream and drops the decoder's delay at its start.
+bool NeedsInformationFrame(const std::vector<JoinSource>& sources) {
+    const std::uint8_t bitrateIndex = sources.front().Info.Header.RawHeader[2] >> 4;
+    return std::any_of(sources.begin(), sources.end(), [bitrateIndex](const JoinSource& source) {
+        return source.Info.HasInfoFrame || (source.Info.Header.RawHeader[2] >> 4) != bitrateIndex;
+    });
+}
+
 // The output file as it grows: the information frame's place, the frames and
 // what the information frame must say of them.
 class JoinedOutput {
@@ -141,7 +161,8 @@ public:
     JoinedOutput(PartFileWriter& writer, const JoinFormat& format)
         : writer_(writer), format_(format) {}
 
-    bool Begin(const JoinSource& first, std::string& error) {
+    bool Begin(const std::vector<JoinSource>& sources, std::string& error) {
+        const JoinSource& first = sources.front();
         if (first.Info.Id3v2Size > 0) {
             FrameBytes tag(static_cast<std::size_t>(first.Info.Id3v2Size));
             if (!ReadBytes(first.Path, 0, tag)) {
@@ -155,7 +176,7 @@ public:
         informationOffset_ = offset_;
         template_ = first.InformationFrame;
         markerOffset_ = first.MarkerOffset;
-        if (template_.empty() && format_.Layer == 3) {
+        if (template_.empty() && format_.Layer == 3 && NeedsInformationFrame(sources)) {
             template_ = ExactInformationFrame({}, 0, first.Info.Header.RawHeader.data(),
                                               format_.VersionId, false);
             markerOffset_ =
@@ -215,6 +236,8 @@ public:
         if (first.Trim || last.Trim)
             whole.Trim =
                 GaplessTrim{first.Trim ? first.Trim->Delay : 0, last.Trim ? last.Trim->Padding : 0};
+        else
+            LeaveOutOwnLameTag(frame);
         frame = RebuildInformationFrame(std::move(frame), markerOffset_, whole);
         return writer_.WriteAt(informationOffset_, frame.data(),
                                static_cast<std::int64_t>(frame.size()), error);
@@ -302,7 +325,7 @@ public:
         }
         JoinedOutput output(writer, sources_.front().Format);
         std::string error;
-        bool copied = output.Begin(sources_.front(), error);
+        bool copied = output.Begin(sources_, error);
         for (std::size_t i = 0; copied && i < sources_.size() && !stopped_; ++i)
             copied = CopyFrames(i, output, outcome, error);
         if (stopped_) {
