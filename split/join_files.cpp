@@ -1,19 +1,13 @@
 #include "split/join_files.h"
 
-#include "core/bridge_frame.h"
-#include "core/frame_rule.h"
 #include "core/information_frame.h"
-#include "core/preload_scan.h"
-#include "split/frame_walk.h"
 #include "split/part_file_writer.h"
-#include "state/open_source.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
 #include <deque>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -27,84 +21,12 @@ constexpr std::int64_t kProgressStep = std::int64_t{4} << 20;
 
 using FrameBytes = std::vector<std::uint8_t>;
 
-std::int32_t SamplesPerFrame(const JoinFormat& format) {
-    if (format.Layer == 1)
-        return 384;
-    return format.Layer == 3 && format.VersionId != 1 ? 576 : 1152;
-}
-
 std::string VersionText(std::int32_t versionId) {
     return versionId == 1 ? "MPEG 1" : versionId == 2 ? "MPEG 2" : "MPEG 2.5";
 }
 
 std::string ChannelsText(std::int32_t channels) {
     return channels == 1 ? "mono" : "stereo";
-}
-
-// One file opened for the join: its analysis, and its information frame when it has one.
-struct JoinSource {
-    std::string Path;
-    TAudioInfo Info;
-    JoinFormat Format;
-    FrameBytes InformationFrame;
-    std::int32_t MarkerOffset = 0;
-    std::optional<GaplessTrim> Trim;
-    std::int64_t AudioEnd = 0; // where the ID3v1 tag begins, or the end
-};
-
-Result<SourceSession> OpenForJoin(const std::string& path) {
-    Result<SourceSession> opened = OpenSource(path);
-    if (!opened.Ok() && !opened.Failure().Text.starts_with(path + ": "))
-        return Error{opened.Failure().Category, -1, path + ": " + opened.Failure().Text};
-    return opened;
-}
-
-JoinFormat FormatOf(const TAudioInfo& info) {
-    return {info.Header.VersionId, info.Header.Layer(), info.Header.SampleRateHz(),
-            info.Header.ChannelMode() == 3 ? 1 : 2};
-}
-
-bool ReadBytes(const std::string& path, std::int64_t offset, FrameBytes& bytes) {
-    std::ifstream in(path, std::ios::binary);
-    in.seekg(offset);
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return in.gcount() == static_cast<std::streamsize>(bytes.size());
-}
-
-std::optional<JoinSource> LoadSource(const std::string& path, std::string& error) {
-    Result<SourceSession> opened = OpenForJoin(path);
-    if (!opened.Ok()) {
-        error = opened.Failure().Text;
-        return std::nullopt;
-    }
-    JoinSource source;
-    source.Path = path;
-    source.Info = opened.Value().Info;
-    source.Format = FormatOf(source.Info);
-    const TAudioInfo& info = source.Info;
-    source.AudioEnd = info.FileSize - (info.Tag.Present ? 128 : 0);
-    if (!info.HasInfoFrame)
-        return source;
-    source.MarkerOffset = InformationHeaderOffset(info.Header.VersionId, info.Header.ChannelMode());
-    const std::int32_t length = InformationFrameLength(info.Header.RawHeader.data(),
-                                                       info.Header.VersionId, info.Header.Layer());
-    source.InformationFrame.resize(static_cast<std::size_t>(std::max(length, 4)));
-    if (!ReadBytes(path, info.FirstFrameOffset, source.InformationFrame)) {
-        error = path + ": the information frame could not be read";
-        return std::nullopt;
-    }
-    source.Trim = ReadGaplessTrim(source.InformationFrame, source.MarkerOffset);
-    return source;
-}
-
-bool SideInformationIsZero(const FrameBytes& frame, const JoinFormat& format) {
-    if (format.Layer != 3 || frame.size() < 4)
-        return false;
-    const std::int32_t end = Layer3MainDataOffset(frame.data(), format.VersionId);
-    const std::int32_t begin = end - Layer3SideInfoBytes(format.VersionId, format.Channels == 1);
-    return end <= static_cast<std::int32_t>(frame.size()) &&
-           std::all_of(frame.begin() + begin, frame.begin() + end,
-                       [](std::uint8_t b) { return b == 0; });
 }
 
 // How many of head's first frames to leave out because the output already
@@ -114,10 +36,10 @@ bool SideInformationIsZero(const FrameBytes& frame, const JoinFormat& format) {
 // that merely look alike (digital silence in plain parts) fail that count.
 std::size_t RepeatedLeadIn(const std::deque<FrameBytes>& tail, const std::deque<FrameBytes>& head,
                            const std::optional<GaplessTrim>& earlier,
-                           const std::optional<GaplessTrim>& later, const JoinFormat& format) {
+                           const std::optional<GaplessTrim>& later, const AudioFormat& format) {
     if (!earlier || !later)
         return 0;
-    const std::int32_t frameSamples = SamplesPerFrame(format);
+    const std::int32_t frameSamples = format.SamplesPerFrame();
     const std::int32_t trimmed = earlier->Padding + later->Delay;
     if (trimmed % frameSamples != 0)
         return 0;
@@ -129,7 +51,7 @@ std::size_t RepeatedLeadIn(const std::deque<FrameBytes>& tail, const std::deque<
                        head.begin() + static_cast<std::ptrdiff_t>(covered),
                        tail.end() - static_cast<std::ptrdiff_t>(repeated)))
             return covered;
-        if (!SideInformationIsZero(head[silent], format))
+        if (!IsSilentFrame(head[silent], format))
             return 0;
     }
     return 0;
@@ -147,9 +69,9 @@ void LeaveOutOwnLameTag(FrameBytes& frame) {
 // CBR files without an information frame join into one without it too, so
 // that it plays as they did: every decoder reads such a frame as the sign
 // of a gapless stream and drops the decoder's delay at its start.
-bool NeedsInformationFrame(const std::vector<JoinSource>& sources) {
+bool NeedsInformationFrame(const std::vector<AudioFile>& sources) {
     const std::uint8_t bitrateIndex = sources.front().Info.Header.RawHeader[2] >> 4;
-    return std::any_of(sources.begin(), sources.end(), [bitrateIndex](const JoinSource& source) {
+    return std::any_of(sources.begin(), sources.end(), [bitrateIndex](const AudioFile& source) {
         return source.Info.HasInfoFrame || (source.Info.Header.RawHeader[2] >> 4) != bitrateIndex;
     });
 }
@@ -158,14 +80,14 @@ bool NeedsInformationFrame(const std::vector<JoinSource>& sources) {
 // what the information frame must say of them.
 class JoinedOutput {
 public:
-    JoinedOutput(PartFileWriter& writer, const JoinFormat& format)
+    JoinedOutput(PartFileWriter& writer, const AudioFormat& format)
         : writer_(writer), format_(format) {}
 
-    bool Begin(const std::vector<JoinSource>& sources, std::string& error) {
-        const JoinSource& first = sources.front();
+    bool Begin(const std::vector<AudioFile>& sources, std::string& error) {
+        const AudioFile& first = sources.front();
         if (first.Info.Id3v2Size > 0) {
             FrameBytes tag(static_cast<std::size_t>(first.Info.Id3v2Size));
-            if (!ReadBytes(first.Path, 0, tag)) {
+            if (!ReadFileBytes(first.Path, 0, tag)) {
                 error = first.Path + ": the ID3v2 tag could not be read";
                 return false;
             }
@@ -213,12 +135,12 @@ public:
         return tail;
     }
 
-    bool Finish(const JoinSource& first, const JoinSource& last, std::string& error) {
+    bool Finish(const AudioFile& first, const AudioFile& last, std::string& error) {
         if (!Flush(error))
             return false;
         if (first.Info.Tag.Present) {
             FrameBytes tag(128);
-            if (!ReadBytes(first.Path, first.AudioEnd, tag)) {
+            if (!ReadFileBytes(first.Path, first.AudioEnd, tag)) {
                 error = first.Path + ": the ID3v1 tag could not be read";
                 return false;
             }
@@ -258,7 +180,7 @@ private:
     }
 
     PartFileWriter& writer_;
-    JoinFormat format_;
+    AudioFormat format_;
     std::int64_t offset_ = 0;
     std::int64_t informationOffset_ = 0;
     FrameBytes template_;
@@ -270,38 +192,6 @@ private:
     FrameBytes pending_;
     std::array<FrameBytes, kOverlapFrames> tail_;
     std::size_t tailNext_ = 0;
-};
-
-// Reads one source's audio frames in order, with their bytes.
-class SourceFrames {
-public:
-    bool Open(const JoinSource& source, std::string& error) {
-        audioEnd_ = source.AudioEnd;
-        if (!walk_.Open(ScanSource::From(source.Path, source.Info), error)) {
-            error = source.Path + ": " + error;
-            return false;
-        }
-        at_ = walk_.Start();
-        return true;
-    }
-    // The next whole frame before the ID3v1 tag, valid until the next call;
-    // empty at the end.
-    std::span<const std::uint8_t> Next() {
-        while (std::optional<WalkFrame> frame = walk_.Next(at_)) {
-            if (!frame->Whole || !frame->Counted || frame->Offset + frame->Length > audioEnd_)
-                continue;
-            const std::uint8_t* bytes = walk_.Bytes(*frame);
-            if (bytes != nullptr)
-                return {bytes, static_cast<std::size_t>(frame->Length)};
-        }
-        return {};
-    }
-    std::int64_t Position() const { return at_.Position; }
-
-private:
-    FrameWalk walk_;
-    WalkPoint at_;
-    std::int64_t audioEnd_ = 0;
 };
 
 bool SameFile(const std::string& a, const std::string& b) {
@@ -350,12 +240,14 @@ private:
         }
         std::vector<JoinFileFacts> facts;
         for (const std::string& path : request_.Files) {
-            std::optional<JoinSource> source = LoadSource(path, error);
-            if (!source)
+            Result<AudioFile> source = OpenAudioFile(path);
+            if (!source.Ok()) {
+                error = source.Failure().Text;
                 return false;
-            facts.push_back({path, {}, source->Format, 0, source->Info.FileSize});
-            total_ += source->Info.FileSize;
-            sources_.push_back(std::move(*source));
+            }
+            facts.push_back({path, {}, source.Value().Format, 0, source.Value().Info.FileSize});
+            total_ += source.Value().Info.FileSize;
+            sources_.push_back(std::move(source.Value()));
         }
         error = JoinRefusal(facts);
         return error.empty();
@@ -377,8 +269,8 @@ private:
 
     bool CopyFrames(std::size_t index, JoinedOutput& output, JoinOutcome& outcome,
                     std::string& error) {
-        const JoinSource& source = sources_[index];
-        SourceFrames frames;
+        const AudioFile& source = sources_[index];
+        AudioFrameReader frames;
         if (!frames.Open(source, error))
             return false;
         std::deque<FrameBytes> head;
@@ -436,7 +328,7 @@ private:
 
     const JoinRequest& request_;
     const JoinCallbacks& callbacks_;
-    std::vector<JoinSource> sources_;
+    std::vector<AudioFile> sources_;
     std::int64_t total_ = 0;
     std::int64_t done_ = 0;
     bool stopped_ = false;
@@ -447,18 +339,18 @@ private:
 JoinFileFacts InspectJoinFile(const std::string& path) {
     JoinFileFacts facts;
     facts.Path = path;
-    Result<SourceSession> opened = OpenForJoin(path);
+    const Result<AudioFile> opened = OpenAudioFile(path);
     if (!opened.Ok()) {
         facts.Problem = opened.Failure().Text;
         return facts;
     }
-    facts.Format = FormatOf(opened.Value().Info);
-    facts.DurationMs = opened.Value().State.DurationMs;
+    facts.Format = opened.Value().Format;
+    facts.DurationMs = opened.Value().DurationMs;
     facts.Bytes = opened.Value().Info.FileSize;
     return facts;
 }
 
-std::string FormatDifference(const JoinFormat& first, const JoinFormat& other,
+std::string FormatDifference(const AudioFormat& first, const AudioFormat& other,
                              const std::string& firstPath) {
     auto differs = [&firstPath](const std::string& mine, const std::string& theirs) {
         return mine + " where " + firstPath + " has " + theirs;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "split/audio_file.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -12,19 +14,11 @@
 // one before it ends with (the warm-up and tail of exact parts), those frames
 // are kept once and the later file's silent lead-in is dropped.
 
-// What has to agree between the files.
-struct JoinFormat {
-    std::int32_t VersionId = 0; // 1 MPEG 1, 2 MPEG 2, 3 MPEG 2.5
-    std::int32_t Layer = 0;
-    std::int32_t SampleRateHz = 0;
-    std::int32_t Channels = 0;
-};
-
 // One file as the join sees it before reading its frames.
 struct JoinFileFacts {
     std::string Path;
     std::string Problem; // why it cannot be joined at all, empty when it can
-    JoinFormat Format;
+    AudioFormat Format;
     std::int64_t DurationMs = 0;
     std::int64_t Bytes = 0;
 };
@@ -33,7 +27,7 @@ JoinFileFacts InspectJoinFile(const std::string& path);
 
 // Why other cannot join a file of format first ("48000 Hz where ... has 44100 Hz"),
 // empty when it can.
-std::string FormatDifference(const JoinFormat& first, const JoinFormat& other,
+std::string FormatDifference(const AudioFormat& first, const AudioFormat& other,
                              const std::string& firstPath);
 
 // The first reason the files cannot be joined, as "path: reason", or empty.
