@@ -17,6 +17,7 @@ int main(int argc, char** argv) {
     RegisterSplitCommand(app, exitCode);
     RegisterCueCommand(app, exitCode);
     RegisterJoinCommand(app, exitCode);
+    RegisterVerifyCommand(app, exitCode);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

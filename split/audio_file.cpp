@@ -75,8 +75,10 @@ std::span<const std::uint8_t> AudioFrameReader::Next() {
         if (!frame->Whole || !frame->Counted || frame->Offset + frame->Length > audioEnd_)
             continue;
         const std::uint8_t* bytes = walk_.Bytes(*frame);
-        if (bytes != nullptr)
+        if (bytes != nullptr) {
+            frameOffset_ = frame->Offset;
             return {bytes, static_cast<std::size_t>(frame->Length)};
+        }
     }
     return {};
 }

@@ -51,9 +51,12 @@ public:
     // The next whole frame, valid until the next call; empty at the end.
     std::span<const std::uint8_t> Next();
     std::int64_t Position() const { return at_.Position; }
+    // Where the frame Next gave last begins in the file.
+    std::int64_t FrameOffset() const { return frameOffset_; }
 
 private:
     FrameWalk walk_;
     WalkPoint at_;
     std::int64_t audioEnd_ = 0;
+    std::int64_t frameOffset_ = 0;
 };
