@@ -29,14 +29,14 @@ std::string ChannelsText(std::int32_t channels) {
     return channels == 1 ? "mono" : "stereo";
 }
 
-// How many of head's first frames to leave out because the output already
-// ends with them. Exact parts of adjacent sections say so in their LAME tags:
-// the earlier one's padding and the later one's delay together cover the
-// later one's silent lead-in and the frames both hold, to the sample. Frames
-// that merely look alike (digital silence in plain parts) fail that count.
-std::size_t RepeatedLeadIn(const std::deque<FrameBytes>& tail, const std::deque<FrameBytes>& head,
-                           const std::optional<GaplessTrim>& earlier,
-                           const std::optional<GaplessTrim>& later, const AudioFormat& format) {
+// The frames exact parts of adjacent sections share: their LAME tags say how
+// many, the earlier one's padding and the later one's delay together
+// covering the later one's silent lead-in and the shared frames, to the
+// sample. Frames that merely look alike (digital silence) fail that count.
+std::size_t SharedByExactParts(const std::deque<FrameBytes>& tail,
+                               const std::deque<FrameBytes>& head,
+                               const std::optional<GaplessTrim>& earlier,
+                               const std::optional<GaplessTrim>& later, const AudioFormat& format) {
     if (!earlier || !later)
         return 0;
     const std::int32_t frameSamples = format.SamplesPerFrame();
@@ -55,6 +55,17 @@ std::size_t RepeatedLeadIn(const std::deque<FrameBytes>& tail, const std::deque<
             return 0;
     }
     return 0;
+}
+
+// How many of head's first frames to leave out because the output already
+// ends with them: those exact parts share, or the one frame plain parts of
+// adjacent sections share when their cut falls inside it.
+std::size_t RepeatedLeadIn(const std::deque<FrameBytes>& tail, const std::deque<FrameBytes>& head,
+                           const std::optional<GaplessTrim>& earlier,
+                           const std::optional<GaplessTrim>& later, const AudioFormat& format) {
+    if (const std::size_t shared = SharedByExactParts(tail, head, earlier, later, format))
+        return shared;
+    return !tail.empty() && !head.empty() && tail.back() == head.front() ? 1 : 0;
 }
 
 // Files without a LAME tag are played as decoded, the decoder's delay
@@ -217,7 +228,7 @@ public:
         std::string error;
         bool copied = output.Begin(sources_, error);
         for (std::size_t i = 0; copied && i < sources_.size() && !stopped_; ++i)
-            copied = CopyFrames(i, output, outcome, error);
+            copied = CopyFrames(i, output, error);
         if (stopped_) {
             writer.Discard();
             outcome.Stopped = true;
@@ -267,8 +278,7 @@ private:
         return true;
     }
 
-    bool CopyFrames(std::size_t index, JoinedOutput& output, JoinOutcome& outcome,
-                    std::string& error) {
+    bool CopyFrames(std::size_t index, JoinedOutput& output, std::string& error) {
         const AudioFile& source = sources_[index];
         AudioFrameReader frames;
         if (!frames.Open(source, error))
@@ -281,7 +291,6 @@ private:
         if (index > 0)
             skipped = RepeatedLeadIn(output.Tail(), head, sources_[index - 1].Trim, source.Trim,
                                      source.Format);
-        outcome.OverlapsMerged += skipped > 0 ? 1 : 0;
         for (std::size_t i = skipped; i < head.size(); ++i)
             if (!output.Add(head[i], error))
                 return false;

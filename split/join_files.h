@@ -51,7 +51,6 @@ struct JoinOutcome {
     std::string Error;       // "path: reason" when neither written nor stopped
     std::int64_t Frames = 0; // audio frames, the information frame not counted
     std::int64_t Bytes = 0;
-    std::int32_t OverlapsMerged = 0; // joints where repeated frames were kept once
 };
 
 // Writes the joined file whole into a temporary of the target folder and links
