@@ -12,13 +12,14 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStyle>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -60,8 +61,11 @@ JoinDialog::~JoinDialog() {
 }
 
 void JoinDialog::BuildControls() {
-    list_ = new QListWidget(this);
+    list_ = new QTreeWidget(this);
     list_->setObjectName("JoinList");
+    list_->setRootIsDecorated(false);
+    list_->setHeaderLabels({"File", "Length", "Note"});
+    list_->header()->setStretchLastSection(true);
     list_->setToolTip("The files in the order they are joined; drop files here to add them");
     auto* add = new QPushButton("&Add…", this);
     add->setObjectName("JoinAdd");
@@ -123,7 +127,7 @@ void JoinDialog::BuildControls() {
     layout->addWidget(status_);
     layout->addWidget(buttons);
     editing_ = {list_, add, remove, up, down, choose, join_};
-    resize(620, 380);
+    resize(720, 340);
 }
 
 void JoinDialog::AddFiles(const QStringList& paths) {
@@ -145,27 +149,32 @@ QStringList JoinDialog::Files() const {
 
 // Each file with its length; one that cannot join the first says why.
 void JoinDialog::ShowFiles() {
-    const int current = list_->currentRow();
+    const int current = list_->indexOfTopLevelItem(list_->currentItem());
     list_->clear();
     std::int64_t totalMs = 0;
     bool joinable = files_.size() >= 2;
     for (const JoinFileFacts& file : files_) {
-        const QString name = QFileInfo(ShownPath(file.Path)).fileName();
+        const QString path = ShownPath(file.Path);
         std::string problem = file.Problem;
         if (problem.empty())
             problem =
                 FormatDifference(files_.front().Format, file.Format,
                                  LocalPath(QFileInfo(ShownPath(files_.front().Path)).fileName()));
-        auto* item = new QListWidgetItem(name + "    " + Time(file.DurationMs), list_);
-        item->setToolTip(ShownPath(file.Path));
+        auto* item =
+            new QTreeWidgetItem(list_, {QFileInfo(path).fileName(), Time(file.DurationMs)});
+        item->setToolTip(0, path);
+        item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
         if (!problem.empty()) {
-            item->setText(item->text() + "    cannot join: " + ShownPath(problem));
-            item->setIcon(style()->standardIcon(QStyle::SP_MessageBoxWarning));
+            item->setText(2, "cannot join: " + ShownPath(problem));
+            item->setToolTip(2, item->text(2));
+            item->setIcon(0, style()->standardIcon(QStyle::SP_MessageBoxWarning));
             joinable = false;
         }
         totalMs += file.DurationMs;
     }
-    list_->setCurrentRow(std::min(current, list_->count() - 1));
+    list_->resizeColumnToContents(0);
+    list_->resizeColumnToContents(1);
+    list_->setCurrentItem(list_->topLevelItem(std::min(current, list_->topLevelItemCount() - 1)));
     total_->setText(files_.empty()
                         ? QString("Add the files to join, or drop them here")
                         : QString("Total: %1 in %2 files").arg(Time(totalMs)).arg(files_.size()));
@@ -177,7 +186,7 @@ void JoinDialog::AddClick() {
 }
 
 void JoinDialog::RemoveClick() {
-    const int row = list_->currentRow();
+    const int row = list_->indexOfTopLevelItem(list_->currentItem());
     if (row < 0)
         return;
     files_.erase(files_.begin() + row);
@@ -185,13 +194,13 @@ void JoinDialog::RemoveClick() {
 }
 
 void JoinDialog::MoveClick(int step) {
-    const int row = list_->currentRow();
+    const int row = list_->indexOfTopLevelItem(list_->currentItem());
     const int to = row + step;
     if (row < 0 || to < 0 || to >= static_cast<int>(files_.size()))
         return;
     std::swap(files_[static_cast<std::size_t>(row)], files_[static_cast<std::size_t>(to)]);
     ShowFiles();
-    list_->setCurrentRow(to);
+    list_->setCurrentItem(list_->topLevelItem(to));
 }
 
 void JoinDialog::ChooseTargetClick() {

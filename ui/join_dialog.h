@@ -10,7 +10,7 @@
 
 class QLabel;
 class QLineEdit;
-class QListWidget;
+class QTreeWidget;
 class QProgressBar;
 class QPushButton;
 struct AppContext;
@@ -30,7 +30,7 @@ public:
     QStringList Files() const;
     bool Joining() const { return worker_.joinable(); }
 
-    QListWidget* FileList() const { return list_; }
+    QTreeWidget* FileList() const { return list_; }
     QLabel* TotalLabel() const { return total_; }
     QLabel* StatusLabel() const { return status_; }
     QPushButton* JoinButton() const { return join_; }
@@ -59,7 +59,7 @@ private:
 
     AppContext& context_;
     std::vector<JoinFileFacts> files_;
-    QListWidget* list_ = nullptr;
+    QTreeWidget* list_ = nullptr;
     QLabel* total_ = nullptr;
     QLineEdit* target_ = nullptr;
     QProgressBar* progress_ = nullptr;

@@ -5,22 +5,25 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QLabel>
-#include <QListWidget>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 #include <gtest/gtest.h>
 
 using namespace ui_test;
 
 namespace {
 
-QStringList ListTexts(const QListWidget& list) {
+// Each row's columns, joined by " | ".
+QStringList ListTexts(const QTreeWidget& list) {
     QStringList texts;
-    for (int row = 0; row < list.count(); ++row)
-        texts.append(list.item(row)->text());
+    for (int row = 0; row < list.topLevelItemCount(); ++row) {
+        const QTreeWidgetItem& item = *list.topLevelItem(row);
+        texts.append(item.text(0) + " | " + item.text(1) + " | " + item.text(2));
+    }
     return texts;
 }
 
@@ -54,12 +57,12 @@ TEST(JoinDialogTest, JoinsTheListedFilesInOrderIntoTheChosenFile) {
         QApplication::sendEvent(dialog, &enter);
         QApplication::sendEvent(dialog, &drop);
         EXPECT_EQ(ListTexts(*dialog->FileList()),
-                  (QStringList{"cbr128_44k_joint.mp3    00:08.0",
-                               "cbr320_48k.mp3    00:08.0    cannot join: 48000 Hz where "
+                  (QStringList{"cbr128_44k_joint.mp3 | 00:08.0 | ",
+                               "cbr320_48k.mp3 | 00:08.0 | cannot join: 48000 Hz where "
                                "cbr128_44k_joint.mp3 has 44100 Hz",
-                               "cbr128_id3v2_small.mp3    00:08.0"}));
+                               "cbr128_id3v2_small.mp3 | 00:08.0 | "}));
         EXPECT_FALSE(dialog->JoinButton()->isEnabled());
-        dialog->FileList()->setCurrentRow(1);
+        dialog->FileList()->setCurrentItem(dialog->FileList()->topLevelItem(1));
         Press(*dialog, "JoinRemove");
         Press(*dialog, "JoinUp"); // the tagged file goes first
         EXPECT_EQ(dialog->Files(), (QStringList{tagged, cbr}));
