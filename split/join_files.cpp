@@ -92,7 +92,9 @@ bool NeedsInformationFrame(const std::vector<AudioFile>& sources) {
 class JoinedOutput {
 public:
     JoinedOutput(PartFileWriter& writer, const AudioFormat& format)
-        : writer_(writer), format_(format) {}
+        : writer_(writer), format_(format) {
+        pending_.reserve(kBlockBytes);
+    }
 
     bool Begin(const std::vector<AudioFile>& sources, std::string& error) {
         const AudioFile& first = sources.front();
@@ -132,17 +134,17 @@ public:
         firstBitrate_ = firstBitrate_ < 0 ? bitrateIndex : firstBitrate_;
         vbr_ = vbr_ || bitrateIndex != firstBitrate_;
         offset_ += static_cast<std::int64_t>(frame.size());
-        FrameBytes& kept = tail_[tailNext_++ % kOverlapFrames];
-        kept.assign(frame.begin(), frame.end());
         return true;
     }
 
     // The last frames added, oldest first.
     std::deque<FrameBytes> Tail() const {
-        const std::size_t count = std::min(tailNext_, kOverlapFrames);
+        const FrameBytes bytes = LastBytes(TailBytes());
         std::deque<FrameBytes> tail;
-        for (std::size_t i = tailNext_ - count; i < tailNext_; ++i)
-            tail.push_back(tail_[i % kOverlapFrames]);
+        auto at = bytes.begin();
+        for (auto length = lengths_.end() - static_cast<std::ptrdiff_t>(TailFrames());
+             length != lengths_.end(); at += *length++)
+            tail.emplace_back(at, at + *length);
         return tail;
     }
 
@@ -183,11 +185,34 @@ private:
     static constexpr std::size_t kBlockBytes = std::size_t{4} << 20;
 
     bool Flush(std::string& error) {
-        audioCrc_ = Crc16(audioCrc_, pending_.data(), pending_.size());
+        if (!template_.empty())
+            audioCrc_ = Crc16(audioCrc_, pending_.data(), pending_.size());
         const bool written =
             writer_.Write(pending_.data(), static_cast<std::int64_t>(pending_.size()), error);
+        // The frames a later file may repeat stay at hand after the block is gone.
+        flushedTail_ = LastBytes(TailBytes());
         pending_.clear();
         return written;
+    }
+
+    std::size_t TailFrames() const { return std::min(lengths_.size(), kOverlapFrames); }
+    std::size_t TailBytes() const {
+        std::size_t bytes = 0;
+        for (auto length = lengths_.end() - static_cast<std::ptrdiff_t>(TailFrames());
+             length != lengths_.end(); ++length)
+            bytes += *length;
+        return bytes;
+    }
+    // The last count bytes of the frames added; count is at most TailBytes().
+    FrameBytes LastBytes(std::size_t count) const {
+        FrameBytes bytes;
+        const std::size_t fromPending = std::min(count, pending_.size());
+        const std::size_t fromFlushed = count - fromPending;
+        bytes.insert(bytes.end(), flushedTail_.end() - static_cast<std::ptrdiff_t>(fromFlushed),
+                     flushedTail_.end());
+        bytes.insert(bytes.end(), pending_.end() - static_cast<std::ptrdiff_t>(fromPending),
+                     pending_.end());
+        return bytes;
     }
 
     PartFileWriter& writer_;
@@ -201,8 +226,7 @@ private:
     int firstBitrate_ = -1;
     bool vbr_ = false;
     FrameBytes pending_;
-    std::array<FrameBytes, kOverlapFrames> tail_;
-    std::size_t tailNext_ = 0;
+    FrameBytes flushedTail_;
 };
 
 bool SameFile(const std::string& a, const std::string& b) {
