@@ -4,7 +4,6 @@
 #include "split/part_file_writer.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <deque>
 #include <filesystem>

@@ -22,6 +22,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <limits>
 
 namespace {
 
