@@ -16,6 +16,8 @@ int main(int argc, char** argv) {
     RegisterInfoCommand(app, exitCode);
     RegisterSplitCommand(app, exitCode);
     RegisterCueCommand(app, exitCode);
+    RegisterJoinCommand(app, exitCode);
+    RegisterVerifyCommand(app, exitCode);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

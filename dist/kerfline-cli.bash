@@ -9,7 +9,7 @@ _kerfline_cli() {
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
             --) break ;;
-            info | split | cue)
+            info | split | cue | join | verify)
                 command=${words[i]}
                 break
                 ;;
@@ -33,11 +33,13 @@ _kerfline_cli() {
     local sections="--cue --section -n --parts --overlap --at-pauses --pause-db --pause-min"
     local options
     case $command in
-        "") options="info split cue -h --help --version" ;;
+        "") options="info split cue join verify -h --help --version" ;;
         info) options="--preload --json -h --help" ;;
         split) options="$sections -o --out --template --no-info-frame --id3v2
             --rebuild-info-frame --preload --overwrite -q --quiet --json -h --help" ;;
         cue) options="$sections --preload -h --help" ;;
+        join) options="-o --out --overwrite -h --help" ;;
+        verify) options="--json -h --help" ;;
     esac
 
     if [[ -z $command || $cur == -* ]]; then

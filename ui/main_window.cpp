@@ -9,6 +9,7 @@
 #include "ui/elided_label.h"
 #include "ui/focus_ring.h"
 #include "ui/help_window.h"
+#include "ui/join_dialog.h"
 #include "ui/loading_window.h"
 #include "ui/main_window_keys.h"
 #include "ui/media_player.h"
@@ -211,6 +212,11 @@ QGroupBox* TForm1::BuildSourceGroup() {
     row->addWidget(recent);
     row->addSpacing(6);
     row->addWidget(edit2_, 1);
+    // Joining needs no source open: it sits beside Open, where files are chosen.
+    auto* join = Button("JoinFilesButton", "&Join files…", "Join MP3 files into one", group);
+    connect(join, &QPushButton::clicked, this, &TForm1::JoinFilesClick);
+    row->addSpacing(6);
+    row->addWidget(join);
     return group;
 }
 
@@ -466,6 +472,11 @@ void TForm1::ShowError(const std::exception& error) {
 
 void TForm1::Button1Click() {
     ShowHelp(context_, this);
+}
+
+void TForm1::JoinFilesClick() {
+    JoinDialog dialog(context_, this);
+    dialog.exec();
 }
 
 void TForm1::Button2Click() {

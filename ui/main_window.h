@@ -90,6 +90,7 @@ signals:
 
 public slots:
     void BitBtn3Click();
+    void JoinFilesClick();
     void TrackBar1Change();
     void Timer1Timer();
     void MediaPlayer1Click(PlayerControl::Button button);

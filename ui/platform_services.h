@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 class QWidget;
@@ -34,6 +35,10 @@ public:
     virtual std::optional<QString> ChooseCueToOpen(QWidget* parent, const QString& title) = 0;
     virtual std::optional<QString> ChooseCueToSave(QWidget* parent, const QString& title,
                                                    const QString& suggested) = 0;
+    // .mp3 files to join, empty when the user cancels; the name of the joined
+    // file (not asked about when it exists: the join asks).
+    virtual QStringList ChooseFilesToJoin(QWidget* parent) = 0;
+    virtual std::optional<QString> ChooseJoinTarget(QWidget* parent, const QString& suggested) = 0;
 };
 
 // The desktop shell: opens documents, mail and web links.

@@ -115,6 +115,25 @@ std::optional<QString> QtFileChoosers::ChooseCueToSave(QWidget* parent, const QS
     return dialog.selectedFiles().constFirst();
 }
 
+QStringList QtFileChoosers::ChooseFilesToJoin(QWidget* parent) {
+    const QStringList paths = QFileDialog::getOpenFileNames(parent, QStringLiteral("Add files"),
+                                                            lastFolder_, QStringLiteral("(*.mp3)"));
+    if (!paths.isEmpty())
+        lastFolder_ = QFileInfo(paths.constFirst()).absolutePath();
+    return paths;
+}
+
+std::optional<QString> QtFileChoosers::ChooseJoinTarget(QWidget* parent, const QString& suggested) {
+    QFileDialog dialog(parent, QStringLiteral("Join into"), suggested, QStringLiteral("(*.mp3)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("mp3"));
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return dialog.selectedFiles().constFirst();
+}
+
 void QtDesktopShell::OpenUrl(const QString& url) {
     const QUrl target = QUrl::fromUserInput(url);
     QDesktopServices::openUrl(target);

@@ -23,6 +23,8 @@ public:
                                            const QString& suggested) override;
     std::optional<QString> ChooseFolder(QWidget* parent, const QString& title,
                                         const QString& preselected) override;
+    QStringList ChooseFilesToJoin(QWidget* parent) override;
+    std::optional<QString> ChooseJoinTarget(QWidget* parent, const QString& suggested) override;
 
 private:
     QString lastFolder_;

@@ -108,6 +108,18 @@ public:
     std::optional<QString> ChooseCueToSave(QWidget*, const QString&, const QString&) override {
         return Next(CueFiles);
     }
+    std::deque<QStringList> FilesToJoin;
+    std::deque<std::optional<QString>> JoinTargets;
+    QStringList ChooseFilesToJoin(QWidget*) override {
+        if (FilesToJoin.empty())
+            return {};
+        const QStringList files = FilesToJoin.front();
+        FilesToJoin.pop_front();
+        return files;
+    }
+    std::optional<QString> ChooseJoinTarget(QWidget*, const QString&) override {
+        return Next(JoinTargets);
+    }
 
 private:
     static std::optional<QString> Next(std::deque<std::optional<QString>>& script) {

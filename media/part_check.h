@@ -1,0 +1,53 @@
+#pragma once
+
+#include "core/engine_error.h"
+#include "split/audio_file.h"
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+// Where a part's audio comes from in a source, found by the frames' bytes,
+// and whether it plays the source's own samples there: both are decoded
+// with libmpg123 and put side by side on the source's timeline, as a
+// gapless player plays them (LAME delay and padding dropped).
+
+enum class PartMatch {
+    Exact,      // every sample the part plays is the source's
+    FramesOnly, // the part copies source frames, but its sound differs somewhere
+    NotCut,     // its frames are not a run of the source's
+};
+
+struct PartCheck {
+    PartMatch Match = PartMatch::NotCut;
+    std::int64_t FirstFrame = 0; // the source's audio frames the part copies, from 1
+    std::int64_t LastFrame = 0;
+    std::int32_t SampleRateHz = 0;
+    // The samples the part plays, on the source's timeline: [StartSample, EndSample).
+    std::int64_t StartSample = 0;
+    std::int64_t EndSample = 0;
+    // For FramesOnly: the first sample that differs, and the peak of the difference.
+    std::int64_t FirstDifference = 0;
+    double PeakDbfs = 0.0;
+};
+
+class SourceFrameIndex {
+public:
+    // Reads every audio frame of the source once.
+    static Result<SourceFrameIndex> Build(const std::string& path);
+    Result<PartCheck> Check(const std::string& partPath) const;
+
+private:
+    struct Run {
+        std::int64_t PartFirst = 0; // the part's first frame copied from the source
+        std::int64_t SourceFirst = 0;
+        std::int64_t Length = 0;
+    };
+    Run LongestRun(const std::vector<std::uint64_t>& partHashes, std::int64_t from) const;
+
+    AudioFile source_;
+    std::vector<std::int64_t> offsets_; // each audio frame's offset, and the end of the last
+    std::vector<std::uint64_t> hashes_;
+    std::unordered_multimap<std::uint64_t, std::int64_t> byHash_;
+};

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "split/audio_file.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+// Joins MPEG files of one format into one file of their audio frames, in the
+// order given: the first file's ID3v2 tag, an information frame describing the
+// whole, the frames, the first file's ID3v1 tag. Parts cut from one source
+// join back into the source's frames: where a file begins with the frames the
+// one before it ends with (the warm-up and tail of exact parts), those frames
+// are kept once and the later file's silent lead-in is dropped.
+
+// One file as the join sees it before reading its frames.
+struct JoinFileFacts {
+    std::string Path;
+    std::string Problem; // why it cannot be joined at all, empty when it can
+    AudioFormat Format;
+    std::int64_t DurationMs = 0;
+    std::int64_t Bytes = 0;
+};
+
+JoinFileFacts InspectJoinFile(const std::string& path);
+
+// Why other cannot join a file of format first ("48000 Hz where ... has 44100 Hz"),
+// empty when it can.
+std::string FormatDifference(const AudioFormat& first, const AudioFormat& other,
+                             const std::string& firstPath);
+
+// The first reason the files cannot be joined, as "path: reason", or empty.
+std::string JoinRefusal(const std::vector<JoinFileFacts>& files);
+
+struct JoinRequest {
+    std::vector<std::string> Files;
+    std::string OutPath;
+    bool Overwrite = false;
+};
+
+struct JoinCallbacks {
+    // Bytes of the files read so far, of total.
+    std::function<void(std::int64_t done, std::int64_t total)> Progress;
+    std::function<bool()> StopRequested;
+};
+
+struct JoinOutcome {
+    bool Written = false;
+    bool Stopped = false;
+    std::string Error;       // "path: reason" when neither written nor stopped
+    std::int64_t Frames = 0; // audio frames, the information frame not counted
+    std::int64_t Bytes = 0;
+};
+
+// Writes the joined file whole into a temporary of the target folder and links
+// it into place; on any refusal, failure or stop nothing is left behind.
+JoinOutcome JoinFiles(const JoinRequest& request, const JoinCallbacks& callbacks = {});
