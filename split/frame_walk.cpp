@@ -7,8 +7,10 @@
 
 bool FrameWalk::Open(const ScanSource& source, std::string& error) {
     auto reading = std::make_unique<Reading>();
-    if (!reading->File.Open(source.Path, error))
+    if (const Result<void> opened = reading->File.Open(source.Path); !opened) {
+        error = opened.Failure().Text;
         return false;
+    }
     reader_ = &reading->Reader.emplace(reading->File, reading->Ring);
     reading_ = std::move(reading);
     versionId_ = source.Format.VersionId;

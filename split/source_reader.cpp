@@ -74,8 +74,8 @@ bool SourceReader::Load(std::int64_t offset, std::int64_t count) {
 bool SourceReader::ReadInto(std::int64_t offset, std::int64_t count, std::uint8_t* target) {
     if (count <= 0)
         return true;
-    std::string reason;
-    if (source_.ReadAt(offset, count, target, reason) != count) {
+    const Result<std::int64_t> got = source_.ReadAt(offset, count, target);
+    if (!got || got.Value() != count) {
         readFailed_ = true;
         return false;
     }

@@ -606,11 +606,10 @@ private:
 SplitOutcome SplitRun::Run() {
     try {
         FileSource file;
-        std::string reason;
-        if (file.Open(job_.SourcePath, reason))
+        if (const Result<void> opened = file.Open(job_.SourcePath))
             Split(file);
         else
-            stage_.Fail(job_.SourcePath + ": cannot open the source: " + reason);
+            stage_.Fail(job_.SourcePath + ": cannot open the source: " + opened.Failure().Text);
     } catch (const std::exception& error) {
         stage_.Fail(job_.SourcePath + ": " + error.what());
     }
