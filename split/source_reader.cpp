@@ -44,8 +44,10 @@ bool SourceReader::Load(std::int64_t offset, std::int64_t count) {
     SourceBlock* to = from;
     if (!from->Steps.empty()) {
         to = ring_.Acquire();
-        if (to == nullptr)
-            throw WalkCancelled{};
+        if (to == nullptr) {
+            cancelled_ = true;
+            return false;
+        }
     }
     // Keep what the old block and the new one share, then read the rest.
     const std::int64_t keptBegin = std::max(start, from->Start);
