@@ -84,8 +84,9 @@ public:
         : job_(job), source_(source), rule_(job.Format.VersionId, job.Format.Layer),
           frameCount_(job.FrameCount), entries_(job.Rows.size()) {}
 
-    // Before the walk starts: empty, or the problem that ends the run.
-    std::string Prepare();
+    // Before the walk starts: nothing, or the problem that ends the run (its
+    // text the whole line to report).
+    Result<void> Prepare();
     // The information frame every part begins with, to be filled in per part.
     const std::vector<std::uint8_t>& InformationFrame() const {
         return job_.ExactCuts ? exactInformationFrame_ : informationFrame_;
@@ -98,8 +99,8 @@ public:
 
 private:
     void ReadInformationFrame();
-    std::string PrepareExactCuts();
-    std::string SettleFrameCount();
+    Result<void> PrepareExactCuts();
+    Result<void> SettleFrameCount();
     void WalkRows();
     void PlanEntries();
     void WalkPart(std::size_t row);
@@ -171,25 +172,27 @@ private:
     std::vector<std::optional<WalkState>> entries_;
 };
 
-std::string SplitWalk::Prepare() {
+Result<void> SplitWalk::Prepare() {
     if (job_.Format.FirstFrameOffset < 0)
-        return job_.SourcePath + ": no MPEG audio frame found";
+        return Error{ErrorCategory::NoFrame, -1, job_.SourcePath + ": no MPEG audio frame found"};
     ReadInformationFrame();
     if (job_.ExactCuts) {
-        if (std::string problem = PrepareExactCuts(); !problem.empty())
-            return problem;
+        if (Result<void> prepared = PrepareExactCuts(); !prepared)
+            return prepared;
     }
     return SettleFrameCount();
 }
 
-std::string SplitWalk::PrepareExactCuts() {
+Result<void> SplitWalk::PrepareExactCuts() {
     // Layer I and II players ignore the LAME tag, so their parts could not be exact.
     if (job_.Format.Layer != 3)
-        return job_.SourcePath + ": exact cuts need Layer III: players ignore the gapless "
-                                 "information of Layer I and II";
+        return Error{ErrorCategory::Format, -1,
+                     job_.SourcePath + ": exact cuts need Layer III: players ignore the gapless "
+                                       "information of Layer I and II"};
     const std::uint8_t* header = source_.Fetch(frontier_.Position, 4);
     if (header == nullptr)
-        return job_.SourcePath + ": no MPEG audio frame found";
+        return Error{ErrorCategory::NoFrame, frontier_.Position,
+                     job_.SourcePath + ": no MPEG audio frame found"};
     // As the frame rule reads it: 1 MPEG 1, 3 MPEG 2.5, anything else MPEG 2.
     versionId_ =
         job_.Format.VersionId == 1 || job_.Format.VersionId == 3 ? job_.Format.VersionId : 2;
@@ -201,7 +204,8 @@ std::string SplitWalk::PrepareExactCuts() {
     exactInformationFrame_ = ExactInformationFrame(informationFrame_, markerOffset, header,
                                                    versionId, job_.Format.IsVbr);
     if (exactInformationFrame_.empty())
-        return job_.SourcePath + ": no information frame fits the source's first frame";
+        return Error{ErrorCategory::Format, -1,
+                     job_.SourcePath + ": no information frame fits the source's first frame"};
     return {};
 }
 
@@ -253,7 +257,7 @@ void SplitWalk::ReadInformationFrame() {
 
 // An unknown frame count is counted in the walk when the walk is the scan's
 // own; when the scan would walk the information frame differently, it runs.
-std::string SplitWalk::SettleFrameCount() {
+Result<void> SplitWalk::SettleFrameCount() {
     audioStart_ = frontier_.Position;
     if (job_.FrameCount != 0)
         return {};
@@ -271,7 +275,7 @@ std::string SplitWalk::SettleFrameCount() {
     const ScanSource scan{job_.SourcePath, job_.Format};
     const Result<ScanResult> counted = PreloadScan(scan);
     if (!counted)
-        return counted.Failure().Text;
+        return counted.Failure();
     frameCount_ = counted.Value().FrameCount;
     return {};
 }
@@ -642,8 +646,8 @@ void SplitRun::Split(ByteSource& bytes) {
     SourceRing ring(kRingBlocks);
     SourceReader source(bytes, ring);
     SplitWalk walk(job_, source);
-    if (const std::string problem = walk.Prepare(); !problem.empty()) {
-        stage_.Fail(problem);
+    if (const Result<void> prepared = walk.Prepare(); !prepared) {
+        stage_.Fail(prepared.Failure().Text);
         return;
     }
     stage_.SetInformationFrame(walk.InformationFrame());
