@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -19,16 +20,18 @@ constexpr std::int64_t kLongestPlayTimeMs = std::numeric_limits<std::int32_t>::m
 
 // Any failed read inside the analysis: reported as AnalysisResult::Failed,
 // with the byte at which the read began.
-struct AnalysisFailure {
-    std::int64_t Offset = -1;
-};
+Error ReadFailure(std::int64_t position) {
+    return Error{ErrorCategory::Read, position, TAudioInfo::FailureMessage};
+}
 
-void ReadExactly(std::istream& in, std::int64_t position, std::uint8_t* into, std::int64_t count) {
+Result<void> ReadExactly(std::istream& in, std::int64_t position, std::uint8_t* into,
+                         std::int64_t count) {
     in.clear();
     in.seekg(position);
     in.read(reinterpret_cast<char*>(into), count);
     if (!in || in.gcount() != count)
-        throw AnalysisFailure{position};
+        return ReadFailure(position);
+    return {};
 }
 
 bool IsSpaceOrControl(char c) {
@@ -74,15 +77,16 @@ std::uint32_t BigEndian32(const std::uint8_t* b) {
            std::uint32_t{b[3]};
 }
 
-std::int64_t SkippedId3v2Bytes(std::istream& in, std::int64_t start, std::int64_t count) {
+Result<std::int64_t> SkippedId3v2Bytes(std::istream& in, std::int64_t start, std::int64_t count) {
     std::array<std::uint8_t, 10> header{};
     if (count < static_cast<std::int64_t>(header.size()))
-        return 0;
-    ReadExactly(in, start, header.data(), header.size());
+        return std::int64_t{0};
+    if (Result<void> read = ReadExactly(in, start, header.data(), header.size()); !read)
+        return read.Failure();
     // A tag that claims more than the file holds is damaged: its size says
     // nothing, and the audio is searched for from the start.
     const std::int64_t size = Id3v2TagSize(header);
-    return size < count ? size : 0;
+    return size < count ? size : std::int64_t{0};
 }
 
 std::uint32_t LittleEndian(const std::uint8_t* b, int bytes) {
@@ -123,6 +127,10 @@ bool IsAnotherKindOfFile(const std::uint8_t* head, std::int64_t size) {
     return startsWith(4, "ftyp") || IsNonMpegWave(head, size);
 }
 
+Error OpenFailure(std::string message) {
+    return Error{ErrorCategory::Open, -1, std::move(message)};
+}
+
 } // namespace
 
 void TAudioInfo::Reset() {
@@ -137,28 +145,28 @@ void TAudioInfo::Reset() {
     Problem = {ErrorCategory::Format, -1, FailureMessage};
 }
 
-AnalysisResult TAudioInfo::AnalyseFile(const std::string& path) {
+Result<AnalysisResult> TAudioInfo::AnalyseFile(const std::string& path) {
     Reset();
     // A blank or unopenable path must not leave an earlier file's play time
     // standing as if this one had been analysed.
     PlayTimeMs = 0;
     if (IsBlankPath(path))
-        throw FileOpenError("'" + path + "': no file name given");
+        return OpenFailure("'" + path + "': no file name given");
     // A folder opens as a stream here, but only fails on the first read.
     std::error_code ignored;
     if (std::filesystem::is_directory(path, ignored))
-        throw FileOpenError(path + ": " + std::strerror(EISDIR));
+        return OpenFailure(path + ": " + std::strerror(EISDIR));
     // A pipe or a device would block the open or never end: only files are sources.
     const auto status = std::filesystem::status(path, ignored);
     if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
-        throw FileOpenError(path + ": not a regular file");
+        return OpenFailure(path + ": not a regular file");
     std::ifstream in(path, std::ios::binary);
     if (!in)
-        throw FileOpenError(path + ": " + std::strerror(errno));
+        return OpenFailure(path + ": " + std::strerror(errno));
     in.seekg(0, std::ios::end);
     const std::int64_t size = in.tellg();
     if (size < 0)
-        throw FileOpenError(path + ": the file size could not be read");
+        return OpenFailure(path + ": the file size could not be read");
     in.seekg(0);
     const AnalysisResult result = AnalyseStream(in, size);
     FileSize = size;
@@ -168,60 +176,81 @@ AnalysisResult TAudioInfo::AnalyseFile(const std::string& path) {
 AnalysisResult TAudioInfo::AnalyseStream(std::istream& in, std::int64_t count) {
     Reset();
     PlayTimeMs = 0;
+    Result<AnalysisResult> result = AnalysisResult::Failed;
+    // A stream set to raise exceptions (std::ios::exceptions) ends the analysis
+    // with their reason.
     try {
-        const std::int64_t start = in.tellg();
-        in.seekg(0, std::ios::end);
-        const std::int64_t end = in.tellg();
-        if (start < 0 || end < 0)
-            throw AnalysisFailure{};
-        count = std::max<std::int64_t>(0, std::min(count, end - start));
-
-        Id3v2Size = SkippedId3v2Bytes(in, start, count);
-        if (!IsOtherKindOfFile(in, start, count))
-            FindFirstFrame(in, start, count);
-        if (FirstFrameOffset < 0) {
-            ReadTag(in, start, count);
-            return AnalysisResult::NoFrameFound;
-        }
-        // Free format and zero-length frames give no duration to divide by.
-        if (Header.Bitrate <= 0 || Header.FrameBytes <= 0)
-            return AnalysisResult::Failed;
-        ConfirmFirstFrame(in, start, count);
-        if (Header.Valid)
-            ReadInformationFrame(in, start, count);
-        ReadTag(in, start, count);
-        // A VBR file without a usable frame count is timed as if it were CBR.
-        if (!IsVbr || PlayTimeMs == 0)
-            PlayTimeMs = ConstantBitratePlayTime(count);
-        // Every time of a session is a signed 32-bit count of ms (24.8 days): only
-        // a damaged or hostile header claims more, and nothing could be cut by it.
-        if (PlayTimeMs > kLongestPlayTimeMs)
-            PlayTimeMs = 0;
-        return PlayTimeMs > 0 ? AnalysisResult::Ok : AnalysisResult::Failed;
-    } catch (const AnalysisFailure& failure) {
-        Problem = {ErrorCategory::Read, failure.Offset, FailureMessage};
+        result = Analyse(in, count);
     } catch (const std::exception& error) {
-        Problem = {ErrorCategory::Internal, -1,
-                   std::string(FailureMessage) + " (" + error.what() + ")"};
+        result = Error{ErrorCategory::Internal, -1,
+                       std::string(FailureMessage) + " (" + error.what() + ")"};
     }
+    if (result)
+        return result.Value();
+    Problem = result.Failure();
     PlayTimeMs = 0;
     return AnalysisResult::Failed;
 }
 
-bool TAudioInfo::IsOtherKindOfFile(std::istream& in, std::int64_t start, std::int64_t count) {
+Result<AnalysisResult> TAudioInfo::Analyse(std::istream& in, std::int64_t count) {
+    const std::int64_t start = in.tellg();
+    in.seekg(0, std::ios::end);
+    const std::int64_t end = in.tellg();
+    if (start < 0 || end < 0)
+        return ReadFailure(-1);
+    count = std::max<std::int64_t>(0, std::min(count, end - start));
+
+    const Result<std::int64_t> id3v2 = SkippedId3v2Bytes(in, start, count);
+    if (!id3v2)
+        return id3v2.Failure();
+    Id3v2Size = id3v2.Value();
+    const Result<bool> otherKind = IsOtherKindOfFile(in, start, count);
+    if (!otherKind)
+        return otherKind.Failure();
+    if (!otherKind.Value())
+        if (Result<void> found = FindFirstFrame(in, start, count); !found)
+            return found.Failure();
+    if (FirstFrameOffset < 0) {
+        if (Result<void> tag = ReadTag(in, start, count); !tag)
+            return tag.Failure();
+        return AnalysisResult::NoFrameFound;
+    }
+    // Free format and zero-length frames give no duration to divide by.
+    if (Header.Bitrate <= 0 || Header.FrameBytes <= 0)
+        return AnalysisResult::Failed;
+    if (Result<void> confirmed = ConfirmFirstFrame(in, start, count); !confirmed)
+        return confirmed.Failure();
+    if (Header.Valid)
+        if (Result<void> information = ReadInformationFrame(in, start, count); !information)
+            return information.Failure();
+    if (Result<void> tag = ReadTag(in, start, count); !tag)
+        return tag.Failure();
+    // A VBR file without a usable frame count is timed as if it were CBR.
+    if (!IsVbr || PlayTimeMs == 0)
+        PlayTimeMs = ConstantBitratePlayTime(count);
+    // Every time of a session is a signed 32-bit count of ms (24.8 days): only
+    // a damaged or hostile header claims more, and nothing could be cut by it.
+    if (PlayTimeMs > kLongestPlayTimeMs)
+        PlayTimeMs = 0;
+    return PlayTimeMs > 0 ? AnalysisResult::Ok : AnalysisResult::Failed;
+}
+
+Result<bool> TAudioInfo::IsOtherKindOfFile(std::istream& in, std::int64_t start,
+                                           std::int64_t count) {
     std::array<std::uint8_t, 512> head{};
     const std::int64_t size = std::min<std::int64_t>(head.size(), count - Id3v2Size);
     if (size <= 0)
         return false;
-    ReadExactly(in, start + Id3v2Size, head.data(), size);
+    if (Result<void> read = ReadExactly(in, start + Id3v2Size, head.data(), size); !read)
+        return read.Failure();
     return IsAnotherKindOfFile(head.data(), size);
 }
 
-void TAudioInfo::FindFirstFrame(std::istream& in, std::int64_t start, std::int64_t count) {
+Result<void> TAudioInfo::FindFirstFrame(std::istream& in, std::int64_t start, std::int64_t count) {
     const std::int64_t searchStart = Id3v2Size;
     const std::int64_t searchable = count - searchStart;
     if (searchable <= 0)
-        return;
+        return {};
     std::array<std::uint8_t, kWindowSize> window{};
     std::int64_t done = 0;
     std::int64_t carry = 0;
@@ -231,45 +260,52 @@ void TAudioInfo::FindFirstFrame(std::istream& in, std::int64_t start, std::int64
         const std::int64_t chunk = std::min(kWindowSize - carry, searchable - done);
         in.read(reinterpret_cast<char*>(window.data() + carry), chunk);
         if (in.gcount() != chunk)
-            throw AnalysisFailure{start + searchStart + done};
+            return ReadFailure(start + searchStart + done);
         const std::int64_t found = Header.FindHeader(window.data(), carry + chunk);
         if (found >= 0) {
             FirstFrameOffset = searchStart + found + done - carry;
-            return;
+            return {};
         }
         done += chunk;
         carry = kCarry;
         std::copy(window.end() - kCarry, window.end(), window.begin());
     }
+    return {};
 }
 
-void TAudioInfo::ConfirmFirstFrame(std::istream& in, std::int64_t start, std::int64_t count) {
+Result<void> TAudioInfo::ConfirmFirstFrame(std::istream& in, std::int64_t start,
+                                           std::int64_t count) {
     const std::int64_t next = FirstFrameOffset + Header.FrameBytes;
     if (next + 4 >= count)
-        return;
+        return {};
     std::array<std::uint8_t, 4> bytes{};
-    ReadExactly(in, start + next, bytes.data(), bytes.size());
+    if (Result<void> read = ReadExactly(in, start + next, bytes.data(), bytes.size()); !read)
+        return read;
     TMpegFrameHdr following;
     following.Decode(bytes.data(), bytes.size());
     Header.Valid = following.Valid;
+    return {};
 }
 
-void TAudioInfo::ReadInformationFrame(std::istream& in, std::int64_t start, std::int64_t count) {
+Result<void> TAudioInfo::ReadInformationFrame(std::istream& in, std::int64_t start,
+                                              std::int64_t count) {
     const std::int64_t pos =
         FirstFrameOffset + InformationHeaderOffset(Header.VersionId, Header.ChannelMode());
     if (pos + 12 >= count)
-        return;
+        return {};
     std::array<std::uint8_t, 12> bytes{};
-    ReadExactly(in, start + pos, bytes.data(), bytes.size());
+    if (Result<void> read = ReadExactly(in, start + pos, bytes.data(), bytes.size()); !read)
+        return read;
     const bool xing = std::memcmp(bytes.data(), "Xing", 4) == 0;
     const bool info = std::memcmp(bytes.data(), "Info", 4) == 0;
     if (!xing && !info)
-        return;
+        return {};
     IsVbr = xing;
     HasInfoFrame = true;
     XingFrameCount = (bytes[7] & 1) != 0 ? BigEndian32(bytes.data() + 8) : 0;
     if (IsVbr)
         PlayTimeMs = VariableBitratePlayTime();
+    return {};
 }
 
 std::int64_t TAudioInfo::VariableBitratePlayTime() const {
@@ -284,11 +320,14 @@ std::int64_t TAudioInfo::VariableBitratePlayTime() const {
                             : static_cast<std::int64_t>(std::nearbyint(seconds * 1000));
 }
 
-void TAudioInfo::ReadTag(std::istream& in, std::int64_t start, std::int64_t count) {
+Result<void> TAudioInfo::ReadTag(std::istream& in, std::int64_t start, std::int64_t count) {
     const std::int64_t afterFirst = Header.Valid ? FirstFrameOffset + Header.FrameBytes : 0;
     in.clear();
     in.seekg(start + afterFirst);
-    Tag.ReadFromStream(in, count - afterFirst);
+    if (Result<void> tag = Tag.ReadFromStream(in, count - afterFirst); !tag)
+        return Error{ErrorCategory::Internal, -1,
+                     std::string(FailureMessage) + " (" + tag.Failure().Text + ")"};
+    return {};
 }
 
 std::int64_t TAudioInfo::ConstantBitratePlayTime(std::int64_t count) const {

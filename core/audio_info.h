@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <istream>
-#include <stdexcept>
 #include <string>
 
 // How an analysis ended. PlayTimeMs is 0 for both failures.
@@ -14,13 +13,6 @@ enum class AnalysisResult {
     Ok,
     NoFrameFound, // no frame header in the searched bytes: refused without a message
     Failed, // an error inside the analysis: "Failed to load the information from the MP3 file!"
-};
-
-// Thrown by AnalyseFile when the file cannot be opened: what() names the
-// file and the system's reason.
-class FileOpenError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
 };
 
 // The analysis of a source file: first frame, format, information frame,
@@ -40,23 +32,25 @@ public:
     std::int64_t FileSize = 0;        // -1 until AnalyseFile has opened the file
     std::uint32_t XingFrameCount = 0; // frame count of the information frame, 0 if absent
     std::int64_t Id3v2Size = 0;       // bytes of a leading ID3v2 tag skipped by the search
-    // Why the last analysis failed: a failed read (with its offset) or whatever
-    // else was thrown; a format fault otherwise. Its text is FailureMessage, with
-    // the thrown reason added when there was one.
+    // Why the last analysis failed: a failed read (with its offset), a tag that
+    // could not be read, an exception of the stream, or a format fault. Its text
+    // is FailureMessage, with the reason added when there was one.
     Error Problem;
 
     void Reset();
-    // Throws FileOpenError when the file cannot be opened.
-    AnalysisResult AnalyseFile(const std::string& path);
+    // An Open error when the file cannot be opened: its text names the file
+    // and the system's reason.
+    Result<AnalysisResult> AnalyseFile(const std::string& path);
     AnalysisResult AnalyseStream(std::istream& in, std::int64_t count);
 
 private:
     // The bytes after any ID3v2 tag begin as a file of another kind (a picture, WAVE, ...).
-    bool IsOtherKindOfFile(std::istream& in, std::int64_t start, std::int64_t count);
-    void FindFirstFrame(std::istream& in, std::int64_t start, std::int64_t count);
-    void ConfirmFirstFrame(std::istream& in, std::int64_t start, std::int64_t count);
-    void ReadInformationFrame(std::istream& in, std::int64_t start, std::int64_t count);
-    void ReadTag(std::istream& in, std::int64_t start, std::int64_t count);
+    Result<bool> IsOtherKindOfFile(std::istream& in, std::int64_t start, std::int64_t count);
+    Result<AnalysisResult> Analyse(std::istream& in, std::int64_t count);
+    Result<void> FindFirstFrame(std::istream& in, std::int64_t start, std::int64_t count);
+    Result<void> ConfirmFirstFrame(std::istream& in, std::int64_t start, std::int64_t count);
+    Result<void> ReadInformationFrame(std::istream& in, std::int64_t start, std::int64_t count);
+    Result<void> ReadTag(std::istream& in, std::int64_t start, std::int64_t count);
     std::int64_t VariableBitratePlayTime() const;
     std::int64_t ConstantBitratePlayTime(std::int64_t count) const;
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/engine_error.h"
+
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -13,9 +15,10 @@ public:
     virtual ~ByteSource() = default;
     virtual std::int64_t Size() const = 0;
     // Reads up to count bytes at offset into target. Returns the count read,
-    // less than asked only where the source ends, or -1 with the reason.
-    virtual std::int64_t ReadAt(std::int64_t offset, std::int64_t count, std::uint8_t* target,
-                                std::string& error) = 0;
+    // less than asked only where the source ends, or a Read error whose text
+    // is the reason.
+    virtual Result<std::int64_t> ReadAt(std::int64_t offset, std::int64_t count,
+                                        std::uint8_t* target) = 0;
 };
 
 // A regular file, opened once: every read goes through that descriptor.
@@ -26,11 +29,11 @@ public:
     FileSource& operator=(const FileSource&) = delete;
     ~FileSource() override;
 
-    // Opens path for reading; on failure error holds the reason.
-    bool Open(const std::string& path, std::string& error);
+    // Opens path for reading; on failure an Open error whose text is the reason.
+    Result<void> Open(const std::string& path);
     std::int64_t Size() const override { return size_; }
-    std::int64_t ReadAt(std::int64_t offset, std::int64_t count, std::uint8_t* target,
-                        std::string& error) override;
+    Result<std::int64_t> ReadAt(std::int64_t offset, std::int64_t count,
+                                std::uint8_t* target) override;
 
 private:
     int fd_ = -1;
@@ -41,8 +44,8 @@ class MemorySource : public ByteSource {
 public:
     explicit MemorySource(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
     std::int64_t Size() const override { return static_cast<std::int64_t>(bytes_.size()); }
-    std::int64_t ReadAt(std::int64_t offset, std::int64_t count, std::uint8_t* target,
-                        std::string& error) override;
+    Result<std::int64_t> ReadAt(std::int64_t offset, std::int64_t count,
+                                std::uint8_t* target) override;
 
 private:
     std::vector<std::uint8_t> bytes_;

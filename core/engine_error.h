@@ -12,6 +12,7 @@ enum class ErrorCategory {
     NoFrame,  // no MPEG audio frame where one must be
     Format,   // the bytes are there but give no usable source
     Read,     // a read failed or came up short
+    Write,    // a file cannot be created, written or put in place (Text is the system's reason)
     Name,     // a part's file cannot have the name it was given (Text says why)
     Internal, // anything else an engine step threw
     Input,    // a value the user gave cannot be used (a count, a time)

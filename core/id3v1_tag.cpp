@@ -1,7 +1,6 @@
 #include "core/id3v1_tag.h"
 
 #include <algorithm>
-#include <stdexcept>
 
 namespace {
 
@@ -190,18 +189,19 @@ const std::array<std::string_view, 148>& GenreList() {
     return kGenres;
 }
 
-void TID3v1Tag::ReadFromStream(std::istream& in, std::int64_t count) {
+Result<void> TID3v1Tag::ReadFromStream(std::istream& in, std::int64_t count) {
     if (count < kBlockSize) {
         Present = false;
-        return;
+        return {};
     }
     TagBlockBytes block{};
     in.clear();
     in.seekg(count - kBlockSize, std::ios::cur);
     in.read(reinterpret_cast<char*>(block.data()), kBlockSize);
     if (in.gcount() != kBlockSize)
-        throw std::runtime_error("the ID3v1 tag could not be read");
+        return Error{ErrorCategory::Internal, -1, "the ID3v1 tag could not be read"};
     ParseBlock(block.data(), kBlockSize);
+    return {};
 }
 
 void TID3v1Tag::ParseBlock(const std::uint8_t* block, std::int64_t length) {

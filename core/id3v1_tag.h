@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/engine_error.h"
+
 #include <array>
 #include <cstdint>
 #include <istream>
@@ -26,8 +28,8 @@ public:
     std::string GenreName;
 
     // Reads the last 128 of the count bytes that follow the stream's position.
-    // Throws std::runtime_error when the stream delivers fewer bytes.
-    void ReadFromStream(std::istream& in, std::int64_t count);
+    // An error when the stream delivers fewer bytes.
+    Result<void> ReadFromStream(std::istream& in, std::int64_t count);
     void ParseBlock(const std::uint8_t* block, std::int64_t length);
     // 1 Title, 2 Artist, 3 Year, 4 Album, 5 Comment; others do nothing.
     void SetField(int field, std::string_view text);

@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -23,11 +24,6 @@ constexpr std::int64_t kProgressBytes = 1 << 20;
 // A visitor sees at most this much of a frame's head: far less than a block.
 constexpr std::int64_t kMaxLookAhead = 4096;
 
-// Ends a walk deep in its blocks; the scan returns the error it carries.
-struct ScanFailure {
-    Error Problem;
-};
-
 // A stretch of the source as read ahead. It begins with the last bytes of the
 // stretch before (three, or as many as a visitor looks at less one), so the
 // head of a frame that crosses the border is whole in it.
@@ -35,7 +31,7 @@ struct ScanBlock {
     std::vector<std::uint8_t> Bytes;
     std::int64_t Start = 0; // the source offset of Bytes[0]
     std::int64_t End = 0;
-    std::string Error;       // the read failed; the block ends where it did
+    std::string ReadError;   // the read failed; the block ends where it did
     std::int64_t Index = -1; // which block of the source it holds, once read
 };
 
@@ -115,13 +111,14 @@ private:
         lock.unlock();
         const std::int64_t start = from_ + index * kBlockBytes;
         block.Start = index == 0 ? start : start - carry_;
-        block.Error.clear();
+        block.ReadError.clear();
         // No further than the size the walk goes by, even if the file grows.
         const std::int64_t wanted =
             std::max<std::int64_t>(std::min(size_, BlockEnd(index)) - block.Start, 0);
-        const std::int64_t got =
-            source_.ReadAt(block.Start, wanted, block.Bytes.data(), block.Error);
-        block.End = block.Start + std::max<std::int64_t>(got, 0);
+        const Result<std::int64_t> got = source_.ReadAt(block.Start, wanted, block.Bytes.data());
+        if (!got)
+            block.ReadError = got.Failure().Text;
+        block.End = block.Start + (got ? got.Value() : 0);
         lock.lock();
         block.Index = index;
         changed_.notify_all();
@@ -157,19 +154,23 @@ public:
           progress_(progress), maximum_(maximum) {}
 
     // The header at position, moving on through the blocks until one holds
-    // it and the wanted bytes after it, where the source holds them.
+    // it and the wanted bytes after it, where the source holds them; nullptr
+    // when the source cannot give them, with Failure set.
     const std::uint8_t* Header(std::int64_t position) {
         while (block_ == nullptr || position + kHeaderBytes > block_->End ||
                (position + wanted_ > block_->End && block_->End < size_)) {
-            block_ = blocks_.Next();
-            if (block_ == nullptr)
-                Fail(position, "the file ended before the last frame header");
-            if (!block_->Error.empty())
-                Fail(position, block_->Error);
+            const ScanBlock* next = blocks_.Next();
+            if (next == nullptr)
+                return Fail(position, "the file ended before the last frame header");
+            if (!next->ReadError.empty())
+                return Fail(position, next->ReadError);
+            block_ = next;
             ReportProgress(std::max(position, block_->Start));
         }
         return block_->Bytes.data() + (position - block_->Start);
     }
+    bool Failed() const { return failure_.has_value(); }
+    const Error& Failure() const { return *failure_; }
     // How many of the wanted bytes from position the block holds.
     std::int64_t Held(std::int64_t position) const {
         return std::min(wanted_, block_->End - position);
@@ -186,11 +187,12 @@ public:
                                 : position + (static_cast<const std::uint8_t*>(found) - from);
     }
 
-    [[noreturn]] void Fail(std::int64_t position, const std::string& reason) const {
-        throw ScanFailure{Error{ErrorCategory::Read, position, path_ + ": " + reason}};
+private:
+    const std::uint8_t* Fail(std::int64_t position, const std::string& reason) {
+        failure_ = Error{ErrorCategory::Read, position, path_ + ": " + reason};
+        return nullptr;
     }
 
-private:
     void ReportProgress(std::int64_t position) {
         if (!progress_ || position < nextReport_)
             return;
@@ -206,10 +208,12 @@ private:
     const ScanProgress& progress_;
     std::int64_t maximum_;
     std::int64_t nextReport_ = 0;
+    std::optional<Error> failure_;
 };
 
-ScanResult WalkFrames(const ScanSource& source, ByteSource& bytes, const ScanProgress& progress,
-                      const FrameVisitor& visitor, std::size_t lookAhead) {
+Result<ScanResult> WalkFrames(const ScanSource& source, ByteSource& bytes,
+                              const ScanProgress& progress, const FrameVisitor& visitor,
+                              std::size_t lookAhead) {
     const std::int64_t size = bytes.Size();
     const std::int64_t maximum = size - source.Format.FirstFrameOffset - 128;
     // The walk goes on while a first frame's length of bytes remains; at
@@ -226,8 +230,11 @@ ScanResult WalkFrames(const ScanSource& source, ByteSource& bytes, const ScanPro
     const auto wholeFrameAt = [&](std::int64_t position) {
         if (size - position < kHeaderBytes)
             return false;
+        const std::uint8_t* header = window.Header(position);
+        if (header == nullptr)
+            return false;
         const FrameCandidate frame =
-            EvaluateFrame(window.Header(position), source.Format.VersionId, source.Format.Layer);
+            EvaluateFrame(header, source.Format.VersionId, source.Format.Layer);
         return frame.Accepted && frame.Length <= size - position;
     };
 
@@ -235,6 +242,8 @@ ScanResult WalkFrames(const ScanSource& source, ByteSource& bytes, const ScanPro
     std::int64_t position = source.Format.FirstFrameOffset;
     do {
         const std::uint8_t* header = window.Header(position);
+        if (header == nullptr)
+            break;
         if (header[0] != 0xFF) {
             const std::int64_t next = window.NextPossibleFrame(position, size - minimumRemaining);
             result.ErrorCount += next - position;
@@ -257,6 +266,8 @@ ScanResult WalkFrames(const ScanSource& source, ByteSource& bytes, const ScanPro
         }
     } while (size - position >= minimumRemaining || wholeFrameAt(position));
 
+    if (window.Failed())
+        return window.Failure();
     if (source.Format.HasInfoFrame)
         --result.FrameCount;
     if (progress)
@@ -277,9 +288,8 @@ Result<ScanResult> PreloadScan(const ScanSource& source, const ScanProgress& pro
 Result<ScanResult> PreloadScan(const ScanSource& source, const ScanProgress& progress,
                                const FrameVisitor& visitor, std::size_t lookAhead) {
     FileSource file;
-    std::string reason;
-    if (!file.Open(source.Path, reason))
-        return Error{ErrorCategory::Open, -1, source.Path + ": " + reason};
+    if (const Result<void> opened = file.Open(source.Path); !opened)
+        return Error{ErrorCategory::Open, -1, source.Path + ": " + opened.Failure().Text};
     return PreloadScan(source, file, progress, visitor, lookAhead);
 }
 
@@ -290,9 +300,5 @@ Result<ScanResult> PreloadScan(const ScanSource& source, ByteSource& bytes,
     if (source.Format.FirstFrameOffset < 0 || source.Format.FirstFrameOffset > size)
         return Error{ErrorCategory::Format, source.Format.FirstFrameOffset,
                      source.Path + ": the first frame lies outside the file"};
-    try {
-        return WalkFrames(source, bytes, progress, visitor, lookAhead);
-    } catch (const ScanFailure& failure) {
-        return failure.Problem;
-    }
+    return WalkFrames(source, bytes, progress, visitor, lookAhead);
 }

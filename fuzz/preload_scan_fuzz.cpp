@@ -25,7 +25,8 @@ void CheckResult(const ScanResult& r, std::int64_t fileSize) {
 
 void ScanAsAnalysed(const std::string& path, std::int64_t fileSize) {
     TAudioInfo info;
-    if (info.AnalyseFile(path) != AnalysisResult::Ok)
+    const Result<AnalysisResult> analysed = info.AnalyseFile(path);
+    if (!analysed || analysed.Value() != AnalysisResult::Ok)
         return;
     std::int64_t lastPosition = -1;
     const Result<ScanResult> r =

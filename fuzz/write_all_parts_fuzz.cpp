@@ -130,7 +130,8 @@ TagBlockBytes TagFor(std::size_t i) {
 bool BuildJob(const Plan& plan, const Folders& f, SplitJob& job) {
     const std::string source = f.Source.string();
     TAudioInfo info;
-    const bool analysed = info.AnalyseFile(source) == AnalysisResult::Ok;
+    const Result<AnalysisResult> analysis = info.AnalyseFile(source);
+    const bool analysed = analysis && analysis.Value() == AnalysisResult::Ok;
     std::int32_t frameCount = plan.FrameCount;
     if (analysed && plan.ScanFrameCount)
         frameCount = PreloadScan(ScanSource::From(source, info)).Value().FrameCount;

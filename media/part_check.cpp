@@ -36,9 +36,8 @@ struct FrameList {
 
 Result<FrameList> ReadFrames(const AudioFile& file) {
     AudioFrameReader reader;
-    std::string error;
-    if (!reader.Open(file, error))
-        return Error{ErrorCategory::Open, -1, error};
+    if (Result<void> opened = reader.Open(file); !opened)
+        return opened.Failure();
     FrameList frames;
     std::int64_t end = 0;
     for (std::span<const std::uint8_t> frame; !(frame = reader.Next()).empty();) {

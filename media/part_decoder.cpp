@@ -1,11 +1,9 @@
 #include "media/part_decoder.h"
 
-bool PartDecoder::Open(const ScanSource& source, std::string& error) {
-    if (!decoder_.Ready()) {
-        error = decoder_.ErrorText();
-        return false;
-    }
-    return frames_.Open(source, error);
+Result<void> PartDecoder::Open(const ScanSource& source) {
+    if (!decoder_.Ready())
+        return Error{ErrorCategory::Internal, -1, decoder_.ErrorText()};
+    return frames_.Open(source);
 }
 
 void PartDecoder::Begin(const WalkPoint& from, std::int32_t startMs,

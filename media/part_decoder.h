@@ -14,7 +14,7 @@ class PartDecoder {
 public:
     static constexpr int kLeadFrames = 8;
 
-    bool Open(const ScanSource& source, std::string& error);
+    Result<void> Open(const ScanSource& source);
     // As PartFrames::Begin.
     void Begin(const WalkPoint& from, std::int32_t startMs, std::optional<std::int32_t> endMs);
     // As PartFrames::BeginFrames, with the lead frames above.

@@ -11,13 +11,13 @@ PreviewFeed::PreviewFeed(const ScanSource& source, int bytesPerSecond,
     : capacity_(static_cast<std::size_t>(std::max(bytesPerSecond, 1)) * AheadMs / 1000),
       onSound_(std::move(onSound)), index_(source), partDecoder_(std::make_unique<PartDecoder>()) {
     // Opened here, so that a source that cannot be read is known at once.
-    if (!partDecoder_->Open(source, openError_))
+    opened_ = partDecoder_->Open(source);
+    if (!opened_)
         return;
     gapless_ = GaplessSource::Read(source);
-    indexer_ = std::thread([this] {
-        std::string ignored; // the decoder has opened the same source already
-        index_.Build(ignored);
-    });
+    // The decoder has opened the same source already: the index needs no
+    // error of its own.
+    indexer_ = std::thread([this] { index_.Build(); });
     decoder_ = std::thread([this] { Decode(); });
 }
 
@@ -33,11 +33,6 @@ PreviewFeed::~PreviewFeed() {
         decoder_.join();
     if (indexer_.joinable())
         indexer_.join();
-}
-
-bool PreviewFeed::Ready(std::string& error) const {
-    error = openError_;
-    return openError_.empty();
 }
 
 void PreviewFeed::Start(std::int32_t startMs, std::optional<std::int32_t> endMs) {

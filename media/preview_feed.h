@@ -34,7 +34,7 @@ public:
     PreviewFeed& operator=(const PreviewFeed&) = delete;
 
     // False with the reason when the source cannot be read or decoded.
-    bool Ready(std::string& error) const;
+    Result<void> Ready() const { return opened_; }
 
     // A new run: what the last one decoded and not yet handed out is dropped.
     void Start(std::int32_t startMs, std::optional<std::int32_t> endMs);
@@ -69,7 +69,7 @@ private:
     std::function<void()> onSound_;
     FrameIndex index_;
     std::unique_ptr<PartDecoder> partDecoder_; // used by the decoding thread only
-    std::string openError_;
+    Result<void> opened_;
     std::optional<GaplessSource> gapless_;
     std::atomic<bool> exactCuts_{false};
 

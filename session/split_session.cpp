@@ -208,11 +208,11 @@ std::string SplitSession::SavedListText() const {
 }
 
 Result<CueExport> SplitSession::ExportCue() const {
-    std::string error;
-    CueExport sheet = ExportCueSheet(list_.Entries(), ScanSource::From(SourcePath(), source_.Info),
-                                     static_cast<std::int32_t>(source_.State.DurationMs), error);
-    if (!error.empty())
-        return Error{ErrorCategory::Read, -1, error, SourcePath()};
+    Result<CueExport> sheet =
+        ExportCueSheet(list_.Entries(), ScanSource::From(SourcePath(), source_.Info),
+                       static_cast<std::int32_t>(source_.State.DurationMs));
+    if (!sheet)
+        return Error{ErrorCategory::Read, -1, sheet.Failure().Text, SourcePath()};
     return sheet;
 }
 

@@ -60,14 +60,12 @@ bool IsSilentFrame(std::span<const std::uint8_t> frame, const AudioFormat& forma
                        [](std::uint8_t b) { return b == 0; });
 }
 
-bool AudioFrameReader::Open(const AudioFile& file, std::string& error) {
+Result<void> AudioFrameReader::Open(const AudioFile& file) {
     audioEnd_ = file.AudioEnd;
-    if (!walk_.Open(ScanSource::From(file.Path, file.Info), error)) {
-        error = file.Path + ": " + error;
-        return false;
-    }
+    if (Result<void> opened = walk_.Open(ScanSource::From(file.Path, file.Info)); !opened)
+        return Error{ErrorCategory::Open, -1, file.Path + ": " + opened.Failure().Text};
     at_ = walk_.Start();
-    return true;
+    return {};
 }
 
 std::span<const std::uint8_t> AudioFrameReader::Next() {

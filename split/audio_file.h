@@ -47,7 +47,7 @@ bool IsSilentFrame(std::span<const std::uint8_t> frame, const AudioFormat& forma
 // The audio frames of a file in order, the information frame and the ID3v1 tag left out.
 class AudioFrameReader {
 public:
-    bool Open(const AudioFile& file, std::string& error);
+    Result<void> Open(const AudioFile& file);
     // The next whole frame, valid until the next call; empty at the end.
     std::span<const std::uint8_t> Next();
     std::int64_t Position() const { return at_.Position; }

@@ -97,12 +97,12 @@ std::vector<SplitListItem> TickedInTimeOrder(const std::vector<SplitListItem>& e
 
 } // namespace
 
-SourceFrames FindFramesAround(const ScanSource& source, const std::vector<std::int32_t>& times,
-                              std::int32_t endMs, std::string& error) {
+Result<SourceFrames> FindFramesAround(const ScanSource& source,
+                                      const std::vector<std::int32_t>& times, std::int32_t endMs) {
     SourceFrames frames;
     FrameWalk walk;
-    if (!walk.Open(source, error))
-        return frames;
+    if (Result<void> opened = walk.Open(source); !opened)
+        return opened.Failure();
     std::vector<std::int32_t> ahead = times;
     std::sort(ahead.begin(), ahead.end());
     auto next = ahead.begin();
@@ -160,18 +160,18 @@ CueExport WriteCueSheet(const std::vector<SplitListItem>& entries, const std::st
     return result;
 }
 
-CueExport ExportCueSheet(const std::vector<SplitListItem>& entries, const ScanSource& source,
-                         std::int32_t lengthMs, std::string& error) {
+Result<CueExport> ExportCueSheet(const std::vector<SplitListItem>& entries,
+                                 const ScanSource& source, std::int32_t lengthMs) {
     const std::vector<SplitListItem> ticked = TickedInTimeOrder(entries);
     std::vector<std::int32_t> starts;
     for (const SplitListItem& entry : ticked)
         starts.push_back(entry.StartMs);
-    SourceFrames frames =
-        FindFramesAround(source, starts, ticked.empty() ? lengthMs : ticked.back().EndMs, error);
-    if (!error.empty())
-        return {};
-    frames.LengthMs = lengthMs;
-    return WriteCueSheet(entries, source.Path, frames);
+    Result<SourceFrames> frames =
+        FindFramesAround(source, starts, ticked.empty() ? lengthMs : ticked.back().EndMs);
+    if (!frames)
+        return frames.Failure();
+    frames.Value().LengthMs = lengthMs;
+    return WriteCueSheet(entries, source.Path, frames.Value());
 }
 
 std::string WriteSavedList(const std::vector<SplitListItem>& entries,

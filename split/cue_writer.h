@@ -24,9 +24,9 @@ struct SourceFrames {
 };
 
 // One walk over the source for the frames around each of the times and the
-// first frame after endMs.
-SourceFrames FindFramesAround(const ScanSource& source, const std::vector<std::int32_t>& times,
-                              std::int32_t endMs, std::string& error);
+// first frame after endMs; an error when the source cannot be opened.
+Result<SourceFrames> FindFramesAround(const ScanSource& source,
+                                      const std::vector<std::int32_t>& times, std::int32_t endMs);
 
 struct CueExport {
     std::string Text;
@@ -45,8 +45,8 @@ CueExport WriteCueSheet(const std::vector<SplitListItem>& entries, const std::st
 
 // WriteCueSheet with the frames of the source, whose last track an importer
 // ends at lengthMs; the error says why the source could not be walked.
-CueExport ExportCueSheet(const std::vector<SplitListItem>& entries, const ScanSource& source,
-                         std::int32_t lengthMs, std::string& error);
+Result<CueExport> ExportCueSheet(const std::vector<SplitListItem>& entries,
+                                 const ScanSource& source, std::int32_t lengthMs);
 
 // The whole list as a cue sheet other programs still read, with REM lines for
 // what cue has no field for (exact times, tick mark, album, genre) and the

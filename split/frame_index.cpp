@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
-bool FrameIndex::Build(std::string& error) {
+Result<void> FrameIndex::Build() {
     FrameWalk walk;
-    if (!walk.Open(source_, error)) {
+    if (Result<void> opened = walk.Open(source_); !opened) {
         Keep(WalkPoint{}, true);
-        return false;
+        return opened;
     }
     WalkPoint at = walk.Start();
     Keep(at, false);
@@ -15,7 +15,7 @@ bool FrameIndex::Build(std::string& error) {
             Keep(at, false);
     }
     Keep(at, true);
-    return true;
+    return {};
 }
 
 void FrameIndex::Stop() {

@@ -22,9 +22,9 @@ public:
 
     explicit FrameIndex(ScanSource source) : source_(std::move(source)) {}
 
-    // Walks the source to its end, or until Stop. Returns false (with the
-    // reason) when the source cannot be opened; Before then gives the start.
-    bool Build(std::string& error);
+    // Walks the source to its end, or until Stop. An error when the source
+    // cannot be opened; Before then gives the start.
+    Result<void> Build();
     void Stop();
 
     // A checkpoint at least one stride before the first frame whose elapsed

@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <cstring>
 
-bool FrameWalk::Open(const ScanSource& source, std::string& error) {
+Result<void> FrameWalk::Open(const ScanSource& source) {
     auto reading = std::make_unique<Reading>();
-    if (!reading->File.Open(source.Path, error))
-        return false;
+    if (Result<void> opened = reading->File.Open(source.Path); !opened)
+        return opened;
     reader_ = &reading->Reader.emplace(reading->File, reading->Ring);
     reading_ = std::move(reading);
     versionId_ = source.Format.VersionId;
@@ -18,13 +18,13 @@ bool FrameWalk::Open(const ScanSource& source, std::string& error) {
     counting_ = CountingEnd::Of(reader_->Size(), source.Format.FirstFrameBytes,
                                 source.Format.HasInfoFrame ? -1 : start_.Position);
     if (!source.Format.HasInfoFrame)
-        return true;
+        return {};
     const std::uint8_t* header = reader_->Fetch(start_.Position, 4);
     const std::int32_t length =
         header == nullptr ? 0 : InformationFrameLength(header, versionId_, layer_);
     if (length >= 4 && start_.Position + length <= reader_->Size())
         start_.Position += length;
-    return true;
+    return {};
 }
 
 std::optional<WalkFrame> FrameWalk::Next(WalkPoint& at) {

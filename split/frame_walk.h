@@ -33,7 +33,8 @@ struct WalkFrame {
 // bytes that start no frame passed one by one, the information frame left out.
 class FrameWalk {
 public:
-    bool Open(const ScanSource& source, std::string& error);
+    // An Open error whose text is the system's reason when the source cannot be opened.
+    Result<void> Open(const ScanSource& source);
     // The state before the first audio frame.
     const WalkPoint& Start() const { return start_; }
     // The next frame the walk accepts from at, with at moved past it; nothing

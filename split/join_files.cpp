@@ -95,17 +95,18 @@ public:
         pending_.reserve(kBlockBytes);
     }
 
-    bool Begin(const std::vector<AudioFile>& sources, std::string& error) {
+    Result<void> Begin(const std::vector<AudioFile>& sources) {
         const AudioFile& first = sources.front();
         if (first.Info.Id3v2Size > 0) {
             FrameBytes tag(static_cast<std::size_t>(first.Info.Id3v2Size));
-            if (!ReadFileBytes(first.Path, 0, tag)) {
-                error = first.Path + ": the ID3v2 tag could not be read";
-                return false;
-            }
+            if (!ReadFileBytes(first.Path, 0, tag))
+                return Error{ErrorCategory::Read, -1,
+                             first.Path + ": the ID3v2 tag could not be read"};
             offset_ += static_cast<std::int64_t>(tag.size());
-            if (!writer_.Write(tag.data(), static_cast<std::int64_t>(tag.size()), error))
-                return false;
+            if (Result<void> written =
+                    writer_.Write(tag.data(), static_cast<std::int64_t>(tag.size()));
+                !written)
+                return written;
         }
         informationOffset_ = offset_;
         template_ = first.InformationFrame;
@@ -118,22 +119,22 @@ public:
         }
         const FrameBytes placeholder(template_.size(), 0);
         offset_ += static_cast<std::int64_t>(placeholder.size());
-        return writer_.Write(placeholder.data(), static_cast<std::int64_t>(placeholder.size()),
-                             error);
+        return writer_.Write(placeholder.data(), static_cast<std::int64_t>(placeholder.size()));
     }
 
     // Frames gather in one large block, whose CRC is taken at once: frame by
     // frame, the CRC's short runs would cost more than the copy.
-    bool Add(std::span<const std::uint8_t> frame, std::string& error) {
-        if (pending_.size() + frame.size() > kBlockBytes && !Flush(error))
-            return false;
+    Result<void> Add(std::span<const std::uint8_t> frame) {
+        if (pending_.size() + frame.size() > kBlockBytes)
+            if (Result<void> flushed = Flush(); !flushed)
+                return flushed;
         pending_.insert(pending_.end(), frame.begin(), frame.end());
         lengths_.push_back(static_cast<std::uint16_t>(frame.size()));
         const int bitrateIndex = frame[2] >> 4;
         firstBitrate_ = firstBitrate_ < 0 ? bitrateIndex : firstBitrate_;
         vbr_ = vbr_ || bitrateIndex != firstBitrate_;
         offset_ += static_cast<std::int64_t>(frame.size());
-        return true;
+        return {};
     }
 
     // The last frames added, oldest first.
@@ -147,20 +148,19 @@ public:
         return tail;
     }
 
-    bool Finish(const AudioFile& first, const AudioFile& last, std::string& error) {
-        if (!Flush(error))
-            return false;
+    Result<void> Finish(const AudioFile& first, const AudioFile& last) {
+        if (Result<void> flushed = Flush(); !flushed)
+            return flushed;
         if (first.Info.Tag.Present) {
             FrameBytes tag(128);
-            if (!ReadFileBytes(first.Path, first.AudioEnd, tag)) {
-                error = first.Path + ": the ID3v1 tag could not be read";
-                return false;
-            }
-            if (!writer_.Write(tag.data(), 128, error))
-                return false;
+            if (!ReadFileBytes(first.Path, first.AudioEnd, tag))
+                return Error{ErrorCategory::Read, -1,
+                             first.Path + ": the ID3v1 tag could not be read"};
+            if (Result<void> written = writer_.Write(tag.data(), 128); !written)
+                return written;
         }
         if (template_.empty())
-            return true;
+            return {};
         FrameBytes frame = template_;
         const auto marker = static_cast<std::size_t>(markerOffset_);
         if (std::memcmp(frame.data() + marker, "Xing", 4) == 0 ||
@@ -174,7 +174,7 @@ public:
             LeaveOutOwnLameTag(frame);
         frame = RebuildInformationFrame(std::move(frame), markerOffset_, whole);
         return writer_.WriteAt(informationOffset_, frame.data(),
-                               static_cast<std::int64_t>(frame.size()), error);
+                               static_cast<std::int64_t>(frame.size()));
     }
 
     std::int64_t Frames() const { return static_cast<std::int64_t>(lengths_.size()); }
@@ -183,11 +183,11 @@ public:
 private:
     static constexpr std::size_t kBlockBytes = std::size_t{4} << 20;
 
-    bool Flush(std::string& error) {
+    Result<void> Flush() {
         if (!template_.empty())
             audioCrc_ = Crc16(audioCrc_, pending_.data(), pending_.size());
-        const bool written =
-            writer_.Write(pending_.data(), static_cast<std::int64_t>(pending_.size()), error);
+        Result<void> written =
+            writer_.Write(pending_.data(), static_cast<std::int64_t>(pending_.size()));
         // The frames a later file may repeat stay at hand after the block is gone.
         flushedTail_ = LastBytes(TailBytes());
         pending_.clear();
@@ -240,25 +240,29 @@ public:
 
     JoinOutcome Run() {
         JoinOutcome outcome;
-        if (!LoadAll(outcome.Error) || !CheckTarget(outcome.Error))
+        if (Result<void> ready = LoadAll(); !ready || !(ready = CheckTarget())) {
+            outcome.Error = ready.Failure().Text;
             return outcome;
+        }
         PartFileWriter writer;
-        if (!writer.Create(request_.OutPath, request_.Overwrite, outcome.Error)) {
-            outcome.Error = request_.OutPath + ": " + outcome.Error;
+        if (Result<void> created = writer.Create(request_.OutPath, request_.Overwrite); !created) {
+            outcome.Error = request_.OutPath + ": " + created.Failure().Text;
             return outcome;
         }
         JoinedOutput output(writer, sources_.front().Format);
-        std::string error;
-        bool copied = output.Begin(sources_, error);
+        Result<void> copied = output.Begin(sources_);
         for (std::size_t i = 0; copied && i < sources_.size() && !stopped_; ++i)
-            copied = CopyFrames(i, output, error);
+            copied = CopyFrames(i, output);
         if (stopped_) {
             writer.Discard();
             outcome.Stopped = true;
             return outcome;
         }
-        if (!copied || !output.Finish(sources_.front(), sources_.back(), error)) {
+        if (copied)
+            copied = output.Finish(sources_.front(), sources_.back());
+        if (!copied) {
             writer.Discard();
+            const std::string& error = copied.Failure().Text;
             outcome.Error =
                 error.find(": ") == std::string::npos ? request_.OutPath + ": " + error : error;
             return outcome;
@@ -267,45 +271,39 @@ public:
     }
 
 private:
-    bool LoadAll(std::string& error) {
-        if (request_.Files.empty()) {
-            error = "nothing to join";
-            return false;
-        }
+    Result<void> LoadAll() {
+        if (request_.Files.empty())
+            return Error{ErrorCategory::Input, -1, "nothing to join"};
         std::vector<JoinFileFacts> facts;
         for (const std::string& path : request_.Files) {
             Result<AudioFile> source = OpenAudioFile(path);
-            if (!source.Ok()) {
-                error = source.Failure().Text;
-                return false;
-            }
+            if (!source.Ok())
+                return source.Failure();
             facts.push_back({path, {}, source.Value().Format, 0, source.Value().Info.FileSize});
             total_ += source.Value().Info.FileSize;
             sources_.push_back(std::move(source.Value()));
         }
-        error = JoinRefusal(facts);
-        return error.empty();
+        if (std::string refusal = JoinRefusal(facts); !refusal.empty())
+            return Error{ErrorCategory::Format, -1, std::move(refusal)};
+        return {};
     }
 
-    bool CheckTarget(std::string& error) const {
+    Result<void> CheckTarget() const {
         for (const std::string& path : request_.Files)
-            if (SameFile(path, request_.OutPath)) {
-                error = request_.OutPath + ": is one of the files being joined";
-                return false;
-            }
+            if (SameFile(path, request_.OutPath))
+                return Error{ErrorCategory::Name, -1,
+                             request_.OutPath + ": is one of the files being joined"};
         std::error_code failed;
-        if (!request_.Overwrite && std::filesystem::exists(request_.OutPath, failed)) {
-            error = request_.OutPath + ": exists";
-            return false;
-        }
-        return true;
+        if (!request_.Overwrite && std::filesystem::exists(request_.OutPath, failed))
+            return Error{ErrorCategory::Name, -1, request_.OutPath + ": exists"};
+        return {};
     }
 
-    bool CopyFrames(std::size_t index, JoinedOutput& output, std::string& error) {
+    Result<void> CopyFrames(std::size_t index, JoinedOutput& output) {
         const AudioFile& source = sources_[index];
         AudioFrameReader frames;
-        if (!frames.Open(source, error))
-            return false;
+        if (Result<void> opened = frames.Open(source); !opened)
+            return opened;
         std::deque<FrameBytes> head;
         for (std::span<const std::uint8_t> frame;
              head.size() < kOverlapFrames && !(frame = frames.Next()).empty();)
@@ -315,21 +313,21 @@ private:
             skipped = RepeatedLeadIn(output.Tail(), head, sources_[index - 1].Trim, source.Trim,
                                      source.Format);
         for (std::size_t i = skipped; i < head.size(); ++i)
-            if (!output.Add(head[i], error))
-                return false;
+            if (Result<void> added = output.Add(head[i]); !added)
+                return added;
         std::int64_t reported = 0;
         for (std::span<const std::uint8_t> frame; !(frame = frames.Next()).empty();) {
-            if (!output.Add(frame, error))
-                return false;
+            if (Result<void> added = output.Add(frame); !added)
+                return added;
             if (frames.Position() - reported >= kProgressStep) {
                 reported = frames.Position();
                 if (!Report(reported))
-                    return true;
+                    return {};
             }
         }
         done_ += source.Info.FileSize;
         Report(0);
-        return true;
+        return {};
     }
 
     // Tells the progress; false once a stop is asked for.
@@ -341,8 +339,12 @@ private:
     }
 
     JoinOutcome& Commit(PartFileWriter& writer, const JoinedOutput& output, JoinOutcome& outcome) {
-        std::string error;
-        switch (writer.Commit(error)) {
+        const Result<CommitResult> committed = writer.Commit();
+        if (!committed) {
+            outcome.Error = request_.OutPath + ": " + committed.Failure().Text;
+            return outcome;
+        }
+        switch (committed.Value()) {
         case CommitResult::Written:
             outcome.Written = true;
             outcome.Frames = output.Frames();
@@ -350,9 +352,6 @@ private:
             break;
         case CommitResult::NameTaken:
             outcome.Error = request_.OutPath + ": exists";
-            break;
-        case CommitResult::Failed:
-            outcome.Error = request_.OutPath + ": " + error;
             break;
         }
         return outcome;

@@ -17,8 +17,8 @@ namespace {
 constexpr int kNameAttempts = 100;
 constexpr std::size_t kWriteBuffer = 1 << 16;
 
-std::string SystemReason(int error = errno) {
-    return std::strerror(error);
+Error SystemError(int error = errno) {
+    return Error{ErrorCategory::Write, -1, std::strerror(error)};
 }
 
 std::string RandomTempName() {
@@ -38,19 +38,18 @@ void IgnoreFileSizeSignal() {
     std::call_once(once, [] { std::signal(SIGXFSZ, SIG_IGN); });
 }
 
-bool WriteFully(int fd, const std::uint8_t* data, std::int64_t count, std::string& error) {
+Result<void> WriteFully(int fd, const std::uint8_t* data, std::int64_t count) {
     while (count > 0) {
         const ssize_t written = ::write(fd, data, static_cast<std::size_t>(count));
         if (written < 0) {
             if (errno == EINTR)
                 continue;
-            error = SystemReason();
-            return false;
+            return SystemError();
         }
         data += written;
         count -= written;
     }
-    return true;
+    return {};
 }
 
 bool NoUnnamedFiles(int error) {
@@ -63,7 +62,7 @@ bool NoReplaceUnsupported(int error) {
 
 } // namespace
 
-bool PartFileWriter::Create(const std::string& outPath, bool mayReplace, std::string& error) {
+Result<void> PartFileWriter::Create(const std::string& outPath, bool mayReplace) {
     Discard();
     IgnoreFileSizeSignal();
     const std::filesystem::path path(outPath);
@@ -72,22 +71,21 @@ bool PartFileWriter::Create(const std::string& outPath, bool mayReplace, std::st
     mayReplace_ = mayReplace;
     // Every step works inside this folder, wherever it is moved meanwhile.
     folderFd_ = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (folderFd_ < 0) {
-        error = SystemReason();
-        return false;
-    }
+    if (folderFd_ < 0)
+        return SystemError();
     fd_ = ::openat(folderFd_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-    if (fd_ < 0 && !(NoUnnamedFiles(errno) && CreateNamed(error))) {
-        if (error.empty())
-            error = SystemReason();
-        Discard();
-        return false;
+    if (fd_ < 0) {
+        const Result<void> named = NoUnnamedFiles(errno) ? CreateNamed() : SystemError();
+        if (!named) {
+            Discard();
+            return named;
+        }
     }
     buffer_.reserve(kWriteBuffer);
-    return true;
+    return {};
 }
 
-bool PartFileWriter::CreateNamed(std::string& error) {
+Result<void> PartFileWriter::CreateNamed() {
     InstallPartialFileCleanup();
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         const std::string name = RandomTempName();
@@ -95,77 +93,79 @@ bool PartFileWriter::CreateNamed(std::string& error) {
         if (fd_ >= 0) {
             tempName_ = name;
             cleanupSlot_ = RegisterPartialFile(folderFd_, tempName_);
-            return true;
+            return {};
         }
         if (errno != EEXIST)
             break;
     }
-    error = SystemReason();
-    return false;
+    return SystemError();
 }
 
-bool PartFileWriter::Write(const std::uint8_t* data, std::int64_t count, std::string& error) {
+Result<void> PartFileWriter::Write(const std::uint8_t* data, std::int64_t count) {
     if (count <= 0)
-        return true;
-    if (buffer_.size() + static_cast<std::size_t>(count) > kWriteBuffer && !FlushBuffer(error))
-        return false;
+        return {};
+    if (buffer_.size() + static_cast<std::size_t>(count) > kWriteBuffer)
+        if (Result<void> flushed = FlushBuffer(); !flushed)
+            return flushed;
     if (static_cast<std::size_t>(count) >= kWriteBuffer)
-        return WriteFully(fd_, data, count, error);
+        return WriteFully(fd_, data, count);
     buffer_.insert(buffer_.end(), data, data + count);
-    return true;
+    return {};
 }
 
-bool PartFileWriter::WriteAt(std::int64_t offset, const std::uint8_t* data, std::int64_t count,
-                             std::string& error) {
-    if (!FlushBuffer(error))
-        return false;
+Result<void> PartFileWriter::WriteAt(std::int64_t offset, const std::uint8_t* data,
+                                     std::int64_t count) {
+    if (Result<void> flushed = FlushBuffer(); !flushed)
+        return flushed;
     while (count > 0) {
         const ssize_t written = ::pwrite(fd_, data, static_cast<std::size_t>(count), offset);
         if (written < 0) {
             if (errno == EINTR)
                 continue;
-            error = SystemReason();
-            return false;
+            return SystemError();
         }
         data += written;
         count -= written;
         offset += written;
     }
-    return true;
+    return {};
 }
 
-bool PartFileWriter::FlushBuffer(std::string& error) {
-    const bool ok =
-        WriteFully(fd_, buffer_.data(), static_cast<std::int64_t>(buffer_.size()), error);
+Result<void> PartFileWriter::FlushBuffer() {
+    Result<void> written =
+        WriteFully(fd_, buffer_.data(), static_cast<std::int64_t>(buffer_.size()));
     buffer_.clear();
-    return ok;
+    return written;
 }
 
-CommitResult PartFileWriter::Commit(std::string& error) {
-    CommitResult result = CommitResult::Failed;
-    if (fd_ < 0)
-        error = SystemReason(EBADF);
-    else if (FlushBuffer(error))
-        result = tempName_.empty() ? PlaceUnnamed(error) : PlaceNamed(error);
+Result<CommitResult> PartFileWriter::Commit() {
+    Result<CommitResult> result = Place();
     Discard();
     return result;
 }
 
-CommitResult PartFileWriter::PlaceUnnamed(std::string& error) {
+Result<CommitResult> PartFileWriter::Place() {
+    if (fd_ < 0)
+        return SystemError(EBADF);
+    if (Result<void> flushed = FlushBuffer(); !flushed)
+        return flushed.Failure();
+    return tempName_.empty() ? PlaceUnnamed() : PlaceNamed();
+}
+
+Result<CommitResult> PartFileWriter::PlaceUnnamed() {
     const std::string procPath = "/proc/self/fd/" + std::to_string(fd_);
     if (mayReplace_)
-        return LinkOverName(procPath, error);
+        return LinkOverName(procPath);
     if (::linkat(AT_FDCWD, procPath.c_str(), folderFd_, fileName_.c_str(), AT_SYMLINK_FOLLOW) == 0)
         return CommitResult::Written;
     if (errno == EEXIST)
         return CommitResult::NameTaken;
-    error = SystemReason();
-    return CommitResult::Failed;
+    return SystemError();
 }
 
 // A link cannot replace: the file gets a hidden name first and is renamed
 // over the part's name from there.
-CommitResult PartFileWriter::LinkOverName(const std::string& procPath, std::string& error) {
+Result<CommitResult> PartFileWriter::LinkOverName(const std::string& procPath) {
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         const std::string name = RandomTempName();
         if (::linkat(AT_FDCWD, procPath.c_str(), folderFd_, name.c_str(), AT_SYMLINK_FOLLOW) != 0) {
@@ -175,19 +175,16 @@ CommitResult PartFileWriter::LinkOverName(const std::string& procPath, std::stri
         }
         tempName_ = name;
         cleanupSlot_ = RegisterPartialFile(folderFd_, tempName_);
-        return PlaceNamed(error);
+        return PlaceNamed();
     }
-    error = SystemReason();
-    return CommitResult::Failed;
+    return SystemError();
 }
 
-CommitResult PartFileWriter::PlaceNamed(std::string& error) {
+Result<CommitResult> PartFileWriter::PlaceNamed() {
     const int fd = fd_;
     fd_ = -1;
-    if (::close(fd) != 0) {
-        error = SystemReason();
-        return CommitResult::Failed;
-    }
+    if (::close(fd) != 0)
+        return SystemError();
     const char* from = tempName_.c_str();
     const char* to = fileName_.c_str();
     int result = mayReplace_ ? ::renameat(folderFd_, from, folderFd_, to)
@@ -206,8 +203,7 @@ CommitResult PartFileWriter::PlaceNamed(std::string& error) {
     }
     if (errno == EEXIST)
         return CommitResult::NameTaken;
-    error = SystemReason();
-    return CommitResult::Failed;
+    return SystemError();
 }
 
 void PartFileWriter::Discard() {

@@ -1,14 +1,16 @@
 #pragma once
 
+#include "core/engine_error.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
 
-// How a part ended when it was to be put in place.
+// How a part ended when it was put in place (a failure is a Write error
+// whose text is the system's reason).
 enum class CommitResult {
     Written,   // the part stands under its name
     NameTaken, // a file of that name appeared, and it was not to be replaced
-    Failed,    // the system's reason is in the error text
 };
 
 // Writes one part file so that nothing partial is ever visible under any name
@@ -25,23 +27,23 @@ public:
     PartFileWriter& operator=(const PartFileWriter&) = delete;
     ~PartFileWriter() { Discard(); }
 
-    // On failure error holds the system's reason.
-    bool Create(const std::string& outPath, bool mayReplace, std::string& error);
-    bool Write(const std::uint8_t* data, std::int64_t count, std::string& error);
+    // A failure is a Write error whose text is the system's reason.
+    Result<void> Create(const std::string& outPath, bool mayReplace);
+    Result<void> Write(const std::uint8_t* data, std::int64_t count);
     // Writes over earlier bytes at offset; later writes go on at the end.
-    bool WriteAt(std::int64_t offset, const std::uint8_t* data, std::int64_t count,
-                 std::string& error);
+    Result<void> WriteAt(std::int64_t offset, const std::uint8_t* data, std::int64_t count);
     // Puts the complete file in place under the part's name.
-    CommitResult Commit(std::string& error);
+    Result<CommitResult> Commit();
     // Drops a part that is not to be kept.
     void Discard();
 
 private:
-    bool CreateNamed(std::string& error);
-    bool FlushBuffer(std::string& error);
-    CommitResult PlaceUnnamed(std::string& error);
-    CommitResult PlaceNamed(std::string& error);
-    CommitResult LinkOverName(const std::string& procPath, std::string& error);
+    Result<void> CreateNamed();
+    Result<void> FlushBuffer();
+    Result<CommitResult> Place();
+    Result<CommitResult> PlaceUnnamed();
+    Result<CommitResult> PlaceNamed();
+    Result<CommitResult> LinkOverName(const std::string& procPath);
 
     int folderFd_ = -1;
     int fd_ = -1;

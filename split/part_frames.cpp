@@ -1,7 +1,7 @@
 #include "split/part_frames.h"
 
-bool PartFrames::Open(const ScanSource& source, std::string& error) {
-    return walk_.Open(source, error);
+Result<void> PartFrames::Open(const ScanSource& source) {
+    return walk_.Open(source);
 }
 
 // The part begins with the first frame whose elapsed time reaches its start.

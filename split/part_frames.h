@@ -21,7 +21,7 @@ struct PartFrame {
 // writes, read one by one: so a preview plays what a part will hold.
 class PartFrames {
 public:
-    bool Open(const ScanSource& source, std::string& error);
+    Result<void> Open(const ScanSource& source);
 
     // Walks on from a state at or before the part's first frame (FrameIndex::Before).
     // Without endMs the part runs to the end of the source.

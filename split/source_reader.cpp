@@ -44,8 +44,10 @@ bool SourceReader::Load(std::int64_t offset, std::int64_t count) {
     SourceBlock* to = from;
     if (!from->Steps.empty()) {
         to = ring_.Acquire();
-        if (to == nullptr)
-            throw WalkCancelled{};
+        if (to == nullptr) {
+            cancelled_ = true;
+            return false;
+        }
     }
     // Keep what the old block and the new one share, then read the rest.
     const std::int64_t keptBegin = std::max(start, from->Start);
@@ -74,8 +76,8 @@ bool SourceReader::Load(std::int64_t offset, std::int64_t count) {
 bool SourceReader::ReadInto(std::int64_t offset, std::int64_t count, std::uint8_t* target) {
     if (count <= 0)
         return true;
-    std::string reason;
-    if (source_.ReadAt(offset, count, target, reason) != count) {
+    const Result<std::int64_t> got = source_.ReadAt(offset, count, target);
+    if (!got || got.Value() != count) {
         readFailed_ = true;
         return false;
     }

@@ -6,9 +6,6 @@
 
 class ByteSource;
 
-// The walk's reading thrown off by a writer that has stopped taking blocks.
-struct WalkCancelled {};
-
 // Reads a source through one block that moves with the walk. A move keeps
 // the bytes that the old and the new block share, so walking a little back
 // (parts that overlap) or on reads only what is missing. A block that holds
@@ -28,7 +25,7 @@ public:
     // The count bytes at offset (count <= kMaxSpan), read if the block lacks
     // them; null when they are not all in the source or a read fails. The
     // pointer stays valid until the next call that does not Hold its range.
-    // Throws WalkCancelled when a move finds the ring cancelled.
+    // Null too once a move finds the ring cancelled: see Cancelled.
     const std::uint8_t* Fetch(std::int64_t offset, std::int64_t count);
     bool Holds(std::int64_t offset, std::int64_t count) const {
         return offset >= block_->Start && count <= block_->Start + block_->Length - offset;
@@ -38,6 +35,8 @@ public:
         return block_->Bytes.data() + (offset - block_->Start);
     }
     bool ReadFailed() const { return readFailed_; }
+    // The writer has stopped taking blocks: the walk is to end.
+    bool Cancelled() const { return cancelled_; }
 
     // The block the walk is in: steps added to it reach the writer with it.
     SourceBlock& Current() { return *block_; }
@@ -53,4 +52,5 @@ private:
     SourceBlock* block_ = nullptr;
     std::int64_t size_ = 0;
     bool readFailed_ = false;
+    bool cancelled_ = false;
 };

@@ -70,11 +70,10 @@ private:
     FrameCandidate last_;
 };
 
-class PartFailure {
-public:
-    explicit PartFailure(std::string reason) : Reason(std::move(reason)) {}
-    std::string Reason;
-};
+// Why a part cannot be written; built only when one cannot.
+Error PartFailure(std::string reason) {
+    return Error{ErrorCategory::Read, -1, std::move(reason)};
+}
 
 // The reading side of a split: walks the source once for all rows, on a
 // thread of its own, and leaves what is to be written as steps in the blocks
@@ -85,8 +84,9 @@ public:
         : job_(job), source_(source), rule_(job.Format.VersionId, job.Format.Layer),
           frameCount_(job.FrameCount), entries_(job.Rows.size()) {}
 
-    // Before the walk starts: empty, or the problem that ends the run.
-    std::string Prepare();
+    // Before the walk starts: nothing, or the problem that ends the run (its
+    // text the whole line to report).
+    Result<void> Prepare();
     // The information frame every part begins with, to be filled in per part.
     const std::vector<std::uint8_t>& InformationFrame() const {
         return job_.ExactCuts ? exactInformationFrame_ : informationFrame_;
@@ -99,15 +99,16 @@ public:
 
 private:
     void ReadInformationFrame();
-    std::string PrepareExactCuts();
-    std::string SettleFrameCount();
+    Result<void> PrepareExactCuts();
+    Result<void> SettleFrameCount();
     void WalkRows();
     void PlanEntries();
     void WalkPart(std::size_t row);
-    std::int32_t CopyPass(std::size_t row);
-    std::int32_t ExactCopyPass(std::size_t row);
-    std::int32_t InsertSilentFrames(const ExactSpan& span, const std::uint8_t* firstFrame,
-                                    std::int64_t length);
+    Result<std::int32_t> WrittenFrames(std::size_t row);
+    Result<std::int32_t> CopyPass(std::size_t row);
+    Result<std::int32_t> ExactCopyPass(std::size_t row);
+    Result<std::int32_t> InsertSilentFrames(const ExactSpan& span, const std::uint8_t* firstFrame,
+                                            std::int64_t length);
     void KeepMainData(const std::uint8_t* bytes, std::int64_t length);
     std::vector<std::uint8_t> Borrowed(std::int32_t count) const;
     void NoteFrame(const WalkState& state, std::int64_t length);
@@ -116,7 +117,8 @@ private:
     std::int64_t EntryKey(const SplitJobRow& row) const;
     double Progress(const WalkState& state) const;
 
-    WalkState EntryOf(std::size_t row);
+    Result<WalkState> EntryOf(std::size_t row);
+    Error UnreadableCandidate() const;
     bool FramesRemain(const WalkState& state);
     bool CountedFrameFrom(std::int64_t position);
     const std::uint8_t* Bytes(std::int64_t offset, std::int64_t count);
@@ -170,25 +172,27 @@ private:
     std::vector<std::optional<WalkState>> entries_;
 };
 
-std::string SplitWalk::Prepare() {
+Result<void> SplitWalk::Prepare() {
     if (job_.Format.FirstFrameOffset < 0)
-        return job_.SourcePath + ": no MPEG audio frame found";
+        return Error{ErrorCategory::NoFrame, -1, job_.SourcePath + ": no MPEG audio frame found"};
     ReadInformationFrame();
     if (job_.ExactCuts) {
-        if (std::string problem = PrepareExactCuts(); !problem.empty())
-            return problem;
+        if (Result<void> prepared = PrepareExactCuts(); !prepared)
+            return prepared;
     }
     return SettleFrameCount();
 }
 
-std::string SplitWalk::PrepareExactCuts() {
+Result<void> SplitWalk::PrepareExactCuts() {
     // Layer I and II players ignore the LAME tag, so their parts could not be exact.
     if (job_.Format.Layer != 3)
-        return job_.SourcePath + ": exact cuts need Layer III: players ignore the gapless "
-                                 "information of Layer I and II";
+        return Error{ErrorCategory::Format, -1,
+                     job_.SourcePath + ": exact cuts need Layer III: players ignore the gapless "
+                                       "information of Layer I and II"};
     const std::uint8_t* header = source_.Fetch(frontier_.Position, 4);
     if (header == nullptr)
-        return job_.SourcePath + ": no MPEG audio frame found";
+        return Error{ErrorCategory::NoFrame, frontier_.Position,
+                     job_.SourcePath + ": no MPEG audio frame found"};
     // As the frame rule reads it: 1 MPEG 1, 3 MPEG 2.5, anything else MPEG 2.
     versionId_ =
         job_.Format.VersionId == 1 || job_.Format.VersionId == 3 ? job_.Format.VersionId : 2;
@@ -200,26 +204,28 @@ std::string SplitWalk::PrepareExactCuts() {
     exactInformationFrame_ = ExactInformationFrame(informationFrame_, markerOffset, header,
                                                    versionId, job_.Format.IsVbr);
     if (exactInformationFrame_.empty())
-        return job_.SourcePath + ": no information frame fits the source's first frame";
+        return Error{ErrorCategory::Format, -1,
+                     job_.SourcePath + ": no information frame fits the source's first frame"};
     return {};
 }
 
 void SplitWalk::Walk() {
     try {
         WalkRows();
-    } catch (const WalkCancelled&) {
-        return; // the write stage has ended the run
     } catch (const std::exception& error) {
-        // Anything else (memory, say) ends the run; the steps so far are still done.
+        // An exception of the library (memory, say) ends the run; the steps so
+        // far are still done.
         problem_ = error.what();
     }
-    source_.Finish();
+    if (!source_.Cancelled()) // else the write stage has ended the run
+        source_.Finish();
 }
 
 // Row by row, as the list shows them, up to a part that fails.
 void SplitWalk::WalkRows() {
     PlanEntries();
-    for (std::size_t row = 0; row < job_.Rows.size() && !partFailed_; ++row) {
+    for (std::size_t row = 0; row < job_.Rows.size() && !partFailed_ && !source_.Cancelled();
+         ++row) {
         if (job_.Rows[row].ToWrite())
             WalkPart(row);
         if (!partFailed_)
@@ -251,7 +257,7 @@ void SplitWalk::ReadInformationFrame() {
 
 // An unknown frame count is counted in the walk when the walk is the scan's
 // own; when the scan would walk the information frame differently, it runs.
-std::string SplitWalk::SettleFrameCount() {
+Result<void> SplitWalk::SettleFrameCount() {
     audioStart_ = frontier_.Position;
     if (job_.FrameCount != 0)
         return {};
@@ -269,7 +275,7 @@ std::string SplitWalk::SettleFrameCount() {
     const ScanSource scan{job_.SourcePath, job_.Format};
     const Result<ScanResult> counted = PreloadScan(scan);
     if (!counted)
-        return counted.Failure().Text;
+        return counted.Failure();
     frameCount_ = counted.Value().FrameCount;
     return {};
 }
@@ -287,26 +293,39 @@ void SplitWalk::PlanEntries() {
 // A part that fails ends the walk: the write stage discards it and ends the run.
 void SplitWalk::WalkPart(std::size_t row) {
     Step(WriteStep::Of(WriteStep::Kind::BeginPart, row));
-    try {
-        if (!informationFits_)
-            throw PartFailure(informationProblem_);
-        const std::int32_t framesWritten = job_.ExactCuts ? ExactCopyPass(row) : CopyPass(row);
-        if (framesWritten == 0)
-            throw PartFailure("holds no whole frame");
-        Step(WriteStep::EndPart(row, framesWritten, std::move(partFrames_)));
-    } catch (const PartFailure& failure) {
-        run_ = PendingRun{};
-        Step(WriteStep::FailPart(row, failure.Reason));
-        partFailed_ = true;
+    const Result<std::int32_t> framesWritten = WrittenFrames(row);
+    if (framesWritten) {
+        Step(WriteStep::EndPart(row, framesWritten.Value(), std::move(partFrames_)));
+        return;
     }
+    run_ = PendingRun{};
+    Step(WriteStep::FailPart(row, framesWritten.Failure().Text));
+    partFailed_ = true;
+}
+
+Result<std::int32_t> SplitWalk::WrittenFrames(std::size_t row) {
+    if (!informationFits_)
+        return PartFailure(informationProblem_);
+    const Result<std::int32_t> framesWritten = job_.ExactCuts ? ExactCopyPass(row) : CopyPass(row);
+    if (framesWritten && framesWritten.Value() == 0)
+        return PartFailure("holds no whole frame");
+    return framesWritten;
+}
+
+Error SplitWalk::UnreadableCandidate() const {
+    return PartFailure(source_.ReadFailed() ? "the source cannot be read"
+                                            : "a read runs past the end of the source");
 }
 
 // The copy pass: the first candidate at or after the start without condition,
 // then on while the elapsed time has not passed the end and frames remain; a
 // frame that does not lie wholly within the source ends the part.
-std::int32_t SplitWalk::CopyPass(std::size_t row) {
+Result<std::int32_t> SplitWalk::CopyPass(std::size_t row) {
     const std::int32_t endMs = job_.Rows[row].EndMs;
-    WalkState state = EntryOf(row);
+    Result<WalkState> entry = EntryOf(row);
+    if (!entry)
+        return entry.Failure();
+    WalkState state = entry.Value();
     bool withFrontier = state.Position == frontier_.Position;
     std::int32_t framesWritten = 0;
     partFrames_ = PartFrameList{};
@@ -314,8 +333,7 @@ std::int32_t SplitWalk::CopyPass(std::size_t row) {
     do {
         const Candidate candidate = Evaluate(state);
         if (!candidate.Readable)
-            throw PartFailure(source_.ReadFailed() ? "the source cannot be read"
-                                                   : "a read runs past the end of the source");
+            return UnreadableCandidate();
         if (candidate.Frame.Accepted) {
             const std::int64_t length = candidate.Frame.Length;
             if (state.Position + length > source_.Size()) {
@@ -324,7 +342,7 @@ std::int32_t SplitWalk::CopyPass(std::size_t row) {
             }
             const std::uint8_t* bytes = Bytes(state.Position, length);
             if (bytes == nullptr)
-                throw PartFailure("the source cannot be read");
+                return PartFailure("the source cannot be read");
             TakeFrame(state, length);
             ++framesWritten;
         }
@@ -343,9 +361,12 @@ std::int32_t SplitWalk::CopyPass(std::size_t row) {
 
 // The exact copy pass: the frames before the first one to copy only fill the
 // reservoir; from it, frames up to the tail frame, or the source's end.
-std::int32_t SplitWalk::ExactCopyPass(std::size_t row) {
+Result<std::int32_t> SplitWalk::ExactCopyPass(std::size_t row) {
     const ExactSpan span(gapless_, job_.Rows[row].StartMs, job_.Rows[row].EndMs);
-    WalkState state = EntryOf(row);
+    Result<WalkState> entry = EntryOf(row);
+    if (!entry)
+        return entry.Failure();
+    WalkState state = entry.Value();
     bool withFrontier = state.Position == frontier_.Position;
     partFrames_ = PartFrameList{};
     reservoir_.clear();
@@ -356,20 +377,23 @@ std::int32_t SplitWalk::ExactCopyPass(std::size_t row) {
     while (!tailTaken && FramesRemain(state)) {
         const Candidate candidate = Evaluate(state);
         if (!candidate.Readable)
-            throw PartFailure(source_.ReadFailed() ? "the source cannot be read"
-                                                   : "a read runs past the end of the source");
+            return UnreadableCandidate();
         if (candidate.Frame.Accepted) {
             const std::int64_t length = candidate.Frame.Length;
             if (state.Position + length > source_.Size())
                 break;
             const std::uint8_t* bytes = Bytes(state.Position, length);
             if (bytes == nullptr)
-                throw PartFailure("the source cannot be read");
+                return PartFailure("the source cannot be read");
             if (state.FrameIndex < span.FirstFrame()) {
                 KeepMainData(bytes, length);
             } else {
-                if (framesWritten == 0)
-                    silentFrames = InsertSilentFrames(span, bytes, length);
+                if (framesWritten == 0) {
+                    const Result<std::int32_t> inserted = InsertSilentFrames(span, bytes, length);
+                    if (!inserted)
+                        return inserted.Failure();
+                    silentFrames = inserted.Value();
+                }
                 TakeFrame(state, length);
                 ++framesWritten;
                 lastFrame = state.FrameIndex;
@@ -384,7 +408,7 @@ std::int32_t SplitWalk::ExactCopyPass(std::size_t row) {
     }
     Flush();
     if (framesWritten == 0)
-        return 0;
+        return std::int32_t{0};
     partFrames_.Trim = span.Trim(silentFrames, lastFrame, !tailTaken || !FramesRemain(state));
     return framesWritten + silentFrames;
 }
@@ -392,8 +416,9 @@ std::int32_t SplitWalk::ExactCopyPass(std::size_t row) {
 // The frames that go before the part's first: silence, the last of them
 // holding the bytes the first frame reads from its predecessors. At the
 // source's first frame there are none to hold: the source lacks them too.
-std::int32_t SplitWalk::InsertSilentFrames(const ExactSpan& span, const std::uint8_t* firstFrame,
-                                           std::int64_t length) {
+Result<std::int32_t> SplitWalk::InsertSilentFrames(const ExactSpan& span,
+                                                   const std::uint8_t* firstFrame,
+                                                   std::int64_t length) {
     const std::int32_t mainDataBegin =
         span.FirstFrame() > 0
             ? Layer3MainDataBegin(firstFrame, static_cast<std::size_t>(length), versionId_)
@@ -405,7 +430,7 @@ std::int32_t SplitWalk::InsertSilentFrames(const ExactSpan& span, const std::uin
             firstFrame, versionId_,
             bridge && i == count - 1 ? Borrowed(mainDataBegin) : std::vector<std::uint8_t>());
         if (frame.empty())
-            throw PartFailure("no frame can hold the first frame's reservoir");
+            return PartFailure("no frame can hold the first frame's reservoir");
         NoteLength(static_cast<std::int64_t>(frame.size()));
         Step(WriteStep::Insert(std::move(frame)));
     }
@@ -471,7 +496,7 @@ double SplitWalk::Progress(const WalkState& state) const {
 // The state at which the row's skip pass ends, walking the frontier on (the
 // skip pass moves over a frame without testing that it lies within the source)
 // until it gets there. A skip that runs out of source fails the part.
-WalkState SplitWalk::EntryOf(std::size_t row) {
+Result<WalkState> SplitWalk::EntryOf(std::size_t row) {
     while (!entries_[row] && !frontierEnded_) {
         WalkState next = frontier_;
         const Candidate candidate = Evaluate(next);
@@ -483,8 +508,8 @@ WalkState SplitWalk::EntryOf(std::size_t row) {
         MoveFrontier(next);
     }
     if (!entries_[row])
-        throw PartFailure(source_.ReadFailed() ? "the source cannot be read"
-                                               : "the section starts after the end of the source");
+        return PartFailure(source_.ReadFailed() ? "the source cannot be read"
+                                                : "the section starts after the end of the source");
     return *entries_[row];
 }
 
@@ -606,11 +631,10 @@ private:
 SplitOutcome SplitRun::Run() {
     try {
         FileSource file;
-        std::string reason;
-        if (file.Open(job_.SourcePath, reason))
+        if (const Result<void> opened = file.Open(job_.SourcePath))
             Split(file);
         else
-            stage_.Fail(job_.SourcePath + ": cannot open the source: " + reason);
+            stage_.Fail(job_.SourcePath + ": cannot open the source: " + opened.Failure().Text);
     } catch (const std::exception& error) {
         stage_.Fail(job_.SourcePath + ": " + error.what());
     }
@@ -622,8 +646,8 @@ void SplitRun::Split(ByteSource& bytes) {
     SourceRing ring(kRingBlocks);
     SourceReader source(bytes, ring);
     SplitWalk walk(job_, source);
-    if (const std::string problem = walk.Prepare(); !problem.empty()) {
-        stage_.Fail(problem);
+    if (const Result<void> prepared = walk.Prepare(); !prepared) {
+        stage_.Fail(prepared.Failure().Text);
         return;
     }
     stage_.SetInformationFrame(walk.InformationFrame());

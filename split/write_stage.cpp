@@ -6,16 +6,6 @@
 
 #include <utility>
 
-namespace {
-
-class PartFailure {
-public:
-    explicit PartFailure(std::string reason) : Reason(std::move(reason)) {}
-    std::string Reason;
-};
-
-} // namespace
-
 WriteStage::WriteStage(const SplitJob& job, const SplitCallbacks& callbacks, SplitOutcome& outcome)
     : job_(job), callbacks_(callbacks), outcome_(outcome),
       carriesInformation_(job.ExactCuts || (job.Format.HasInfoFrame && job.SaveFrameOption)) {}
@@ -36,74 +26,79 @@ void WriteStage::Drain(SourceRing& ring) {
 }
 
 void WriteStage::Do(const WriteStep& step, const SourceBlock& block) {
-    try {
-        switch (step.What) {
-        case WriteStep::Kind::BeginPart:
-            BeginPart(step.Row);
-            break;
-        case WriteStep::Kind::Frames:
-            WriteAudio(block.Bytes.data() + (step.Offset - block.Start), step.Count);
-            break;
-        case WriteStep::Kind::Insert:
-            WriteAudio(step.Data.data(), static_cast<std::int64_t>(step.Data.size()));
-            break;
-        case WriteStep::Kind::EndPart:
-            EndPart(step);
-            break;
-        case WriteStep::Kind::FailPart:
-            throw PartFailure(step.Reason);
-        case WriteStep::Kind::EndRow:
-            EndRow();
-            break;
-        }
-    } catch (const PartFailure& failure) {
-        FailPart(failure.Reason);
-    }
+    if (Result<void> done = DoStep(step, block); !done)
+        FailPart(done.Failure().Text);
 }
 
-void WriteStage::BeginPart(std::size_t row) {
+Result<void> WriteStage::DoStep(const WriteStep& step, const SourceBlock& block) {
+    switch (step.What) {
+    case WriteStep::Kind::BeginPart:
+        return BeginPart(step.Row);
+    case WriteStep::Kind::Frames:
+        return WriteAudio(block.Bytes.data() + (step.Offset - block.Start), step.Count);
+    case WriteStep::Kind::Insert:
+        return WriteAudio(step.Data.data(), static_cast<std::int64_t>(step.Data.size()));
+    case WriteStep::Kind::EndPart:
+        return EndPart(step);
+    case WriteStep::Kind::FailPart:
+        return Error{ErrorCategory::Read, -1, step.Reason};
+    case WriteStep::Kind::EndRow:
+        EndRow();
+        break;
+    }
+    return {};
+}
+
+Result<void> WriteStage::BeginPart(std::size_t row) {
     row_ = row;
     if (callbacks_.StepProgress)
         callbacks_.StepProgress();
     const SplitJobRow& part = job_.Rows[row];
     if (IsSourceFile(part.OutPath, job_.SourcePath))
-        throw PartFailure("it is the source file itself");
-    std::string reason;
-    if (!writer_.Create(part.OutPath, part.MayReplace, reason))
-        throw PartFailure(reason);
+        return Error{ErrorCategory::Name, -1, "it is the source file itself"};
+    if (Result<void> created = writer_.Create(part.OutPath, part.MayReplace); !created)
+        return created;
     partBytes_ = 0;
     const std::vector<std::uint8_t> prefix =
         job_.PartPrefix ? job_.PartPrefix(row) : std::vector<std::uint8_t>();
     prefixBytes_ = static_cast<std::int64_t>(prefix.size());
     audioCrc_ = 0;
-    WriteFrames(prefix.data(), prefixBytes_);
+    if (Result<void> written = WriteFrames(prefix.data(), prefixBytes_); !written)
+        return written;
     // Written now to hold its place; patched once the part's frames are counted.
     if (carriesInformation_)
-        WriteFrames(informationFrame_.data(), static_cast<std::int64_t>(informationFrame_.size()));
+        return WriteFrames(informationFrame_.data(),
+                           static_cast<std::int64_t>(informationFrame_.size()));
+    return {};
 }
 
-void WriteStage::WriteFrames(const std::uint8_t* bytes, std::int64_t count) {
-    std::string reason;
-    if (!writer_.Write(bytes, count, reason))
-        throw PartFailure(reason);
+Result<void> WriteStage::WriteFrames(const std::uint8_t* bytes, std::int64_t count) {
+    if (Result<void> written = writer_.Write(bytes, count); !written)
+        return written;
     partBytes_ += count;
+    return {};
 }
 
 // The music CRC is taken here rather than in the walk: the walk's thread,
 // reading the source, has the more to do of the two.
-void WriteStage::WriteAudio(const std::uint8_t* bytes, std::int64_t count) {
+Result<void> WriteStage::WriteAudio(const std::uint8_t* bytes, std::int64_t count) {
     if (job_.RebuildInfoFrame || job_.ExactCuts)
         audioCrc_ = Crc16(audioCrc_, bytes, static_cast<std::size_t>(count));
-    WriteFrames(bytes, count);
+    return WriteFrames(bytes, count);
 }
 
-void WriteStage::EndPart(const WriteStep& step) {
+Result<void> WriteStage::EndPart(const WriteStep& step) {
     if (carriesInformation_)
-        PatchInformationFrame(step);
+        if (Result<void> patched = PatchInformationFrame(step); !patched)
+            return patched;
     const TagBlockBytes& tag = job_.Rows[row_].Tag;
-    WriteFrames(tag.data(), static_cast<std::int64_t>(tag.size()));
-    std::string reason;
-    switch (writer_.Commit(reason)) {
+    if (Result<void> written = WriteFrames(tag.data(), static_cast<std::int64_t>(tag.size()));
+        !written)
+        return written;
+    const Result<CommitResult> committed = writer_.Commit();
+    if (!committed)
+        return committed.Failure();
+    switch (committed.Value()) {
     case CommitResult::Written:
         ++outcome_.PartsWritten;
         outcome_.Written.push_back({row_, step.Count, partBytes_});
@@ -112,12 +107,11 @@ void WriteStage::EndPart(const WriteStep& step) {
         // Like a name found taken before the run: this part is skipped, the run goes on.
         outcome_.Errors.push_back(job_.Rows[row_].OutPath + ": the file exists; not overwritten");
         break;
-    case CommitResult::Failed:
-        throw PartFailure(reason);
     }
+    return {};
 }
 
-void WriteStage::PatchInformationFrame(const WriteStep& step) {
+Result<void> WriteStage::PatchInformationFrame(const WriteStep& step) {
     const std::int32_t markerOffset =
         InformationHeaderOffset(job_.Format.VersionId, job_.Format.ChannelMode);
     const bool rebuild = job_.RebuildInfoFrame || job_.ExactCuts;
@@ -132,10 +126,7 @@ void WriteStage::PatchInformationFrame(const WriteStep& step) {
         for (std::size_t i = 0; i < 4; ++i)
             frame[marker + 8 + i] = static_cast<std::uint8_t>(count >> (24 - 8 * i));
     }
-    std::string reason;
-    if (!writer_.WriteAt(prefixBytes_, frame.data(), static_cast<std::int64_t>(frame.size()),
-                         reason))
-        throw PartFailure(reason);
+    return writer_.WriteAt(prefixBytes_, frame.data(), static_cast<std::int64_t>(frame.size()));
 }
 
 void WriteStage::FailPart(const std::string& reason) {

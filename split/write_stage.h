@@ -29,11 +29,12 @@ public:
 
 private:
     void Do(const WriteStep& step, const SourceBlock& block);
-    void BeginPart(std::size_t row);
-    void WriteFrames(const std::uint8_t* bytes, std::int64_t count);
-    void WriteAudio(const std::uint8_t* bytes, std::int64_t count);
-    void EndPart(const WriteStep& step);
-    void PatchInformationFrame(const WriteStep& step);
+    Result<void> DoStep(const WriteStep& step, const SourceBlock& block);
+    Result<void> BeginPart(std::size_t row);
+    Result<void> WriteFrames(const std::uint8_t* bytes, std::int64_t count);
+    Result<void> WriteAudio(const std::uint8_t* bytes, std::int64_t count);
+    Result<void> EndPart(const WriteStep& step);
+    Result<void> PatchInformationFrame(const WriteStep& step);
     void FailPart(const std::string& reason);
     void EndRow();
 
@@ -46,6 +47,6 @@ private:
     std::size_t row_ = 0;
     std::int64_t prefixBytes_ = 0; // where the information frame stands in the part
     std::int64_t partBytes_ = 0;
-    std::uint16_t audioCrc_ = 0;   // of the part's audio frames written so far
+    std::uint16_t audioCrc_ = 0; // of the part's audio frames written so far
     bool ended_ = false;
 };

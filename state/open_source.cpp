@@ -5,12 +5,10 @@
 namespace {
 
 std::optional<Error> Analyse(const std::string& path, TAudioInfo& info) {
-    AnalysisResult result = AnalysisResult::Failed;
-    try {
-        result = info.AnalyseFile(path);
-    } catch (const FileOpenError& error) {
-        return Error{ErrorCategory::Open, -1, error.what()};
-    }
+    const Result<AnalysisResult> analysed = info.AnalyseFile(path);
+    if (!analysed)
+        return analysed.Failure();
+    const AnalysisResult result = analysed.Value();
     if (result == AnalysisResult::NoFrameFound)
         return Error{ErrorCategory::NoFrame, -1, path + ": no MPEG audio frame found"};
     if (result != AnalysisResult::Ok || info.PlayTimeMs == 0)

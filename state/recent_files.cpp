@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <system_error>
 
 namespace {
 
@@ -14,8 +15,13 @@ std::filesystem::path Normal(const std::string& path) {
 
 std::vector<std::string> WithRecentFile(const std::vector<std::string>& files,
                                         const std::string& path) {
-    // Kept absolute, so that an entry opens the same file from any folder.
-    std::vector<std::string> list{std::filesystem::absolute(path).lexically_normal().string()};
+    // Kept absolute, so that an entry opens the same file from any folder; as
+    // given when the current folder cannot be known (it was removed, say).
+    std::error_code unknown;
+    std::filesystem::path absolute = std::filesystem::absolute(path, unknown);
+    if (unknown)
+        absolute = path;
+    std::vector<std::string> list{absolute.lexically_normal().string()};
     const auto listed = [&list](const std::string& file) {
         return std::any_of(list.begin(), list.end(), [&file](const std::string& entry) {
             return Normal(entry) == Normal(file);

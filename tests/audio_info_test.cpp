@@ -286,26 +286,24 @@ TEST(AudioInfo, FileErrorsLeaveNoPlayTime) {
     TempDir dir;
     const std::string path = dir.Write("a.mp3", Frames(kMpeg1Cbr128, 417, 1000));
     TAudioInfo info;
-    EXPECT_EQ(info.AnalyseFile(path), AnalysisResult::Ok);
+    EXPECT_EQ(info.AnalyseFile(path).Value(), AnalysisResult::Ok);
     EXPECT_EQ(info.FileSize, 417000);
     EXPECT_EQ(info.PlayTimeMs, 26000);
 
     const std::string missing = (dir.Path() / "missing.mp3").string();
-    try {
-        info.AnalyseFile(missing);
-        FAIL() << "no error for a missing file";
-    } catch (const FileOpenError& e) {
-        EXPECT_NE(std::string(e.what()).find(missing), std::string::npos);
-        EXPECT_NE(std::string(e.what()).find("No such file"), std::string::npos);
-    }
+    const Result<AnalysisResult> notOpened = info.AnalyseFile(missing);
+    ASSERT_FALSE(notOpened);
+    EXPECT_EQ(notOpened.Failure().Category, ErrorCategory::Open);
+    EXPECT_NE(notOpened.Failure().Text.find(missing), std::string::npos);
+    EXPECT_NE(notOpened.Failure().Text.find("No such file"), std::string::npos);
     EXPECT_EQ(info.PlayTimeMs, 0);
     EXPECT_EQ(info.FileSize, -1);
     EXPECT_EQ(info.FirstFrameOffset, -1);
-    EXPECT_THROW(info.AnalyseFile("  \t"), FileOpenError);
-    EXPECT_THROW(info.AnalyseFile(dir.Path().string()), FileOpenError);
+    EXPECT_FALSE(info.AnalyseFile("  \t"));
+    EXPECT_FALSE(info.AnalyseFile(dir.Path().string()));
 
     const std::string empty = dir.Write("empty.mp3", {});
-    EXPECT_EQ(info.AnalyseFile(empty), AnalysisResult::NoFrameFound);
+    EXPECT_EQ(info.AnalyseFile(empty).Value(), AnalysisResult::NoFrameFound);
     EXPECT_EQ(info.FileSize, 0);
 }
 
@@ -316,7 +314,7 @@ TEST(AudioInfo, FilesBeyondThirtyTwoBits) {
     const std::int64_t size = std::int64_t{3} << 30;
     std::filesystem::resize_file(path, static_cast<std::uintmax_t>(size));
     TAudioInfo info;
-    EXPECT_EQ(info.AnalyseFile(path), AnalysisResult::Ok);
+    EXPECT_EQ(info.AnalyseFile(path).Value(), AnalysisResult::Ok);
     EXPECT_EQ(info.FileSize, size);
     EXPECT_EQ(info.PlayTimeMs, size * 8 / 12800 * 100);
     EXPECT_EQ(info.PlayTimeMs, 201326500);

@@ -80,7 +80,7 @@ public:
     fs::path Out() const { return dir_.Path() / "parts"; }
     const TAudioInfo& Info() const { return info_; }
 
-    AnalysisResult Analyse() { return info_.AnalyseFile(source_); }
+    AnalysisResult Analyse() { return info_.AnalyseFile(source_).Value(); }
     Result<ScanResult> Scan() const { return PreloadScan(ScanSource::From(source_, info_)); }
 
     SplitJob Job(std::int32_t frameCount, const std::vector<Section>& sections,
@@ -670,7 +670,7 @@ TEST(BadInput, SourceThatIsAFolder) {
     TempDir dir;
     const std::string folder = dir.Path().string();
     TAudioInfo info;
-    EXPECT_THROW(info.AnalyseFile(folder), FileOpenError);
+    EXPECT_EQ(info.AnalyseFile(folder).Failure().Category, ErrorCategory::Open);
     ScanSource scan;
     scan.Path = folder;
     scan.Format.FirstFrameBytes = kFrameBytes;
@@ -692,12 +692,9 @@ TEST(BadInput, SourceThatIsAPipeOrADeviceIsRefusedWithoutBlocking) {
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
     for (const std::string& path : {pipe.string(), std::string("/dev/zero")}) {
         TAudioInfo info;
-        try {
-            info.AnalyseFile(path);
-            ADD_FAILURE() << path << " was analysed";
-        } catch (const FileOpenError& error) {
-            EXPECT_EQ(std::string(error.what()), path + ": not a regular file");
-        }
+        const Result<AnalysisResult> analysed = info.AnalyseFile(path);
+        ASSERT_FALSE(analysed) << path << " was analysed";
+        EXPECT_EQ(analysed.Failure().Text, path + ": not a regular file");
         EXPECT_EQ(info.PlayTimeMs, 0);
     }
     // A pipe put in the analysed file's place: the scan and the split check what

@@ -55,9 +55,8 @@ Frames AudioFrames(const std::string& path) {
     Result<AudioFile> file = OpenAudioFile(path);
     EXPECT_TRUE(file.Ok()) << path;
     AudioFrameReader reader;
-    std::string error;
     Frames frames;
-    if (!file.Ok() || !reader.Open(file.Value(), error))
+    if (!file.Ok() || !reader.Open(file.Value()))
         return frames;
     for (std::span<const std::uint8_t> frame; !(frame = reader.Next()).empty();)
         frames.emplace_back(frame.begin(), frame.end());

@@ -60,7 +60,7 @@ protected:
 
     TAudioInfo Analysed() const {
         TAudioInfo info;
-        EXPECT_EQ(info.AnalyseFile(path_), AnalysisResult::Ok);
+        EXPECT_EQ(info.AnalyseFile(path_).Value(), AnalysisResult::Ok);
         return info;
     }
 

@@ -81,10 +81,9 @@ TEST(PartFramesTest, APreviewReadsTheFramesThePartHolds) {
         scan.Format.HasInfoFrame = source.HasInfoFrame;
         scan.Format.FirstFrameBytes = 384;
         FrameIndex index(scan);
-        std::string error;
-        std::thread build([&] { index.Build(error); });
+        std::thread build([&] { index.Build(); });
         PartFrames frames;
-        ASSERT_TRUE(frames.Open(scan, error));
+        ASSERT_TRUE(frames.Open(scan));
         for (const SplitJobRow& row : job.Rows) {
             frames.Begin(index.Before(row.StartMs), row.StartMs, row.EndMs, 2);
             Bytes heard;

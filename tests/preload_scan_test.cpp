@@ -218,16 +218,13 @@ class FaultySource : public MemorySource {
 public:
     FaultySource(Bytes bytes, std::int64_t faultAt, bool fails)
         : MemorySource(std::move(bytes)), faultAt_(faultAt), fails_(fails) {}
-    std::int64_t ReadAt(std::int64_t offset, std::int64_t count, std::uint8_t* target,
-                        std::string& error) override {
+    Result<std::int64_t> ReadAt(std::int64_t offset, std::int64_t count,
+                                std::uint8_t* target) override {
         if (offset + count <= faultAt_)
-            return MemorySource::ReadAt(offset, count, target, error);
-        if (fails_) {
-            error = "Input/output error";
-            return -1;
-        }
-        return MemorySource::ReadAt(offset, std::max<std::int64_t>(faultAt_ - offset, 0), target,
-                                    error);
+            return MemorySource::ReadAt(offset, count, target);
+        if (fails_)
+            return Error{ErrorCategory::Read, offset, "Input/output error"};
+        return MemorySource::ReadAt(offset, std::max<std::int64_t>(faultAt_ - offset, 0), target);
     }
 
 private:
@@ -266,7 +263,7 @@ TEST(PreloadScan, SourceFromAnalysis) {
     AppendFrames(bytes, kMpeg1Cbr128, 417, 50);
     const std::string path = dir.Write("source.mp3", bytes);
     TAudioInfo info;
-    ASSERT_EQ(info.AnalyseFile(path), AnalysisResult::Ok);
+    ASSERT_EQ(info.AnalyseFile(path).Value(), AnalysisResult::Ok);
     const ScanSource source = ScanSource::From(path, info);
     EXPECT_EQ(source.Format.FirstFrameOffset, 310);
     EXPECT_TRUE(source.Format.HasInfoFrame);
@@ -295,7 +292,7 @@ TEST(PreloadScanLayers, LayerTwoAndOneSourcesAreWalkedWithTheirOwnFrameLengths) 
 TEST(PreloadScanLayers, RealLayerTwoFileHasNoErrorBytes) {
     TAudioInfo info;
     const std::string path = std::string(KERFLINE_TEST_DATA) + "/layer2_192k.mp3";
-    ASSERT_EQ(info.AnalyseFile(path), AnalysisResult::Ok);
+    ASSERT_EQ(info.AnalyseFile(path).Value(), AnalysisResult::Ok);
     const ScanResult result = PreloadScan(ScanSource::From(path, info)).Value();
     EXPECT_EQ(result.ErrorCount, 0);
     EXPECT_GT(result.FrameCount, 300);

@@ -24,6 +24,20 @@ TEST(RecentFiles, MostRecentFirstWithoutDuplicatesAndAtMostEight) {
     }
 }
 
+// The program's current folder removed under it: a relative name stays as given.
+TEST(RecentFiles, ARelativeNameIsKeptAsGivenWhenTheCurrentFolderIsGone) {
+    namespace fs = std::filesystem;
+    struct BackHome {
+        fs::path Home = fs::current_path();
+        ~BackHome() { fs::current_path(Home); }
+    } backHome;
+    const fs::path gone = fs::temp_directory_path() / "kerfline-recent-files-gone";
+    fs::create_directories(gone);
+    fs::current_path(gone);
+    fs::remove(gone);
+    EXPECT_EQ(WithRecentFile({"/a"}, "b.mp3"), (List{"b.mp3", "/a"}));
+}
+
 TEST(RecentFiles, FilesGoneSinceAreDroppedAndOnlyMp3NamesAreSources) {
     const auto folder = std::filesystem::temp_directory_path() / "kerfline-recent-files-test";
     std::filesystem::create_directories(folder);

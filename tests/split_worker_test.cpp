@@ -283,7 +283,7 @@ TEST_F(SplitWorkerTest, OptionsOverRealFilesDescribeEachPartsOwnFrames) {
             dir_.Write("source.mp3", ReadFile(std::string(KERFLINE_TEST_DATA) + "/" + name));
         const Bytes sourceBytes = ReadFile(source);
         TAudioInfo info;
-        ASSERT_EQ(info.AnalyseFile(source), AnalysisResult::Ok);
+        ASSERT_EQ(info.AnalyseFile(source).Value(), AnalysisResult::Ok);
         SplitList list;
         PartPlan plan;
         for (const auto& [start, end] :

@@ -42,9 +42,8 @@ void SinkMediaPlayer::Open(const SourceSession& session) {
         [this] {
             QMetaObject::invokeMethod(this, &SinkMediaPlayer::StartSink, Qt::QueuedConnection);
         });
-    std::string error;
-    if (!feed->Ready(error))
-        throw MediaPlayerError(error);
+    if (const Result<void> ready = feed->Ready(); !ready)
+        throw MediaPlayerError(ready.Failure().Text);
     feed_ = std::move(feed);
     feed_->SetExactCuts(exactCuts_);
     length_ = session.State.DurationMs;

@@ -38,14 +38,14 @@ TEST(PreviewFeed, ARunHandsOutThePartsFramesExactly) {
     const ScanSource source = ScanSource::From(path, info);
     std::atomic<int> sounds{0};
     PreviewFeed feed(source, 44100 * 4, [&] { ++sounds; });
-    std::string error;
-    ASSERT_TRUE(feed.Ready(error)) << error;
+    const Result<void> ready = feed.Ready();
+    ASSERT_TRUE(ready) << ErrorMessage(ready.Failure());
 
     const std::pair<std::int32_t, std::int32_t> sections[] = {{2000, 4000}, {0, 500}, {5900, 9000}};
     for (const auto& [start, end] : sections) {
         SCOPED_TRACE(start);
         PartFrames frames;
-        ASSERT_TRUE(frames.Open(source, error));
+        ASSERT_TRUE(frames.Open(source));
         frames.Begin(WalkPoint{}, start, end, 0);
         std::int64_t held = 0;
         while (frames.Next())
