@@ -123,7 +123,8 @@ private:
     bool CountedFrameFrom(std::int64_t position);
     const std::uint8_t* Bytes(std::int64_t offset, std::int64_t count);
     Candidate Evaluate(const WalkState& state);
-    void Advance(WalkState& state, const Candidate& candidate);
+    // Inlined: it runs once a frame, in the loops that copy.
+    [[gnu::always_inline]] inline void Advance(WalkState& state, const Candidate& candidate);
     std::int64_t NextPossibleFrame(std::int64_t position);
     void MoveFrontier(const WalkState& state);
     void Flush();
