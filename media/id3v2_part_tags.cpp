@@ -3,12 +3,18 @@
 #include "split/split_list.h"
 #include "split/split_worker.h"
 
+#include <algorithm>
 #include <memory>
+#include <optional>
 #include <taglib/commentsframe.h>
+#include <taglib/id3v2extendedheader.h>
+#include <taglib/id3v2framefactory.h>
+#include <taglib/id3v2synchdata.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
 #include <taglib/tbytevectorstream.h>
 #include <taglib/textidentificationframe.h>
+#include <taglib/tfilestream.h>
 
 namespace {
 
@@ -49,10 +55,116 @@ std::string Megabytes(std::size_t bytes) {
     return std::to_string((bytes + (1 << 20) - 1) >> 20) + " MB";
 }
 
+std::string LeftOutWarning(const std::string& path, const TagLib::ByteVector& id,
+                           std::size_t bytes) {
+    return path + ": warning: the ID3v2 frame " + std::string(id.data(), id.size()) + " (" +
+           Megabytes(bytes) + ") is left out of the parts: their tags carry at most " +
+           Megabytes(kMaxCarriedBytes) + " of the source's frames";
+}
+
+// TagLib's reading of a frame header, so the frames walked here are the ones it reads.
+struct FrameHeaderReader : TagLib::ID3v2::Frame {
+    using TagLib::ID3v2::Frame::Header;
+};
+using FrameHeader = FrameHeaderReader::Header;
+
+// The size a compressed frame says it inflates to: ID3v2.3 puts it right
+// after the frame header, ID3v2.4 after the grouping and encryption bytes.
+std::size_t DeclaredInflatedSize(const TagLib::ByteVector& frame, const FrameHeader& header,
+                                 unsigned version) {
+    if (!header.compression())
+        return 0;
+    if (version == 3)
+        return frame.size() >= 14 ? frame.toUInt(10U) : 0;
+    if (!header.dataLengthIndicator())
+        return 0;
+    const unsigned offset = 10 + ((frame[9] & 0x40) != 0) + ((frame[9] & 0x04) != 0);
+    return frame.size() >= offset + 4 ? TagLib::ID3v2::SynchData::toUInt(frame.mid(offset, 4)) : 0;
+}
+
+// The source's tag at the file's start with every frame over the limit, as
+// stored or as it says it inflates, left out: TagLib would inflate such a
+// frame in full just to read the tag. The kept frames move up and zeros fill
+// the tag to its size. Nothing when no frame is left out or the tag is not one
+// walked here (ID3v2.2 has no compression).
+std::optional<TagLib::ByteVector> TagWithoutOversizedFrames(TagLib::IOStream& file,
+                                                            const std::string& path,
+                                                            std::vector<std::string>& warnings) {
+    file.seek(0);
+    TagLib::ByteVector header = file.readBlock(10);
+    if (header.size() != 10 || !header.startsWith("ID3") || (header[3] != 3 && header[3] != 4))
+        return std::nullopt;
+    for (int i = 6; i < 10; ++i) {
+        if (header[i] & 0x80)
+            return std::nullopt;
+    }
+    const unsigned version = header[3];
+    const unsigned tagSize = TagLib::ID3v2::SynchData::toUInt(header.mid(6, 4));
+    TagLib::ByteVector body = file.readBlock(tagSize);
+    if (body.size() != tagSize)
+        return std::nullopt;
+    // ID3v2.3 unsynchronises the whole tag: walk, and hand over, its frames decoded.
+    if (version == 3 && (header[5] & 0x80)) {
+        body = TagLib::ID3v2::SynchData::decode(body);
+        header[5] = static_cast<char>(header[5] & 0x7f);
+    }
+    unsigned position = 0;
+    if (header[5] & 0x40) {
+        TagLib::ID3v2::ExtendedHeader extended;
+        extended.setData(body);
+        position = extended.size();
+    }
+    const unsigned framesEnd = body.size() - (version == 4 && (header[5] & 0x10) ? 10 : 0);
+    if (framesEnd > body.size() || position > framesEnd)
+        return std::nullopt;
+    TagLib::ByteVector kept = body.mid(0, position);
+    const std::size_t warningsBefore = warnings.size();
+    // Stops where TagLib would: at the padding or a frame it would not read.
+    while (framesEnd - position > 10 && body[position] != 0) {
+        const TagLib::ByteVector frame = body.mid(position, framesEnd - position);
+        const FrameHeader frameHeader(frame, version);
+        const TagLib::ByteVector id = frameHeader.frameID();
+        if (!std::all_of(id.begin(), id.end(),
+                         [](char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }) ||
+            frameHeader.frameSize() == 0 || frameHeader.frameSize() > frame.size() - 10)
+            break;
+        const std::size_t bytes = std::max<std::size_t>(
+            frameHeader.frameSize(), DeclaredInflatedSize(frame, frameHeader, version));
+        if (bytes > kMaxCarriedBytes)
+            warnings.push_back(LeftOutWarning(path, id, bytes));
+        else
+            kept.append(frame.mid(0, 10 + frameHeader.frameSize()));
+        position += 10 + frameHeader.frameSize();
+    }
+    if (warnings.size() == warningsBefore)
+        return std::nullopt;
+    kept.append(body.mid(position));
+    kept.resize(tagSize, '\0');
+    return header + kept;
+}
+
+// The source as TagLib reads it, its first bytes replaced by a tag.
+class TagReplacedStream : public TagLib::FileStream {
+public:
+    explicit TagReplacedStream(const std::string& path) : TagLib::FileStream(path.c_str(), true) {}
+    void ReplaceTag(TagLib::ByteVector tag) { tag_ = std::move(tag); }
+
+    TagLib::ByteVector readBlock(unsigned long length) override {
+        const unsigned long start = static_cast<unsigned long>(tell());
+        TagLib::ByteVector bytes = TagLib::FileStream::readBlock(length);
+        for (unsigned long i = 0; i < bytes.size() && start + i < tag_.size(); ++i)
+            bytes[static_cast<unsigned>(i)] = tag_[static_cast<unsigned>(start + i)];
+        return bytes;
+    }
+
+private:
+    TagLib::ByteVector tag_;
+};
+
 // Leaves out every frame over the limit, then those that would take the
 // frames carried so far over it, each with a line saying so.
-std::vector<std::string> CapCarriedFrames(TagLib::ID3v2::Tag& tag, const std::string& path) {
-    std::vector<std::string> warnings;
+void CapCarriedFrames(TagLib::ID3v2::Tag& tag, const std::string& path,
+                      std::vector<std::string>& warnings) {
     std::size_t carried = 0;
     // Not a copy of the tag's list: that one deletes its frames when it goes.
     const std::vector<TagLib::ID3v2::Frame*> frames(tag.frameList().begin(), tag.frameList().end());
@@ -62,13 +174,9 @@ std::vector<std::string> CapCarriedFrames(TagLib::ID3v2::Tag& tag, const std::st
             carried += bytes;
             continue;
         }
-        const std::string id(frame->frameID().data(), frame->frameID().size());
-        warnings.push_back(path + ": warning: the ID3v2 frame " + id + " (" + Megabytes(bytes) +
-                           ") is left out of the parts: their tags carry at most " +
-                           Megabytes(kMaxCarriedBytes) + " of the source's frames");
+        warnings.push_back(LeftOutWarning(path, frame->frameID(), bytes));
         tag.removeFrame(frame);
     }
-    return warnings;
 }
 
 // A tag held in memory, so TagLib can parse it as it would at a file's start.
@@ -109,12 +217,18 @@ void AddComment(TagLib::ID3v2::Tag& tag, const std::string& text) {
 } // namespace
 
 Id3v2PartTags::Id3v2PartTags(const std::string& sourcePath) {
-    TagLib::MPEG::File source(sourcePath.c_str(), false);
+    TagReplacedStream stream(sourcePath);
+    if (!stream.isOpen())
+        return;
+    if (std::optional<TagLib::ByteVector> tag =
+            TagWithoutOversizedFrames(stream, sourcePath, warnings_))
+        stream.ReplaceTag(std::move(*tag));
+    TagLib::MPEG::File source(&stream, TagLib::ID3v2::FrameFactory::instance(), false);
     if (!source.isValid() || !source.hasID3v2Tag())
         return;
     TagLib::ID3v2::Tag& tag = *source.ID3v2Tag();
     RemoveWholeSourceFrames(tag);
-    warnings_ = CapCarriedFrames(tag, sourcePath);
+    CapCarriedFrames(tag, sourcePath, warnings_);
     const TagLib::ByteVector bytes = tag.render(TagLib::ID3v2::v4);
     sourceTag_.assign(bytes.begin(), bytes.end());
 }

@@ -112,4 +112,40 @@ TEST(Id3v2PartTags, WholeSourceFramesAndOversizedOnesAreLeftOut) {
     }
 }
 
+// A few compressed bytes that claim to inflate to 200 MB are left out before
+// TagLib reads them, which would inflate a frame in full; the frames after stay.
+TEST(Id3v2PartTags, FramesDeclaredToInflatePastTheLimitAreLeftOut) {
+    const std::string deflated("\x78\xda\xab\x60\x48\x4c\x4a\x06\x00\x04\xa7\x01\x9f", 13);
+    struct Case {
+        char Version;
+        char Flags;
+        std::string BeforeData; // ID3v2.3: the size; ID3v2.4: a group, then the size synchsafe
+    };
+    for (const Case& c : {Case{3, '\x80', std::string("\x0c\x80\x00\x00", 4)},
+                          Case{4, '\x49', std::string("\x07\x64\x00\x00\x00", 5)}}) {
+        SCOPED_TRACE(int(c.Version));
+        const auto frame = [](const std::string& id, char flags, const std::string& data) {
+            return id + std::string{0, 0, 0, char(data.size()), 0, flags} + data;
+        };
+        const std::string body = frame("TIT2", 0, std::string("\0Title", 6)) +
+                                 frame("PRIV", c.Flags, c.BeforeData + deflated) +
+                                 frame("TPE1", 0, std::string("\0Artist", 7)) + std::string(64, 0);
+        const std::string tag =
+            std::string{'I', 'D', '3', c.Version, 0, 0, 0, 0, 0, char(body.size())} + body;
+        Bytes source(tag.begin(), tag.end());
+        const Bytes audio = frame_stream::ReadFile(DataPath("cbr128_44k_joint.mp3"));
+        source.insert(source.end(), audio.begin(), audio.end());
+        frame_stream::TempDir dir;
+        const std::string path = dir.Write("source.mp3", source);
+        const Id3v2PartTags tags(path);
+        ASSERT_EQ(tags.Warnings().size(), 1u);
+        EXPECT_EQ(tags.Warnings()[0].rfind(path + ": warning: the ID3v2 frame PRIV (200 MB)", 0),
+                  0u);
+        TagLib::MPEG::File part(dir.Write("part.mp3", tags.Build({})).c_str(), false);
+        const TagLib::ID3v2::Tag& partTag = *part.ID3v2Tag(true);
+        EXPECT_EQ(Text(partTag, "PRIV") + Text(partTag, "TIT2") + Text(partTag, "TPE1"),
+                  "<none>TitleArtist");
+    }
+}
+
 } // namespace
