@@ -35,7 +35,7 @@ Result<void> WriteStage::DoStep(const WriteStep& step, const SourceBlock& block)
     case WriteStep::Kind::BeginPart:
         return BeginPart(step.Row);
     case WriteStep::Kind::Frames:
-        return WriteAudio(block.Bytes.data() + (step.Offset - block.Start), step.Count);
+        return WriteAudio(block.Bytes.get() + (step.Offset - block.Start), step.Count);
     case WriteStep::Kind::Insert:
         return WriteAudio(step.Data.data(), static_cast<std::int64_t>(step.Data.size()));
     case WriteStep::Kind::EndPart:
