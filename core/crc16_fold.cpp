@@ -53,14 +53,47 @@ __attribute__((target("pclmul,sse2"))) void FoldBlocks(std::uint16_t crc, const 
     _mm_storeu_si128(reinterpret_cast<__m128i*>(folded.data()), result);
 }
 
+// As FoldBlocks, two blocks to an instruction: four lanes of 32 bytes, 128
+// bytes apart, then their eight blocks folded in order into one.
+__attribute__((target("vpclmulqdq,avx2,pclmul,sse2"))) void
+FoldWideBlocks(std::uint16_t crc, const std::uint8_t* data, std::size_t count,
+               std::array<std::uint8_t, 16>& folded) {
+    static const __m256i by1024 = _mm256_broadcastsi128_si256(Multipliers(1024));
+    static const __m128i by128 = Multipliers(128);
+    const auto* blocks = reinterpret_cast<const __m256i*>(data);
+    __m256i lanes[4] = {
+        _mm256_xor_si256(_mm256_loadu_si256(blocks), _mm256_set_epi64x(0, 0, 0, crc)),
+        _mm256_loadu_si256(blocks + 1), _mm256_loadu_si256(blocks + 2),
+        _mm256_loadu_si256(blocks + 3)};
+    for (std::size_t at = 128; at < count; at += 128) {
+        for (std::size_t lane = 0; lane < 4; ++lane)
+            lanes[lane] = _mm256_xor_si256(
+                _mm256_xor_si256(_mm256_clmulepi64_epi128(lanes[lane], by1024, 0x00),
+                                 _mm256_clmulepi64_epi128(lanes[lane], by1024, 0x11)),
+                _mm256_loadu_si256(blocks + at / 32 + lane));
+    }
+    __m128i result = _mm256_castsi256_si128(lanes[0]);
+    result = _mm_xor_si128(Fold(result, by128), _mm256_extracti128_si256(lanes[0], 1));
+    for (std::size_t lane = 1; lane < 4; ++lane) {
+        result = _mm_xor_si128(Fold(result, by128), _mm256_castsi256_si128(lanes[lane]));
+        result = _mm_xor_si128(Fold(result, by128), _mm256_extracti128_si256(lanes[lane], 1));
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(folded.data()), result);
+}
+
 } // namespace
 
 bool FoldCrc16(std::uint16_t crc, const std::uint8_t* data, std::size_t count,
                std::array<std::uint8_t, 16>& folded) {
     static const bool available = __builtin_cpu_supports("pclmul") != 0;
+    static const bool wide = available && __builtin_cpu_supports("vpclmulqdq") != 0 &&
+                             __builtin_cpu_supports("avx2") != 0;
     if (!available || count < 64 || count % 64 != 0)
         return false;
-    FoldBlocks(crc, data, count, folded);
+    if (wide && count % 128 == 0)
+        FoldWideBlocks(crc, data, count, folded);
+    else
+        FoldBlocks(crc, data, count, folded);
     return true;
 }
 

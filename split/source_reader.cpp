@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 
 namespace {
@@ -17,7 +18,8 @@ SourceReader::SourceReader(ByteSource& source, SourceRing& ring)
     // A small source needs no block of the full size.
     const std::int64_t bytes = std::clamp<std::int64_t>(size_, 0, kBlockBytes);
     for (SourceBlock& block : ring_.Blocks())
-        block.Bytes.resize(static_cast<std::size_t>(bytes));
+        block.Bytes =
+            std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(bytes));
     block_ = ring_.Acquire();
 }
 
@@ -54,8 +56,8 @@ bool SourceReader::Load(std::int64_t offset, std::int64_t count) {
     const std::int64_t keptEnd = std::min(start + length, from->Start + from->Length);
     std::int64_t readEnd = start + length;
     if (keptBegin < keptEnd) {
-        std::memmove(to->Bytes.data() + (keptBegin - start),
-                     from->Bytes.data() + (keptBegin - from->Start),
+        std::memmove(to->Bytes.get() + (keptBegin - start),
+                     from->Bytes.get() + (keptBegin - from->Start),
                      static_cast<std::size_t>(keptEnd - keptBegin));
         readEnd = keptBegin;
     }
@@ -64,9 +66,9 @@ bool SourceReader::Load(std::int64_t offset, std::int64_t count) {
     block_ = to;
     to->Start = start;
     to->Length = 0;
-    bool ok = ReadInto(start, readEnd - start, to->Bytes.data());
+    bool ok = ReadInto(start, readEnd - start, to->Bytes.get());
     if (ok && keptBegin < keptEnd)
-        ok = ReadInto(keptEnd, start + length - keptEnd, to->Bytes.data() + (keptEnd - start));
+        ok = ReadInto(keptEnd, start + length - keptEnd, to->Bytes.get() + (keptEnd - start));
     if (!ok)
         return false;
     to->Length = length;

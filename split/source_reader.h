@@ -32,7 +32,7 @@ public:
     }
     // The bytes of a range that the block Holds.
     const std::uint8_t* HeldBytes(std::int64_t offset) const {
-        return block_->Bytes.data() + (offset - block_->Start);
+        return block_->Bytes.get() + (offset - block_->Start);
     }
     bool ReadFailed() const { return readFailed_; }
     // The writer has stopped taking blocks: the walk is to end.

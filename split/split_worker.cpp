@@ -113,6 +113,7 @@ private:
     std::vector<std::uint8_t> Borrowed(std::int32_t count) const;
     void NoteFrame(const WalkState& state, std::int64_t length);
     void NoteLength(std::int64_t length);
+    void NoteAudio(const std::uint8_t* bytes, std::int64_t count);
     void TakeFrame(const WalkState& state, std::int64_t length);
     std::int64_t EntryKey(const SplitJobRow& row) const;
     double Progress(const WalkState& state) const;
@@ -433,6 +434,7 @@ Result<std::int32_t> SplitWalk::InsertSilentFrames(const ExactSpan& span,
         if (frame.empty())
             return PartFailure("no frame can hold the first frame's reservoir");
         NoteLength(static_cast<std::int64_t>(frame.size()));
+        NoteAudio(frame.data(), static_cast<std::int64_t>(frame.size()));
         Step(WriteStep::Insert(std::move(frame)));
     }
     return count;
@@ -477,6 +479,14 @@ void SplitWalk::NoteFrame(const WalkState& state, std::int64_t length) {
     if (partFrames_.Lengths.empty())
         partFrames_.FromSourceStart = state.FrameIndex == 0;
     NoteLength(length);
+}
+
+// The music CRC, over the part's audio bytes in the order they are written.
+// Taken in the walk: the write stage's thread, handing every byte to the
+// system, is the busier of the two.
+void SplitWalk::NoteAudio(const std::uint8_t* bytes, std::int64_t count) {
+    if (job_.RebuildInfoFrame || job_.ExactCuts)
+        partFrames_.AudioCrc = Crc16(partFrames_.AudioCrc, bytes, static_cast<std::size_t>(count));
 }
 
 void SplitWalk::NoteLength(std::int64_t length) {
@@ -605,8 +615,10 @@ const std::uint8_t* SplitWalk::Bytes(std::int64_t offset, std::int64_t count) {
 }
 
 void SplitWalk::Flush() {
-    if (run_.End > run_.Begin)
+    if (run_.End > run_.Begin) {
+        NoteAudio(source_.HeldBytes(run_.Begin), run_.End - run_.Begin);
         Step(WriteStep::Frames(run_.Begin, run_.End - run_.Begin));
+    }
     run_ = PendingRun{};
 }
 

@@ -35,9 +35,9 @@ Result<void> WriteStage::DoStep(const WriteStep& step, const SourceBlock& block)
     case WriteStep::Kind::BeginPart:
         return BeginPart(step.Row);
     case WriteStep::Kind::Frames:
-        return WriteAudio(block.Bytes.data() + (step.Offset - block.Start), step.Count);
+        return WriteFrames(block.Bytes.get() + (step.Offset - block.Start), step.Count);
     case WriteStep::Kind::Insert:
-        return WriteAudio(step.Data.data(), static_cast<std::int64_t>(step.Data.size()));
+        return WriteFrames(step.Data.data(), static_cast<std::int64_t>(step.Data.size()));
     case WriteStep::Kind::EndPart:
         return EndPart(step);
     case WriteStep::Kind::FailPart:
@@ -62,7 +62,6 @@ Result<void> WriteStage::BeginPart(std::size_t row) {
     const std::vector<std::uint8_t> prefix =
         job_.PartPrefix ? job_.PartPrefix(row) : std::vector<std::uint8_t>();
     prefixBytes_ = static_cast<std::int64_t>(prefix.size());
-    audioCrc_ = 0;
     if (Result<void> written = WriteFrames(prefix.data(), prefixBytes_); !written)
         return written;
     // Written now to hold its place; patched once the part's frames are counted.
@@ -77,14 +76,6 @@ Result<void> WriteStage::WriteFrames(const std::uint8_t* bytes, std::int64_t cou
         return written;
     partBytes_ += count;
     return {};
-}
-
-// The music CRC is taken here rather than in the walk: the walk's thread,
-// reading the source, has the more to do of the two.
-Result<void> WriteStage::WriteAudio(const std::uint8_t* bytes, std::int64_t count) {
-    if (job_.RebuildInfoFrame || job_.ExactCuts)
-        audioCrc_ = Crc16(audioCrc_, bytes, static_cast<std::size_t>(count));
-    return WriteFrames(bytes, count);
 }
 
 Result<void> WriteStage::EndPart(const WriteStep& step) {
@@ -115,10 +106,8 @@ Result<void> WriteStage::PatchInformationFrame(const WriteStep& step) {
     const std::int32_t markerOffset =
         InformationHeaderOffset(job_.Format.VersionId, job_.Format.ChannelMode);
     const bool rebuild = job_.RebuildInfoFrame || job_.ExactCuts;
-    PartFrameList part = step.FrameList;
-    part.AudioCrc = audioCrc_;
     std::vector<std::uint8_t> frame =
-        rebuild ? RebuildInformationFrame(informationFrame_, markerOffset, part)
+        rebuild ? RebuildInformationFrame(informationFrame_, markerOffset, step.FrameList)
                 : informationFrame_;
     const auto marker = static_cast<std::size_t>(markerOffset);
     if (!rebuild && marker + 12 <= frame.size() && (frame[marker + 7] & 1) != 0) {

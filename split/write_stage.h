@@ -32,7 +32,6 @@ private:
     Result<void> DoStep(const WriteStep& step, const SourceBlock& block);
     Result<void> BeginPart(std::size_t row);
     Result<void> WriteFrames(const std::uint8_t* bytes, std::int64_t count);
-    Result<void> WriteAudio(const std::uint8_t* bytes, std::int64_t count);
     Result<void> EndPart(const WriteStep& step);
     Result<void> PatchInformationFrame(const WriteStep& step);
     void FailPart(const std::string& reason);
@@ -47,6 +46,5 @@ private:
     std::size_t row_ = 0;
     std::int64_t prefixBytes_ = 0; // where the information frame stands in the part
     std::int64_t partBytes_ = 0;
-    std::uint16_t audioCrc_ = 0; // of the part's audio frames written so far
     bool ended_ = false;
 };

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -61,7 +62,8 @@ struct WriteStep {
 // it. The walk hands a block on once it has moved past it; the writer gives
 // it back once its steps are done.
 struct SourceBlock {
-    std::vector<std::uint8_t> Bytes;
+    // Left uninitialised: every byte the walk reads is read from the source first.
+    std::unique_ptr<std::uint8_t[]> Bytes;
     std::int64_t Start = 0;
     std::int64_t Length = 0;
     std::vector<WriteStep> Steps;

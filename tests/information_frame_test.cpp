@@ -110,3 +110,26 @@ TEST(RebuildInformationFrame, WritesOnlyTheFieldsTheFrameHolds) {
 }
 
 } // namespace
+
+// Long runs take the folding paths (128-byte rounds, 64-byte ones, the tail by
+// tables): each must give the CRC that one bit at a time gives.
+TEST(Crc16, EveryLengthAndStartAgreesWithTheBitwiseCrc) {
+    const auto bitwise = [](std::uint16_t crc, const std::uint8_t* data, std::size_t count) {
+        for (std::size_t i = 0; i < count; ++i) {
+            crc ^= data[i];
+            for (int bit = 0; bit < 8; ++bit)
+                crc = static_cast<std::uint16_t>((crc & 1) != 0 ? (crc >> 1) ^ 0xA001 : crc >> 1);
+        }
+        return crc;
+    };
+    Bytes data(5000);
+    std::uint32_t seed = 12345;
+    for (std::uint8_t& byte : data) {
+        seed = seed * 1664525 + 1013904223;
+        byte = static_cast<std::uint8_t>(seed >> 24);
+    }
+    for (const std::size_t count : {0, 1, 63, 1023, 1024, 1088, 1151, 1152, 4096, 4999})
+        for (const std::uint16_t start : {0x0000, 0xBEEF})
+            EXPECT_EQ(Crc16(start, data.data() + 1, count), bitwise(start, data.data() + 1, count))
+                << count << " bytes from " << start;
+}
