@@ -1,40 +1,46 @@
 #!/usr/bin/env bash
-# Times the pause finder (`kerfline-cli cue FILE --at-pauses`: decode every frame,
-# measure 10 ms windows, find the quiet stretches) on a one-hour 128 kbit/s file,
-# against `cat FILE > /dev/null` in the same run, on a warm cache. The finder runs
-# on one core; its speed in times real time is 3600 s over its mean.
+# Times the pause search (`kerfline-cli cue FILE --at-pauses`) on a long talk
+# against `mpg123 -t FILE`, which decodes every frame and does nothing else,
+# and `cat FILE > /dev/null`, in one hyperfine run on a warm cache. The talk is
+# scripts/make-talk.sh's (seven sentences, six pauses of 0.3 to 2 s, 26 s) at
+# 128 kbit/s without an information frame, repeated to the length asked for.
 #
 #   bench/pause_bench.sh [kerfline-cli] [minutes]   without a kerfline-cli, builds a release one
-#                                                   in build-bench/
+#                                                   in build-bench/; 60 minutes by default
+#   RUNS=10 bench/pause_bench.sh                    timed runs per command (default 5)
 set -euo pipefail
-cd "$(dirname "$0")/.."
-
+root=$(cd "$(dirname "$0")/.." && pwd)
 cli=${1:-}
 minutes=${2:-60}
-source_file=tests/data/cbr128_44k_joint.mp3
 
+for tool in hyperfine mpg123 espeak-ng sox lame; do
+    if ! command -v "$tool" >/dev/null; then
+        echo "$tool is missing: run scripts/install-deps.sh" >&2
+        exit 1
+    fi
+done
 if [ -z "$cli" ]; then
-    cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DKERFLINE_GUI=OFF \
-        -DBUILD_TESTING=OFF >/dev/null
-    cmake --build build-bench --target kerfline-cli >/dev/null
-    cli=build-bench/cli/kerfline-cli
+    cmake -S "$root" -B "$root/build-bench" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DKERFLINE_GUI=OFF -DBUILD_TESTING=OFF >/dev/null
+    cmake --build "$root/build-bench" --target kerfline-cli >/dev/null
+    cli=$root/build-bench/cli/kerfline-cli
 fi
-command -v hyperfine >/dev/null || { echo "hyperfine is not installed" >&2; exit 1; }
 
-work=$(mktemp -d)
+work=$(mktemp -d "${TMPDIR:-/tmp}/kerfline-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-long_file=$work/long.mp3
+"$root/scripts/make-talk.sh" "$work/talk.mp3" -b 128 -t
+talk_ms=$(($(stat -c %s "$work/talk.mp3") / 16)) # 128 kbit/s: 16 bytes a millisecond
+copies=$(((minutes * 60000 + talk_ms - 1) / talk_ms))
+for ((i = 0; i < copies; i++)); do cat "$work/talk.mp3"; done >"$work/long.mp3"
 
-# The fixture is 128 kbit/s stereo, whole frames, no tags: 16 bytes per ms.
-source_ms=$(($(stat -c %s "$source_file") / 16))
-copies=$(((minutes * 60000 + source_ms - 1) / source_ms))
-for ((i = 0; i < copies; i++)); do cat "$source_file"; done >"$long_file"
-
-echo "File: $(stat -c %s "$long_file") bytes, $copies copies of $source_file"
-echo "Sections found: $("$cli" cue "$long_file" --at-pauses | grep -c '^  TRACK')"
+echo "File: $(stat -c %s "$work/long.mp3") bytes, $copies copies of a ${talk_ms} ms talk"
+echo "Sections found: $("$cli" cue "$work/long.mp3" --at-pauses | grep -c '^  TRACK')"
 echo
 
-cat "$long_file" >/dev/null
-hyperfine --warmup 1 --min-runs 5 -N \
-    --command-name "cat" "cat $long_file" \
-    --command-name "kerfline-cli cue --at-pauses" "$cli cue $long_file --at-pauses"
+cat "$work/long.mp3" >/dev/null
+hyperfine --warmup 1 --runs "${RUNS:-5}" -N --export-markdown "$work/times.md" \
+    -n "cat" "cat $work/long.mp3" \
+    -n "mpg123 -t" "mpg123 -q -t $work/long.mp3" \
+    -n "kerfline-cli cue --at-pauses" "$cli cue $work/long.mp3 --at-pauses"
+echo
+cat "$work/times.md"

@@ -70,12 +70,7 @@ std::optional<DecodedFrame> MpegDecoder::NextFrame() {
         std::size_t bytes = 0;
         const int rc = mpg123_decode_frame(handle_->Mh, &number, &audio, &bytes);
         if (rc == MPG123_NEW_FORMAT) {
-            long rate = 0;
-            int channels = 0;
-            int encoding = 0;
-            mpg123_getformat(handle_->Mh, &rate, &channels, &encoding);
-            rate_ = static_cast<std::int32_t>(rate);
-            channels_ = channels;
+            TakeFormat();
             continue;
         }
         if (rc != MPG123_OK)
@@ -92,6 +87,60 @@ std::optional<DecodedFrame> MpegDecoder::NextFrame() {
         frame.Index = nextIndex_++;
         return frame;
     }
+}
+
+void MpegDecoder::TakeFormat() {
+    long rate = 0;
+    int channels = 0;
+    int encoding = 0;
+    mpg123_getformat(handle_->Mh, &rate, &channels, &encoding);
+    rate_ = static_cast<std::int32_t>(rate);
+    channels_ = channels;
+}
+
+std::optional<ReadFrame> MpegDecoder::Read() {
+    if (!handle_)
+        return std::nullopt;
+    const int rc = mpg123_framebyframe_next(handle_->Mh);
+    if (rc == MPG123_NEW_FORMAT)
+        TakeFormat(); // the frame that brings the format is ready too
+    else if (rc != MPG123_OK)
+        return std::nullopt;
+    unsigned long header = 0;
+    unsigned char* body = nullptr;
+    std::size_t bodyBytes = 0;
+    if (mpg123_framedata(handle_->Mh, &header, &body, &bodyBytes) != MPG123_OK)
+        return std::nullopt;
+    mpg123_frameinfo info{};
+    mpg123_info(handle_->Mh, &info);
+    ReadFrame frame;
+    frame.Header = static_cast<std::uint32_t>(header);
+    frame.Body = {body, bodyBytes};
+    frame.SampleFrames = mpg123_spf(handle_->Mh);
+    frame.Layer = info.layer;
+    frame.SampleRateHz = static_cast<std::int32_t>(info.rate);
+    frame.StreamOffset = mpg123_framepos(handle_->Mh);
+    frame.StreamBytes = info.framesize;
+    return frame;
+}
+
+std::optional<DecodedFrame> MpegDecoder::DecodeRead() {
+    if (!handle_)
+        return std::nullopt;
+    off_t number = 0;
+    unsigned char* audio = nullptr;
+    std::size_t bytes = 0;
+    if (mpg123_framebyframe_decode(handle_->Mh, &number, &audio, &bytes) != MPG123_OK)
+        return std::nullopt;
+    // A restarted decoder whose format did not change is not told it again.
+    if (channels_ <= 0)
+        TakeFormat();
+    DecodedFrame frame;
+    frame.Samples = {reinterpret_cast<const std::int16_t*>(audio), bytes / sizeof(std::int16_t)};
+    frame.SampleRateHz = rate_;
+    frame.Channels = channels_;
+    frame.Index = nextIndex_++;
+    return frame;
 }
 
 std::string DecodeFile(const std::string& path, std::int64_t byteOffset,

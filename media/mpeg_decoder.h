@@ -21,6 +21,17 @@ struct DecodedFrame {
     std::int32_t StreamBytes = 0;
 };
 
+// One frame found among the bytes fed but not decoded yet.
+struct ReadFrame {
+    std::uint32_t Header = 0;           // the four header bytes, big-endian
+    std::span<const std::uint8_t> Body; // the bytes after them, valid until the frame is decoded
+    std::int32_t SampleFrames = 0;      // samples per channel it decodes to
+    std::int32_t Layer = 0;             // 1, 2 or 3
+    std::int32_t SampleRateHz = 0;
+    std::int64_t StreamOffset = 0; // as in DecodedFrame
+    std::int32_t StreamBytes = 0;
+};
+
 // Decodes MPEG audio with libmpg123, fed with bytes the caller chooses, so the
 // caller decides exactly which frames are heard (the player feeds the frames a
 // part would hold; the pause finder and the overview feed the whole file).
@@ -43,7 +54,16 @@ public:
     // The next whole frame among the bytes fed so far, or nothing until more are fed.
     std::optional<DecodedFrame> NextFrame();
 
+    // Frame by frame, for a caller that decodes only some frames: Read finds
+    // the next frame (in the library's own framing, so damage is passed over
+    // as decoding would) and DecodeRead decodes the frame Read found. The
+    // decoder's state follows only the frames decoded.
+    std::optional<ReadFrame> Read();
+    std::optional<DecodedFrame> DecodeRead();
+
 private:
+    void TakeFormat();
+
     struct Handle;
     std::unique_ptr<Handle> handle_;
     std::string error_;

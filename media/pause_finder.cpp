@@ -1,10 +1,17 @@
 #include "media/pause_finder.h"
 
+#include "core/layer3_gain.h"
 #include "media/mpeg_decoder.h"
 #include "split/pause_cuts.h"
 #include "state/format_time.h"
 
 #include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <limits>
+#include <memory>
 #include <optional>
 
 namespace {
@@ -13,6 +20,25 @@ namespace {
 // fewer frames apart than this are one damaged stretch.
 constexpr std::int64_t kFramesBetweenStretches = 8;
 
+// Frames are decoded or passed over in blocks of this many granules.
+// libmpg123's synthesis rounds by a buffer offset that turns with every 32
+// samples and comes round every 8 granules, so passing over whole blocks
+// keeps the decoded samples bit for bit those of a decode of every frame.
+constexpr std::int64_t kGranulesPerBlock = 8;
+// A stretch that may be quiet is decoded when its gain is within this many
+// steps (1.5 dB each) of the loudest gain a quiet frame has shown.
+constexpr int kGainMargin = 4;
+// Before any frame is decoded, the quietest frames of the source show what
+// its quiet frames' gains look like.
+constexpr double kFirstGuessShare = 0.05;
+// Below this share of blocks passed over, settling the decoder for every
+// stretch costs more than decoding the blocks between them.
+constexpr double kPassedShareWorthSkipping = 0.5;
+// A stretch still quiet at its edge is widened by this many blocks a pass.
+constexpr std::int64_t kWidenBlocks = 1;
+// The first walk is cheap next to decoding: this share of the progress bar.
+constexpr double kSurveyShare = 0.05;
+
 // Stretches of the source that the decoder passed over, told apart from
 // stray frames found inside them.
 class DamageLog {
@@ -20,17 +46,17 @@ public:
     DamageLog(std::string path, std::int64_t firstFrameOffset)
         : path_(std::move(path)), base_(firstFrameOffset) {}
 
-    void Frame(const DecodedFrame& frame, double elapsedMs) {
-        if (expected_ && frame.StreamOffset > *expected_) {
+    void Frame(std::int64_t offset, std::int32_t bytes, double elapsedMs) {
+        if (expected_ && offset > *expected_) {
             if (!open_ || framesSinceGap_ >= kFramesBetweenStretches) {
                 Close();
-                open_ = Stretch{*expected_, frame.StreamOffset, elapsedMs};
+                open_ = Stretch{*expected_, offset, elapsedMs};
             }
-            open_->End = frame.StreamOffset;
+            open_->End = offset;
             framesSinceGap_ = 0;
         }
         ++framesSinceGap_;
-        expected_ = frame.StreamOffset + frame.StreamBytes;
+        expected_ = offset + bytes;
     }
 
     std::vector<std::string> Lines() {
@@ -63,31 +89,435 @@ private:
     std::vector<std::string> lines_;
 };
 
+// Feeds the file from byteOffset through decoder, handing every frame read to
+// onFrame until it returns false. Returns an error text, empty on success.
+std::string WalkFile(const std::string& path, std::int64_t byteOffset, MpegDecoder& decoder,
+                     const std::function<bool(const ReadFrame&)>& onFrame) {
+    if (!decoder.Ready())
+        return decoder.ErrorText();
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+                                                         &std::fclose);
+    if (!file)
+        return path + ": cannot be opened";
+    if (fseeko(file.get(), static_cast<off_t>(byteOffset), SEEK_SET) != 0)
+        return path + ": cannot be read";
+    std::vector<std::uint8_t> block(1 << 16);
+    for (;;) {
+        const std::size_t got = std::fread(block.data(), 1, block.size(), file.get());
+        if (got == 0)
+            return std::ferror(file.get()) ? path + ": cannot be read" : std::string();
+        decoder.Feed({block.data(), got});
+        while (auto frame = decoder.Read())
+            if (!onFrame(*frame))
+                return {};
+    }
+}
+
+// What the first walk learns of every frame.
+struct Survey {
+    std::vector<std::uint8_t> Gains;       // Layer3PeakGain, 0 for other layers
+    std::vector<std::int64_t> BlockStarts; // sample frame at each block, and the end
+    // Where each block's first frame and the frame before it lie, from the first frame.
+    std::vector<std::int64_t> BlockOffsets;
+    std::vector<std::int64_t> OffsetsBefore;
+    std::int64_t EndOffset = 0;
+    std::int64_t BlockFrames = kGranulesPerBlock;
+    std::int32_t Rate = 0;
+    std::int32_t SmallestFrame = std::numeric_limits<std::int32_t>::max();
+
+    std::int64_t Frames() const { return static_cast<std::int64_t>(Gains.size()); }
+    std::int64_t Blocks() const { return static_cast<std::int64_t>(BlockStarts.size()) - 1; }
+};
+
+enum class BlockState : std::uint8_t { Passed, Wanted, Measured };
+
+class PauseLevels {
+public:
+    PauseLevels(std::string path, std::int64_t offset, const PauseSettings& cover,
+                const std::function<bool(double)>& progress)
+        : path_(std::move(path)), offset_(offset), quietBelowDb_(cover.ThresholdDb),
+          coverMinMs_(cover.MinMs), progress_(progress) {}
+
+    LevelScan Measure() {
+        LevelScan scan;
+        scan.Error = TakeSurvey(scan);
+        if (!scan.Error.empty() || scan.Cancelled || survey_.Rate <= 0)
+            return scan;
+        levels_.assign(static_cast<std::size_t>(
+                           LevelWindowAt(survey_.BlockStarts.back() - 1, survey_.Rate) + 1),
+                       std::numeric_limits<float>::quiet_NaN());
+        blocks_.assign(static_cast<std::size_t>(survey_.Blocks()), BlockState::Passed);
+        WantQuietBlocks(FirstGuess());
+        while (std::find(blocks_.begin(), blocks_.end(), BlockState::Wanted) != blocks_.end()) {
+            scan.Error = DecodeWanted();
+            scan.Cancelled = cancelled_;
+            if (!scan.Error.empty() || scan.Cancelled)
+                return scan;
+            WidenUnbounded();
+            LearnFromPauses();
+            if (quietPeak_)
+                WantQuietBlocks(*quietPeak_ + kGainMargin);
+        }
+        for (float& level : levels_)
+            if (std::isnan(level))
+                level = kUnmeasuredDb;
+        scan.Cancelled = !Report(1.0);
+        scan.LevelsDb = std::move(levels_);
+        scan.DecodedShare = static_cast<double>(decodedFrames_) /
+                            static_cast<double>(std::max<std::int64_t>(1, survey_.Frames()));
+        return scan;
+    }
+
+private:
+    bool Report(double done) { return progress_(std::min(done, 0.99)); }
+
+    std::string TakeSurvey(LevelScan& scan) {
+        MpegDecoder decoder;
+        DamageLog damage(path_, offset_);
+        std::int64_t samples = 0;
+        std::error_code unknownSize;
+        const double bytes = static_cast<double>(
+            std::max<std::uintmax_t>(1, std::filesystem::file_size(path_, unknownSize)));
+        std::int64_t previousOffset = 0;
+        std::string error = WalkFile(path_, offset_, decoder, [&](const ReadFrame& frame) {
+            if (survey_.Frames() == 0 && ((frame.Header >> 19) & 3) == 3 && frame.Layer == 3)
+                survey_.BlockFrames = kGranulesPerBlock / 2; // two granules a frame
+            if (survey_.Frames() % survey_.BlockFrames == 0) {
+                survey_.BlockStarts.push_back(samples);
+                survey_.BlockOffsets.push_back(frame.StreamOffset);
+                survey_.OffsetsBefore.push_back(previousOffset);
+            }
+            previousOffset = frame.StreamOffset;
+            survey_.EndOffset = frame.StreamOffset + frame.StreamBytes;
+            survey_.Rate = frame.SampleRateHz;
+            const double elapsedMs =
+                frame.SampleRateHz > 0 ? samples * 1000.0 / frame.SampleRateHz : 0.0;
+            damage.Frame(frame.StreamOffset, frame.StreamBytes, elapsedMs);
+            survey_.Gains.push_back(frame.Layer == 3 ? Layer3PeakGain(frame.Header, frame.Body)
+                                                     : 0);
+            survey_.SmallestFrame = std::min(survey_.SmallestFrame, frame.StreamBytes);
+            samples += frame.SampleFrames;
+            if (survey_.Frames() % 64 != 0)
+                return true;
+            scan.Cancelled =
+                !Report(kSurveyShare * static_cast<double>(frame.StreamOffset) / bytes);
+            return !scan.Cancelled;
+        });
+        survey_.BlockStarts.push_back(samples);
+        scan.Warnings = damage.Lines();
+        return error;
+    }
+
+    // The gain a quiet frame is first taken to have: that of the quietest frames.
+    int FirstGuess() const {
+        std::array<std::int64_t, 256> counts{};
+        std::int64_t coded = 0;
+        for (const std::uint8_t gain : survey_.Gains)
+            if (gain != 0) {
+                ++counts[gain];
+                ++coded;
+            }
+        std::int64_t seen = 0;
+        for (int gain = 1; gain < 256; ++gain) {
+            seen += counts[static_cast<std::size_t>(gain)];
+            if (static_cast<double>(seen) >= kFirstGuessShare * static_cast<double>(coded))
+                return gain + kGainMargin;
+        }
+        return 255;
+    }
+
+    // Wants the blocks of every run of at least RunFrames() frames whose
+    // gains are all at most gainLimit: a pause is that long a stretch of
+    // quiet frames, where a gap between two words is a frame or two.
+    void WantQuietBlocks(int gainLimit) {
+        const std::int64_t needed = RunFrames();
+        std::int64_t f = 0;
+        while (f < survey_.Frames()) {
+            if (Gain(f) > gainLimit) {
+                ++f;
+                continue;
+            }
+            const std::int64_t first = f;
+            while (f < survey_.Frames() && Gain(f) <= gainLimit)
+                ++f;
+            if (f - first >= needed)
+                WantBlocks(first / survey_.BlockFrames, (f - 1) / survey_.BlockFrames);
+        }
+    }
+
+    int Gain(std::int64_t frame) const { return survey_.Gains[static_cast<std::size_t>(frame)]; }
+
+    // Half the frames of the shortest pause: a pause shows at least that many
+    // quiet frames in a row, with room for a breath or a click inside it.
+    std::int64_t RunFrames() const {
+        const double frameMs = static_cast<double>(survey_.BlockStarts.back()) * 1000.0 /
+                               survey_.Rate / static_cast<double>(survey_.Frames());
+        return std::max<std::int64_t>(1, static_cast<std::int64_t>(coverMinMs_ / frameMs / 2));
+    }
+
+    // Decodes the wanted blocks, each stretch of them after the blocks that
+    // settle the decoder, and measures their windows. A measured block beside
+    // a stretch is measured again, so that the window across the border is whole.
+    std::string DecodeWanted() {
+        ++passes_;
+        const auto passed = std::count(blocks_.begin(), blocks_.end(), BlockState::Passed);
+        if (static_cast<double>(passed) <
+            kPassedShareWorthSkipping * static_cast<double>(blocks_.size()))
+            WantBlocks(0, survey_.Blocks() - 1);
+        FillShortGaps();
+        std::vector<std::pair<std::int64_t, std::int64_t>> stretches;
+        ForEachRun(BlockState::Wanted, [&](std::int64_t first, std::int64_t last) {
+            if (first > 0 && State(first - 1) == BlockState::Measured)
+                --first;
+            if (last + 1 < survey_.Blocks() && State(last + 1) == BlockState::Measured)
+                ++last;
+            stretches.emplace_back(first, last);
+        });
+        std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path_.c_str(), "rb"),
+                                                             &std::fclose);
+        if (!file)
+            return path_ + ": cannot be opened";
+        MpegDecoder decoder;
+        if (!decoder.Ready())
+            return decoder.ErrorText();
+        passFrames_ = 0;
+        passDecoded_ = 0;
+        for (const auto& [first, last] : stretches)
+            passFrames_ += (last - first + 1 + SettleBlocks()) * survey_.BlockFrames;
+        for (const auto& [first, last] : stretches) {
+            if (std::string error = DecodeStretch(*file, decoder, first, last); !error.empty())
+                return error;
+            if (cancelled_)
+                return {};
+            for (std::int64_t b = first; b <= last; ++b)
+                blocks_[static_cast<std::size_t>(b)] = BlockState::Measured;
+        }
+        return {};
+    }
+
+    // The first pass fills the bar; the rare passes that widen stretches
+    // after it only keep the search stoppable.
+    void CountDecoded() {
+        ++decodedFrames_;
+        if (++passDecoded_ % 256 != 0)
+            return;
+        const double done =
+            std::min(1.0, static_cast<double>(passDecoded_) /
+                              static_cast<double>(std::max<std::int64_t>(1, passFrames_)));
+        cancelled_ = !Report(kSurveyShare + (1.0 - kSurveyShare) * (passes_ == 1 ? done : 1.0));
+    }
+
+    // Decodes blocks first..last, after the blocks that settle the decoder,
+    // from a decoder of its own that is fed the frame before them first but
+    // does not decode it: the frame gives the first decoded one a frame
+    // before it, as a whole decode would have.
+    std::string DecodeStretch(std::FILE& file, MpegDecoder& decoder, std::int64_t first,
+                              std::int64_t last) {
+        const std::int64_t start = std::max<std::int64_t>(0, first - SettleBlocks());
+        const std::int64_t startFrame = start * survey_.BlockFrames;
+        const std::int64_t measureFrame = first * survey_.BlockFrames;
+        const std::int64_t endFrame = std::min(survey_.Frames(), (last + 1) * survey_.BlockFrames);
+        const bool lead = start > 0;
+        const std::int64_t from =
+            lead ? survey_.OffsetsBefore[static_cast<std::size_t>(start)] : survey_.BlockOffsets[0];
+        const std::int64_t to = last + 1 < survey_.Blocks()
+                                    ? survey_.BlockOffsets[static_cast<std::size_t>(last) + 1]
+                                    : survey_.EndOffset;
+        decoder.Restart();
+        if (fseeko(&file, static_cast<off_t>(offset_ + from), SEEK_SET) != 0)
+            return path_ + ": cannot be read";
+        LevelWindows windows(levels_, survey_.Rate);
+        std::int64_t frameIndex = startFrame - (lead ? 1 : 0);
+        std::vector<std::uint8_t> bytes(1 << 16);
+        // A little past the last frame, so that the decoder sees where it ends.
+        std::int64_t left = to - from + 4096;
+        while (frameIndex < endFrame && left > 0 && !cancelled_) {
+            const std::size_t got =
+                std::fread(bytes.data(), 1,
+                           static_cast<std::size_t>(std::min<std::int64_t>(left, 1 << 16)), &file);
+            if (got == 0)
+                break;
+            left -= static_cast<std::int64_t>(got);
+            decoder.Feed({bytes.data(), got});
+            while (frameIndex < endFrame && !cancelled_ && decoder.Read()) {
+                const std::int64_t index = frameIndex++;
+                if (index < startFrame)
+                    continue;
+                const std::optional<DecodedFrame> frame = decoder.DecodeRead();
+                CountDecoded();
+                if (index < measureFrame || !frame || frame->Channels <= 0)
+                    continue;
+                if (index == measureFrame)
+                    windows.Begin(survey_.BlockStarts[static_cast<std::size_t>(first)]);
+                windows.Add(frame->Samples, frame->Channels);
+                if (index + 1 == survey_.Frames())
+                    windows.EndOfAudio();
+            }
+        }
+        return std::ferror(&file) ? path_ + ": cannot be read" : std::string();
+    }
+
+    // A gap between two stretches that is no longer than what settling the
+    // decoder after it would cost is decoded too.
+    void FillShortGaps() {
+        const std::int64_t shortGap = SettleBlocks() + 2;
+        std::vector<std::pair<std::int64_t, std::int64_t>> gaps;
+        ForEachRun(BlockState::Passed, [&](std::int64_t first, std::int64_t last) {
+            if (first > 0 && last + 1 < survey_.Blocks() && last - first + 1 <= shortGap &&
+                (State(first - 1) == BlockState::Wanted || State(last + 1) == BlockState::Wanted))
+                gaps.emplace_back(first, last);
+        });
+        for (const auto& [first, last] : gaps)
+            WantBlocks(first, last);
+    }
+
+    // Blocks decoded ahead of a stretch so that the bit reservoir (up to 511
+    // bytes back) and the overlap of the transforms are in place.
+    std::int64_t SettleBlocks() const {
+        const std::int64_t mainDataBytes = std::max(8, survey_.SmallestFrame - 40);
+        const std::int64_t frames = std::max<std::int64_t>(2, 512 / mainDataBytes + 2);
+        return (frames + survey_.BlockFrames - 1) / survey_.BlockFrames;
+    }
+
+    BlockState State(std::int64_t block) const { return blocks_[static_cast<std::size_t>(block)]; }
+
+    // Each pause found so far shows how low the gains of a quiet stretch of
+    // this source go: the gain its quietest run of frames stays under, away
+    // from its edges. The loudest of these is how quiet a stretch must look
+    // to be decoded; the search goes on until no pause found shows a higher one.
+    void LearnFromPauses() {
+        const std::int64_t minWindows = std::max<std::int64_t>(1, coverMinMs_ / kLevelWindowMs);
+        std::int64_t w = 0;
+        const std::int64_t count = static_cast<std::int64_t>(levels_.size());
+        while (w < count) {
+            if (!(levels_[static_cast<std::size_t>(w)] < quietBelowDb_)) {
+                ++w;
+                continue;
+            }
+            const std::int64_t begin = w;
+            while (w < count && levels_[static_cast<std::size_t>(w)] < quietBelowDb_)
+                ++w;
+            if (w - begin < minWindows)
+                continue;
+            const std::int64_t first = FrameAt(LevelWindowStart(begin, survey_.Rate)) + 1;
+            const std::int64_t last = FrameAt(LevelWindowStart(w, survey_.Rate) - 1) - 1;
+            if (first > last)
+                continue;
+            quietPeak_ = std::max(quietPeak_.value_or(0), QuietestRun(first, last));
+        }
+    }
+
+    // The lowest gain under which the frames first..last hold a run of
+    // RunFrames() (or all of them, when fewer).
+    int QuietestRun(std::int64_t first, std::int64_t last) const {
+        const std::int64_t run = std::min(RunFrames(), last - first + 1);
+        int lowest = 255;
+        for (std::int64_t f = first; f + run - 1 <= last; ++f) {
+            const auto gains = survey_.Gains.begin() + f;
+            lowest = std::min<int>(lowest, *std::max_element(gains, gains + run));
+        }
+        return lowest;
+    }
+
+    // The frame that holds a sample frame.
+    std::int64_t FrameAt(std::int64_t sampleFrame) const {
+        const auto next =
+            std::upper_bound(survey_.BlockStarts.begin(), survey_.BlockStarts.end(), sampleFrame);
+        const std::int64_t block = std::clamp<std::int64_t>(next - survey_.BlockStarts.begin() - 1,
+                                                            0, survey_.Blocks() - 1);
+        std::int64_t frame = block * survey_.BlockFrames;
+        while (frame + 1 < survey_.Frames() && frame + 1 < (block + 1) * survey_.BlockFrames &&
+               SampleFrameOf(frame + 1) <= sampleFrame)
+            ++frame;
+        return frame;
+    }
+
+    std::int64_t SampleFrameOf(std::int64_t frameIndex) const {
+        // Blocks hold frames of one length unless the format changes inside
+        // one; the start of the frame's block is exact either way.
+        const std::int64_t block = frameIndex / survey_.BlockFrames;
+        const std::int64_t start = survey_.BlockStarts[static_cast<std::size_t>(block)];
+        const std::int64_t next = survey_.BlockStarts[static_cast<std::size_t>(block) + 1];
+        const std::int64_t inBlock =
+            std::min(survey_.BlockFrames, survey_.Frames() - block * survey_.BlockFrames);
+        return start + (next - start) / inBlock * (frameIndex - block * survey_.BlockFrames);
+    }
+
+    // Calls onRun(first, last) for every run of blocks in the given state.
+    template <class OnRun> void ForEachRun(BlockState state, OnRun onRun) const {
+        std::int64_t b = 0;
+        while (b < survey_.Blocks()) {
+            if (State(b) != state) {
+                ++b;
+                continue;
+            }
+            const std::int64_t first = b;
+            while (b < survey_.Blocks() && State(b) == state)
+                ++b;
+            onRun(first, b - 1);
+        }
+    }
+
+    // A measured run whose first or last window is quiet may be cut short of
+    // its quiet stretch: the blocks beside it are wanted too.
+    void WidenUnbounded() {
+        std::vector<std::pair<std::int64_t, std::int64_t>> runs;
+        ForEachRun(BlockState::Measured,
+                   [&](std::int64_t first, std::int64_t last) { runs.emplace_back(first, last); });
+        for (const auto& [first, last] : runs) {
+            const auto [head, tail] = EdgeLevels(first, last);
+            if (head < quietBelowDb_)
+                WantBlocks(first - kWidenBlocks, first - 1);
+            if (tail < quietBelowDb_)
+                WantBlocks(last + 1, last + kWidenBlocks);
+        }
+    }
+
+    // The first and last measured levels of a run of blocks (NaN for none).
+    std::pair<float, float> EdgeLevels(std::int64_t first, std::int64_t last) const {
+        const std::int64_t begin =
+            LevelWindowAt(survey_.BlockStarts[static_cast<std::size_t>(first)], survey_.Rate);
+        const std::int64_t end = std::min<std::int64_t>(
+            static_cast<std::int64_t>(levels_.size()),
+            LevelWindowAt(survey_.BlockStarts[static_cast<std::size_t>(last) + 1] - 1,
+                          survey_.Rate) +
+                1);
+        float head = std::numeric_limits<float>::quiet_NaN();
+        float tail = head;
+        for (std::int64_t w = begin; w < end && std::isnan(head); ++w)
+            head = levels_[static_cast<std::size_t>(w)];
+        for (std::int64_t w = end - 1; w >= begin && std::isnan(tail); --w)
+            tail = levels_[static_cast<std::size_t>(w)];
+        return {head, tail};
+    }
+
+    void WantBlocks(std::int64_t first, std::int64_t last) {
+        first = std::max<std::int64_t>(0, first);
+        last = std::min<std::int64_t>(static_cast<std::int64_t>(blocks_.size()) - 1, last);
+        for (std::int64_t b = first; b <= last; ++b)
+            if (blocks_[static_cast<std::size_t>(b)] == BlockState::Passed)
+                blocks_[static_cast<std::size_t>(b)] = BlockState::Wanted;
+    }
+
+    std::string path_;
+    std::int64_t offset_;
+    double quietBelowDb_;
+    std::int32_t coverMinMs_;
+    const std::function<bool(double)>& progress_;
+    Survey survey_;
+    std::vector<float> levels_; // NaN: not measured yet
+    std::vector<BlockState> blocks_;
+    std::optional<int> quietPeak_;
+    std::int64_t decodedFrames_ = 0;
+    std::int64_t passFrames_ = 0; // to decode in this pass, about
+    std::int64_t passDecoded_ = 0;
+    bool cancelled_ = false;
+    int passes_ = 0;
+};
+
 } // namespace
 
-LevelScan MeasureLevels(const std::string& path, std::int64_t firstFrameOffset, double totalMs,
-                        const std::function<bool(double)>& progress) {
-    LevelScan scan;
-    LevelSeries series;
-    DamageLog damage(path, firstFrameOffset);
-    std::int64_t sampleFrames = 0;
-    std::int32_t rate = 0;
-    scan.Error = DecodeFile(path, firstFrameOffset, [&](const DecodedFrame& frame) {
-        if (frame.Channels <= 0)
-            return true;
-        damage.Frame(frame, rate > 0 ? static_cast<double>(sampleFrames) * 1000.0 / rate : 0.0);
-        series.Add(frame.Samples, frame.Channels, frame.SampleRateHz);
-        rate = frame.SampleRateHz;
-        sampleFrames += static_cast<std::int64_t>(frame.Samples.size()) / frame.Channels;
-        // Every 64th frame is often enough for a bar and cheap enough to ask.
-        if (frame.Index % 64 != 0 || totalMs <= 0.0 || rate <= 0)
-            return true;
-        const double doneMs = static_cast<double>(sampleFrames) * 1000.0 / rate;
-        scan.Cancelled = !progress(std::min(1.0, doneMs / totalMs));
-        return !scan.Cancelled;
-    });
-    series.Finish();
-    scan.LevelsDb = series.LevelsDb();
-    scan.Warnings = damage.Lines();
-    return scan;
+LevelScan MeasureLevels(const std::string& path, std::int64_t firstFrameOffset,
+                        const PauseSettings& cover, const std::function<bool(double)>& progress) {
+    return PauseLevels(path, firstFrameOffset, cover, progress).Measure();
 }

@@ -1,22 +1,36 @@
 #pragma once
 
+#include "split/pause_cuts.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
 struct LevelScan {
-    std::vector<float> LevelsDb; // one per 10 ms window from the first frame
-    std::string Error;           // empty on success
+    // One per 10 ms window from the first frame: exactly a whole decode's level
+    // wherever the window could belong to a stretch quieter than the threshold
+    // measured for, kUnmeasuredDb elsewhere.
+    std::vector<float> LevelsDb;
+    std::string Error; // empty on success
     bool Cancelled = false;
     // One line per stretch of bytes that could not be decoded, naming the
     // file, where it lies and the time it comes at; the levels pass over it.
     std::vector<std::string> Warnings;
+    double DecodedShare = 0.0; // frames decoded over frames in the source
 };
 
-// Decodes the source from its first frame and measures its level in 10 ms
-// windows. progress gets the share done (0..1, judged by totalMs) now and
-// then, and stops the decoding by returning false. Damage does not end the
-// search: the decoding goes on at the next frame and a warning says where.
-LevelScan MeasureLevels(const std::string& path, std::int64_t firstFrameOffset, double totalMs,
-                        const std::function<bool(double)>& progress);
+// Measures the source's level in 10 ms windows, as decoded from its first
+// frame, but decodes only where a pause of the cover settings (or a shorter
+// threshold, a longer minimum) can be: a first walk reads each Layer III
+// frame's side information, whose global gain rises and falls with the
+// loudness it codes; the stretches whose gain is as low as that of the pauses
+// found so far are decoded, and each is widened until loud windows bound it,
+// so every stretch under the threshold is measured whole. Layer I and II
+// sources are decoded throughout.
+//
+// progress gets the share done (0..1, judged by the frames walked) now and
+// then, and stops the search by returning false. Damage does not end the
+// search: the walk goes on at the next frame and a warning says where.
+LevelScan MeasureLevels(const std::string& path, std::int64_t firstFrameOffset,
+                        const PauseSettings& cover, const std::function<bool(double)>& progress);

@@ -2,8 +2,8 @@
 
 #include "media/pause_finder.h"
 
-Result<void> PauseSearch::Measure(const Progress& progress) {
-    LevelScan scan = MeasureLevels(source_.Path, source_.FirstFrameOffset, source_.LengthMsExact,
+Result<void> PauseSearch::Measure(const PauseSettings& cover, const Progress& progress) {
+    LevelScan scan = MeasureLevels(source_.Path, source_.FirstFrameOffset, cover,
                                    progress ? progress : Progress([](double) { return true; }));
     if (scan.Cancelled)
         return Error{ErrorCategory::Stopped, -1, "the search for pauses was stopped", source_.Path};
@@ -12,6 +12,7 @@ Result<void> PauseSearch::Measure(const Progress& progress) {
     levels_ = std::move(scan.LevelsDb);
     warnings_ = std::move(scan.Warnings);
     measured_ = true;
+    cover_ = cover;
     return {};
 }
 

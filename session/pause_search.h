@@ -18,7 +18,6 @@ public:
     struct Source {
         std::string Path;
         std::int64_t FirstFrameOffset = 0;
-        double LengthMsExact = 0.0;
         std::int32_t LengthMs = 0;
         TID3v1Tag Tag;
     };
@@ -28,10 +27,16 @@ public:
 
     explicit PauseSearch(Source source) : source_(std::move(source)) {}
 
-    // Decodes the source and keeps its levels. A failed or stopped search
-    // names the source (Stopped when progress said stop).
-    Result<void> Measure(const Progress& progress);
-    bool Measured() const { return measured_; }
+    // Measures the source's levels wherever a pause of the cover settings can
+    // be and keeps them. A failed or stopped search names the source (Stopped
+    // when progress said stop).
+    Result<void> Measure(const PauseSettings& cover, const Progress& progress);
+    // Whether the levels measured hold every pause of these settings: those
+    // under a threshold no higher, and at least as long, as measured for.
+    bool Covers(const PauseSettings& settings) const {
+        return measured_ && settings.ThresholdDb <= cover_.ThresholdDb &&
+               settings.MinMs >= cover_.MinMs;
+    }
     // The stretches the decoding passed over, a message each.
     const std::vector<std::string>& Warnings() const { return warnings_; }
 
@@ -43,4 +48,5 @@ private:
     std::vector<float> levels_;
     std::vector<std::string> warnings_;
     bool measured_ = false;
+    PauseSettings cover_;
 };

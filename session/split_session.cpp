@@ -156,7 +156,6 @@ Result<ListChange> SplitSession::ImportCue(const std::string& sheetPath) {
 
 PauseSearch SplitSession::Pauses() const {
     return PauseSearch({source_.State.SourceFileName, source_.Info.FirstFrameOffset,
-                        source_.State.DurationMsExact,
                         static_cast<std::int32_t>(source_.State.DurationMs), source_.Info.Tag});
 }
 
@@ -170,7 +169,7 @@ Result<ListChange> SplitSession::AddPauses(const PauseSearch& search,
 Result<ListChange> SplitSession::FindPauses(const PauseSettings& settings,
                                             const PauseSearch::Progress& progress) {
     PauseSearch search = Pauses();
-    if (Result<void> measured = search.Measure(progress); !measured)
+    if (Result<void> measured = search.Measure(settings, progress); !measured)
         return measured.Failure();
     return AddPauses(search, settings);
 }

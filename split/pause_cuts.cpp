@@ -1,5 +1,6 @@
 #include "split/pause_cuts.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -17,41 +18,74 @@ std::string Numbered(const std::string& title, std::size_t n, std::size_t count)
 
 } // namespace
 
-void LevelSeries::Add(std::span<const std::int16_t> samples, std::int32_t channels,
-                      std::int32_t sampleRateHz) {
-    if (channels <= 0 || sampleRateHz <= 0)
+float LevelDb(double sumOfSquares, std::int64_t samples) {
+    const double meanSquare = sumOfSquares / static_cast<double>(samples);
+    return meanSquare > 0.0
+               ? static_cast<float>(10.0 * std::log10(meanSquare / (32768.0 * 32768.0)))
+               : kSilenceDb;
+}
+
+std::int64_t LevelWindowStart(std::int64_t window, std::int32_t rate) {
+    return window * rate * kLevelWindowMs / 1000;
+}
+
+std::int64_t LevelWindowAt(std::int64_t sampleFrame, std::int32_t rate) {
+    std::int64_t window = sampleFrame * 1000 / (std::int64_t{rate} * kLevelWindowMs);
+    while (LevelWindowStart(window + 1, rate) <= sampleFrame)
+        ++window;
+    while (window > 0 && LevelWindowStart(window, rate) > sampleFrame)
+        --window;
+    return window;
+}
+
+void LevelWindows::Begin(std::int64_t sampleFrame) {
+    at_ = sampleFrame;
+    window_ = LevelWindowAt(sampleFrame, rate_);
+    whole_ = LevelWindowStart(window_, rate_) == sampleFrame;
+    next_ = LevelWindowStart(window_ + 1, rate_);
+    sumOfSquares_ = 0;
+    samples_ = 0;
+}
+
+void LevelWindows::Add(std::span<const std::int16_t> samples, std::int32_t channels) {
+    if (channels <= 0)
         return;
-    if (rate_ == 0) {
-        rate_ = sampleRateHz;
-        windowEnd_ = std::int64_t{rate_} * kLevelWindowMs / 1000;
-    }
-    const std::size_t perFrame = static_cast<std::size_t>(channels);
-    for (std::size_t i = 0; i + perFrame <= samples.size(); i += perFrame) {
-        for (std::size_t c = 0; c < perFrame; ++c) {
-            const double s = samples[i + c];
-            sumOfSquares_ += s * s;
-        }
-        samplesInWindow_ += channels;
-        if (++framesSeen_ >= windowEnd_)
-            CloseWindow();
+    const std::size_t step = static_cast<std::size_t>(channels);
+    std::size_t done = 0;
+    while (done + step <= samples.size()) {
+        // Up to the end of the open window at once: squares of 16-bit samples
+        // add up exactly in 64 bits.
+        const std::size_t frames = std::min<std::size_t>((samples.size() - done) / step,
+                                                         static_cast<std::size_t>(next_ - at_));
+        std::int64_t sum = 0;
+        for (const std::int16_t s : samples.subspan(done, frames * step))
+            sum += std::int32_t{s} * s;
+        sumOfSquares_ += sum;
+        samples_ += static_cast<std::int64_t>(frames * step);
+        at_ += static_cast<std::int64_t>(frames);
+        done += frames * step;
+        if (at_ == next_)
+            Close();
     }
 }
 
-void LevelSeries::Finish() {
-    if (samplesInWindow_ > 0)
-        CloseWindow();
+void LevelWindows::EndOfAudio() {
+    if (samples_ > 0)
+        Close();
 }
 
-void LevelSeries::CloseWindow() {
-    const double meanSquare = sumOfSquares_ / static_cast<double>(samplesInWindow_);
-    levels_.push_back(meanSquare > 0.0
-                          ? static_cast<float>(10.0 * std::log10(meanSquare / (32768.0 * 32768.0)))
-                          : kSilenceDb);
-    sumOfSquares_ = 0.0;
-    samplesInWindow_ = 0;
-    // Window k ends at sample frame (k + 1) × rate / 100, so rates like 22050
-    // keep exact 10 ms windows on average.
-    windowEnd_ = static_cast<std::int64_t>(levels_.size() + 1) * rate_ * kLevelWindowMs / 1000;
+void LevelWindows::Close() {
+    if (whole_) {
+        const std::size_t index = static_cast<std::size_t>(window_);
+        if (index >= levels_.size())
+            levels_.resize(index + 1, std::numeric_limits<float>::quiet_NaN());
+        levels_[index] = LevelDb(static_cast<double>(sumOfSquares_), samples_);
+    }
+    whole_ = true;
+    ++window_;
+    next_ = LevelWindowStart(window_ + 1, rate_);
+    sumOfSquares_ = 0;
+    samples_ = 0;
 }
 
 std::vector<std::int32_t> FindPauseCuts(std::span<const float> levelsDb,

@@ -4,36 +4,56 @@
 #include "split/split_list.h"
 
 #include <cstdint>
+#include <limits>
 #include <span>
 #include <vector>
 
 // Levels are measured in windows of this length, from the start of the audio.
 inline constexpr std::int32_t kLevelWindowMs = 10;
 
+// The level of a window whose samples' squares sum to sumOfSquares, in dBFS.
+float LevelDb(double sumOfSquares, std::int64_t samples);
+
+// Stands for a window left unmeasured because it cannot be part of a pause:
+// louder than any threshold.
+inline constexpr float kUnmeasuredDb = 0.0f;
+
 struct PauseSettings {
     double ThresholdDb = -45.0; // quieter than this is a pause
     std::int32_t MinMs = 800;   // for at least this long
 };
 
+// Window k of the levels starts at sample frame k × rate / 100 (so rates
+// like 22050 keep exact 10 ms windows on average); the window a sample frame
+// falls in.
+std::int64_t LevelWindowStart(std::int64_t window, std::int32_t rate);
+std::int64_t LevelWindowAt(std::int64_t sampleFrame, std::int32_t rate);
+
 // The level of every 10 ms window, in dBFS, from interleaved 16-bit samples
-// handed over in pieces of any size.
-class LevelSeries {
+// handed over in pieces of any size, from any sample frame on. A window is
+// written when all its samples were added: the one the first sample falls
+// inside of is left as it was, and levels grows as the windows need.
+class LevelWindows {
 public:
-    void Add(std::span<const std::int16_t> samples, std::int32_t channels,
-             std::int32_t sampleRateHz);
-    // Ends the last, partial window; call once, after the last Add.
-    void Finish();
-    const std::vector<float>& LevelsDb() const { return levels_; }
+    LevelWindows(std::vector<float>& levels, std::int32_t sampleRateHz)
+        : levels_(levels), rate_(sampleRateHz) {}
+
+    void Begin(std::int64_t sampleFrame);
+    void Add(std::span<const std::int16_t> samples, std::int32_t channels);
+    // The audio ends here: its last window is as long as it is.
+    void EndOfAudio();
 
 private:
-    void CloseWindow();
+    void Close();
 
-    std::vector<float> levels_;
-    std::int64_t framesSeen_ = 0; // sample frames since the start
-    std::int64_t windowEnd_ = 0;  // sample frame where the open window ends
-    double sumOfSquares_ = 0.0;
-    std::int64_t samplesInWindow_ = 0;
-    std::int32_t rate_ = 0;
+    std::vector<float>& levels_;
+    std::int32_t rate_;
+    std::int64_t at_ = 0;     // sample frame the next sample belongs to
+    std::int64_t window_ = 0; // the window it falls in
+    std::int64_t next_ = 0;   // where the next window starts
+    bool whole_ = false;      // whether the open window got every sample so far
+    std::int64_t sumOfSquares_ = 0;
+    std::int64_t samples_ = 0;
 };
 
 // The middle of every quiet stretch (below the threshold for at least the

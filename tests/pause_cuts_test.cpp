@@ -24,12 +24,14 @@ std::vector<std::int16_t> ToneAndSilence(const std::vector<int>& pieces, int rat
 std::vector<std::int32_t> Cuts(const std::vector<int>& pieces, int rate,
                                const PauseSettings& settings, std::size_t chunk) {
     const std::vector<std::int16_t> samples = ToneAndSilence(pieces, rate);
-    LevelSeries series;
+    std::vector<float> levels;
+    LevelWindows windows(levels, rate);
+    windows.Begin(0);
     // Handed over in pieces of any size, as decoded frames come.
     for (std::size_t i = 0; i < samples.size(); i += chunk)
-        series.Add({samples.data() + i, std::min(chunk, samples.size() - i)}, 2, rate);
-    series.Finish();
-    return FindPauseCuts(series.LevelsDb(), settings);
+        windows.Add({samples.data() + i, std::min(chunk, samples.size() - i)}, 2);
+    windows.EndOfAudio();
+    return FindPauseCuts(levels, settings);
 }
 
 TEST(PauseCuts, CutsInTheMiddleOfLongEnoughQuietStretchesOnly) {

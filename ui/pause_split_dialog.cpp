@@ -78,10 +78,17 @@ PauseSettings PauseSplitDialog::Settings() const {
 }
 
 void PauseSplitDialog::StartMeasuring() {
+    // Levels are measured for a little higher a threshold and shorter a
+    // pause than set, so that nudging the settings needs no new search.
+    PauseSettings cover = Settings();
+    cover.ThresholdDb = std::min(threshold_->maximum(), cover.ThresholdDb + 6.0);
+    cover.MinMs = std::max(static_cast<std::int32_t>(std::lround(minimum_->minimum() * 1000.0)),
+                           cover.MinMs / 2);
+    stop_ = false;
     // The worker measures its own copy and only posts to the dialog, which
     // joins it before it goes.
-    worker_ = std::thread([this, search = search_]() mutable {
-        const Result<void> measured = search.Measure([this](double done) {
+    worker_ = std::thread([this, cover, search = search_]() mutable {
+        const Result<void> measured = search.Measure(cover, [this](double done) {
             QMetaObject::invokeMethod(
                 this, [this, done] { ShowProgress(done); }, Qt::QueuedConnection);
             return !stop_.load();
@@ -133,6 +140,15 @@ void PauseSplitDialog::TakeLevels(PauseSearch measured, const QString& error) {
 void PauseSplitDialog::ShowPartCount() {
     if (!measured_)
         return;
+    if (!search_.Covers(Settings())) {
+        // A higher threshold or a shorter pause finds pauses where none was looked for.
+        measured_ = false;
+        ok_->setEnabled(false);
+        partCount_->setText("Measuring the levels…");
+        progress_->setValue(0);
+        StartMeasuring();
+        return;
+    }
     const std::size_t parts = search_.Sections(Settings()).size();
     partCount_->setText(parts == 1 ? QString("No pause: the whole file is one part")
                                    : QString("This gives %1 parts").arg(parts));

@@ -1,5 +1,4 @@
 #include "media/mpeg_decoder.h"
-#include "media/pause_finder.h"
 
 #include <algorithm>
 #include <fstream>
@@ -71,23 +70,6 @@ TEST(MpegDecoder, RestartsAtAnyFrame) {
     }
     EXPECT_GT(frames, 308 - 110);
     EXPECT_LT(frames, 308 - 90);
-}
-
-// The share of the pause search done follows the audio's time, whatever the
-// number of channels: on a stereo source it stays below the whole until the end.
-TEST(MeasureLevels, ProgressOfAStereoSourceFollowsItsTime) {
-    std::vector<double> shares;
-    const LevelScan scan =
-        MeasureLevels(DataPath("cbr128_44k_joint.mp3"), 0, 8000.0, [&shares](double done) {
-            shares.push_back(done);
-            return true;
-        });
-    ASSERT_TRUE(scan.Error.empty()) << scan.Error;
-    ASSERT_GE(shares.size(), 3u);
-    EXPECT_TRUE(std::is_sorted(shares.begin(), shares.end()));
-    EXPECT_LT(shares.back(), 1.0);
-    EXPECT_GT(shares.back(), 0.75);
-    EXPECT_TRUE(scan.Warnings.empty());
 }
 
 } // namespace

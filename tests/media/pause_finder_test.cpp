@@ -1,0 +1,124 @@
+#include "../frame_stream.h"
+#include "media/mpeg_decoder.h"
+#include "media/pause_finder.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <iterator>
+#include <optional>
+#include <random>
+
+namespace {
+
+using frame_stream::Bytes;
+using frame_stream::TempDir;
+
+std::string DataPath(const std::string& name) {
+    return std::string(KERFLINE_TEST_DATA) + "/" + name;
+}
+
+// The levels of a decode of every frame: what the search must match.
+std::vector<float> WholeDecodeLevels(const std::string& path) {
+    std::vector<float> levels;
+    std::optional<LevelWindows> windows;
+    DecodeFile(path, 0, [&](const DecodedFrame& frame) {
+        if (!windows) {
+            windows.emplace(levels, frame.SampleRateHz);
+            windows->Begin(0);
+        }
+        windows->Add(frame.Samples, frame.Channels);
+        return true;
+    });
+    if (windows)
+        windows->EndOfAudio();
+    return levels;
+}
+
+// The talk with 6000 random bytes written over the middle of its 2 s pause
+// and 3000 inserted into a sentence.
+std::string DamagedTalk(const TempDir& folder) {
+    std::ifstream in(DataPath("talk_pauses_64k_mono.mp3"), std::ios::binary);
+    Bytes bytes{std::istreambuf_iterator<char>(in), {}};
+    std::mt19937 random(23);
+    for (std::size_t i = 0; i < 6000; ++i)
+        bytes[108000 + i] = static_cast<std::uint8_t>(random());
+    Bytes junk(3000);
+    for (std::uint8_t& b : junk)
+        b = static_cast<std::uint8_t>(random());
+    bytes.insert(bytes.begin() + 40000, junk.begin(), junk.end());
+    return folder.Write("damaged.mp3", bytes);
+}
+
+// The search decodes only around the pauses, yet every level it measured is
+// the whole decode's (to the bit but past damage, where the decoder's rounding
+// may differ by a step), every stretch under the threshold as long as
+// a pause is measured whole, and so every setting it covers gives the same cuts.
+TEST(MeasureLevels, DecodesAroundPausesAndCutsAsAWholeDecode) {
+    const TempDir scratch;
+    const std::string damaged = DamagedTalk(scratch);
+    struct Case {
+        std::string Path;
+        PauseSettings Cover;
+        double MostDecoded; // share of the frames
+    };
+    const std::vector<Case> cases = {
+        {DataPath("talk_pauses_64k_mono.mp3"), {-45.0, 800}, 0.55},
+        {DataPath("talk_pauses_64k_mono.mp3"), {-45.0, 250}, 0.7},
+        {DataPath("talk_pauses_64k_mono.mp3"), {-25.0, 100}, 1.3},
+        {damaged, {-45.0, 800}, 1.1},
+        {DataPath("tone_silence.mp3"), {-45.0, 800}, 1.1},
+        {DataPath("silence_loud_quiet.mp3"), {-30.0, 500}, 1.1},
+        {DataPath("vbr_v2_44k.mp3"), {-50.0, 800}, 1.1},
+        {DataPath("vbr_mpeg2_22k_mono.mp3"), {-30.0, 200}, 1.1},
+        {DataPath("cbr32_32k_reservoir.mp3"), {-20.0, 100}, 1.1},
+        {DataPath("cbr16_mpeg25_8k_mono.mp3"), {-20.0, 100}, 1.1},
+        {DataPath("layer2_192k.mp3"), {-20.0, 100}, 1.1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Path + " under " + std::to_string(c.Cover.ThresholdDb) + " dB for " +
+                     std::to_string(c.Cover.MinMs) + " ms");
+        std::vector<double> shares;
+        const LevelScan scan = MeasureLevels(c.Path, 0, c.Cover, [&shares](double done) {
+            shares.push_back(done);
+            return true;
+        });
+        ASSERT_TRUE(scan.Error.empty()) << scan.Error;
+        // The bar only grows, and stays short of the whole until the caller is done.
+        ASSERT_FALSE(shares.empty());
+        EXPECT_TRUE(std::is_sorted(shares.begin(), shares.end()));
+        EXPECT_GT(shares.back(), 0.75);
+        EXPECT_LT(shares.back(), 1.0);
+        const std::vector<float> whole = WholeDecodeLevels(c.Path);
+        ASSERT_EQ(scan.LevelsDb.size(), whole.size());
+        // Left out: loud windows, and quiet ones too short a stretch to be a pause.
+        const std::size_t minWindows = static_cast<std::size_t>(c.Cover.MinMs / kLevelWindowMs);
+        std::vector<std::size_t> wrong;
+        const auto check = [&](std::size_t w, bool mustBeMeasured) {
+            const bool measured = std::abs(scan.LevelsDb[w] - whole[w]) < 1e-3f;
+            if (!measured && (mustBeMeasured || scan.LevelsDb[w] != kUnmeasuredDb))
+                wrong.push_back(w);
+        };
+        std::size_t quietSince = 0;
+        for (std::size_t w = 0; w <= whole.size(); ++w) {
+            if (w < whole.size() && whole[w] < c.Cover.ThresholdDb)
+                continue;
+            for (std::size_t q = quietSince; q < w; ++q)
+                check(q, w - quietSince >= minWindows);
+            if (w < whole.size())
+                check(w, false);
+            quietSince = w + 1;
+        }
+        EXPECT_TRUE(wrong.empty()) << wrong.size() << " wrong, the first at window " << wrong[0]
+                                   << ": " << scan.LevelsDb[wrong[0]] << " for " << whole[wrong[0]];
+        for (const PauseSettings& settings :
+             {c.Cover, PauseSettings{c.Cover.ThresholdDb - 12.0, c.Cover.MinMs},
+              PauseSettings{c.Cover.ThresholdDb, c.Cover.MinMs * 3}})
+            EXPECT_EQ(FindPauseCuts(scan.LevelsDb, settings), FindPauseCuts(whole, settings));
+        EXPECT_LE(scan.DecodedShare, c.MostDecoded);
+        EXPECT_EQ(scan.Warnings.empty(), c.Path != damaged);
+    }
+}
+
+} // namespace
