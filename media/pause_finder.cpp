@@ -7,12 +7,14 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <limits>
 #include <memory>
 #include <optional>
+#include <thread>
 
 namespace {
 
@@ -34,8 +36,13 @@ constexpr double kFirstGuessShare = 0.05;
 // Below this share of blocks passed over, settling the decoder for every
 // stretch costs more than decoding the blocks between them.
 constexpr double kPassedShareWorthSkipping = 0.5;
+// Blocks wanted on each side of a quiet run of frames.
+constexpr std::int64_t kEdgeBlocks = 0;
 // A stretch still quiet at its edge is widened by this many blocks a pass.
 constexpr std::int64_t kWidenBlocks = 1;
+// Long runs are decoded in pieces of about this many frames (some 13 s),
+// shared among threads; each costs a settling of the decoder.
+constexpr std::int64_t kPieceFrames = 512;
 // The first walk is cheap next to decoding: this share of the progress bar.
 constexpr double kSurveyShare = 0.05;
 
@@ -240,19 +247,23 @@ private:
             const std::int64_t first = f;
             while (f < survey_.Frames() && Gain(f) <= gainLimit)
                 ++f;
+            // With a block on each side: the edges of a pause, fading from the
+            // sound beside it, carry higher gains than its middle.
             if (f - first >= needed)
-                WantBlocks(first / survey_.BlockFrames, (f - 1) / survey_.BlockFrames);
+                WantBlocks(first / survey_.BlockFrames - kEdgeBlocks,
+                           (f - 1) / survey_.BlockFrames + kEdgeBlocks);
         }
     }
 
     int Gain(std::int64_t frame) const { return survey_.Gains[static_cast<std::size_t>(frame)]; }
 
-    // Half the frames of the shortest pause: a pause shows at least that many
-    // quiet frames in a row, with room for a breath or a click inside it.
+    // Three quarters of the frames of the shortest pause: a pause shows at
+    // least that many quiet frames in a row, leaving room for the frames at
+    // its edges, which carry the gain of the sound beside them.
     std::int64_t RunFrames() const {
         const double frameMs = static_cast<double>(survey_.BlockStarts.back()) * 1000.0 /
                                survey_.Rate / static_cast<double>(survey_.Frames());
-        return std::max<std::int64_t>(1, static_cast<std::int64_t>(coverMinMs_ / frameMs / 2));
+        return std::max<std::int64_t>(1, static_cast<std::int64_t>(coverMinMs_ / frameMs * 3 / 4));
     }
 
     // Decodes the wanted blocks, each stretch of them after the blocks that
@@ -265,14 +276,70 @@ private:
             kPassedShareWorthSkipping * static_cast<double>(blocks_.size()))
             WantBlocks(0, survey_.Blocks() - 1);
         FillShortGaps();
-        std::vector<std::pair<std::int64_t, std::int64_t>> stretches;
+        const std::vector<Piece> pieces = Pieces();
+        passFrames_ = 0;
+        passDecoded_ = 0;
+        for (const Piece& piece : pieces)
+            passFrames_ += (piece.Last - piece.First + 1 + SettleBlocks()) * survey_.BlockFrames;
+        // The pieces share no window, so threads of their own may decode them;
+        // this one also reports the progress.
+        std::atomic<std::size_t> next{0};
+        std::vector<std::string> errors(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
+        std::vector<std::thread> helpers;
+        for (std::size_t t = 1; t < errors.size() && t < pieces.size(); ++t)
+            helpers.emplace_back([&, t] { errors[t] = DecodePieces(pieces, next, false); });
+        errors[0] = DecodePieces(pieces, next, true);
+        for (std::thread& helper : helpers)
+            helper.join();
+        for (const std::string& error : errors)
+            if (!error.empty())
+                return error;
+        for (const Piece& piece : pieces)
+            for (std::int64_t b = piece.First; b <= piece.Last; ++b)
+                blocks_[static_cast<std::size_t>(b)] = BlockState::Measured;
+        return {};
+    }
+
+    // Blocks First..Last to decode and measure; the windows that end by
+    // WriteFrom (a sample frame) are another piece's to write.
+    struct Piece {
+        std::int64_t First = 0;
+        std::int64_t Last = 0;
+        std::int64_t WriteFrom = 0;
+    };
+
+    // The runs of wanted blocks, each with a measured block beside it measured
+    // again, so that the window across the border is whole, cut into pieces
+    // short enough to share among threads. A piece after a cut starts one
+    // block early, for the same window.
+    std::vector<Piece> Pieces() const {
+        std::vector<std::pair<std::int64_t, std::int64_t>> runs;
         ForEachRun(BlockState::Wanted, [&](std::int64_t first, std::int64_t last) {
             if (first > 0 && State(first - 1) == BlockState::Measured)
                 --first;
             if (last + 1 < survey_.Blocks() && State(last + 1) == BlockState::Measured)
                 ++last;
-            stretches.emplace_back(first, last);
+            if (!runs.empty() && first <= runs.back().second + 1)
+                runs.back().second = last;
+            else
+                runs.emplace_back(first, last);
         });
+        const std::int64_t pieceBlocks =
+            std::max<std::int64_t>(2, kPieceFrames / survey_.BlockFrames);
+        std::vector<Piece> pieces;
+        for (const auto& [first, last] : runs) {
+            pieces.push_back({first, std::min(last, first + pieceBlocks - 1), 0});
+            while (pieces.back().Last < last) {
+                const std::int64_t cut = pieces.back().Last;
+                pieces.push_back({cut, std::min(last, cut + pieceBlocks),
+                                  survey_.BlockStarts[static_cast<std::size_t>(cut) + 1]});
+            }
+        }
+        return pieces;
+    }
+
+    std::string DecodePieces(const std::vector<Piece>& pieces, std::atomic<std::size_t>& next,
+                             bool reports) {
         std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path_.c_str(), "rb"),
                                                              &std::fclose);
         if (!file)
@@ -280,48 +347,40 @@ private:
         MpegDecoder decoder;
         if (!decoder.Ready())
             return decoder.ErrorText();
-        passFrames_ = 0;
-        passDecoded_ = 0;
-        for (const auto& [first, last] : stretches)
-            passFrames_ += (last - first + 1 + SettleBlocks()) * survey_.BlockFrames;
-        for (const auto& [first, last] : stretches) {
-            if (std::string error = DecodeStretch(*file, decoder, first, last); !error.empty())
+        for (std::size_t i = next++; i < pieces.size() && !cancelled_; i = next++)
+            if (std::string error = DecodePiece(*file, decoder, pieces[i], reports); !error.empty())
                 return error;
-            if (cancelled_)
-                return {};
-            for (std::int64_t b = first; b <= last; ++b)
-                blocks_[static_cast<std::size_t>(b)] = BlockState::Measured;
-        }
         return {};
     }
 
     // The first pass fills the bar; the rare passes that widen stretches
     // after it only keep the search stoppable.
-    void CountDecoded() {
+    void CountDecoded(bool reports) {
         ++decodedFrames_;
-        if (++passDecoded_ % 256 != 0)
+        if (++passDecoded_ % 256 != 0 || !reports)
             return;
         const double done =
             std::min(1.0, static_cast<double>(passDecoded_) /
                               static_cast<double>(std::max<std::int64_t>(1, passFrames_)));
-        cancelled_ = !Report(kSurveyShare + (1.0 - kSurveyShare) * (passes_ == 1 ? done : 1.0));
+        if (!Report(kSurveyShare + (1.0 - kSurveyShare) * (passes_ == 1 ? done : 1.0)))
+            cancelled_ = true;
     }
 
-    // Decodes blocks first..last, after the blocks that settle the decoder,
-    // from a decoder of its own that is fed the frame before them first but
-    // does not decode it: the frame gives the first decoded one a frame
-    // before it, as a whole decode would have.
-    std::string DecodeStretch(std::FILE& file, MpegDecoder& decoder, std::int64_t first,
-                              std::int64_t last) {
-        const std::int64_t start = std::max<std::int64_t>(0, first - SettleBlocks());
+    // Decodes a piece after the blocks that settle the decoder, fed the frame
+    // before them first but not decoding it: the frame gives the first
+    // decoded one a frame before it, as a whole decode would have.
+    std::string DecodePiece(std::FILE& file, MpegDecoder& decoder, const Piece& piece,
+                            bool reports) {
+        const std::int64_t start = std::max<std::int64_t>(0, piece.First - SettleBlocks());
         const std::int64_t startFrame = start * survey_.BlockFrames;
-        const std::int64_t measureFrame = first * survey_.BlockFrames;
-        const std::int64_t endFrame = std::min(survey_.Frames(), (last + 1) * survey_.BlockFrames);
+        const std::int64_t measureFrame = piece.First * survey_.BlockFrames;
+        const std::int64_t endFrame =
+            std::min(survey_.Frames(), (piece.Last + 1) * survey_.BlockFrames);
         const bool lead = start > 0;
         const std::int64_t from =
             lead ? survey_.OffsetsBefore[static_cast<std::size_t>(start)] : survey_.BlockOffsets[0];
-        const std::int64_t to = last + 1 < survey_.Blocks()
-                                    ? survey_.BlockOffsets[static_cast<std::size_t>(last) + 1]
+        const std::int64_t to = piece.Last + 1 < survey_.Blocks()
+                                    ? survey_.BlockOffsets[static_cast<std::size_t>(piece.Last) + 1]
                                     : survey_.EndOffset;
         decoder.Restart();
         if (fseeko(&file, static_cast<off_t>(offset_ + from), SEEK_SET) != 0)
@@ -344,11 +403,12 @@ private:
                 if (index < startFrame)
                     continue;
                 const std::optional<DecodedFrame> frame = decoder.DecodeRead();
-                CountDecoded();
+                CountDecoded(reports);
                 if (index < measureFrame || !frame || frame->Channels <= 0)
                     continue;
                 if (index == measureFrame)
-                    windows.Begin(survey_.BlockStarts[static_cast<std::size_t>(first)]);
+                    windows.Begin(survey_.BlockStarts[static_cast<std::size_t>(piece.First)],
+                                  piece.WriteFrom);
                 windows.Add(frame->Samples, frame->Channels);
                 if (index + 1 == survey_.Frames())
                     windows.EndOfAudio();
@@ -508,10 +568,10 @@ private:
     std::vector<float> levels_; // NaN: not measured yet
     std::vector<BlockState> blocks_;
     std::optional<int> quietPeak_;
-    std::int64_t decodedFrames_ = 0;
+    std::atomic<std::int64_t> decodedFrames_{0};
     std::int64_t passFrames_ = 0; // to decode in this pass, about
-    std::int64_t passDecoded_ = 0;
-    bool cancelled_ = false;
+    std::atomic<std::int64_t> passDecoded_{0};
+    std::atomic<bool> cancelled_{false};
     int passes_ = 0;
 };
 

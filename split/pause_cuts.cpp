@@ -38,8 +38,9 @@ std::int64_t LevelWindowAt(std::int64_t sampleFrame, std::int32_t rate) {
     return window;
 }
 
-void LevelWindows::Begin(std::int64_t sampleFrame) {
+void LevelWindows::Begin(std::int64_t sampleFrame, std::int64_t writeFrom) {
     at_ = sampleFrame;
+    writeFrom_ = writeFrom;
     window_ = LevelWindowAt(sampleFrame, rate_);
     whole_ = LevelWindowStart(window_, rate_) == sampleFrame;
     next_ = LevelWindowStart(window_ + 1, rate_);
@@ -75,7 +76,7 @@ void LevelWindows::EndOfAudio() {
 }
 
 void LevelWindows::Close() {
-    if (whole_) {
+    if (whole_ && at_ > writeFrom_) {
         const std::size_t index = static_cast<std::size_t>(window_);
         if (index >= levels_.size())
             levels_.resize(index + 1, std::numeric_limits<float>::quiet_NaN());

@@ -31,14 +31,15 @@ std::int64_t LevelWindowAt(std::int64_t sampleFrame, std::int32_t rate);
 
 // The level of every 10 ms window, in dBFS, from interleaved 16-bit samples
 // handed over in pieces of any size, from any sample frame on. A window is
-// written when all its samples were added: the one the first sample falls
-// inside of is left as it was, and levels grows as the windows need.
+// written when all its samples were added and it ends after writeFrom: the
+// one the first sample falls inside of is left as it was, and levels grows as
+// the windows need.
 class LevelWindows {
 public:
     LevelWindows(std::vector<float>& levels, std::int32_t sampleRateHz)
         : levels_(levels), rate_(sampleRateHz) {}
 
-    void Begin(std::int64_t sampleFrame);
+    void Begin(std::int64_t sampleFrame, std::int64_t writeFrom = 0);
     void Add(std::span<const std::int16_t> samples, std::int32_t channels);
     // The audio ends here: its last window is as long as it is.
     void EndOfAudio();
@@ -51,7 +52,8 @@ private:
     std::int64_t at_ = 0;     // sample frame the next sample belongs to
     std::int64_t window_ = 0; // the window it falls in
     std::int64_t next_ = 0;   // where the next window starts
-    bool whole_ = false;      // whether the open window got every sample so far
+    std::int64_t writeFrom_ = 0;
+    bool whole_ = false; // whether the open window got every sample so far
     std::int64_t sumOfSquares_ = 0;
     std::int64_t samples_ = 0;
 };
