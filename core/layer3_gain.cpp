@@ -26,7 +26,8 @@ private:
 
 } // namespace
 
-std::uint8_t Layer3PeakGain(std::uint32_t header, std::span<const std::uint8_t> body) {
+std::optional<std::uint8_t> Layer3PeakGain(std::uint32_t header,
+                                           std::span<const std::uint8_t> body) {
     const bool mpeg1 = ((header >> 19) & 3) == 3;
     const bool mono = ((header >> 6) & 3) == 3;
     const std::size_t crcBytes = ((header >> 16) & 1) == 0 ? 2 : 0;
@@ -42,14 +43,14 @@ std::uint8_t Layer3PeakGain(std::uint32_t header, std::span<const std::uint8_t> 
     if (bits.Bits() < head + granules * channels * (12 + 9 + 8 + rest))
         return 0;
     bits.Skip(head);
-    std::uint32_t peak = 0;
+    std::optional<std::uint8_t> peak;
     for (std::size_t g = 0; g < granules * channels; ++g) {
         const std::uint32_t part23Length = bits.Read(12);
         bits.Skip(9);
-        const std::uint32_t globalGain = bits.Read(8);
+        const auto globalGain = static_cast<std::uint8_t>(bits.Read(8));
         bits.Skip(rest);
         if (part23Length != 0)
-            peak = std::max(peak, globalGain);
+            peak = std::max(peak.value_or(0), globalGain);
     }
-    return static_cast<std::uint8_t>(peak);
+    return peak;
 }

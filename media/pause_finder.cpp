@@ -122,7 +122,8 @@ std::string WalkFile(const std::string& path, std::int64_t byteOffset, MpegDecod
 
 // What the first walk learns of every frame.
 struct Survey {
-    std::vector<std::uint8_t> Gains;       // Layer3PeakGain, 0 for other layers
+    std::vector<std::uint8_t> Gains;       // Layer3PeakGain, 0 for silence and other layers
+    std::vector<bool> Silent;              // Layer III frames that code no bits at all
     std::vector<std::int64_t> BlockStarts; // sample frame at each block, and the end
     // Where each block's first frame and the frame before it lie, from the first frame.
     std::vector<std::int64_t> BlockOffsets;
@@ -154,6 +155,7 @@ public:
                            LevelWindowAt(survey_.BlockStarts.back() - 1, survey_.Rate) + 1),
                        std::numeric_limits<float>::quiet_NaN());
         blocks_.assign(static_cast<std::size_t>(survey_.Blocks()), BlockState::Passed);
+        TakeSilentBlocks();
         WantQuietBlocks(FirstGuess());
         while (std::find(blocks_.begin(), blocks_.end(), BlockState::Wanted) != blocks_.end()) {
             scan.Error = DecodeWanted();
@@ -200,8 +202,10 @@ private:
             const double elapsedMs =
                 frame.SampleRateHz > 0 ? samples * 1000.0 / frame.SampleRateHz : 0.0;
             damage.Frame(frame.StreamOffset, frame.StreamBytes, elapsedMs);
-            survey_.Gains.push_back(frame.Layer == 3 ? Layer3PeakGain(frame.Header, frame.Body)
-                                                     : 0);
+            const std::optional<std::uint8_t> gain =
+                frame.Layer == 3 ? Layer3PeakGain(frame.Header, frame.Body) : 0;
+            survey_.Gains.push_back(gain.value_or(0));
+            survey_.Silent.push_back(!gain);
             survey_.SmallestFrame = std::min(survey_.SmallestFrame, frame.StreamBytes);
             samples += frame.SampleFrames;
             if (survey_.Frames() % 64 != 0)
@@ -213,6 +217,30 @@ private:
         survey_.BlockStarts.push_back(samples);
         scan.Warnings = damage.Lines();
         return error;
+    }
+
+    // A frame that codes no bits, after enough such frames that neither the
+    // overlap of the transforms nor the synthesis filter holds any sound
+    // (three granules), decodes to zeros: a run of blocks of such frames is
+    // measured as silence without decoding it.
+    void TakeSilentBlocks() {
+        const std::int64_t quietFramesBefore = survey_.BlockFrames == kGranulesPerBlock ? 2 : 1;
+        std::int64_t silentRun = 0;
+        std::int64_t zeroRun = 0; // frames in a row that decode to zeros
+        for (std::int64_t f = 0; f < survey_.Frames(); ++f) {
+            silentRun = survey_.Silent[static_cast<std::size_t>(f)] ? silentRun + 1 : 0;
+            zeroRun = silentRun > quietFramesBefore ? zeroRun + 1 : 0;
+            if (zeroRun >= survey_.BlockFrames && (f + 1) % survey_.BlockFrames == 0)
+                blocks_[static_cast<std::size_t>(f / survey_.BlockFrames)] = BlockState::Measured;
+        }
+        ForEachRun(BlockState::Measured, [&](std::int64_t first, std::int64_t last) {
+            const std::int64_t begin = survey_.BlockStarts[static_cast<std::size_t>(first)];
+            const std::int64_t end = survey_.BlockStarts[static_cast<std::size_t>(last) + 1];
+            for (std::int64_t w = LevelWindowAt(begin, survey_.Rate);
+                 LevelWindowStart(w + 1, survey_.Rate) <= end; ++w)
+                if (LevelWindowStart(w, survey_.Rate) >= begin)
+                    levels_[static_cast<std::size_t>(w)] = kSilenceDb;
+        });
     }
 
     // The gain a quiet frame is first taken to have: that of the quietest frames.

@@ -6,10 +6,6 @@
 #include <string>
 
 namespace {
-
-// Below any level a 16-bit sample can have: the level of digital silence.
-constexpr float kSilenceDb = -200.0f;
-
 std::string Numbered(const std::string& title, std::size_t n, std::size_t count) {
     char number[16];
     std::snprintf(number, sizeof number, count > 99 ? "%03zu" : "%02zu", n);

@@ -14,6 +14,9 @@ inline constexpr std::int32_t kLevelWindowMs = 10;
 // The level of a window whose samples' squares sum to sumOfSquares, in dBFS.
 float LevelDb(double sumOfSquares, std::int64_t samples);
 
+// The level of a window of zeros: below any a 16-bit sample can have.
+inline constexpr float kSilenceDb = -200.0f;
+
 // Stands for a window left unmeasured because it cannot be part of a pause:
 // louder than any threshold.
 inline constexpr float kUnmeasuredDb = 0.0f;

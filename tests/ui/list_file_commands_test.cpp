@@ -152,6 +152,13 @@ TEST_F(ListFileCommandsTest, ThePausesDialogCountsThePartsAsTheSettingsChange) {
         EXPECT_EQ(dialog->PartCountLabel()->text(), "This gives 3 parts");
         dialog->MinimumBox()->setValue(1.2);
         EXPECT_EQ(dialog->PartCountLabel()->text(), "This gives 2 parts");
+        // Far above the threshold measured for: the levels are measured again.
+        QSignalSpy again(dialog, &PauseSplitDialog::MeasuringDone);
+        dialog->ThresholdBox()->setValue(-20.0);
+        EXPECT_FALSE(dialog->OkButton()->isEnabled());
+        ASSERT_TRUE(again.wait(10000));
+        EXPECT_EQ(dialog->PartCountLabel()->text(), "This gives 2 parts");
+        dialog->ThresholdBox()->setValue(-45.0);
         dialog->OkButton()->click();
     });
     Trigger("Split at pauses…");
