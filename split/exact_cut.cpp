@@ -16,7 +16,8 @@ GaplessSource GaplessSource::Of(std::int32_t versionId, std::int32_t sampleRate,
         source.Lead = sourceTrim->Delay + kDecoderDelay;
         source.EndPadding = sourceTrim->Padding;
     }
-    source.KeepsParity = versionId != 1 || mono;
+    // An MPEG 1 frame holds two granules, an MPEG 2 or 2.5 frame one.
+    source.RoundingPeriod = (mono ? 4 : 2) / (versionId == 1 ? 2 : 1);
     // main_data_begin reaches back 511 bytes in MPEG 1, 255 below it.
     const std::int32_t reach = versionId == 1 ? 511 : 255;
     const std::int32_t smallest =
@@ -80,14 +81,31 @@ std::int32_t ExactSpan::Delay(std::int32_t silentFrames) const {
     return static_cast<std::int32_t>(before + start_ - kDecoderDelay);
 }
 
+// Whether mpg123 synthesises as many frames before the part's first sample,
+// modulo the period, as before the source's: of the frames before the one
+// its delay reaches it decodes the preroll's last; a source without LAME tag
+// it decodes whole.
+bool ExactSpan::RoundsAsSource(std::int32_t silentFrames) const {
+    const std::int64_t n = source_.FrameSamples;
+    const std::int64_t startFrame = start_ / n;
+    const std::int64_t inSource =
+        startFrame - std::max<std::int64_t>(0, source_.Lead / n - kDecoderPreroll);
+    const std::int64_t inPart = std::min(silentFrames + startFrame - firstFrame_, kDecoderPreroll);
+    return (inSource - inPart) % source_.RoundingPeriod == 0;
+}
+
 std::int32_t ExactSpan::SilentFrames(bool bridge) const {
-    std::int32_t frames = bridge ? 1 : 0;
+    std::int32_t least = bridge ? 1 : 0;
     // A start within the decoder's delay of the first frame needs a frame more to skip.
-    if (Delay(frames) < 0)
-        ++frames;
-    if (source_.KeepsParity && (frames + firstFrame_) % 2 != 0 && Delay(frames + 1) <= kMaxDelay)
-        ++frames;
-    return frames;
+    if (Delay(least) < 0)
+        ++least;
+    // One period holds the count that rounds as the source, unless the
+    // preroll cuts it off (mono MPEG 2 and 2.5): then the fewest frames.
+    for (std::int32_t frames = least; frames < least + source_.RoundingPeriod; ++frames) {
+        if (RoundsAsSource(frames))
+            return frames;
+    }
+    return least;
 }
 
 GaplessTrim ExactSpan::Trim(std::int32_t silentFrames, std::int64_t lastFrame,
