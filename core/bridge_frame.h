@@ -25,3 +25,11 @@ std::int32_t Layer3MainDataBegin(const std::uint8_t* frame, std::size_t availabl
 // reservoir. Empty when no bitrate holds it.
 std::vector<std::uint8_t> SilentLayer3Frame(const std::uint8_t* header, std::int32_t versionId,
                                             const std::vector<std::uint8_t>& borrowed = {});
+
+// The frame of length bytes rebuilt to read nothing from the frames before
+// it: borrowed, what it read from them, leads its own main data, and stuffing
+// after its main data keeps the bytes the next frames read at the end. No
+// CRC, at the smallest bitrate that holds it; empty when none does.
+std::vector<std::uint8_t> SelfContainedLayer3Frame(const std::uint8_t* frame, std::size_t length,
+                                                   std::int32_t versionId,
+                                                   const std::vector<std::uint8_t>& borrowed);

@@ -94,18 +94,34 @@ bool ExactSpan::RoundsAsSource(std::int32_t silentFrames) const {
     return (inSource - inPart) % source_.RoundingPeriod == 0;
 }
 
-std::int32_t ExactSpan::SilentFrames(bool bridge) const {
+// The fewest silent frames from least on whose count rounds as the source,
+// within maxDelay. One period holds it unless the preroll cuts it off (mono
+// MPEG 2 and 2.5).
+std::optional<ExactSpan::LeadIn> ExactSpan::RoundingLeadIn(std::int32_t least, bool firstHolds,
+                                                           std::int32_t maxDelay) const {
+    for (std::int32_t frames = least; frames < least + source_.RoundingPeriod; ++frames) {
+        if (RoundsAsSource(frames) && Delay(frames) <= maxDelay)
+            return LeadIn{frames, firstHolds};
+    }
+    return std::nullopt;
+}
+
+// A bridge frame of its own keeps the first frame's bytes; failing it, the
+// first frame holds the bridge's bytes, a frame less; failing both, mono MPEG 1
+// takes a delay beyond Rockbox's; and where no count rounds as the source, the
+// fewest frames.
+ExactSpan::LeadIn ExactSpan::LeadInFor(bool bridge, bool holdable) const {
     std::int32_t least = bridge ? 1 : 0;
     // A start within the decoder's delay of the first frame needs a frame more to skip.
     if (Delay(least) < 0)
         ++least;
-    // One period holds the count that rounds as the source, unless the
-    // preroll cuts it off (mono MPEG 2 and 2.5): then the fewest frames.
-    for (std::int32_t frames = least; frames < least + source_.RoundingPeriod; ++frames) {
-        if (RoundsAsSource(frames))
-            return frames;
-    }
-    return least;
+    constexpr std::int32_t kLongestDelay = 0xFFF; // the LAME tag's field
+    std::optional<LeadIn> lead = RoundingLeadIn(least, false, kMaxDelay);
+    if (!lead && bridge && holdable)
+        lead = RoundingLeadIn(least - 1, true, kMaxDelay);
+    if (!lead)
+        lead = RoundingLeadIn(least, false, kLongestDelay);
+    return lead.value_or(LeadIn{least, false});
 }
 
 GaplessTrim ExactSpan::Trim(std::int32_t silentFrames, std::int64_t lastFrame,

@@ -43,6 +43,9 @@ inline constexpr std::int64_t kDecoderDelay = 529;
 // Decoded samples a decoder needs before its output matches the source's:
 // the first granule's missing overlap and the synthesis filter's memory.
 inline constexpr std::int64_t kWarmUp = kDecoderDelay + 527;
+// Beyond this delay (or a padding of 2304, which parts stay below), Rockbox
+// ignores the whole gapless information.
+inline constexpr std::int32_t kMaxDelay = 2880;
 // mpg123 decodes at most this many frames before the one holding the first
 // sample it plays, whatever the delay puts before it.
 inline constexpr std::int64_t kDecoderPreroll = 4;
@@ -64,11 +67,16 @@ public:
         return std::max<std::int64_t>(0, firstFrame_ - source_.ReservoirFrames);
     }
 
-    // Frames that go before the first copied one, the bridge (when there is
-    // one) last: what the delay and mpg123's rounding need. The delay stays
-    // below 2880, beyond which Rockbox ignores the gapless information, but in
-    // mono MPEG 1, where one frame more for the rounding may take it to 3982.
-    std::int32_t SilentFrames(bool bridge) const;
+    // The silent frames before the first copied one, and whether that frame
+    // carries the bytes it reads from the reservoir itself instead of a bridge
+    // frame, the last silent one: what the delay and mpg123's rounding need.
+    struct LeadIn {
+        std::int32_t SilentFrames = 0;
+        bool FirstHoldsReservoir = false;
+    };
+    // bridge: the first frame reads from the reservoir; holdable: it can be
+    // rebuilt to hold those bytes.
+    LeadIn LeadInFor(bool bridge, bool holdable) const;
     // The tag's trim for a part of silentFrames silent frames and the copied
     // frames up to lastFrame, which is the source's last when atSourceEnd.
     GaplessTrim Trim(std::int32_t silentFrames, std::int64_t lastFrame, bool atSourceEnd) const;
@@ -76,6 +84,8 @@ public:
 private:
     std::int32_t Delay(std::int32_t silentFrames) const;
     bool RoundsAsSource(std::int32_t silentFrames) const;
+    std::optional<LeadIn> RoundingLeadIn(std::int32_t least, bool firstHolds,
+                                         std::int32_t maxDelay) const;
 
     GaplessSource source_;
     std::int64_t start_; // decoded samples, from the source's first audio frame
