@@ -130,7 +130,8 @@ void PreviewFeed::RunExact(std::uint64_t run, const Request& request) {
     const std::int64_t first = span.Start() / frameSamples;
     const std::int64_t last = std::max(span.End() - 1, span.Start()) / frameSamples;
     PartDecoder& decoder = *partDecoder_;
-    decoder.BeginFrames(index_.BeforeFrame(first - PartDecoder::kLeadFrames), first, last);
+    const auto lead = static_cast<int>(span.RoundingLeadFrames(PartDecoder::kLeadFrames));
+    decoder.BeginFrames(index_.BeforeFrame(first - lead), first, last, lead);
     while (const std::optional<DecodedFrame> frame = decoder.Next()) {
         const std::int64_t begin = decoder.SourceIndex(*frame) * frameSamples;
         const std::size_t channels = frame->Samples.size() / static_cast<std::size_t>(frameSamples);

@@ -81,17 +81,28 @@ std::int32_t ExactSpan::Delay(std::int32_t silentFrames) const {
     return static_cast<std::int32_t>(before + start_ - kDecoderDelay);
 }
 
-// Whether mpg123 synthesises as many frames before the part's first sample,
-// modulo the period, as before the source's: of the frames before the one
-// its delay reaches it decodes the preroll's last; a source without LAME tag
-// it decodes whole.
-bool ExactSpan::RoundsAsSource(std::int32_t silentFrames) const {
+// The frames mpg123 decodes of the source before the one holding the first
+// sample: of a source with LAME tag those from the preroll before the frame
+// its delay reaches, of one without all.
+std::int64_t ExactSpan::DecodedInSource() const {
     const std::int64_t n = source_.FrameSamples;
-    const std::int64_t startFrame = start_ / n;
-    const std::int64_t inSource =
-        startFrame - std::max<std::int64_t>(0, source_.Lead / n - kDecoderPreroll);
-    const std::int64_t inPart = std::min(silentFrames + startFrame - firstFrame_, kDecoderPreroll);
-    return (inSource - inPart) % source_.RoundingPeriod == 0;
+    return start_ / n - std::max<std::int64_t>(0, source_.Lead / n - kDecoderPreroll);
+}
+
+// Whether mpg123 decodes as many frames before the part's first sample,
+// modulo the period, as before the source's: in the part it decodes the
+// preroll's last before the frame its delay reaches.
+bool ExactSpan::RoundsAsSource(std::int32_t silentFrames) const {
+    const std::int64_t inPart =
+        std::min(silentFrames + start_ / source_.FrameSamples - firstFrame_, kDecoderPreroll);
+    return (DecodedInSource() - inPart) % source_.RoundingPeriod == 0;
+}
+
+std::int64_t ExactSpan::RoundingLeadFrames(std::int64_t least) const {
+    const std::int64_t decoded = DecodedInSource();
+    if (decoded <= least)
+        return decoded;
+    return least + (decoded - least) % source_.RoundingPeriod;
 }
 
 // The fewest silent frames from least on whose count rounds as the source,

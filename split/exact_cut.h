@@ -77,12 +77,17 @@ public:
     // bridge: the first frame reads from the reservoir; holdable: it can be
     // rebuilt to hold those bytes.
     LeadIn LeadInFor(bool bridge, bool holdable) const;
+    // How many of the source's frames, at least least, to decode before the
+    // one holding the first sample, for mpg123 to have decoded as many as in
+    // the source, modulo the period.
+    std::int64_t RoundingLeadFrames(std::int64_t least) const;
     // The tag's trim for a part of silentFrames silent frames and the copied
     // frames up to lastFrame, which is the source's last when atSourceEnd.
     GaplessTrim Trim(std::int32_t silentFrames, std::int64_t lastFrame, bool atSourceEnd) const;
 
 private:
     std::int32_t Delay(std::int32_t silentFrames) const;
+    std::int64_t DecodedInSource() const;
     bool RoundsAsSource(std::int32_t silentFrames) const;
     std::optional<LeadIn> RoundingLeadIn(std::int32_t least, bool firstHolds,
                                          std::int32_t maxDelay) const;

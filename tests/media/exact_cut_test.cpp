@@ -227,7 +227,8 @@ TEST(ExactCut, RefusesLayerTwo) {
 
 // With exact cuts on, the preview hands out the samples an exact part holds.
 TEST(ExactCut, ThePreviewPlaysThePartsSamples) {
-    for (const char* name : {"vbr_v2_44k.mp3", "cbr128_44k_joint.mp3"}) {
+    for (const char* name : {"vbr_v2_44k.mp3", "cbr128_44k_joint.mp3", "tone_440hz_6s.mp3",
+                             "vbr_mpeg2_22k_mono.mp3"}) {
         SCOPED_TRACE(name);
         const Source source = Open(DataPath(name));
         TAudioInfo info;
