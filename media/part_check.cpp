@@ -164,6 +164,24 @@ SourceStart StartFor(const AudioFile& source, const std::vector<std::int64_t>& o
     return {frame, std::move(bridge)};
 }
 
+// The side information of the Layer III frame at [from, to) of path, with
+// main_data_begin left out; empty when it cannot be read.
+std::vector<std::uint8_t> SideInfoOf(const std::string& path, std::int64_t from, std::int64_t to,
+                                     std::int32_t versionId) {
+    std::vector<std::uint8_t> frame(static_cast<std::size_t>(std::max<std::int64_t>(0, to - from)));
+    if (frame.size() < 6 || !ReadFileBytes(path, from, frame))
+        return {};
+    const auto end = static_cast<std::size_t>(Layer3MainDataOffset(frame.data(), versionId));
+    if (end > frame.size())
+        return {};
+    std::vector<std::uint8_t> side(frame.begin() + ((frame[1] & 1) == 0 ? 6 : 4),
+                                   frame.begin() + static_cast<std::ptrdiff_t>(end));
+    side[0] = 0; // main_data_begin: nine bits in MPEG 1, eight below it
+    if (versionId == 1)
+        side[1] &= 0x7F;
+    return side;
+}
+
 // The decoded samples a gapless player plays, [First, End), of total.
 struct Played {
     std::int64_t First = 0;
@@ -275,11 +293,28 @@ Result<PartCheck> SourceFrameIndex::Check(const std::string& partPath) const {
            !byHash_.contains(frames.Hashes[static_cast<std::size_t>(first)]) &&
            frames.Silent[static_cast<std::size_t>(first)])
         ++first;
-    if (first == partFrames || !byHash_.contains(frames.Hashes[static_cast<std::size_t>(first)]))
+    // The first may be the source's frame rebuilt to hold its own reservoir.
+    const bool rebuilt = source_.Format.Layer == 3 && first + 1 < partFrames &&
+                         !byHash_.contains(frames.Hashes[static_cast<std::size_t>(first)]);
+    const std::int64_t runFrom = rebuilt ? first + 1 : first;
+    if (runFrom == partFrames ||
+        !byHash_.contains(frames.Hashes[static_cast<std::size_t>(runFrom)]))
         return check;
-    const Run run = LongestRun(frames.Hashes, first);
-    if (first + run.Length != partFrames)
+    Run run = LongestRun(frames.Hashes, runFrom);
+    if (runFrom + run.Length != partFrames)
         return check;
+    if (rebuilt) {
+        const auto at = [](const std::vector<std::int64_t>& offsets, std::int64_t frame) {
+            return offsets[static_cast<std::size_t>(frame)];
+        };
+        const std::int32_t versionId = source_.Format.VersionId;
+        if (run.SourceFirst == 0 ||
+            SideInfoOf(partPath, at(frames.Offsets, first), at(frames.Offsets, first + 1),
+                       versionId) != SideInfoOf(source_.Path, at(offsets_, run.SourceFirst - 1),
+                                                at(offsets_, run.SourceFirst), versionId))
+            return check;
+        run = {first, run.SourceFirst - 1, run.Length + 1};
+    }
 
     const std::int64_t frameSamples = source_.Format.SamplesPerFrame();
     const auto sourceFrames = static_cast<std::int64_t>(hashes_.size());

@@ -136,9 +136,10 @@ TEST_F(CliSplit, InformationFrameIsKeptOrLeftOut) {
 }
 
 // ffmpeg and mpg123, as a user runs them, play an exact part as the source's
-// samples between its times: with a bridge, with silent frames for mpg123's
-// rounding, and with a first frame rebuilt to hold its reservoir.
-TEST_F(CliSplit, ExactPartsPlayAsTheSourceWithFfmpegAndMpg123) {
+// samples between its times, and verify finds it exact: with a bridge, with
+// silent frames for mpg123's rounding, and with a first frame rebuilt to hold
+// its reservoir.
+TEST_F(CliSplit, ExactPartsPlayAsTheSourceWithFfmpegAndMpg123AndVerifyExact) {
     if (std::system("command -v ffmpeg >/dev/null 2>&1 && command -v mpg123 >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "ffmpeg or mpg123 is not installed";
     struct Case {
@@ -173,6 +174,11 @@ TEST_F(CliSplit, ExactPartsPlayAsTheSourceWithFfmpegAndMpg123) {
                         source.substr(at(c.StartMs), at(c.EndMs) - at(c.StartMs)))
                 << c.File << " with " << before;
         }
+        const std::string verify =
+            " verify " + Quoted(Fixture(c.File)) + " " + Quoted((out / "part.mp3").string());
+        EXPECT_NE(RunCommand(Quoted(KERFLINE_CLI) + verify, scratch_).Stdout.find(": exact,"),
+                  std::string::npos)
+            << c.File;
     }
 }
 
