@@ -111,3 +111,22 @@ std::vector<std::uint8_t> SelfContainedLayer3Frame(const std::uint8_t* frame, st
     std::copy(ownEnd, mainData.end(), rebuilt.end() - (mainData.end() - ownEnd));
     return rebuilt;
 }
+
+bool HoldsOwnReservoirOf(std::span<const std::uint8_t> frame,
+                         std::span<const std::uint8_t> original, std::int32_t versionId) {
+    if (frame.size() < 6 || original.size() < 6 || IsMono(frame.data()) != IsMono(original.data()))
+        return false;
+    const auto sideInfo =
+        static_cast<std::size_t>(Layer3SideInfoBytes(versionId, IsMono(frame.data())));
+    const std::size_t at = (frame[1] & 1) == 0 ? 6 : 4;
+    const std::size_t originalAt = (original[1] & 1) == 0 ? 6 : 4;
+    if (frame.size() < at + sideInfo || original.size() < originalAt + sideInfo ||
+        Layer3MainDataBegin(frame.data(), frame.size(), versionId) != 0)
+        return false;
+    // Past main_data_begin: nine bits in MPEG 1, eight below it.
+    const std::uint8_t mask = versionId == 1 ? 0x7F : 0xFF;
+    return (frame[at + 1] & mask) == (original[originalAt + 1] & mask) &&
+           std::equal(frame.begin() + static_cast<std::ptrdiff_t>(at + 2),
+                      frame.begin() + static_cast<std::ptrdiff_t>(at + sideInfo),
+                      original.begin() + static_cast<std::ptrdiff_t>(originalAt + 2));
+}

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 // Layer III frame pieces that let a part begin in the middle of a source: a
@@ -33,3 +34,8 @@ std::vector<std::uint8_t> SilentLayer3Frame(const std::uint8_t* header, std::int
 std::vector<std::uint8_t> SelfContainedLayer3Frame(const std::uint8_t* frame, std::size_t length,
                                                    std::int32_t versionId,
                                                    const std::vector<std::uint8_t>& borrowed);
+
+// Whether frame is original as SelfContainedLayer3Frame rebuilds it: the same
+// side information, with a main_data_begin of 0.
+bool HoldsOwnReservoirOf(std::span<const std::uint8_t> frame,
+                         std::span<const std::uint8_t> original, std::int32_t versionId);

@@ -164,22 +164,10 @@ SourceStart StartFor(const AudioFile& source, const std::vector<std::int64_t>& o
     return {frame, std::move(bridge)};
 }
 
-// The side information of the Layer III frame at [from, to) of path, with
-// main_data_begin left out; empty when it cannot be read.
-std::vector<std::uint8_t> SideInfoOf(const std::string& path, std::int64_t from, std::int64_t to,
-                                     std::int32_t versionId) {
-    std::vector<std::uint8_t> frame(static_cast<std::size_t>(std::max<std::int64_t>(0, to - from)));
-    if (frame.size() < 6 || !ReadFileBytes(path, from, frame))
-        return {};
-    const auto end = static_cast<std::size_t>(Layer3MainDataOffset(frame.data(), versionId));
-    if (end > frame.size())
-        return {};
-    std::vector<std::uint8_t> side(frame.begin() + ((frame[1] & 1) == 0 ? 6 : 4),
-                                   frame.begin() + static_cast<std::ptrdiff_t>(end));
-    side[0] = 0; // main_data_begin: nine bits in MPEG 1, eight below it
-    if (versionId == 1)
-        side[1] &= 0x7F;
-    return side;
+// The bytes [from, to) of path; empty when they cannot be read.
+std::vector<std::uint8_t> BytesOf(const std::string& path, std::int64_t from, std::int64_t to) {
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(std::max<std::int64_t>(0, to - from)));
+    return ReadFileBytes(path, from, bytes) ? bytes : std::vector<std::uint8_t>();
 }
 
 // The decoded samples a gapless player plays, [First, End), of total.
@@ -304,14 +292,15 @@ Result<PartCheck> SourceFrameIndex::Check(const std::string& partPath) const {
     if (runFrom + run.Length != partFrames)
         return check;
     if (rebuilt) {
-        const auto at = [](const std::vector<std::int64_t>& offsets, std::int64_t frame) {
-            return offsets[static_cast<std::size_t>(frame)];
+        const auto frameOf = [](const std::string& path, const std::vector<std::int64_t>& offsets,
+                                std::int64_t frame) {
+            return BytesOf(path, offsets[static_cast<std::size_t>(frame)],
+                           offsets[static_cast<std::size_t>(frame + 1)]);
         };
-        const std::int32_t versionId = source_.Format.VersionId;
         if (run.SourceFirst == 0 ||
-            SideInfoOf(partPath, at(frames.Offsets, first), at(frames.Offsets, first + 1),
-                       versionId) != SideInfoOf(source_.Path, at(offsets_, run.SourceFirst - 1),
-                                                at(offsets_, run.SourceFirst), versionId))
+            !HoldsOwnReservoirOf(frameOf(partPath, frames.Offsets, first),
+                                 frameOf(source_.Path, offsets_, run.SourceFirst - 1),
+                                 source_.Format.VersionId))
             return check;
         run = {first, run.SourceFirst - 1, run.Length + 1};
     }
