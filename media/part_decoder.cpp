@@ -14,7 +14,7 @@ void PartDecoder::Begin(const WalkPoint& from, std::int32_t startMs,
 
 void PartDecoder::BeginFrames(const WalkPoint& from, std::int64_t first, std::int64_t last,
                               int leadFrames) {
-    frames_.BeginFrames(from, first, last, leadFrames);
+    frames_.BeginFrames(from, first, last, leadFrames, true);
     Restart();
 }
 

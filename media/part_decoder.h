@@ -17,7 +17,7 @@ public:
     Result<void> Open(const ScanSource& source);
     // As PartFrames::Begin.
     void Begin(const WalkPoint& from, std::int32_t startMs, std::optional<std::int32_t> endMs);
-    // As PartFrames::BeginFrames, with leadFrames lead frames.
+    // As PartFrames::BeginFrames, with leadFrames lead frames and a bridge.
     void BeginFrames(const WalkPoint& from, std::int64_t first, std::int64_t last, int leadFrames);
     // The part's next frame, decoded; nothing after its last.
     std::optional<DecodedFrame> Next();
