@@ -228,15 +228,15 @@ TEST(ExactCut, RefusesLayerTwo) {
 // With exact cuts on, the preview hands out the samples an exact part holds.
 TEST(ExactCut, ThePreviewPlaysThePartsSamples) {
     for (const char* name : {"vbr_v2_44k.mp3", "cbr128_44k_joint.mp3", "tone_440hz_6s.mp3",
-                             "vbr_mpeg2_22k_mono.mp3"}) {
+                             "vbr_mpeg2_22k_mono.mp3", "cbr16_mpeg25_8k_mono.mp3"}) {
         SCOPED_TRACE(name);
         const Source source = Open(DataPath(name));
         TAudioInfo info;
         info.AnalyseFile(source.Path);
         PreviewFeed feed(ScanSource::From(source.Path, info), 44100 * 4, {});
         feed.SetExactCuts(true);
-        for (const auto& [start, end] :
-             {std::pair{0, 700}, std::pair{1234, 3456}, std::pair{40, 700}}) {
+        for (const auto& [start, end] : {std::pair{0, 700}, std::pair{1234, 3456},
+                                         std::pair{40, 700}, std::pair{1742, 2342}}) {
             feed.Start(start, end);
             std::vector<std::int16_t> played;
             std::vector<std::int16_t> chunk(2000);
