@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 // Layer III frame pieces that let a part begin in the middle of a source: a
@@ -25,3 +26,16 @@ std::int32_t Layer3MainDataBegin(const std::uint8_t* frame, std::size_t availabl
 // reservoir. Empty when no bitrate holds it.
 std::vector<std::uint8_t> SilentLayer3Frame(const std::uint8_t* header, std::int32_t versionId,
                                             const std::vector<std::uint8_t>& borrowed = {});
+
+// The frame of length bytes rebuilt to read nothing from the frames before
+// it: borrowed, what it read from them, leads its own main data, and stuffing
+// after its main data keeps the bytes the next frames read at the end. No
+// CRC, at the smallest bitrate that holds it; empty when none does.
+std::vector<std::uint8_t> SelfContainedLayer3Frame(const std::uint8_t* frame, std::size_t length,
+                                                   std::int32_t versionId,
+                                                   const std::vector<std::uint8_t>& borrowed);
+
+// Whether frame is original as SelfContainedLayer3Frame rebuilds it: the same
+// side information, with a main_data_begin of 0.
+bool HoldsOwnReservoirOf(std::span<const std::uint8_t> frame,
+                         std::span<const std::uint8_t> original, std::int32_t versionId);

@@ -164,6 +164,12 @@ SourceStart StartFor(const AudioFile& source, const std::vector<std::int64_t>& o
     return {frame, std::move(bridge)};
 }
 
+// The bytes [from, to) of path; empty when they cannot be read.
+std::vector<std::uint8_t> BytesOf(const std::string& path, std::int64_t from, std::int64_t to) {
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(std::max<std::int64_t>(0, to - from)));
+    return ReadFileBytes(path, from, bytes) ? bytes : std::vector<std::uint8_t>();
+}
+
 // The decoded samples a gapless player plays, [First, End), of total.
 struct Played {
     std::int64_t First = 0;
@@ -275,11 +281,29 @@ Result<PartCheck> SourceFrameIndex::Check(const std::string& partPath) const {
            !byHash_.contains(frames.Hashes[static_cast<std::size_t>(first)]) &&
            frames.Silent[static_cast<std::size_t>(first)])
         ++first;
-    if (first == partFrames || !byHash_.contains(frames.Hashes[static_cast<std::size_t>(first)]))
+    // The first may be the source's frame rebuilt to hold its own reservoir.
+    const bool rebuilt = source_.Format.Layer == 3 && first + 1 < partFrames &&
+                         !byHash_.contains(frames.Hashes[static_cast<std::size_t>(first)]);
+    const std::int64_t runFrom = rebuilt ? first + 1 : first;
+    if (runFrom == partFrames ||
+        !byHash_.contains(frames.Hashes[static_cast<std::size_t>(runFrom)]))
         return check;
-    const Run run = LongestRun(frames.Hashes, first);
-    if (first + run.Length != partFrames)
+    Run run = LongestRun(frames.Hashes, runFrom);
+    if (runFrom + run.Length != partFrames)
         return check;
+    if (rebuilt) {
+        const auto frameOf = [](const std::string& path, const std::vector<std::int64_t>& offsets,
+                                std::int64_t frame) {
+            return BytesOf(path, offsets[static_cast<std::size_t>(frame)],
+                           offsets[static_cast<std::size_t>(frame + 1)]);
+        };
+        if (run.SourceFirst == 0 ||
+            !HoldsOwnReservoirOf(frameOf(partPath, frames.Offsets, first),
+                                 frameOf(source_.Path, offsets_, run.SourceFirst - 1),
+                                 source_.Format.VersionId))
+            return check;
+        run = {first, run.SourceFirst - 1, run.Length + 1};
+    }
 
     const std::int64_t frameSamples = source_.Format.SamplesPerFrame();
     const auto sourceFrames = static_cast<std::int64_t>(hashes_.size());

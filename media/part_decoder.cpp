@@ -12,8 +12,9 @@ void PartDecoder::Begin(const WalkPoint& from, std::int32_t startMs,
     Restart();
 }
 
-void PartDecoder::BeginFrames(const WalkPoint& from, std::int64_t first, std::int64_t last) {
-    frames_.BeginFrames(from, first, last, kLeadFrames);
+void PartDecoder::BeginFrames(const WalkPoint& from, std::int64_t first, std::int64_t last,
+                              int leadFrames) {
+    frames_.BeginFrames(from, first, last, leadFrames, true);
     Restart();
 }
 

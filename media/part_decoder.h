@@ -17,8 +17,8 @@ public:
     Result<void> Open(const ScanSource& source);
     // As PartFrames::Begin.
     void Begin(const WalkPoint& from, std::int32_t startMs, std::optional<std::int32_t> endMs);
-    // As PartFrames::BeginFrames, with the lead frames above.
-    void BeginFrames(const WalkPoint& from, std::int64_t first, std::int64_t last);
+    // As PartFrames::BeginFrames, with leadFrames lead frames and a bridge.
+    void BeginFrames(const WalkPoint& from, std::int64_t first, std::int64_t last, int leadFrames);
     // The part's next frame, decoded; nothing after its last.
     std::optional<DecodedFrame> Next();
     // The elapsed time at which the part's first frame begins, once it has been fed.

@@ -130,7 +130,13 @@ void PreviewFeed::RunExact(std::uint64_t run, const Request& request) {
     const std::int64_t first = span.Start() / frameSamples;
     const std::int64_t last = std::max(span.End() - 1, span.Start()) / frameSamples;
     PartDecoder& decoder = *partDecoder_;
-    decoder.BeginFrames(index_.BeforeFrame(first - PartDecoder::kLeadFrames), first, last);
+    // The frames mpg123 decodes before the first: the source's from its
+    // start, or a bridge that holds the reservoir of the lead frames after
+    // it, so that none is passed over, and those.
+    const auto lead = static_cast<int>(span.RoundingLeadFrames(PartDecoder::kLeadFrames + 1));
+    const int leadFrames = lead >= first ? lead : lead - 1;
+    decoder.BeginFrames(index_.BeforeFrame(first - leadFrames - gapless_->ReservoirFrames), first,
+                        last, leadFrames);
     while (const std::optional<DecodedFrame> frame = decoder.Next()) {
         const std::int64_t begin = decoder.SourceIndex(*frame) * frameSamples;
         const std::size_t channels = frame->Samples.size() / static_cast<std::size_t>(frameSamples);

@@ -8,7 +8,7 @@ packages=(
     libgtest-dev libcli11-dev
     qt6-base-dev qt6-multimedia-dev pkg-config
     libmpg123-dev libtag1-dev libcue-dev
-    pulseaudio pulseaudio-utils sox lame mpg123 espeak-ng
+    pulseaudio pulseaudio-utils sox lame ffmpeg mpg123 espeak-ng
     xvfb xauth xdotool imagemagick
     scdoc desktop-file-utils appstream man-db groff-base dpkg-dev file
     hyperfine time

@@ -16,7 +16,8 @@ GaplessSource GaplessSource::Of(std::int32_t versionId, std::int32_t sampleRate,
         source.Lead = sourceTrim->Delay + kDecoderDelay;
         source.EndPadding = sourceTrim->Padding;
     }
-    source.KeepsParity = versionId != 1 || mono;
+    // An MPEG 1 frame holds two granules, an MPEG 2 or 2.5 frame one.
+    source.RoundingPeriod = (mono ? 4 : 2) / (versionId == 1 ? 2 : 1);
     // main_data_begin reaches back 511 bytes in MPEG 1, 255 below it.
     const std::int32_t reach = versionId == 1 ? 511 : 255;
     const std::int32_t smallest =
@@ -80,14 +81,58 @@ std::int32_t ExactSpan::Delay(std::int32_t silentFrames) const {
     return static_cast<std::int32_t>(before + start_ - kDecoderDelay);
 }
 
-std::int32_t ExactSpan::SilentFrames(bool bridge) const {
-    std::int32_t frames = bridge ? 1 : 0;
+// The frames mpg123 decodes of the source before the one holding the first
+// sample: of a source with LAME tag those from the preroll before the frame
+// its delay reaches, of one without all.
+std::int64_t ExactSpan::DecodedInSource() const {
+    const std::int64_t n = source_.FrameSamples;
+    return start_ / n - std::max<std::int64_t>(0, source_.Lead / n - kDecoderPreroll);
+}
+
+// Whether mpg123 decodes as many frames before the part's first sample,
+// modulo the period, as before the source's: in the part it decodes the
+// preroll's last before the frame its delay reaches.
+bool ExactSpan::RoundsAsSource(std::int32_t silentFrames) const {
+    const std::int64_t inPart =
+        std::min(silentFrames + start_ / source_.FrameSamples - firstFrame_, kDecoderPreroll);
+    return (DecodedInSource() - inPart) % source_.RoundingPeriod == 0;
+}
+
+std::int64_t ExactSpan::RoundingLeadFrames(std::int64_t least) const {
+    const std::int64_t decoded = DecodedInSource();
+    if (decoded <= least)
+        return decoded;
+    return least + (decoded - least) % source_.RoundingPeriod;
+}
+
+// The fewest silent frames from least on whose count rounds as the source,
+// within maxDelay. One period holds it unless the preroll cuts it off (mono
+// MPEG 2 and 2.5).
+std::optional<ExactSpan::LeadIn> ExactSpan::RoundingLeadIn(std::int32_t least, bool firstHolds,
+                                                           std::int32_t maxDelay) const {
+    for (std::int32_t frames = least; frames < least + source_.RoundingPeriod; ++frames) {
+        if (RoundsAsSource(frames) && Delay(frames) <= maxDelay)
+            return LeadIn{frames, firstHolds};
+    }
+    return std::nullopt;
+}
+
+// A bridge frame of its own keeps the first frame's bytes; failing it, the
+// first frame holds the bridge's bytes, a frame less; failing both, mono MPEG 1
+// takes a delay beyond Rockbox's; and where no count rounds as the source, the
+// fewest frames.
+ExactSpan::LeadIn ExactSpan::LeadInFor(bool bridge, bool holdable) const {
+    std::int32_t least = bridge ? 1 : 0;
     // A start within the decoder's delay of the first frame needs a frame more to skip.
-    if (Delay(frames) < 0)
-        ++frames;
-    if (source_.KeepsParity && (frames + firstFrame_) % 2 != 0 && Delay(frames + 1) <= kMaxDelay)
-        ++frames;
-    return frames;
+    if (Delay(least) < 0)
+        ++least;
+    constexpr std::int32_t kLongestDelay = 0xFFF; // the LAME tag's field
+    std::optional<LeadIn> lead = RoundingLeadIn(least, false, kMaxDelay);
+    if (!lead && bridge && holdable)
+        lead = RoundingLeadIn(least - 1, true, kMaxDelay);
+    if (!lead)
+        lead = RoundingLeadIn(least, false, kLongestDelay);
+    return lead.value_or(LeadIn{least, false});
 }
 
 GaplessTrim ExactSpan::Trim(std::int32_t silentFrames, std::int64_t lastFrame,

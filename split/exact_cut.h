@@ -24,10 +24,11 @@ struct GaplessSource {
     // Decoded samples a gapless player drops at the source's end, counted as
     // in the LAME tag; 529 (none) without it.
     std::int64_t EndPadding = 529;
-    // mpg123 rounds some samples of a mono part one step apart from the
-    // source's unless the frames before its first copied one keep the
-    // source's parity; kept in MPEG 2 and 2.5 also, where a frame is short.
-    bool KeepsParity = false;
+    // mpg123's synthesis sums in an order that turns with every 32 samples,
+    // so a part rounds as the source only where mpg123 has synthesised as
+    // many granules before the part's first sample, modulo 4 in mono and 2 in
+    // stereo: in frames, this period (1: any count will do).
+    std::int32_t RoundingPeriod = 1;
     // Frames enough to hold the longest reservoir at the lowest bit rate.
     std::int64_t ReservoirFrames = 10;
 
@@ -45,6 +46,9 @@ inline constexpr std::int64_t kWarmUp = kDecoderDelay + 527;
 // Beyond this delay (or a padding of 2304, which parts stay below), Rockbox
 // ignores the whole gapless information.
 inline constexpr std::int32_t kMaxDelay = 2880;
+// mpg123 decodes at most this many frames before the one holding the first
+// sample it plays, whatever the delay puts before it.
+inline constexpr std::int64_t kDecoderPreroll = 4;
 
 std::int64_t SampleAtMs(std::int64_t ms, std::int32_t sampleRate);
 
@@ -63,15 +67,30 @@ public:
         return std::max<std::int64_t>(0, firstFrame_ - source_.ReservoirFrames);
     }
 
-    // Frames that go before the first copied one, the bridge (when there is
-    // one) last: what the delay and mpg123's parity need.
-    std::int32_t SilentFrames(bool bridge) const;
+    // The silent frames before the first copied one, and whether that frame
+    // carries the bytes it reads from the reservoir itself instead of a bridge
+    // frame, the last silent one: what the delay and mpg123's rounding need.
+    struct LeadIn {
+        std::int32_t SilentFrames = 0;
+        bool FirstHoldsReservoir = false;
+    };
+    // bridge: the first frame reads from the reservoir; holdable: it can be
+    // rebuilt to hold those bytes.
+    LeadIn LeadInFor(bool bridge, bool holdable) const;
+    // How many of the source's frames, at least least, to decode before the
+    // one holding the first sample, for mpg123 to have decoded as many as in
+    // the source, modulo the period.
+    std::int64_t RoundingLeadFrames(std::int64_t least) const;
     // The tag's trim for a part of silentFrames silent frames and the copied
     // frames up to lastFrame, which is the source's last when atSourceEnd.
     GaplessTrim Trim(std::int32_t silentFrames, std::int64_t lastFrame, bool atSourceEnd) const;
 
 private:
     std::int32_t Delay(std::int32_t silentFrames) const;
+    std::int64_t DecodedInSource() const;
+    bool RoundsAsSource(std::int32_t silentFrames) const;
+    std::optional<LeadIn> RoundingLeadIn(std::int32_t least, bool firstHolds,
+                                         std::int32_t maxDelay) const;
 
     GaplessSource source_;
     std::int64_t start_; // decoded samples, from the source's first audio frame

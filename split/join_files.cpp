@@ -1,5 +1,6 @@
 #include "split/join_files.h"
 
+#include "core/bridge_frame.h"
 #include "core/information_frame.h"
 #include "split/part_file_writer.h"
 
@@ -43,12 +44,19 @@ std::size_t SharedByExactParts(const std::deque<FrameBytes>& tail,
     if (trimmed % frameSamples != 0)
         return 0;
     const auto covered = static_cast<std::size_t>(trimmed / frameSamples);
-    for (std::size_t silent = 0; silent < covered && silent < head.size(); ++silent) {
+    // The later part's first shared frame may hold its own reservoir.
+    const auto sharedAfter = [&](std::size_t silent) {
         const std::size_t repeated = covered - silent;
-        if (repeated <= tail.size() && covered <= head.size() &&
-            std::equal(head.begin() + static_cast<std::ptrdiff_t>(silent),
-                       head.begin() + static_cast<std::ptrdiff_t>(covered),
-                       tail.end() - static_cast<std::ptrdiff_t>(repeated)))
+        if (repeated > tail.size() || covered > head.size())
+            return false;
+        const auto shared = head.begin() + static_cast<std::ptrdiff_t>(silent);
+        const auto ending = tail.end() - static_cast<std::ptrdiff_t>(repeated);
+        return (*shared == *ending || HoldsOwnReservoirOf(*shared, *ending, format.VersionId)) &&
+               std::equal(shared + 1, head.begin() + static_cast<std::ptrdiff_t>(covered),
+                          ending + 1);
+    };
+    for (std::size_t silent = 0; silent < covered && silent < head.size(); ++silent) {
+        if (sharedAfter(silent))
             return covered;
         if (!IsSilentFrame(head[silent], format))
             return 0;

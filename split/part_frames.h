@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 // One frame handed out; Lead frames come before the part's first frame, for a
 // decoder to begin with (their sound belongs before the part).
@@ -29,8 +30,12 @@ public:
                int leadFrames);
     // Walks on from a state at or before frame first - leadFrames; the part
     // is frames first to last (by their index among the audio frames), or to
-    // the end of the source.
-    void BeginFrames(const WalkPoint& from, std::int64_t first, std::int64_t last, int leadFrames);
+    // the end of the source. With bridge, a Layer III lead begins with a
+    // silent frame holding what its first frame reads from the reservoir,
+    // gathered from the frames walked before it, so that every lead frame
+    // decodes whole.
+    void BeginFrames(const WalkPoint& from, std::int64_t first, std::int64_t last, int leadFrames,
+                     bool bridge = false);
     // The next frame, nothing after the part's last one.
     std::optional<PartFrame> Next();
 
@@ -45,7 +50,10 @@ private:
         WalkFrame Frame;
         bool Lead = false;
         std::int64_t Index = 0;
+        std::vector<std::uint8_t> Made; // a frame of its own instead of the walk's
     };
+    std::int32_t versionId_ = 1;
+    std::vector<std::uint8_t> made_; // the frame Next handed out last, when made
     std::deque<Queued> queued_;
     bool ended_ = true;
 };

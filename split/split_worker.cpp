@@ -107,8 +107,9 @@ private:
     Result<std::int32_t> WrittenFrames(std::size_t row);
     Result<std::int32_t> CopyPass(std::size_t row);
     Result<std::int32_t> ExactCopyPass(std::size_t row);
-    Result<std::int32_t> InsertSilentFrames(const ExactSpan& span, const std::uint8_t* firstFrame,
-                                            std::int64_t length);
+    Result<ExactSpan::LeadIn> InsertLeadIn(const ExactSpan& span, const std::uint8_t* firstFrame,
+                                           std::int64_t length);
+    void Insert(std::vector<std::uint8_t> frame);
     void KeepMainData(const std::uint8_t* bytes, std::int64_t length);
     std::vector<std::uint8_t> Borrowed(std::int32_t count) const;
     void NoteFrame(const WalkState& state, std::int64_t length);
@@ -390,13 +391,16 @@ Result<std::int32_t> SplitWalk::ExactCopyPass(std::size_t row) {
             if (state.FrameIndex < span.FirstFrame()) {
                 KeepMainData(bytes, length);
             } else {
+                bool inserted = false;
                 if (framesWritten == 0) {
-                    const Result<std::int32_t> inserted = InsertSilentFrames(span, bytes, length);
-                    if (!inserted)
-                        return inserted.Failure();
-                    silentFrames = inserted.Value();
+                    const Result<ExactSpan::LeadIn> lead = InsertLeadIn(span, bytes, length);
+                    if (!lead)
+                        return lead.Failure();
+                    silentFrames = lead.Value().SilentFrames;
+                    inserted = lead.Value().FirstHoldsReservoir;
                 }
-                TakeFrame(state, length);
+                if (!inserted)
+                    TakeFrame(state, length);
                 ++framesWritten;
                 lastFrame = state.FrameIndex;
                 tailTaken = state.FrameIndex >= span.TailFrame();
@@ -416,28 +420,45 @@ Result<std::int32_t> SplitWalk::ExactCopyPass(std::size_t row) {
 }
 
 // The frames that go before the part's first: silence, the last of them
-// holding the bytes the first frame reads from its predecessors. At the
-// source's first frame there are none to hold: the source lacks them too.
-Result<std::int32_t> SplitWalk::InsertSilentFrames(const ExactSpan& span,
-                                                   const std::uint8_t* firstFrame,
-                                                   std::int64_t length) {
+// holding the bytes the first frame reads from its predecessors, or the first
+// frame rebuilt to hold them itself. At the source's first frame there are
+// none to hold: the source lacks them too.
+Result<ExactSpan::LeadIn> SplitWalk::InsertLeadIn(const ExactSpan& span,
+                                                  const std::uint8_t* firstFrame,
+                                                  std::int64_t length) {
     const std::int32_t mainDataBegin =
         span.FirstFrame() > 0
             ? Layer3MainDataBegin(firstFrame, static_cast<std::size_t>(length), versionId_)
             : 0;
     const bool bridge = mainDataBegin > 0;
-    const std::int32_t count = span.SilentFrames(bridge);
-    for (std::int32_t i = 0; i < count; ++i) {
+    const std::vector<std::uint8_t> borrowed =
+        bridge ? Borrowed(mainDataBegin) : std::vector<std::uint8_t>();
+    ExactSpan::LeadIn lead = span.LeadInFor(bridge, true);
+    std::vector<std::uint8_t> holding;
+    if (lead.FirstHoldsReservoir) {
+        holding = SelfContainedLayer3Frame(firstFrame, static_cast<std::size_t>(length), versionId_,
+                                           borrowed);
+        if (holding.empty())
+            lead = span.LeadInFor(bridge, false);
+    }
+    for (std::int32_t i = 0; i < lead.SilentFrames; ++i) {
+        const bool last = i == lead.SilentFrames - 1;
         std::vector<std::uint8_t> frame = SilentLayer3Frame(
             firstFrame, versionId_,
-            bridge && i == count - 1 ? Borrowed(mainDataBegin) : std::vector<std::uint8_t>());
+            bridge && last && !lead.FirstHoldsReservoir ? borrowed : std::vector<std::uint8_t>());
         if (frame.empty())
             return PartFailure("no frame can hold the first frame's reservoir");
-        NoteLength(static_cast<std::int64_t>(frame.size()));
-        NoteAudio(frame.data(), static_cast<std::int64_t>(frame.size()));
-        Step(WriteStep::Insert(std::move(frame)));
+        Insert(std::move(frame));
     }
-    return count;
+    if (lead.FirstHoldsReservoir)
+        Insert(std::move(holding));
+    return lead;
+}
+
+void SplitWalk::Insert(std::vector<std::uint8_t> frame) {
+    NoteLength(static_cast<std::int64_t>(frame.size()));
+    NoteAudio(frame.data(), static_cast<std::int64_t>(frame.size()));
+    Step(WriteStep::Insert(std::move(frame)));
 }
 
 // The main data of the frames before a part's first, of which it may read the last 511 bytes.

@@ -135,6 +135,53 @@ TEST_F(CliSplit, InformationFrameIsKeptOrLeftOut) {
     EXPECT_NE(c, a);
 }
 
+// ffmpeg and mpg123, as a user runs them, play an exact part as the source's
+// samples between its times, and verify finds it exact: with a bridge, with
+// silent frames for mpg123's rounding, and with a first frame rebuilt to hold
+// its reservoir.
+TEST_F(CliSplit, ExactPartsPlayAsTheSourceWithFfmpegAndMpg123AndVerifyExact) {
+    if (std::system("command -v ffmpeg >/dev/null 2>&1 && command -v mpg123 >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "ffmpeg or mpg123 is not installed";
+    struct Case {
+        const char* File;
+        int StartMs, EndMs, Rate, Channels;
+    };
+    for (const Case& c : {Case{"cbr32_32k_reservoir.mp3", 1000, 2500, 32000, 2},
+                          Case{"vbr_v4_44k_mono.mp3", 1530, 2345, 44100, 1},
+                          Case{"vbr_mpeg2_22k_mono.mp3", 1017, 2500, 22050, 1},
+                          Case{"cbr16_mpeg25_8k_mono.mp3", 710, 3000, 8000, 1}}) {
+        const fs::path out = NewFolder(c.File);
+        ASSERT_EQ(Split(Fixture(c.File), out,
+                        "--exact --template part --section " + std::to_string(c.StartMs) + " " +
+                            std::to_string(c.EndMs),
+                        scratch_)
+                      .ExitCode,
+                  0);
+        const auto at = [&c](int ms) {
+            return static_cast<std::size_t>((std::int64_t{ms} * c.Rate + 500) / 1000 * c.Channels *
+                                            2);
+        };
+        // Each decoder's command, before and after the file.
+        for (const auto& [before, after] :
+             {std::pair{"ffmpeg -v error -i ", " -f s16le -"}, std::pair{"mpg123 -q -s ", ""}}) {
+            const auto decode = [&](const std::string& path) {
+                const CommandResult r = RunCommand(before + Quoted(path) + after, scratch_);
+                EXPECT_EQ(r.Stderr, "") << before << path;
+                return r.Stdout;
+            };
+            const std::string source = decode(Fixture(c.File));
+            EXPECT_TRUE(decode((out / "part.mp3").string()) ==
+                        source.substr(at(c.StartMs), at(c.EndMs) - at(c.StartMs)))
+                << c.File << " with " << before;
+        }
+        const std::string verify =
+            " verify " + Quoted(Fixture(c.File)) + " " + Quoted((out / "part.mp3").string());
+        EXPECT_NE(RunCommand(Quoted(KERFLINE_CLI) + verify, scratch_).Stdout.find(": exact,"),
+                  std::string::npos)
+            << c.File;
+    }
+}
+
 // Without a scan the length is an estimate; the last equal part still ends
 // with the last frame, as it does with the exact length of a scan.
 TEST_F(CliSplit, TheLastEqualPartRunsToTheEndOfTheAudio) {

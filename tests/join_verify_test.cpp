@@ -122,6 +122,8 @@ TEST(Join, PartsJoinBackIntoTheSourcesFrames) {
         {"plain CBR", Fixture("cbr128_44k_joint.mp3"), "--parts 4", 0, 0},
         {"plain VBR", vbr, "--parts 3 --rebuild-info-frame", 0, 0},
         {"plain CBR with Info frame", Fixture("cbr128_44k_info_frame.mp3"), "--parts 5", 0, 0},
+        // Some of these begin with a frame that holds its own reservoir.
+        {"exact mono", Fixture("vbr_v4_44k_mono.mp3"), "--parts 4 --exact", 0, 0},
         // Two shared frames and one silent lead-in frame: 3 × 1152 samples.
         {"exact", vbr, "", 3 * 1152 - 2000, 0},
         {"exact, trims that do not add up", vbr, "", 3 * 1152 - 2001, 3},

@@ -148,9 +148,12 @@ TEST(ExactCut, PartsDecodeToTheSourceSamples) {
         {"vbr_v2_44k.mp3", 2500, 4010, "LAME3.100"},            // VBR
         {"vbr_v2_44k.mp3", 20, 900, "LAME3.100"},               // starts in the first frame
         {"vbr_v4_44k_mono.mp3", 1234, 2345, "LAME3.100"},       // mono
+        {"vbr_v4_44k_mono.mp3", 1530, 2345, "LAME3.100"},       // mono, odd frames before
         {"cbr32_32k_reservoir.mp3", 1000, 2500, kOwnEncoder},   // reservoir over 5 frames
         {"cbr32_32k_reservoir.mp3", 1500, 99999, kOwnEncoder},  // to the end of the file
         {"vbr_mpeg2_22k_mono.mp3", 1000, 2500, "LAME3.100"},    // MPEG 2 VBR
+        {"vbr_mpeg2_22k_mono.mp3", 1017, 2500, "LAME3.100"},    // 4n frames before
+        {"cbr16_mpeg25_8k_mono.mp3", 710, 3000, kOwnEncoder},   // MPEG 2.5, 4n+1 before
         {"cbr128_44k_joint.mp3", 1001, 3003, kOwnEncoder},      // no LAME tag
         {"cbr128_44k_joint.mp3", 5, 300, kOwnEncoder},          // within the decoder's delay
     };
@@ -224,15 +227,16 @@ TEST(ExactCut, RefusesLayerTwo) {
 
 // With exact cuts on, the preview hands out the samples an exact part holds.
 TEST(ExactCut, ThePreviewPlaysThePartsSamples) {
-    for (const char* name : {"vbr_v2_44k.mp3", "cbr128_44k_joint.mp3"}) {
+    for (const char* name : {"vbr_v2_44k.mp3", "cbr128_44k_joint.mp3", "tone_440hz_6s.mp3",
+                             "vbr_mpeg2_22k_mono.mp3", "cbr16_mpeg25_8k_mono.mp3"}) {
         SCOPED_TRACE(name);
         const Source source = Open(DataPath(name));
         TAudioInfo info;
         info.AnalyseFile(source.Path);
         PreviewFeed feed(ScanSource::From(source.Path, info), 44100 * 4, {});
         feed.SetExactCuts(true);
-        for (const auto& [start, end] :
-             {std::pair{0, 700}, std::pair{1234, 3456}, std::pair{40, 700}}) {
+        for (const auto& [start, end] : {std::pair{0, 700}, std::pair{1234, 3456},
+                                         std::pair{40, 700}, std::pair{1742, 2342}}) {
             feed.Start(start, end);
             std::vector<std::int16_t> played;
             std::vector<std::int16_t> chunk(2000);
