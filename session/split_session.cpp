@@ -30,7 +30,6 @@ Result<void> SplitSession::Open(const std::string& path, const OpenOptions& opti
     if (mayReplace && !mayReplace())
         return Error{ErrorCategory::Stopped, -1, "the open was called off", path};
     source_ = std::move(opened.Value());
-    format_ = SourceFormat::Of(source_.Info);
     list_.ClearEntries();
     history_.Clear();
     return {};

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/byte_source.h"
+#include "core/frame_checkpoints.h"
 #include "core/frame_rule.h"
 #include "core/preload_scan.h"
 #include "split/source_reader.h"
@@ -9,16 +10,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-
-// Where the split's walk stands: the position, the frames passed and their
-// running elapsed time. The walk from such a state goes on exactly as the
-// walk from the first frame would, so a state kept once serves any later walk.
-struct WalkPoint {
-    std::int64_t Position = 0;
-    std::int32_t FrameIndex = 0;
-    double ElapsedMs = 0.0;
-    bool CountEnded = false; // the scan's count ended before here
-};
 
 // A frame the walk accepted.
 struct WalkFrame {

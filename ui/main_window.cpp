@@ -542,7 +542,7 @@ void TForm1::OpenChosen(const QString& chosen, bool askAboutList) {
     player_->MatchLength(state.DurationMsExact);
     ApplyPlayerLength(state, player_->Length());
     SetUpPositions();
-    overview_->SetSource(ScanSource{state.SourceFileName, session.Format()}, state.DurationMs);
+    overview_->SetSource(session.Source().Walk, state.DurationMs);
     EnableSourceButtons();
     emit SourceOpened();
     ResetTexts();
