@@ -3,6 +3,7 @@
 #include "core/byte_source.h"
 #include "core/frame_checkpoints.h"
 #include "core/frame_rule.h"
+#include "core/frame_step.h"
 #include "core/preload_scan.h"
 #include "split/source_reader.h"
 
@@ -35,18 +36,15 @@ public:
     const std::uint8_t* Bytes(const WalkFrame& frame);
 
 private:
-    std::int64_t NextPossibleFrame(std::int64_t position);
-
-    // The file and the one block the walk reads it through.
+    // The file, the one block the walk reads it through, and the step.
     struct Reading {
         FileSource File;
         SourceRing Ring{1};
         std::optional<SourceReader> Reader;
+        CountingEnd Counting;
+        std::optional<FrameStepper<SourceReader>> Stepper;
     };
     std::unique_ptr<Reading> reading_;
     SourceReader* reader_ = nullptr;
-    std::int32_t versionId_ = 1;
-    std::int32_t layer_ = 3;
-    CountingEnd counting_;
     WalkPoint start_;
 };
