@@ -4,6 +4,7 @@
 #include "core/byte_source.h"
 #include "core/frame_checkpoints.h"
 #include "core/frame_rule.h"
+#include "core/frame_step.h"
 
 #include <algorithm>
 #include <array>
@@ -283,6 +284,7 @@ Result<ScanResult> WalkFrames(const ScanSource& source, ByteSource& bytes,
     };
 
     ScanResult result;
+    RememberedRule rule(source.Format.VersionId, source.Format.Layer);
     std::int64_t position = source.Format.FirstFrameOffset;
     do {
         const std::uint8_t* header = window.Header(position);
@@ -294,8 +296,7 @@ Result<ScanResult> WalkFrames(const ScanSource& source, ByteSource& bytes,
             position = next;
             continue;
         }
-        const FrameCandidate frame =
-            EvaluateFrame(header, source.Format.VersionId, source.Format.Layer);
+        const FrameCandidate& frame = rule.Evaluate(header);
         if (frame.Accepted) {
             if (visitor &&
                 !visitor(position, {header, static_cast<std::size_t>(window.Held(position))}))
