@@ -208,7 +208,7 @@ std::string SplitSession::SavedListText() const {
 
 Result<CueExport> SplitSession::ExportCue() const {
     Result<CueExport> sheet =
-        ExportCueSheet(list_.Entries(), ScanSource::From(SourcePath(), source_.Info),
+        ExportCueSheet(list_.Entries(), ScanSource{SourcePath(), source_.Format},
                        static_cast<std::int32_t>(source_.State.DurationMs));
     if (!sheet)
         return Error{ErrorCategory::Read, -1, sheet.Failure().Text, SourcePath()};
