@@ -14,14 +14,15 @@ int main(int argc, char** argv) {
     try {
         TAudioInfo info;
         info.AnalyseFile(argv[1]);
-        const Result<LoudnessOverview> estimated = SourceLoudness(ScanSource::From(argv[1], info));
+        SourceWalk walk(ScanSource::From(argv[1], info));
+        const Result<LoudnessOverview> estimated = SourceLoudness(walk);
         if (!estimated) {
             std::fprintf(stderr, "%s\n", estimated.Failure().Text.c_str());
             return 1;
         }
         const LoudnessOverview& overview = estimated.Value();
         const auto bytes =
-            overview.Levels.capacity() + overview.Checkpoints.capacity() * sizeof(std::int64_t);
+            overview.Levels.capacity() + walk.Checkpoints().All().capacity() * sizeof(WalkPoint);
         std::printf("%lld frames, %zu levels, overview memory %.1f MB\n",
                     static_cast<long long>(overview.FrameCount), overview.Levels.size(),
                     bytes / 1048576.0);

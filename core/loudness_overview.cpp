@@ -11,14 +11,6 @@ std::uint8_t LoudnessOverview::Peak(std::int64_t first, std::int64_t end) const 
     return *std::max_element(Levels.begin() + first, Levels.begin() + end);
 }
 
-std::int64_t LoudnessOverview::CheckpointBefore(std::int64_t frame) const {
-    if (Checkpoints.empty())
-        return 0;
-    const auto index = std::clamp<std::int64_t>(frame / kCheckpointEvery, 0,
-                                                static_cast<std::int64_t>(Checkpoints.size()) - 1);
-    return Checkpoints[static_cast<std::size_t>(index)];
-}
-
 // RMS rather than peak: a level should say how loud a stretch sounds, and a
 // peak draws a quiet tone and loud noise alike.
 std::uint8_t LevelFromSamples(std::span<const std::int16_t> samples) {
@@ -33,27 +25,4 @@ std::uint8_t LevelFromSamples(std::span<const std::int16_t> samples) {
     const double db = 20.0 * std::log10(std::min(rms, 32768.0) / 32768.0);
     const double steps = 255.0 + db / kLoudnessDbPerStep;
     return static_cast<std::uint8_t>(std::clamp(std::lround(steps), 0L, 255L));
-}
-
-Result<LoudnessOverview> WalkOverviewFrames(const ScanSource& source,
-                                            const std::function<bool()>& stop) {
-    LoudnessOverview overview;
-    bool skipInfoFrame = source.Format.HasInfoFrame;
-    const auto visit = [&](std::int64_t offset, std::span<const std::uint8_t>) {
-        if (skipInfoFrame) {
-            skipInfoFrame = false;
-            return true;
-        }
-        if (overview.FrameCount % LoudnessOverview::kCheckpointEvery == 0) {
-            overview.Checkpoints.push_back(offset);
-            if (stop && stop())
-                return false;
-        }
-        ++overview.FrameCount;
-        return true;
-    };
-    const Result<ScanResult> walked = PreloadScan(source, {}, visit, 4);
-    if (!walked)
-        return walked.Failure();
-    return overview;
 }

@@ -2,16 +2,18 @@
 
 #include "core/audio_info.h"
 #include "core/byte_source.h"
+#include "core/frame_checkpoints.h"
 #include "core/frame_rule.h"
+#include "core/frame_step.h"
 
 #include <algorithm>
 #include <array>
 #include <condition_variable>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
-#include <vector>
 
 namespace {
 
@@ -28,8 +30,8 @@ constexpr std::int64_t kMaxLookAhead = 4096;
 // stretch before (three, or as many as a visitor looks at less one), so the
 // head of a frame that crosses the border is whole in it.
 struct ScanBlock {
-    std::vector<std::uint8_t> Bytes;
-    std::int64_t Start = 0; // the source offset of Bytes[0]
+    std::unique_ptr<std::uint8_t[]> Bytes; // not zero-filled: every byte walked is read first
+    std::int64_t Start = 0;                // the source offset of Bytes[0]
     std::int64_t End = 0;
     std::string ReadError;   // the read failed; the block ends where it did
     std::int64_t Index = -1; // which block of the source it holds, once read
@@ -47,7 +49,8 @@ public:
         const std::int64_t span = std::max<std::int64_t>(size_ - from, 0);
         blockCount_ = std::max<std::int64_t>((span + kBlockBytes - 1) / kBlockBytes, 1);
         for (ScanBlock& block : blocks_)
-            block.Bytes.resize(static_cast<std::size_t>(std::min(span, kBlockBytes) + carry));
+            block.Bytes = std::make_unique_for_overwrite<std::uint8_t[]>(
+                static_cast<std::size_t>(std::min(span, kBlockBytes) + carry));
         if (blockCount_ > 1)
             thread_ = std::jthread([this] { ReadAll(); });
     }
@@ -115,7 +118,7 @@ private:
         // No further than the size the walk goes by, even if the file grows.
         const std::int64_t wanted =
             std::max<std::int64_t>(std::min(size_, BlockEnd(index)) - block.Start, 0);
-        const Result<std::int64_t> got = source_.ReadAt(block.Start, wanted, block.Bytes.data());
+        const Result<std::int64_t> got = source_.ReadAt(block.Start, wanted, block.Bytes.get());
         if (!got)
             block.ReadError = got.Failure().Text;
         block.End = block.Start + (got ? got.Value() : 0);
@@ -167,7 +170,7 @@ public:
             block_ = next;
             ReportProgress(std::max(position, block_->Start));
         }
-        return block_->Bytes.data() + (position - block_->Start);
+        return block_->Bytes.get() + (position - block_->Start);
     }
     bool Failed() const { return failure_.has_value(); }
     const Error& Failure() const { return *failure_; }
@@ -181,7 +184,7 @@ public:
     // the end of the block, or the one after lastTried, whichever comes first.
     std::int64_t NextPossibleFrame(std::int64_t position, std::int64_t lastTried) const {
         const std::int64_t stop = std::min(block_->End, std::max(position, lastTried) + 1);
-        const std::uint8_t* from = block_->Bytes.data() + (position - block_->Start);
+        const std::uint8_t* from = block_->Bytes.get() + (position - block_->Start);
         const void* found = std::memchr(from, 0xFF, static_cast<std::size_t>(stop - position));
         return found == nullptr ? stop
                                 : position + (static_cast<const std::uint8_t*>(found) - from);
@@ -211,9 +214,51 @@ private:
     std::optional<Error> failure_;
 };
 
+// Keeps the walk's state before every kStride-th audio frame, as the split's
+// walk would stand there: its time runs from the first audio frame, the
+// information frame left out.
+class CheckpointKeeper {
+public:
+    CheckpointKeeper(FrameCheckpoints& into, const std::function<bool()>& stop,
+                     const SourceFormat& format)
+        : into_(into), stop_(stop), skipInformationFrame_(format.HasInfoFrame) {
+        point_.Position = format.FirstFrameOffset;
+    }
+
+    // Sees every accepted frame with its duration; false when the walk is to stop.
+    bool Frame(std::int64_t offset, std::int32_t length, long double durationMs) {
+        if (skipInformationFrame_) {
+            skipInformationFrame_ = false;
+            point_.Position = offset + length;
+            return true;
+        }
+        if (point_.FrameIndex % FrameCheckpoints::kStride == 0) {
+            into_.Keep(point_);
+            if (stop_ && stop_())
+                return false;
+        }
+        point_.Position = offset + length;
+        ++point_.FrameIndex;
+        point_.ElapsedMs =
+            static_cast<double>(static_cast<long double>(point_.ElapsedMs) + durationMs);
+        return true;
+    }
+    // A walk that met no audio frame still has its start.
+    void End() {
+        if (point_.FrameIndex == 0)
+            into_.Keep(point_);
+    }
+
+private:
+    FrameCheckpoints& into_;
+    const std::function<bool()>& stop_;
+    bool skipInformationFrame_;
+    WalkPoint point_;
+};
+
 Result<ScanResult> WalkFrames(const ScanSource& source, ByteSource& bytes,
                               const ScanProgress& progress, const FrameVisitor& visitor,
-                              std::size_t lookAhead) {
+                              std::size_t lookAhead, CheckpointKeeper* keeper = nullptr) {
     const std::int64_t size = bytes.Size();
     const std::int64_t maximum = size - source.Format.FirstFrameOffset - 128;
     // The walk goes on while a first frame's length of bytes remains; at
@@ -239,6 +284,7 @@ Result<ScanResult> WalkFrames(const ScanSource& source, ByteSource& bytes,
     };
 
     ScanResult result;
+    RememberedRule rule(source.Format.VersionId, source.Format.Layer);
     std::int64_t position = source.Format.FirstFrameOffset;
     do {
         const std::uint8_t* header = window.Header(position);
@@ -250,15 +296,18 @@ Result<ScanResult> WalkFrames(const ScanSource& source, ByteSource& bytes,
             position = next;
             continue;
         }
-        const FrameCandidate frame =
-            EvaluateFrame(header, source.Format.VersionId, source.Format.Layer);
+        const FrameCandidate& frame = rule.Evaluate(header);
         if (frame.Accepted) {
             if (visitor &&
                 !visitor(position, {header, static_cast<std::size_t>(window.Held(position))}))
                 break;
+            const long double durationMs = FrameDurationMs(frame.Length, frame.BitrateBps);
+            if (keeper != nullptr && !keeper->Frame(position, frame.Length, durationMs))
+                return Error{ErrorCategory::Stopped, position,
+                             source.Path + ": the walk was stopped"};
             position += frame.Length;
             result.DurationMsExact =
-                AddFrameDuration(result.DurationMsExact, frame.Length, frame.BitrateBps);
+                static_cast<double>(static_cast<long double>(result.DurationMsExact) + durationMs);
             ++result.FrameCount;
         } else {
             ++position;
@@ -266,6 +315,8 @@ Result<ScanResult> WalkFrames(const ScanSource& source, ByteSource& bytes,
         }
     } while (size - position >= minimumRemaining || wholeFrameAt(position));
 
+    if (keeper != nullptr)
+        keeper->End();
     if (window.Failed())
         return window.Failure();
     if (source.Format.HasInfoFrame)
@@ -273,6 +324,13 @@ Result<ScanResult> WalkFrames(const ScanSource& source, ByteSource& bytes,
     if (progress)
         progress(position, maximum);
     return result;
+}
+
+Result<void> FirstFrameInside(const ScanSource& source, const ByteSource& bytes) {
+    if (source.Format.FirstFrameOffset < 0 || source.Format.FirstFrameOffset > bytes.Size())
+        return Error{ErrorCategory::Format, source.Format.FirstFrameOffset,
+                     source.Path + ": the first frame lies outside the file"};
+    return {};
 }
 
 } // namespace
@@ -296,9 +354,18 @@ Result<ScanResult> PreloadScan(const ScanSource& source, const ScanProgress& pro
 Result<ScanResult> PreloadScan(const ScanSource& source, ByteSource& bytes,
                                const ScanProgress& progress, const FrameVisitor& visitor,
                                std::size_t lookAhead) {
-    const std::int64_t size = bytes.Size();
-    if (source.Format.FirstFrameOffset < 0 || source.Format.FirstFrameOffset > size)
-        return Error{ErrorCategory::Format, source.Format.FirstFrameOffset,
-                     source.Path + ": the first frame lies outside the file"};
+    if (Result<void> placed = FirstFrameInside(source, bytes); !placed)
+        return placed.Failure();
     return WalkFrames(source, bytes, progress, visitor, lookAhead);
+}
+
+Result<ScanResult> PreloadScan(const ScanSource& source, const ScanProgress& progress,
+                               FrameCheckpoints& checkpoints, const std::function<bool()>& stop) {
+    FileSource file;
+    if (const Result<void> opened = file.Open(source.Path); !opened)
+        return Error{ErrorCategory::Open, -1, source.Path + ": " + opened.Failure().Text};
+    if (Result<void> placed = FirstFrameInside(source, file); !placed)
+        return placed.Failure();
+    CheckpointKeeper keeper(checkpoints, stop, source.Format);
+    return WalkFrames(source, file, progress, {}, kHeaderBytes, &keeper);
 }

@@ -9,6 +9,7 @@
 #include <string>
 
 class ByteSource;
+class FrameCheckpoints;
 class TAudioInfo;
 
 // What the scan needs of the source's analysis.
@@ -43,3 +44,8 @@ Result<ScanResult> PreloadScan(const ScanSource& source, const ScanProgress& pro
 Result<ScanResult> PreloadScan(const ScanSource& source, ByteSource& bytes,
                                const ScanProgress& progress = {}, const FrameVisitor& visitor = {},
                                std::size_t lookAhead = 4);
+// The same walk, keeping the state before every FrameCheckpoints::kStride-th
+// audio frame in checkpoints; stop, asked at each, ends the walk with a
+// Stopped error.
+Result<ScanResult> PreloadScan(const ScanSource& source, const ScanProgress& progress,
+                               FrameCheckpoints& checkpoints, const std::function<bool()>& stop);

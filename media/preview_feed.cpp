@@ -6,18 +6,16 @@
 #include <cstring>
 #include <limits>
 
-PreviewFeed::PreviewFeed(const ScanSource& source, int bytesPerSecond,
+PreviewFeed::PreviewFeed(std::shared_ptr<SourceWalk> walk, int bytesPerSecond,
                          std::function<void()> onSound)
     : capacity_(static_cast<std::size_t>(std::max(bytesPerSecond, 1)) * AheadMs / 1000),
-      onSound_(std::move(onSound)), index_(source), partDecoder_(std::make_unique<PartDecoder>()) {
+      onSound_(std::move(onSound)), walk_(std::move(walk)),
+      partDecoder_(std::make_unique<PartDecoder>()) {
     // Opened here, so that a source that cannot be read is known at once.
-    opened_ = partDecoder_->Open(source);
+    opened_ = partDecoder_->Open(walk_->Source());
     if (!opened_)
         return;
-    gapless_ = GaplessSource::Read(source);
-    // The decoder has opened the same source already: the index needs no
-    // error of its own.
-    indexer_ = std::thread([this] { index_.Build(); });
+    gapless_ = GaplessSource::Read(walk_->Source());
     decoder_ = std::thread([this] { Decode(); });
 }
 
@@ -27,12 +25,10 @@ PreviewFeed::~PreviewFeed() {
         quit_ = true;
         ++run_;
     }
+    quitting_ = true;
     changed_.notify_all();
-    index_.Stop();
     if (decoder_.joinable())
         decoder_.join();
-    if (indexer_.joinable())
-        indexer_.join();
 }
 
 void PreviewFeed::Start(std::int32_t startMs, std::optional<std::int32_t> endMs) {
@@ -110,7 +106,10 @@ void PreviewFeed::RunOnce(std::uint64_t run, const Request& request) {
     if (request.Exact)
         return RunExact(run, request);
     PartDecoder& decoder = *partDecoder_;
-    decoder.Begin(index_.Before(request.StartMs), request.StartMs, request.EndMs);
+    const WalkPoint checkpoint = Checkpoints().Before(request.StartMs, Quitting());
+    if (quitting_)
+        return;
+    decoder.Begin(checkpoint, request.StartMs, request.EndMs);
     while (const std::optional<DecodedFrame> frame = decoder.Next()) {
         if (!Begun(run, decoder.FirstFrameMs()) ||
             !Push(run, frame->Samples.data(), frame->Samples.size()))
@@ -135,8 +134,11 @@ void PreviewFeed::RunExact(std::uint64_t run, const Request& request) {
     // it, so that none is passed over, and those.
     const auto lead = static_cast<int>(span.RoundingLeadFrames(PartDecoder::kLeadFrames + 1));
     const int leadFrames = lead >= first ? lead : lead - 1;
-    decoder.BeginFrames(index_.BeforeFrame(first - leadFrames - gapless_->ReservoirFrames), first,
-                        last, leadFrames);
+    const WalkPoint checkpoint = Checkpoints().BeforeFrame(
+        first - leadFrames - gapless_->ReservoirFrames, Quitting());
+    if (quitting_)
+        return;
+    decoder.BeginFrames(checkpoint, first, last, leadFrames);
     while (const std::optional<DecodedFrame> frame = decoder.Next()) {
         const std::int64_t begin = decoder.SourceIndex(*frame) * frameSamples;
         const std::size_t channels = frame->Samples.size() / static_cast<std::size_t>(frameSamples);

@@ -1,8 +1,7 @@
 #pragma once
 
-#include "core/preload_scan.h"
+#include "core/source_walk.h"
 #include "split/exact_cut.h"
-#include "split/frame_index.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -16,9 +15,10 @@
 #include <vector>
 
 // The sound of one run of the preview (a part from a start to an end), decoded
-// ahead on a thread of its own and taken by the audio sink. The source's frame
-// index is built on another thread at the same time; a run that starts beyond
-// what it has walked waits for it there, never on the user interface's thread.
+// ahead on a thread of its own and taken by the audio sink. A run starts from
+// the checkpoint of the source's one walk nearest before it; a run that starts
+// beyond what that walk has passed waits for it there, never on the user
+// interface's thread.
 class PartDecoder;
 
 class PreviewFeed {
@@ -28,7 +28,8 @@ public:
 
     // onSound is called, on the decoding thread, when sound comes in for a run
     // that has none yet.
-    PreviewFeed(const ScanSource& source, int bytesPerSecond, std::function<void()> onSound);
+    PreviewFeed(std::shared_ptr<SourceWalk> walk, int bytesPerSecond,
+                std::function<void()> onSound);
     ~PreviewFeed();
     PreviewFeed(const PreviewFeed&) = delete;
     PreviewFeed& operator=(const PreviewFeed&) = delete;
@@ -59,6 +60,11 @@ private:
         bool Exact = false;
     };
 
+    const FrameCheckpoints& Checkpoints() { return walk_->Checkpoints(); }
+    // Ends a wait on the walk when the feed goes.
+    FrameCheckpoints::Stop Quitting() const {
+        return [this] { return quitting_.load(); };
+    }
     void Decode();
     void RunOnce(std::uint64_t run, const Request& request);
     void RunExact(std::uint64_t run, const Request& request);
@@ -67,7 +73,7 @@ private:
 
     std::size_t capacity_;
     std::function<void()> onSound_;
-    FrameIndex index_;
+    std::shared_ptr<SourceWalk> walk_;
     std::unique_ptr<PartDecoder> partDecoder_; // used by the decoding thread only
     Result<void> opened_;
     std::optional<GaplessSource> gapless_;
@@ -78,12 +84,12 @@ private:
     std::uint64_t run_ = 0; // a new number for every Start and Halt
     std::optional<Request> request_;
     bool quit_ = false;
+    std::atomic<bool> quitting_{false}; // quit_, for waits on the walk
     std::vector<char> pending_;
     std::size_t readFrom_ = 0;
     bool decoded_ = true; // the run's last frame is in pending_
     std::int64_t handed_ = 0;
     std::optional<double> firstFrameMs_;
 
-    std::thread indexer_;
     std::thread decoder_;
 };

@@ -16,16 +16,23 @@ std::string DecodeLevels(const ScanSource& source, LoudnessOverview& overview,
 
 } // namespace
 
-Result<LoudnessOverview> SourceLoudness(const ScanSource& source,
-                                        const std::function<bool()>& stop) {
-    Result<LoudnessOverview> walked = WalkOverviewFrames(source, stop);
+Result<LoudnessOverview> SourceLoudness(SourceWalk& walk, const std::function<bool()>& stop) {
+    const Result<ScanResult> walked = walk.Await(stop);
     if (!walked)
-        return walked;
-    LoudnessOverview& overview = walked.Value();
+        return walked.Failure();
+    LoudnessOverview overview;
+    overview.FrameCount = walked.Value().FrameCount;
     if (overview.FrameCount > 0) {
-        const std::string problem = DecodeLevels(source, overview, stop);
+        const std::string problem = DecodeLevels(walk.Source(), overview, stop);
         if (!problem.empty())
             return Error{ErrorCategory::Read, -1, problem};
     }
-    return walked;
+    return overview;
+}
+
+Result<LoudnessOverview> SourceLoudness(const ScanSource& source,
+                                        const std::function<bool()>& stop) {
+    SourceWalk walk(source);
+    walk.Run();
+    return SourceLoudness(walk, stop);
 }

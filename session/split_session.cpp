@@ -30,7 +30,6 @@ Result<void> SplitSession::Open(const std::string& path, const OpenOptions& opti
     if (mayReplace && !mayReplace())
         return Error{ErrorCategory::Stopped, -1, "the open was called off", path};
     source_ = std::move(opened.Value());
-    format_ = SourceFormat::Of(source_.Info);
     list_.ClearEntries();
     history_.Clear();
     return {};
@@ -208,7 +207,7 @@ std::string SplitSession::SavedListText() const {
 
 Result<CueExport> SplitSession::ExportCue() const {
     Result<CueExport> sheet =
-        ExportCueSheet(list_.Entries(), ScanSource::From(SourcePath(), source_.Info),
+        ExportCueSheet(list_.Entries(), ScanSource{SourcePath(), source_.Format},
                        static_cast<std::int32_t>(source_.State.DurationMs));
     if (!sheet)
         return Error{ErrorCategory::Read, -1, sheet.Failure().Text, SourcePath()};

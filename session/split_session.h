@@ -48,7 +48,7 @@ public:
     void Walk(const ScanProgress& progress = {});
     bool HasSource() const { return !source_.State.SourceFileName.empty(); }
     const std::string& SourcePath() const { return source_.State.SourceFileName; }
-    const SourceFormat& Format() const { return format_; }
+    const SourceFormat& Format() const { return source_.Format; }
     const std::optional<Error>& ScanProblem() const { return source_.ScanProblem; }
     const SourceSession& Source() const { return source_; }
     // The window keeps the player's units and the selection in the state.
@@ -122,7 +122,6 @@ private:
     ListChange AppendAll(const std::string& step, const std::vector<SplitListItem>& entries);
 
     SourceSession source_;
-    SourceFormat format_;
     SplitList list_;
     EditHistory history_;
     SaveOptions options_;

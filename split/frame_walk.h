@@ -1,7 +1,9 @@
 #pragma once
 
 #include "core/byte_source.h"
+#include "core/frame_checkpoints.h"
 #include "core/frame_rule.h"
+#include "core/frame_step.h"
 #include "core/preload_scan.h"
 #include "split/source_reader.h"
 
@@ -9,16 +11,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-
-// Where the split's walk stands: the position, the frames passed and their
-// running elapsed time. The walk from such a state goes on exactly as the
-// walk from the first frame would, so a state kept once serves any later walk.
-struct WalkPoint {
-    std::int64_t Position = 0;
-    std::int32_t FrameIndex = 0;
-    double ElapsedMs = 0.0;
-    bool CountEnded = false; // the scan's count ended before here
-};
 
 // A frame the walk accepted.
 struct WalkFrame {
@@ -44,18 +36,15 @@ public:
     const std::uint8_t* Bytes(const WalkFrame& frame);
 
 private:
-    std::int64_t NextPossibleFrame(std::int64_t position);
-
-    // The file and the one block the walk reads it through.
+    // The file, the one block the walk reads it through, and the step.
     struct Reading {
         FileSource File;
         SourceRing Ring{1};
         std::optional<SourceReader> Reader;
+        CountingEnd Counting;
+        std::optional<FrameStepper<SourceReader>> Stepper;
     };
     std::unique_ptr<Reading> reading_;
     SourceReader* reader_ = nullptr;
-    std::int32_t versionId_ = 1;
-    std::int32_t layer_ = 3;
-    CountingEnd counting_;
     WalkPoint start_;
 };

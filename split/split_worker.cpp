@@ -4,6 +4,7 @@
 #include "core/bridge_frame.h"
 #include "core/byte_source.h"
 #include "core/frame_rule.h"
+#include "core/frame_step.h"
 #include "core/frame_tables.h"
 #include "core/information_frame.h"
 #include "core/preload_scan.h"
@@ -28,46 +29,13 @@ namespace {
 
 // Where a walk from the first audio frame stands: every part's walk passes
 // through the same states, so a state reached once serves every later part.
-struct WalkState {
-    std::int64_t Position = 0;
-    std::int32_t FrameIndex = 0;
-    double ElapsedMs = 0.0;
-    bool CountEnded = false; // the scan's count ended before here
-};
-
-struct Candidate {
-    bool Readable = false;      // four header bytes were there to read
-    bool CanStartFrame = false; // the first byte is 0xFF
-    FrameCandidate Frame;
-};
+using WalkState = WalkPoint;
+using Candidate = FrameStep;
 
 // A stretch of whole frames that lie back to back in the source, written at once.
 struct PendingRun {
     std::int64_t Begin = 0;
     std::int64_t End = 0;
-};
-
-// The frame rule, asked again only when a header's first three bytes differ
-// from the last one's (the rule reads nothing else), as they seldom do.
-class RememberedRule {
-public:
-    RememberedRule(std::int32_t versionId, std::int32_t layer)
-        : versionId_(versionId), layer_(layer) {}
-
-    const FrameCandidate& Evaluate(const std::uint8_t* b) {
-        const std::uint32_t key = std::uint32_t{b[0]} << 16 | std::uint32_t{b[1]} << 8 | b[2];
-        if (key != lastKey_) {
-            last_ = EvaluateFrame(b, versionId_, layer_);
-            lastKey_ = key;
-        }
-        return last_;
-    }
-
-private:
-    std::int32_t versionId_;
-    std::int32_t layer_;
-    std::uint32_t lastKey_ = 0xFFFFFFFF;
-    FrameCandidate last_;
 };
 
 // Why a part cannot be written; built only when one cannot.
@@ -81,7 +49,8 @@ Error PartFailure(std::string reason) {
 class SplitWalk {
 public:
     SplitWalk(const SplitJob& job, SourceReader& source)
-        : job_(job), source_(source), rule_(job.Format.VersionId, job.Format.Layer),
+        : job_(job), source_(source),
+          stepper_(*this, job.Format.VersionId, job.Format.Layer, counting_),
           frameCount_(job.FrameCount), entries_(job.Rows.size()) {}
 
     // Before the walk starts: nothing, or the problem that ends the run (its
@@ -96,6 +65,14 @@ public:
     // What ended the walk early, if anything did but the run.
     const std::string& Problem() const { return problem_; }
     std::int64_t HeadersExamined() const { return headersExamined_; }
+
+    // The walk's step reads the source through these: the pending stretch of
+    // frames goes to the writer first when the block that holds it is to move on.
+    static constexpr std::int64_t kMaxSpan = SourceReader::kMaxSpan;
+    const std::uint8_t* Fetch(std::int64_t offset, std::int64_t count) {
+        return Bytes(offset, count);
+    }
+    std::int64_t Size() const { return source_.Size(); }
 
 private:
     void ReadInformationFrame();
@@ -125,16 +102,18 @@ private:
     bool CountedFrameFrom(std::int64_t position);
     const std::uint8_t* Bytes(std::int64_t offset, std::int64_t count);
     Candidate Evaluate(const WalkState& state);
-    // Inlined: it runs once a frame, in the loops that copy.
-    [[gnu::always_inline]] inline void Advance(WalkState& state, const Candidate& candidate);
-    std::int64_t NextPossibleFrame(std::int64_t position);
+    void Advance(WalkState& state, const Candidate& candidate) {
+        stepper_.Advance(state, candidate);
+    }
     void MoveFrontier(const WalkState& state);
     void Flush();
     void Step(WriteStep step) { source_.Current().Steps.push_back(std::move(step)); }
 
     const SplitJob& job_;
     SourceReader& source_;
-    RememberedRule rule_;
+    // With the frame count unknown, a frame counts as the scan would count it.
+    CountingEnd counting_;
+    FrameStepper<SplitWalk> stepper_;
     std::int64_t headersExamined_ = 0;
     std::string problem_;
     bool partFailed_ = false;
@@ -152,9 +131,7 @@ private:
     std::vector<std::uint8_t> exactInformationFrame_;
     std::vector<std::uint8_t> reservoir_;
 
-    // With the frame count unknown, a frame counts as the scan would count it.
     bool countInWalk_ = false;
-    CountingEnd counting_;
     std::int64_t knownFrom_ = -1; // positions known to reach (or not) a counted frame
     std::int64_t knownTo_ = -1;
     bool knownAnswer_ = false;
@@ -546,31 +523,9 @@ Result<WalkState> SplitWalk::EntryOf(std::size_t row) {
 }
 
 Candidate SplitWalk::Evaluate(const WalkState& state) {
-    Candidate candidate;
-    const std::uint8_t* header = Bytes(state.Position, 4);
-    if (header == nullptr)
-        return candidate;
-    ++headersExamined_;
-    candidate.Readable = true;
-    candidate.CanStartFrame = header[0] == 0xFF;
-    candidate.Frame = rule_.Evaluate(header);
+    const Candidate candidate = stepper_.Evaluate(state.Position);
+    headersExamined_ += candidate.Readable ? 1 : 0;
     return candidate;
-}
-
-// A rejected candidate adds no time and no frame: the walk moves one byte on,
-// or where no frame can start there, on to the next 0xFF at once.
-void SplitWalk::Advance(WalkState& state, const Candidate& candidate) {
-    if (!candidate.Frame.Accepted) {
-        const std::int64_t next =
-            candidate.CanStartFrame ? state.Position + 1 : NextPossibleFrame(state.Position);
-        state.CountEnded = state.CountEnded || counting_.StepEndsCount(state.Position, next);
-        state.Position = next;
-        return;
-    }
-    state.Position += candidate.Frame.Length;
-    ++state.FrameIndex;
-    state.ElapsedMs =
-        AddFrameDuration(state.ElapsedMs, candidate.Frame.Length, candidate.Frame.BitrateBps);
 }
 
 void SplitWalk::MoveFrontier(const WalkState& state) {
@@ -580,19 +535,6 @@ void SplitWalk::MoveFrontier(const WalkState& state) {
         entries_[startsAhead_[nextStart_].second] = frontier_;
         ++nextStart_;
     }
-}
-
-// The next position after position (which holds no 0xFF) at which a frame
-// can start, looked for within a span of the source; at most the first
-// position too close to the end to hold a header, where every walk ends.
-std::int64_t SplitWalk::NextPossibleFrame(std::int64_t position) {
-    const std::int64_t span = std::min(SourceReader::kMaxSpan, source_.Size() - 3 - position);
-    const std::uint8_t* bytes = span > 1 ? Bytes(position, span) : nullptr;
-    if (bytes == nullptr)
-        return position + 1;
-    const void* found = std::memchr(bytes, 0xFF, static_cast<std::size_t>(span));
-    return found == nullptr ? position + span
-                            : position + (static_cast<const std::uint8_t*>(found) - bytes);
 }
 
 // The frame index is below the frame count: a counted frame lies ahead.
@@ -617,10 +559,10 @@ bool SplitWalk::CountedFrameFrom(std::int64_t position) {
         if (header == nullptr)
             return false;
         ++headersExamined_;
-        const FrameCandidate& frame = rule_.Evaluate(header);
+        const FrameCandidate& frame = stepper_.Rule(header);
         if (frame.Accepted)
             return counting_.FrameCounts(p, frame.Length);
-        const std::int64_t next = header[0] == 0xFF ? p + 1 : NextPossibleFrame(p);
+        const std::int64_t next = header[0] == 0xFF ? p + 1 : stepper_.NextPossibleFrame(p);
         if (counting_.StepEndsCount(p, next))
             return false;
         p = next - 1;

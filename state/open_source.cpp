@@ -33,6 +33,8 @@ Result<SourceSession> OpenSource(const std::string& path, const OpenOptions& opt
     if (std::optional<Error> refused = Analyse(path, session.Info))
         return *std::move(refused);
     session.State.SourceFileName = path;
+    session.Format = SourceFormat::Of(session.Info);
+    session.Walk = std::make_shared<SourceWalk>(ScanSource{path, session.Format});
     BeginSourceDurations(session.State, session.Info);
     SettleDurations(session);
     if (options.Preload)
@@ -43,15 +45,10 @@ Result<SourceSession> OpenSource(const std::string& path, const OpenOptions& opt
 // A walk that finds no length leaves the analysis's one in effect.
 void WalkSource(SourceSession& session, const ScanProgress& progress) {
     session.ScanProblem.reset();
-    try {
-        const Result<ScanResult> result =
-            PreloadScan(ScanSource::From(session.State.SourceFileName, session.Info), progress);
-        if (!result)
-            session.ScanProblem = result.Failure();
-        else if (result.Value().DurationMsExact > 0)
-            ApplyScanResult(session.State, result.Value());
-    } catch (const std::exception& error) {
-        session.ScanProblem = Error{ErrorCategory::Internal, -1, error.what()};
-    }
+    const Result<ScanResult> result = session.Walk->Run(progress);
+    if (!result)
+        session.ScanProblem = result.Failure();
+    else if (result.Value().DurationMsExact > 0)
+        ApplyScanResult(session.State, result.Value());
     SettleDurations(session);
 }

@@ -3,8 +3,10 @@
 #include "core/audio_info.h"
 #include "core/engine_error.h"
 #include "core/preload_scan.h"
+#include "core/source_walk.h"
 #include "state/session_state.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -13,10 +15,14 @@ struct OpenOptions {
     ScanProgress Progress; // the walk's progress, when one runs
 };
 
-// An opened source: its analysis (with the ID3v1 tag) and its durations,
-// position step and estimated ms per frame. Koef waits for the player's length.
+// An opened source: its analysis (with the ID3v1 tag), the format every walk
+// reads it by, and its durations, position step and estimated ms per frame.
+// Koef waits for the player's length.
 struct SourceSession {
     TAudioInfo Info;
+    SourceFormat Format;
+    // The one walk over the source, shared by the scan, the overview and the preview.
+    std::shared_ptr<SourceWalk> Walk;
     SessionState State;
     // A walk that failed: the analysis's length stays in effect and the frame
     // count unknown, so the source is still usable.
@@ -29,6 +35,7 @@ struct SourceSession {
 // NoFrame, naming it too; a file without a usable length gives TAudioInfo::FailureMessage.
 Result<SourceSession> OpenSource(const std::string& path, const OpenOptions& options = {});
 
-// Walks every frame of an opened source for the exact frame count and length,
-// and sets the durations again. A failed walk is kept in ScanProblem.
+// Walks every frame of an opened source for the exact frame count and length
+// (or takes the result of its walk where that has run), and sets the
+// durations again. A failed walk is kept in ScanProblem.
 void WalkSource(SourceSession& session, const ScanProgress& progress = {});

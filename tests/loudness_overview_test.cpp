@@ -92,8 +92,8 @@ TEST(LoudnessOverview, LevelsFollowDecodedRmsAtEveryBitrateMode) {
     }
 }
 
-// Every version and rate of Layer III: one level per audio frame and
-// checkpoints that land on frames.
+// Every version and rate of Layer III: one level per audio frame, and the
+// open's walk keeps checkpoints that land on frames.
 TEST(LoudnessOverview, EveryLayerThreeFixtureALevelPerFrame) {
     for (const char* name : {"cbr128_44k_joint.mp3", "cbr128_44k_info_frame.mp3", "vbr_v2_44k.mp3",
                              "vbr_mpeg2_22k_mono.mp3", "cbr16_mpeg25_8k_mono.mp3", "cbr320_48k.mp3",
@@ -101,36 +101,22 @@ TEST(LoudnessOverview, EveryLayerThreeFixtureALevelPerFrame) {
         SCOPED_TRACE(name);
         const std::string path = DataPath(name);
         const ScanSource source = SourceOf(path);
-        const LoudnessOverview overview = SourceLoudness(source).Value();
+        SourceWalk walk(source);
+        const LoudnessOverview overview = SourceLoudness(walk).Value();
         EXPECT_EQ(overview.FrameCount, PreloadScan(source).Value().FrameCount);
         ASSERT_EQ(static_cast<std::int64_t>(overview.Levels.size()), overview.FrameCount);
 
         std::ifstream in(path, std::ios::binary);
         const std::vector<char> bytes{std::istreambuf_iterator<char>(in), {}};
-        ASSERT_EQ(overview.Checkpoints.size(),
-                  static_cast<std::size_t>((overview.FrameCount + 63) / 64));
-        for (const std::int64_t offset : overview.Checkpoints)
-            EXPECT_EQ(static_cast<std::uint8_t>(bytes[static_cast<std::size_t>(offset)]), 0xFF);
-        EXPECT_EQ(overview.CheckpointBefore(0),
+        const std::vector<WalkPoint> checkpoints = walk.Checkpoints().All();
+        ASSERT_EQ(checkpoints.size(), static_cast<std::size_t>((overview.FrameCount + 63) / 64));
+        for (const WalkPoint& point : checkpoints)
+            EXPECT_EQ(static_cast<std::uint8_t>(bytes[static_cast<std::size_t>(point.Position)]),
+                      0xFF);
+        EXPECT_EQ(checkpoints.front().Position,
                   source.Format.FirstFrameOffset +
                       (source.Format.HasInfoFrame ? source.Format.FirstFrameBytes : 0));
     }
-}
-
-// The walk leaves the levels to the decoder; a stop request ends it early.
-TEST(LoudnessOverview, WalkAndStop) {
-    const ScanSource layer2 = SourceOf(DataPath("layer2_192k.mp3"));
-    const LoudnessOverview overview = WalkOverviewFrames(layer2).Value();
-    EXPECT_TRUE(overview.Levels.empty());
-    EXPECT_EQ(overview.FrameCount, PreloadScan(layer2).Value().FrameCount);
-    EXPECT_FALSE(overview.Checkpoints.empty());
-
-    int asked = 0;
-    const LoudnessOverview stopped =
-        WalkOverviewFrames(SourceOf(DataPath("cbr128_44k_joint.mp3")), [&] {
-            return ++asked > 2;
-        }).Value();
-    EXPECT_EQ(stopped.FrameCount, 2 * LoudnessOverview::kCheckpointEvery);
 }
 
 } // namespace

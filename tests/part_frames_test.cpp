@@ -1,10 +1,9 @@
+#include "core/source_walk.h"
 #include "frame_stream.h"
-#include "split/frame_index.h"
 #include "split/part_frames.h"
 #include "split/split_worker.h"
 
 #include <gtest/gtest.h>
-#include <thread>
 
 namespace {
 
@@ -52,9 +51,40 @@ std::vector<Source> Sources() {
     return {plain, mixed, informed, shortEnd};
 }
 
+ScanSource ScanOf(const std::string& path, const Source& source) {
+    ScanSource scan;
+    scan.Path = path;
+    scan.Format.HasInfoFrame = source.HasInfoFrame;
+    scan.Format.FirstFrameBytes = 384;
+    return scan;
+}
+
+// The open's one walk keeps, before every 64th audio frame it counts, the
+// state that the preview's walk from the first frame has there: position,
+// index and elapsed time to the last bit.
+TEST(PartFramesTest, TheOpensWalkKeepsThePreviewWalksStates) {
+    for (const Source& source : Sources()) {
+        TempDir dir;
+        const ScanSource scan = ScanOf(dir.Write("source.mp3", source.Data), source);
+        SourceWalk walk(scan);
+        const std::int32_t counted = walk.Run().Value().FrameCount;
+        FrameWalk frames;
+        ASSERT_TRUE(frames.Open(scan));
+        WalkPoint at = frames.Start();
+        std::vector<WalkPoint> passed{at};
+        while (frames.Next(at) && at.FrameIndex < counted) {
+            if (at.FrameIndex % FrameCheckpoints::kStride == 0)
+                passed.push_back(at);
+        }
+        EXPECT_EQ(walk.Checkpoints().All(), passed) << source.Name;
+        EXPECT_EQ(walk.Await().Value().FrameCount, counted) << "walked once, asked twice";
+    }
+}
+
 // The part the split writes for each section, minus its tag, equals the
-// frames the preview reads for it; the lead frames are those just before
-// (bytes that start no frame may lie between).
+// frames the preview reads for it from the open's checkpoints (the walk
+// running meanwhile); the lead frames are those just before (bytes that
+// start no frame may lie between).
 TEST(PartFramesTest, APreviewReadsTheFramesThePartHolds) {
     const std::pair<std::int32_t, std::int32_t> sections[] = {
         {0, 0},       {0, 1000},     {1000, 2000},    {1007, 1009},   {1009, 1010},
@@ -76,16 +106,13 @@ TEST(PartFramesTest, APreviewReadsTheFramesThePartHolds) {
         }
         WriteAllParts(job, {});
 
-        ScanSource scan;
-        scan.Path = job.SourcePath;
-        scan.Format.HasInfoFrame = source.HasInfoFrame;
-        scan.Format.FirstFrameBytes = 384;
-        FrameIndex index(scan);
-        std::thread build([&] { index.Build(); });
+        const ScanSource scan = ScanOf(job.SourcePath, source);
+        SourceWalk walk(scan);
+        const FrameCheckpoints& checkpoints = walk.Checkpoints();
         PartFrames frames;
         ASSERT_TRUE(frames.Open(scan));
         for (const SplitJobRow& row : job.Rows) {
-            frames.Begin(index.Before(row.StartMs), row.StartMs, row.EndMs, 2);
+            frames.Begin(checkpoints.Before(row.StartMs), row.StartMs, row.EndMs, 2);
             Bytes heard;
             Bytes lead;
             Bytes first;
@@ -109,7 +136,6 @@ TEST(PartFramesTest, APreviewReadsTheFramesThePartHolds) {
                 << source.Name << " " << row.StartMs;
             EXPECT_EQ(lead.empty(), at - source.Data.begin() < 400) << source.Name;
         }
-        build.join();
     }
 }
 

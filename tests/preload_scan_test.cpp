@@ -1,5 +1,6 @@
 #include "core/audio_info.h"
 #include "core/byte_source.h"
+#include "core/frame_checkpoints.h"
 #include "core/frame_rule.h"
 #include "core/preload_scan.h"
 #include "frame_stream.h"
@@ -270,6 +271,27 @@ TEST(PreloadScan, SourceFromAnalysis) {
     EXPECT_EQ(source.Format.VersionId, 1);
     EXPECT_EQ(source.Format.FirstFrameBytes, 417);
     EXPECT_EQ(PreloadScan(source).Value().FrameCount, 50);
+}
+
+// A reader gets the checkpoint at least a stride before its time, or at or
+// before its frame, once the walk has passed it; one that asks beyond a walk
+// still running gives up when its stop says so (the preview going away).
+TEST(FrameCheckpoints, ReadersWaitUntilTheWalkHasPassedOrTheyStop) {
+    FrameCheckpoints checkpoints;
+    for (std::int32_t k = 0; k < 4; ++k)
+        checkpoints.Keep(WalkPoint{1000 + k * 64 * 417, k * 64, k * 1664.0});
+    const auto stop = [] { return true; };
+    struct Case {
+        double Ms;
+        std::int64_t Frame;
+        std::int32_t FromMs; // the checkpoint's frame index
+        std::int32_t FromFrame;
+    };
+    for (const Case c : {Case{0, 0, 0, 0}, Case{1664, 64, 0, 64}, Case{1665, 65, 0, 64},
+                         Case{3400, 150, 64, 128}, Case{99999, 9999, 128, 192}}) {
+        EXPECT_EQ(checkpoints.Before(c.Ms, stop).FrameIndex, c.FromMs) << c.Ms;
+        EXPECT_EQ(checkpoints.BeforeFrame(c.Frame, stop).FrameIndex, c.FromFrame) << c.Frame;
+    }
 }
 
 } // namespace

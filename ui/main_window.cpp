@@ -542,7 +542,7 @@ void TForm1::OpenChosen(const QString& chosen, bool askAboutList) {
     player_->MatchLength(state.DurationMsExact);
     ApplyPlayerLength(state, player_->Length());
     SetUpPositions();
-    overview_->SetSource(ScanSource{state.SourceFileName, session.Format()}, state.DurationMs);
+    overview_->SetSource(session.Source().Walk, state.DurationMs);
     EnableSourceButtons();
     emit SourceOpened();
     ResetTexts();
@@ -794,6 +794,14 @@ void TForm1::MediaPlayer1Click(PlayerControl::Button button) {
     });
 }
 
+void TForm1::PlaySection(std::int32_t startMs, std::int32_t endMs) {
+    player_->SetStartPos(MsToPlayer(startMs, context_.State.Koef));
+    player_->SetEndPos(MsToPlayer(endMs, context_.State.Koef));
+    mediaPlayer1_->SetEnabledButtons(PlayerControl::ButtonSet::Playing);
+    player_->Play();
+    timer1_->start();
+}
+
 void TForm1::BitBtn7Click() {
     const std::int32_t start = trackBar1_->SelStart();
     const std::int32_t end = trackBar1_->SelEnd();
@@ -801,11 +809,8 @@ void TForm1::BitBtn7Click() {
         return;
     }
     Guard([&] {
-        player_->SetStartPos(static_cast<std::int64_t>(PositionToPlayerReal(start)));
-        player_->SetEndPos(MsToPlayer(SectionEndMs(end, context_.State), context_.State.Koef));
-        mediaPlayer1_->SetEnabledButtons(PlayerControl::ButtonSet::Playing);
-        player_->Play();
-        timer1_->start();
+        PlaySection(PositionToMs(start, context_.State.PositionStep),
+                    SectionEndMs(end, context_.State));
     });
 }
 

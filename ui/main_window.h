@@ -76,6 +76,8 @@ public:
     void OpenSourceFile(const QString& path) { OpenChosen(path, false); }
     // A playing player moves to the slider's position, however near it is.
     void SeekPlayerToSlider();
+    // Plays the section from startMs to endMs, as the part of those times holds it.
+    void PlaySection(std::int32_t startMs, std::int32_t endMs);
     // True when the split list holds no rows that emptying it would lose, or
     // the user agrees to lose them.
     bool MayDiscardList();

@@ -31,7 +31,7 @@ void OverviewStrip::StopWork() {
         worker_.join();
 }
 
-void OverviewStrip::SetSource(const ScanSource& source, std::int64_t durationMs) {
+void OverviewStrip::SetSource(std::shared_ptr<SourceWalk> walk, std::int64_t durationMs) {
     StopWork();
     overview_.reset();
     ready_ = false;
@@ -41,9 +41,8 @@ void OverviewStrip::SetSource(const ScanSource& source, std::int64_t durationMs)
     stop_ = std::make_shared<std::atomic<bool>>(false);
     const std::uint64_t generation = ++generation_;
     // The destructor joins the worker, so the strip outlives every call it makes.
-    worker_ = std::thread([this, source, generation, stop = stop_] {
-        Result<LoudnessOverview> measured =
-            SourceLoudness(source, [&stop] { return stop->load(); });
+    worker_ = std::thread([this, walk = std::move(walk), generation, stop = stop_] {
+        Result<LoudnessOverview> measured = SourceLoudness(*walk, [&stop] { return stop->load(); });
         if (*stop)
             return;
         // A file that cannot be read again shows no levels; the open already said why.

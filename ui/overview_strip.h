@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/loudness_overview.h"
+#include "core/source_walk.h"
 #include "state/overview_view.h"
 
 #include <QWidget>
@@ -25,7 +26,8 @@ public:
     ~OverviewStrip() override;
 
     // Starts computing the levels of a newly opened source of durationMs.
-    void SetSource(const ScanSource& source, std::int64_t durationMs);
+    // The levels come from the source's walk and a decoding pass, on a thread of the strip's.
+    void SetSource(std::shared_ptr<SourceWalk> walk, std::int64_t durationMs);
     void SetPlayMs(std::int64_t ms);
     void SetSelection(std::int64_t startMs, std::int64_t endMs);
     void ZoomIn();

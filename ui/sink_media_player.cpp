@@ -1,7 +1,6 @@
 #include "ui/sink_media_player.h"
 
 #include "core/audio_info.h"
-#include "core/preload_scan.h"
 #include "media/preview_feed.h"
 #include "state/session_state.h"
 #include "ui/clock_media_player.h"
@@ -37,9 +36,8 @@ void SinkMediaPlayer::Open(const SourceSession& session) {
     format_.setChannelCount(info.Header.ChannelMode() == 3 ? 1 : 2);
     format_.setSampleFormat(QAudioFormat::Int16);
     // Sound that arrives on the decoding thread starts the sink on this one.
-    auto feed = std::make_unique<PreviewFeed>(
-        ScanSource::From(session.State.SourceFileName, info), format_.bytesForDuration(1000000),
-        [this] {
+    auto feed =
+        std::make_unique<PreviewFeed>(session.Walk, format_.bytesForDuration(1000000), [this] {
             QMetaObject::invokeMethod(this, &SinkMediaPlayer::StartSink, Qt::QueuedConnection);
         });
     if (const Result<void> ready = feed->Ready(); !ready)

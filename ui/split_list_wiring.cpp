@@ -91,11 +91,9 @@ void SplitListWiring::PlaySelectedPart(std::int32_t startMs, std::int32_t endMs)
 }
 
 void SplitListWiring::PlayRange(std::int32_t startMs, std::int32_t endMs) {
-    AppContext& context = window_.Context();
-    MediaPlayer& player = window_.Player();
-    player.Stop();
+    window_.Player().Stop();
     window_.Timer1()->stop();
-    const std::int32_t step = context.State.PositionStep;
+    const std::int32_t step = window_.Context().State.PositionStep;
     const std::int32_t selectionStart = MsToPosition(startMs, step);
     const std::int32_t selectionEnd = MsToPosition(endMs, step);
     window_.TrackBar1()->SetSelection(selectionStart, selectionEnd);
@@ -103,10 +101,6 @@ void SplitListWiring::PlayRange(std::int32_t startMs, std::int32_t endMs) {
     window_.LabeledEdit1()->setText(QString::fromStdString(FormatTime(startMs)));
     window_.UpDown2()->SetPosition(selectionEnd);
     window_.LabeledEdit2()->setText(QString::fromStdString(FormatTime(endMs)));
-    player.SetStartPos(MsToPlayer(startMs, context.State.Koef));
-    player.SetEndPos(MsToPlayer(endMs, context.State.Koef));
-    window_.MediaPlayer1()->SetEnabledButtons(PlayerControl::ButtonSet::Playing);
-    player.Play();
-    window_.Timer1()->start();
+    window_.PlaySection(startMs, endMs);
     window_.ShowSelectionLength();
 }

@@ -233,7 +233,8 @@ TEST(ExactCut, ThePreviewPlaysThePartsSamples) {
         const Source source = Open(DataPath(name));
         TAudioInfo info;
         info.AnalyseFile(source.Path);
-        PreviewFeed feed(ScanSource::From(source.Path, info), 44100 * 4, {});
+        PreviewFeed feed(std::make_shared<SourceWalk>(ScanSource::From(source.Path, info)),
+                         44100 * 4, {});
         feed.SetExactCuts(true);
         for (const auto& [start, end] : {std::pair{0, 700}, std::pair{1234, 3456},
                                          std::pair{40, 700}, std::pair{1742, 2342}}) {

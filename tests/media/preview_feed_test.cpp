@@ -37,7 +37,7 @@ TEST(PreviewFeed, ARunHandsOutThePartsFramesExactly) {
     info.AnalyseFile(path);
     const ScanSource source = ScanSource::From(path, info);
     std::atomic<int> sounds{0};
-    PreviewFeed feed(source, 44100 * 4, [&] { ++sounds; });
+    PreviewFeed feed(std::make_shared<SourceWalk>(source), 44100 * 4, [&] { ++sounds; });
     const Result<void> ready = feed.Ready();
     ASSERT_TRUE(ready) << ErrorMessage(ready.Failure());
 
