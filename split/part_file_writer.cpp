@@ -62,6 +62,12 @@ bool NoReplaceUnsupported(int error) {
 
 } // namespace
 
+PartFileWriter::~PartFileWriter() {
+    Discard();
+    if (folderFd_ >= 0)
+        ::close(folderFd_);
+}
+
 Result<void> PartFileWriter::Create(const std::string& outPath, bool mayReplace) {
     Discard();
     IgnoreFileSizeSignal();
@@ -70,9 +76,14 @@ Result<void> PartFileWriter::Create(const std::string& outPath, bool mayReplace)
     fileName_ = path.filename().string();
     mayReplace_ = mayReplace;
     // Every step works inside this folder, wherever it is moved meanwhile.
-    folderFd_ = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (folderFd_ < 0)
-        return SystemError();
+    if (folderFd_ < 0 || folder != folder_) {
+        if (folderFd_ >= 0)
+            ::close(folderFd_);
+        folder_ = folder;
+        folderFd_ = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (folderFd_ < 0)
+            return SystemError();
+    }
     fd_ = ::openat(folderFd_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
     if (fd_ < 0) {
         const Result<void> named = NoUnnamedFiles(errno) ? CreateNamed() : SystemError();
@@ -218,8 +229,4 @@ void PartFileWriter::Discard() {
     }
     ReleasePartialFile(cleanupSlot_);
     cleanupSlot_ = -1;
-    if (folderFd_ >= 0) {
-        ::close(folderFd_);
-        folderFd_ = -1;
-    }
 }

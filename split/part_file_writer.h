@@ -25,7 +25,7 @@ public:
     PartFileWriter() = default;
     PartFileWriter(const PartFileWriter&) = delete;
     PartFileWriter& operator=(const PartFileWriter&) = delete;
-    ~PartFileWriter() { Discard(); }
+    ~PartFileWriter();
 
     // A failure is a Write error whose text is the system's reason.
     Result<void> Create(const std::string& outPath, bool mayReplace);
@@ -45,6 +45,8 @@ private:
     Result<CommitResult> PlaceNamed();
     Result<CommitResult> LinkOverName(const std::string& procPath);
 
+    // Kept open from part to part while they go to the same folder.
+    std::string folder_;
     int folderFd_ = -1;
     int fd_ = -1;
     std::string fileName_; // the part's name inside the folder
