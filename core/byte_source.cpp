@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,6 +27,8 @@ Result<void> FileSource::Open(const std::string& path) {
     if (::fstat(fd_, &status) != 0)
         return Error{ErrorCategory::Open, -1, std::strerror(errno)};
     size_ = status.st_size;
+    // Sources are read front to back: a wider read-ahead keeps a cold disk busy.
+    ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
     return {};
 }
 
