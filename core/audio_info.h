@@ -42,7 +42,8 @@ public:
     Error Problem;
 
     void Reset();
-    // kbit/s of a CBR file's audio: AudioBitrate when read, else the first frame's.
+    // kbit/s of a CBR file's audio, as shown and timed: AudioBitrate when read,
+    // else the first frame's (a VBR file's "Xing" frame's).
     std::int32_t ConstantBitrate() const {
         return AudioBitrate > 0 ? AudioBitrate : Header.Bitrate;
     }

@@ -178,16 +178,18 @@ TEST(CliInfo, InformationFrames) {
 
 // An exact part's information frame may be written at a larger rate than its
 // audio, to hold the tag, and its bridge at yet another: a low-rate part is
-// timed by the frame count, the others as any file of their kind.
+// timed by the frame count and shown at its audio's rate, the others as any
+// file of their kind.
 TEST(CliInfo, ExactPartsAreTimedByTheFramesTheyHold) {
     struct Case {
         const char* Source;
         const char* DurationMs;
+        const char* BitrateKbps;
     };
     const Case cases[] = {
-        {"cbr16_mpeg25_8k_mono.mp3", "6264"}, // 87 frames of 72 ms; not 4300 at 24 kbit/s
-        {"cbr128_44k_joint.mp3", "6100"},     // its bytes at 128 kbit/s, in tenths
-        {"vbr_v2_44k.mp3", "6000"},           // the "Xing" count, in whole seconds
+        {"cbr16_mpeg25_8k_mono.mp3", "6264", "16"}, // 87 frames of 72 ms; not 4300 at 24 kbit/s
+        {"cbr128_44k_joint.mp3", "6100", "128"},    // its bytes at 128 kbit/s, in tenths
+        {"vbr_v2_44k.mp3", "6000", "128"},          // the "Xing" count, in whole seconds
     };
     for (const Case& c : cases) {
         TempDir dir;
@@ -198,6 +200,7 @@ TEST(CliInfo, ExactPartsAreTimedByTheFramesTheyHold) {
         const CliRun part = RunInfo((dir.Path() / "part.mp3").string(), "--json");
         EXPECT_EQ(Value(part.Out, "play_time_ms"), c.DurationMs) << c.Source;
         EXPECT_EQ(Value(part.Out, "duration_ms"), c.DurationMs) << c.Source;
+        EXPECT_EQ(Value(part.Out, "bitrate_kbps"), c.BitrateKbps) << c.Source;
     }
 }
 
