@@ -32,8 +32,8 @@ void PrintText(const SourceSession& report, bool withScan, std::ostream& out) {
         << "\n"
         << "Filesize:            " << info.FileSize << " bytes\n"
         << "Version:            MPEG " << h.VersionText() << " Layer " << h.LayerText() << "\n"
-        << "BitRate:            " << h.Bitrate << "kbit" << (info.IsVbr ? " (VBR)" : " (CBR)")
-        << "\n"
+        << "BitRate:            " << info.ConstantBitrate() << "kbit"
+        << (info.IsVbr ? " (VBR)" : " (CBR)") << "\n"
         << "SampleRate:    " << h.SampleRate << "Hz, " << h.ChannelModeText() << "\n";
     if (withScan) {
         out << "Frames:              " << state.FrameCount << "\n"
@@ -63,7 +63,7 @@ void PrintJson(const std::string& path, const SourceSession& report, std::ostrea
     json.Boolean("valid", h.Valid);
     json.String("version", h.VersionText());
     json.String("layer", h.LayerText());
-    json.Integer("bitrate_kbps", h.Bitrate);
+    json.Integer("bitrate_kbps", info.ConstantBitrate());
     json.Integer("sample_rate_hz", h.SampleRate);
     json.String("channel_mode", h.ChannelModeText());
     json.Integer("frame_bytes", h.FrameBytes);

@@ -17,6 +17,9 @@ namespace {
 constexpr std::int64_t kWindowSize = 128;
 constexpr std::int64_t kCarry = 4;
 constexpr std::int64_t kLongestPlayTimeMs = std::numeric_limits<std::int32_t>::max();
+// An exact part puts up to five frames of its own (silence, a bridge, a rebuilt
+// first frame) between its information frame and the source's frames.
+constexpr int kFramesBeforeAudio = 6;
 
 // Any failed read inside the analysis: reported as AnalysisResult::Failed,
 // with the byte at which the read began.
@@ -142,6 +145,7 @@ void TAudioInfo::Reset() {
     FileSize = -1;
     XingFrameCount = 0;
     Id3v2Size = 0;
+    AudioBitrate = 0;
     Problem = {ErrorCategory::Format, -1, FailureMessage};
 }
 
@@ -223,10 +227,15 @@ Result<AnalysisResult> TAudioInfo::Analyse(std::istream& in, std::int64_t count)
     if (Header.Valid)
         if (Result<void> information = ReadInformationFrame(in, start, count); !information)
             return information.Failure();
+    if (HasInfoFrame && !IsVbr)
+        if (Result<void> audio = ReadAudioBitrate(in, start, count); !audio)
+            return audio.Failure();
     if (Result<void> tag = ReadTag(in, start, count); !tag)
         return tag.Failure();
+    if (IsTimedByFrameCount())
+        PlayTimeMs = FrameCountPlayTime();
     // A VBR file without a usable frame count is timed as if it were CBR.
-    if (!IsVbr || PlayTimeMs == 0)
+    else if (!IsVbr || PlayTimeMs == 0)
         PlayTimeMs = ConstantBitratePlayTime(count);
     // Every time of a session is a signed 32-bit count of ms (24.8 days): only
     // a damaged or hostile header claims more, and nothing could be cut by it.
@@ -308,6 +317,37 @@ Result<void> TAudioInfo::ReadInformationFrame(std::istream& in, std::int64_t sta
     return {};
 }
 
+// The rate of the frame kFramesBeforeAudio after the information frame, or of
+// the last one a shorter file holds.
+Result<void> TAudioInfo::ReadAudioBitrate(std::istream& in, std::int64_t start,
+                                          std::int64_t count) {
+    std::int64_t position = FirstFrameOffset + Header.FrameBytes;
+    for (int frame = 0; frame < kFramesBeforeAudio && position + 4 <= count; ++frame) {
+        std::array<std::uint8_t, 4> bytes{};
+        if (Result<void> read = ReadExactly(in, start + position, bytes.data(), bytes.size());
+            !read)
+            return read;
+        TMpegFrameHdr header;
+        header.Decode(bytes.data(), bytes.size());
+        if (!header.Valid || header.Bitrate <= 0 || header.FrameBytes <= 0)
+            break;
+        AudioBitrate = header.Bitrate;
+        position += header.FrameBytes;
+    }
+    return {};
+}
+
+bool TAudioInfo::IsTimedByFrameCount() const {
+    return HasInfoFrame && !IsVbr && XingFrameCount > 0 && ConstantBitrate() != Header.Bitrate;
+}
+
+// Whole milliseconds of the audio frames the information frame counts.
+std::int64_t TAudioInfo::FrameCountPlayTime() const {
+    if (Header.SampleRate <= 0)
+        return 0;
+    return std::int64_t{SamplesPerFrame(Header)} * XingFrameCount * 1000 / Header.SampleRate;
+}
+
 std::int64_t TAudioInfo::VariableBitratePlayTime() const {
     if (Header.SampleRate <= 0)
         return 0;
@@ -332,5 +372,5 @@ Result<void> TAudioInfo::ReadTag(std::istream& in, std::int64_t start, std::int6
 
 std::int64_t TAudioInfo::ConstantBitratePlayTime(std::int64_t count) const {
     const std::int64_t audio = count - FirstFrameOffset - (Tag.Present ? 128 : 0);
-    return audio * 8 / (Header.BitrateBps() / 10) * 100;
+    return audio * 8 / (std::int64_t{ConstantBitrate()} * 100) * 100;
 }

@@ -32,12 +32,24 @@ public:
     std::int64_t FileSize = 0;        // -1 until AnalyseFile has opened the file
     std::uint32_t XingFrameCount = 0; // frame count of the information frame, 0 if absent
     std::int64_t Id3v2Size = 0;       // bytes of a leading ID3v2 tag skipped by the search
+    // kbit/s of the frames after a CBR information frame, 0 when not read:
+    // exact parts, and ffmpeg at low rates, write that frame at a larger rate
+    // than the audio to hold its tag.
+    std::int32_t AudioBitrate = 0;
     // Why the last analysis failed: a failed read (with its offset), a tag that
     // could not be read, an exception of the stream, or a format fault. Its text
     // is FailureMessage, with the reason added when there was one.
     Error Problem;
 
     void Reset();
+    // kbit/s of a CBR file's audio, as shown and timed: AudioBitrate when read,
+    // else the first frame's (a VBR file's "Xing" frame's).
+    std::int32_t ConstantBitrate() const {
+        return AudioBitrate > 0 ? AudioBitrate : Header.Bitrate;
+    }
+    // A CBR file whose information frame has another rate than its audio is
+    // timed by its frame count: its bytes hold frames of more than one rate.
+    bool IsTimedByFrameCount() const;
     // An Open error when the file cannot be opened: its text names the file
     // and the system's reason.
     Result<AnalysisResult> AnalyseFile(const std::string& path);
@@ -51,6 +63,8 @@ private:
     Result<void> ConfirmFirstFrame(std::istream& in, std::int64_t start, std::int64_t count);
     Result<void> ReadInformationFrame(std::istream& in, std::int64_t start, std::int64_t count);
     Result<void> ReadTag(std::istream& in, std::int64_t start, std::int64_t count);
+    Result<void> ReadAudioBitrate(std::istream& in, std::int64_t start, std::int64_t count);
     std::int64_t VariableBitratePlayTime() const;
+    std::int64_t FrameCountPlayTime() const;
     std::int64_t ConstantBitratePlayTime(std::int64_t count) const;
 };

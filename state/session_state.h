@@ -21,7 +21,9 @@ struct SessionState {
 };
 
 // Length of a source as the analysis gives it, before any scan: the VBR play
-// time, or the CBR formula over the bytes from the first frame on.
+// time, the CBR formula over the bytes from the first frame on at the audio's
+// rate, or the frame count's play time where an information frame's rate is not
+// the audio's.
 std::int64_t DurationMsFromAnalysis(const TAudioInfo& info);
 
 // The durations of a source just analysed: its length from the analysis, no

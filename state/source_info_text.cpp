@@ -25,7 +25,7 @@ std::array<std::string, 6> TagLines(const TID3v1Tag& tag) {
 }
 
 std::string BitRateLine(const TAudioInfo& info, const SessionState& state) {
-    std::string line = Prefixed("BitRate:", 20) + std::to_string(info.Header.Bitrate) + "kbit";
+    std::string line = Prefixed("BitRate:", 20) + std::to_string(info.ConstantBitrate()) + "kbit";
     if (!info.IsVbr)
         return line + " (CBR)";
     line += " (VBR)";

@@ -176,6 +176,34 @@ TEST(CliInfo, InformationFrames) {
     EXPECT_EQ(Value(info.Out, "frame_count"), "308");
 }
 
+// An exact part's information frame may be written at a larger rate than its
+// audio, to hold the tag, and its bridge at yet another: a low-rate part is
+// timed by the frame count and shown at its audio's rate, the others as any
+// file of their kind.
+TEST(CliInfo, ExactPartsAreTimedByTheFramesTheyHold) {
+    struct Case {
+        const char* Source;
+        const char* DurationMs;
+        const char* BitrateKbps;
+    };
+    const Case cases[] = {
+        {"cbr16_mpeg25_8k_mono.mp3", "6264", "16"}, // 87 frames of 72 ms; not 4300 at 24 kbit/s
+        {"cbr128_44k_joint.mp3", "6100", "128"},    // its bytes at 128 kbit/s, in tenths
+        {"vbr_v2_44k.mp3", "6000", "128"},          // the "Xing" count, in whole seconds
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        const std::string command = std::string("'") + KERFLINE_CLI + "' split -q --exact " +
+                                    "--template part --section 1000 7000 -o '" +
+                                    dir.Path().string() + "' '" + Fixture(c.Source) + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0) << c.Source;
+        const CliRun part = RunInfo((dir.Path() / "part.mp3").string(), "--json");
+        EXPECT_EQ(Value(part.Out, "play_time_ms"), c.DurationMs) << c.Source;
+        EXPECT_EQ(Value(part.Out, "duration_ms"), c.DurationMs) << c.Source;
+        EXPECT_EQ(Value(part.Out, "bitrate_kbps"), c.BitrateKbps) << c.Source;
+    }
+}
+
 TEST(CliInfo, Id3Tags) {
     // ID3v2 of 20168 bytes, then the frames of the plain file, then an ID3v1 tag.
     const CliRun cover = RunInfo(Fixture("cbr128_id3v2_cover.mp3"), "--json --preload");
