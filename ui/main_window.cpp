@@ -554,6 +554,8 @@ void TForm1::OpenChosen(const QString& chosen, bool askAboutList) {
 
 // A file that cannot be opened shows the system's reason; any other refusal
 // beeps and shows the engine's message (for a file without frames, naming it).
+// The text alone: an analysis that fails has the window's own sentence for it,
+// "Failed to load the information from the MP3 file!", and the other texts name the file.
 void TForm1::ShowRefusal(const Error& error) {
     if (error.Category != ErrorCategory::Open) {
         services_.Messages.ErrorBeep();
