@@ -598,7 +598,7 @@ void TForm1::WalkUnderLoadingWindow() {
     });
     loading.close();
     if (const auto& problem = context_.Session.ScanProblem()) {
-        services_.Messages.Error(this, QString::fromLocal8Bit(problem->Text.c_str()));
+        services_.Messages.Error(this, QString::fromLocal8Bit(ErrorMessage(*problem).c_str()));
     }
 }
 
