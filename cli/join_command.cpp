@@ -1,6 +1,6 @@
 #include "cli/commands.h"
 #include "cli/text_encoding.h"
-#include "split/join_files.h"
+#include "session/join_session.h"
 #include "split/partial_files.h"
 
 #include <atomic>
@@ -17,15 +17,13 @@ std::atomic<bool> gJoinStopped{false};
 int RunJoin(const JoinRequest& request) {
     gJoinStopped = false;
     const SignalHandler previous = StopAtFirstInterrupt(gJoinStopped);
-    const JoinOutcome outcome = JoinFiles(request, {{}, [] { return gJoinStopped.load(); }});
+    const Result<JoinReport> joined =
+        JoinSession::Run(request, {{}, [] { return gJoinStopped.load(); }});
     std::signal(SIGINT, previous);
-    if (outcome.Written)
+    if (joined)
         return 0;
-    if (outcome.Stopped)
-        std::cerr << PrintableText(request.OutPath) << ": stopped, nothing written\n";
-    else
-        std::cerr << PrintableText(outcome.Error)
-                  << (outcome.Error.ends_with(": exists") ? " (see --overwrite)" : "") << "\n";
+    std::cerr << PrintableText(ErrorMessage(joined.Failure()))
+              << (JoinSession::TargetExists(joined.Failure()) ? " (see --overwrite)" : "") << "\n";
     return 1;
 }
 

@@ -54,7 +54,7 @@ FillOutcome AddSections(const ListOptions& options, SplitSession& session, int& 
         const Result<ListChange> added = session.AddSection(start, end);
         if (!added) {
             err << PrintableText("section " + startText + " " + endText + ": " +
-                                 added.Failure().Text)
+                                 ErrorMessage(added.Failure()))
                 << "\n";
             return FillOutcome::UsageError;
         }

@@ -1,7 +1,7 @@
 #include "cli/commands.h"
 #include "cli/json_writer.h"
 #include "cli/text_encoding.h"
-#include "media/part_check.h"
+#include "session/verify_session.h"
 
 #include <cmath>
 #include <cstdio>
@@ -81,24 +81,22 @@ void JsonObject(JsonWriter& json, const std::string& part, const PartCheck& chec
 }
 
 int RunVerify(const VerifyOptions& options) {
-    const Result<SourceFrameIndex> index = SourceFrameIndex::Build(options.Source);
-    if (!index.Ok()) {
-        std::cerr << PrintableText(index.Failure().Text) << "\n";
+    const Result<VerifySession> session = VerifySession::Open(options.Source);
+    if (!session) {
+        std::cerr << PrintableText(ErrorMessage(session.Failure())) << "\n";
         return 1;
     }
     int exitCode = 0;
     JsonWriter json;
     json.BeginArray();
     for (const std::string& part : options.Parts) {
-        const Result<PartCheck> check = index.Value().Check(part);
-        if (!check.Ok()) {
-            std::cerr << PrintableText(check.Failure().Text) << "\n";
+        const Result<PartCheck> check = session.Value().Check(part);
+        if (!check) {
+            std::cerr << PrintableText(ErrorMessage(check.Failure())) << "\n";
             exitCode = 1;
             continue;
         }
-        // A part whose frames are the source's is what it claims to be; its
-        // sound may still differ at its start, where a plain cut borrows bits.
-        if (check.Value().Match == PartMatch::NotCut)
+        if (!VerifySession::CutFromSource(check.Value()))
             exitCode = 1;
         if (options.Json)
             JsonObject(json, part, check.Value());

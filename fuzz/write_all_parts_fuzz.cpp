@@ -145,7 +145,12 @@ bool BuildJob(const Plan& plan, const Folders& f, SplitJob& job) {
             parts.push_back(
                 {PathFor(plan, i, f), r.DoWrite ? PartDecision::Write : PartDecision::Skip, ""});
         }
-        job = BuildSplitJob(source, info, frameCount, plan.SaveFrameOption, list, parts);
+        SourceSession opened;
+        opened.Info = info;
+        opened.Format = SourceFormat::Of(info);
+        opened.State.SourceFileName = source;
+        opened.State.FrameCount = frameCount;
+        job = BuildSplitJob(opened, plan.SaveFrameOption, list, parts);
         for (std::size_t i = 0; i < job.Rows.size(); ++i) {
             job.Rows[i].Tag = TagFor(i);
             job.Rows[i].MayReplace = true; // rows may share a name

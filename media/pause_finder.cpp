@@ -105,14 +105,14 @@ std::string WalkFile(const std::string& path, std::int64_t byteOffset, MpegDecod
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
                                                          &std::fclose);
     if (!file)
-        return path + ": cannot be opened";
+        return "cannot be opened";
     if (fseeko(file.get(), static_cast<off_t>(byteOffset), SEEK_SET) != 0)
-        return path + ": cannot be read";
+        return "cannot be read";
     std::vector<std::uint8_t> block(1 << 16);
     for (;;) {
         const std::size_t got = std::fread(block.data(), 1, block.size(), file.get());
         if (got == 0)
-            return std::ferror(file.get()) ? path + ": cannot be read" : std::string();
+            return std::ferror(file.get()) ? "cannot be read" : std::string();
         decoder.Feed({block.data(), got});
         while (auto frame = decoder.Read())
             if (!onFrame(*frame))
@@ -371,7 +371,7 @@ private:
         std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path_.c_str(), "rb"),
                                                              &std::fclose);
         if (!file)
-            return path_ + ": cannot be opened";
+            return "cannot be opened";
         MpegDecoder decoder;
         if (!decoder.Ready())
             return decoder.ErrorText();
@@ -412,7 +412,7 @@ private:
                                     : survey_.EndOffset;
         decoder.Restart();
         if (fseeko(&file, static_cast<off_t>(offset_ + from), SEEK_SET) != 0)
-            return path_ + ": cannot be read";
+            return "cannot be read";
         LevelWindows windows(levels_, survey_.Rate);
         std::int64_t frameIndex = startFrame - (lead ? 1 : 0);
         std::vector<std::uint8_t> bytes(1 << 16);
@@ -442,7 +442,7 @@ private:
                     windows.EndOfAudio();
             }
         }
-        return std::ferror(&file) ? path_ + ": cannot be read" : std::string();
+        return std::ferror(&file) ? "cannot be read" : std::string();
     }
 
     // A gap between two stretches that is no longer than what settling the

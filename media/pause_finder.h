@@ -12,7 +12,7 @@ struct LevelScan {
     // wherever the window could belong to a stretch quieter than the threshold
     // measured for, kUnmeasuredDb elsewhere.
     std::vector<float> LevelsDb;
-    std::string Error; // empty on success
+    std::string Error; // the reason, empty on success; the caller names the file
     bool Cancelled = false;
     // One line per stretch of bytes that could not be decoded, naming the
     // file, where it lies and the time it comes at; the levels pass over it.

@@ -228,10 +228,7 @@ std::vector<std::string> SplitSession::PathsToWrite(const PartPlan& plan) {
 }
 
 SplitSession::PreparedJob SplitSession::Job(const PartPlan& plan) const {
-    PreparedJob prepared{BuildSplitJob(source_.State.SourceFileName, source_.Info,
-                                       source_.State.FrameCount, options_.SaveInfoFrame, list_,
-                                       plan),
-                         {}};
+    PreparedJob prepared{BuildSplitJob(source_, options_.SaveInfoFrame, list_, plan), {}};
     prepared.Job.RebuildInfoFrame = options_.RebuildInfoFrame;
     prepared.Job.ExactCuts = options_.ExactCuts;
     if (options_.Id3v2)

@@ -246,36 +246,29 @@ public:
     Join(const JoinRequest& request, const JoinCallbacks& callbacks)
         : request_(request), callbacks_(callbacks) {}
 
-    JoinOutcome Run() {
-        JoinOutcome outcome;
-        if (Result<void> ready = LoadAll(); !ready || !(ready = CheckTarget())) {
-            outcome.Error = ready.Failure().Text;
-            return outcome;
-        }
+    Result<JoinReport> Run() {
+        if (Result<void> ready = LoadAll(); !ready || !(ready = CheckTarget()))
+            return ready.Failure();
         PartFileWriter writer;
-        if (Result<void> created = writer.Create(request_.OutPath, request_.Overwrite); !created) {
-            outcome.Error = request_.OutPath + ": " + created.Failure().Text;
-            return outcome;
-        }
+        if (Result<void> created = writer.Create(request_.OutPath, request_.Overwrite); !created)
+            return AtTarget(created.Failure());
         JoinedOutput output(writer, sources_.front().Format);
         Result<void> copied = output.Begin(sources_);
         for (std::size_t i = 0; copied && i < sources_.size() && !stopped_; ++i)
             copied = CopyFrames(i, output);
         if (stopped_) {
             writer.Discard();
-            outcome.Stopped = true;
-            return outcome;
+            return Error{ErrorCategory::Stopped, -1, "stopped, nothing written", request_.OutPath};
         }
         if (copied)
             copied = output.Finish(sources_.front(), sources_.back());
         if (!copied) {
             writer.Discard();
-            const std::string& error = copied.Failure().Text;
-            outcome.Error =
-                error.find(": ") == std::string::npos ? request_.OutPath + ": " + error : error;
-            return outcome;
+            // A source's read error names the source already; the writer's names no file.
+            const Error& error = copied.Failure();
+            return error.Text.find(": ") == std::string::npos ? AtTarget(error) : error;
         }
-        return Commit(writer, output, outcome);
+        return Commit(writer, output);
     }
 
 private:
@@ -299,11 +292,11 @@ private:
     Result<void> CheckTarget() const {
         for (const std::string& path : request_.Files)
             if (SameFile(path, request_.OutPath))
-                return Error{ErrorCategory::Name, -1,
-                             request_.OutPath + ": is one of the files being joined"};
+                return Error{ErrorCategory::Name, -1, "is one of the files being joined",
+                             request_.OutPath};
         std::error_code failed;
         if (!request_.Overwrite && std::filesystem::exists(request_.OutPath, failed))
-            return Error{ErrorCategory::Name, -1, request_.OutPath + ": exists"};
+            return Error{ErrorCategory::Name, -1, std::string(kJoinTargetExists), request_.OutPath};
         return {};
     }
 
@@ -346,23 +339,18 @@ private:
         return !stopped_;
     }
 
-    JoinOutcome& Commit(PartFileWriter& writer, const JoinedOutput& output, JoinOutcome& outcome) {
+    Result<JoinReport> Commit(PartFileWriter& writer, const JoinedOutput& output) const {
         const Result<CommitResult> committed = writer.Commit();
-        if (!committed) {
-            outcome.Error = request_.OutPath + ": " + committed.Failure().Text;
-            return outcome;
-        }
-        switch (committed.Value()) {
-        case CommitResult::Written:
-            outcome.Written = true;
-            outcome.Frames = output.Frames();
-            outcome.Bytes = output.Bytes();
-            break;
-        case CommitResult::NameTaken:
-            outcome.Error = request_.OutPath + ": exists";
-            break;
-        }
-        return outcome;
+        if (!committed)
+            return AtTarget(committed.Failure());
+        if (committed.Value() == CommitResult::NameTaken)
+            return Error{ErrorCategory::Name, -1, std::string(kJoinTargetExists), request_.OutPath};
+        return JoinReport{output.Frames(), output.Bytes()};
+    }
+
+    Error AtTarget(Error error) const {
+        error.Path = request_.OutPath;
+        return error;
     }
 
     const JoinRequest& request_;
@@ -419,6 +407,6 @@ std::string JoinRefusal(const std::vector<JoinFileFacts>& files) {
     return {};
 }
 
-JoinOutcome JoinFiles(const JoinRequest& request, const JoinCallbacks& callbacks) {
+Result<JoinReport> JoinFiles(const JoinRequest& request, const JoinCallbacks& callbacks) {
     return Join(request, callbacks).Run();
 }

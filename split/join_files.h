@@ -1,10 +1,12 @@
 #pragma once
 
+#include "core/engine_error.h"
 #include "split/audio_file.h"
 
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Joins MPEG files of one format into one file of their audio frames, in the
@@ -45,14 +47,18 @@ struct JoinCallbacks {
     std::function<bool()> StopRequested;
 };
 
-struct JoinOutcome {
-    bool Written = false;
-    bool Stopped = false;
-    std::string Error;       // "path: reason" when neither written nor stopped
+// What a written join holds.
+struct JoinReport {
     std::int64_t Frames = 0; // audio frames, the information frame not counted
     std::int64_t Bytes = 0;
 };
 
+// The reason a join gives, at the target's path, when the target exists and
+// may not be replaced.
+inline constexpr std::string_view kJoinTargetExists = "exists";
+
 // Writes the joined file whole into a temporary of the target folder and links
-// it into place; on any refusal, failure or stop nothing is left behind.
-JoinOutcome JoinFiles(const JoinRequest& request, const JoinCallbacks& callbacks = {});
+// it into place; on any refusal, failure or stop nothing is left behind. A
+// source's error names the source in its text, the target's has the target as
+// its path, and a stop is a Stopped error at the target.
+Result<JoinReport> JoinFiles(const JoinRequest& request, const JoinCallbacks& callbacks = {});

@@ -95,13 +95,13 @@ void MarkWrittenKept(SplitList& list, const PartPlan& plan) {
             list.MarkKept(static_cast<std::int32_t>(i));
 }
 
-SplitJob BuildSplitJob(const std::string& sourcePath, const TAudioInfo& info,
-                       std::int32_t frameCount, bool saveFrameOption, const SplitList& list,
+SplitJob BuildSplitJob(const SourceSession& source, bool saveFrameOption, const SplitList& list,
                        const PartPlan& plan) {
+    const std::int64_t playTimeMs = source.Info.PlayTimeMs;
     SplitJob job;
-    job.SourcePath = sourcePath;
-    job.Format = SourceFormat::Of(info);
-    job.FrameCount = frameCount;
+    job.SourcePath = source.State.SourceFileName;
+    job.Format = source.Format;
+    job.FrameCount = source.State.FrameCount;
     job.SaveFrameOption = saveFrameOption;
     for (std::int32_t i = 0; i < list.SplitCount(); ++i) {
         const SplitListItem& entry = list[i];
@@ -119,7 +119,7 @@ SplitJob BuildSplitJob(const std::string& sourcePath, const TAudioInfo& info,
         // The analysed length is an estimate (a VBR length in whole seconds, a
         // CBR one from the byte count): a section that reaches it runs to the
         // end of the audio, where the copy stops by the frame count.
-        row.EndMs = info.PlayTimeMs > 0 && entry.EndMs >= info.PlayTimeMs
+        row.EndMs = playTimeMs > 0 && entry.EndMs >= playTimeMs
                         ? std::numeric_limits<std::int32_t>::max()
                         : entry.EndMs;
         row.Tag = EncodeEntryTag(entry);

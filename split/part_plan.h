@@ -2,12 +2,11 @@
 
 #include "split/split_list.h"
 #include "split/split_worker.h"
+#include "state/open_source.h"
 
 #include <set>
 #include <string>
 #include <vector>
-
-class TAudioInfo;
 
 enum class PartDecision {
     Write,  // write the part
@@ -51,9 +50,9 @@ std::int32_t PartsToWrite(const PartPlan& plan);
 // After a run that wrote every part of the plan: its rows are kept.
 void MarkWrittenKept(SplitList& list, const PartPlan& plan);
 
-// The job for the rows the plan writes. A frame count of 0 (the source was not
+// The job for the rows the plan writes, over the source as it was opened,
+// with the format derived there. A frame count of 0 (the source was not
 // walked) is left to the worker, which counts the frames in its own walk, so
 // the source is read once.
-SplitJob BuildSplitJob(const std::string& sourcePath, const TAudioInfo& info,
-                       std::int32_t frameCount, bool saveFrameOption, const SplitList& list,
+SplitJob BuildSplitJob(const SourceSession& source, bool saveFrameOption, const SplitList& list,
                        const PartPlan& plan);

@@ -92,7 +92,12 @@ public:
             plan.push_back({(folder / ("part" + std::to_string(i + 1) + ".mp3")).string(),
                             PartDecision::Write, ""});
         }
-        return BuildSplitJob(source_, info_, frameCount, true, list, plan);
+        SourceSession opened;
+        opened.Info = info_;
+        opened.Format = SourceFormat::Of(info_);
+        opened.State.SourceFileName = source_;
+        opened.State.FrameCount = frameCount;
+        return BuildSplitJob(opened, true, list, plan);
     }
     SplitJob Job(std::int32_t frameCount, const std::vector<Section>& sections) const {
         return Job(frameCount, sections, Out());

@@ -101,7 +101,12 @@ TEST_F(LongLargeFile, PartsNearTheEndHoldTheirFrames) {
         plan.push_back({(dir_.Path() / ("part" + std::to_string(row) + ".mp3")).string(),
                         PartDecision::Write, ""});
     }
-    const SplitJob job = BuildSplitJob(path_, info, 2 * kFramesAtEachEnd, true, list, plan);
+    SourceSession opened;
+    opened.Info = info;
+    opened.Format = SourceFormat::Of(info);
+    opened.State.SourceFileName = path_;
+    opened.State.FrameCount = 2 * kFramesAtEachEnd;
+    const SplitJob job = BuildSplitJob(opened, true, list, plan);
     const SplitOutcome outcome = WriteAllParts(job, {});
     ASSERT_TRUE(outcome.Success) << (outcome.Errors.empty() ? "" : outcome.Errors[0]);
 

@@ -141,10 +141,12 @@ TEST_F(PartPlanTest, UncheckedRowsAreSkippedAndKeepTheirNumbers) {
     EXPECT_EQ(plan[2].Path, In("Performer003.mp3"));
     EXPECT_EQ(PartsToWrite(plan), 2);
 
-    TAudioInfo info;
-    info.FirstFrameOffset = 10;
-    const SplitJob job = BuildSplitJob(source_, info, 0, true, list, plan);
+    SourceSession opened; // the format as the open derived it
+    opened.Format.FirstFrameOffset = 10;
+    opened.State.SourceFileName = source_;
+    const SplitJob job = BuildSplitJob(opened, true, list, plan);
     ASSERT_EQ(job.Rows.size(), 3u);
+    EXPECT_EQ(job.Format.FirstFrameOffset, 10);
     EXPECT_EQ(job.FrameCount, 0);
     EXPECT_EQ(job.PartsToWrite(), 2);
     EXPECT_EQ(job.Rows[2].OutPath, plan[2].Path);

@@ -299,7 +299,12 @@ TEST_F(SplitWorkerTest, OptionsOverRealFilesDescribeEachPartsOwnFrames) {
             ASSERT_TRUE(f.Accepted) << name << " at " << p; // else the walk stands still
             p += static_cast<std::size_t>(f.Length);
         }
-        SplitJob plain = BuildSplitJob(source, info, frameCount, true, list, plan);
+        SourceSession opened;
+        opened.Info = info;
+        opened.Format = SourceFormat::Of(info);
+        opened.State.SourceFileName = source;
+        opened.State.FrameCount = frameCount;
+        SplitJob plain = BuildSplitJob(opened, true, list, plan);
         for (SplitJobRow& row : plain.Rows)
             row.MayReplace = true; // every source writes the same names
         ASSERT_TRUE(WriteAllParts(plain, {}).Success);

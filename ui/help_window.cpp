@@ -41,7 +41,7 @@ void ShowHelp(const AppContext& context, QWidget* parent) {
     const Result<std::filesystem::path> found =
         FindHelpDocument(QFile::encodeName(context.ProgramFolder).toStdString());
     if (!found) {
-        context.Messages->Error(parent, QFile::decodeName(found.Failure().Text.c_str()));
+        context.Messages->Error(parent, QFile::decodeName(ErrorMessage(found.Failure()).c_str()));
         return;
     }
     context.Shell->OpenHelp(parent, QFile::decodeName(found.Value().c_str()));

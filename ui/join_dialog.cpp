@@ -133,9 +133,9 @@ void JoinDialog::BuildControls() {
 
 void JoinDialog::AddFiles(const QStringList& paths) {
     for (const QString& path : paths)
-        files_.push_back(InspectJoinFile(LocalPath(path)));
-    if (target_->text().isEmpty() && !files_.empty()) {
-        const QFileInfo first(ShownPath(files_.front().Path));
+        files_.Add(LocalPath(path));
+    if (target_->text().isEmpty() && files_.Count() > 0) {
+        const QFileInfo first(ShownPath(files_.Path(0)));
         target_->setText(first.dir().filePath(first.completeBaseName() + "_joined.mp3"));
     }
     ShowFiles();
@@ -143,8 +143,8 @@ void JoinDialog::AddFiles(const QStringList& paths) {
 
 QStringList JoinDialog::Files() const {
     QStringList paths;
-    for (const JoinFileFacts& file : files_)
-        paths.append(ShownPath(file.Path));
+    for (std::size_t i = 0; i < files_.Count(); ++i)
+        paths.append(ShownPath(files_.Path(i)));
     return paths;
 }
 
@@ -152,34 +152,27 @@ QStringList JoinDialog::Files() const {
 void JoinDialog::ShowFiles() {
     const int current = list_->indexOfTopLevelItem(list_->currentItem());
     list_->clear();
-    std::int64_t totalMs = 0;
-    bool joinable = files_.size() >= 2;
-    for (const JoinFileFacts& file : files_) {
-        const QString path = ShownPath(file.Path);
-        std::string problem = file.Problem;
-        if (problem.empty())
-            problem =
-                FormatDifference(files_.front().Format, file.Format,
-                                 LocalPath(QFileInfo(ShownPath(files_.front().Path)).fileName()));
+    for (std::size_t i = 0; i < files_.Count(); ++i) {
+        const QString path = ShownPath(files_.Path(i));
+        const std::string problem = files_.Problem(i);
         auto* item =
-            new QTreeWidgetItem(list_, {QFileInfo(path).fileName(), Time(file.DurationMs)});
+            new QTreeWidgetItem(list_, {QFileInfo(path).fileName(), Time(files_.DurationMs(i))});
         item->setToolTip(0, path);
         item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
         if (!problem.empty()) {
             item->setText(2, "cannot join: " + ShownPath(problem));
             item->setToolTip(2, item->text(2));
             item->setIcon(0, style()->standardIcon(QStyle::SP_MessageBoxWarning));
-            joinable = false;
         }
-        totalMs += file.DurationMs;
     }
     list_->resizeColumnToContents(0);
     list_->resizeColumnToContents(1);
     list_->setCurrentItem(list_->topLevelItem(std::min(current, list_->topLevelItemCount() - 1)));
-    total_->setText(files_.empty()
-                        ? QString("Add the files to join, or drop them here")
-                        : QString("Total: %1 in %2 files").arg(Time(totalMs)).arg(files_.size()));
-    join_->setEnabled(joinable && !Joining());
+    total_->setText(
+        files_.Count() == 0
+            ? QString("Add the files to join, or drop them here")
+            : QString("Total: %1 in %2 files").arg(Time(files_.TotalMs())).arg(files_.Count()));
+    join_->setEnabled(files_.Joinable() && !Joining());
 }
 
 void JoinDialog::AddClick() {
@@ -190,18 +183,16 @@ void JoinDialog::RemoveClick() {
     const int row = list_->indexOfTopLevelItem(list_->currentItem());
     if (row < 0)
         return;
-    files_.erase(files_.begin() + row);
+    files_.Remove(static_cast<std::size_t>(row));
     ShowFiles();
 }
 
 void JoinDialog::MoveClick(int step) {
     const int row = list_->indexOfTopLevelItem(list_->currentItem());
-    const int to = row + step;
-    if (row < 0 || to < 0 || to >= static_cast<int>(files_.size()))
+    if (row < 0 || !files_.Move(static_cast<std::size_t>(row), step))
         return;
-    std::swap(files_[static_cast<std::size_t>(row)], files_[static_cast<std::size_t>(to)]);
     ShowFiles();
-    list_->setCurrentItem(list_->topLevelItem(to));
+    list_->setCurrentItem(list_->topLevelItem(row + step));
 }
 
 void JoinDialog::ChooseTargetClick() {
@@ -215,15 +206,10 @@ void JoinDialog::JoinClick() {
         ChooseTargetClick();
     if (target_->text().isEmpty() || Joining())
         return;
-    JoinRequest request;
-    for (const JoinFileFacts& file : files_)
-        request.Files.push_back(file.Path);
-    request.OutPath = LocalPath(target_->text());
-    if (QFileInfo::exists(target_->text())) {
-        if (!context_.Messages->AskYesNo(this, target_->text() + " exists. Replace it?"))
-            return;
-        request.Overwrite = true;
-    }
+    const bool exists = QFileInfo::exists(target_->text());
+    if (exists && !context_.Messages->AskYesNo(this, target_->text() + " exists. Replace it?"))
+        return;
+    const JoinRequest request = files_.Request(LocalPath(target_->text()), exists);
     for (QWidget* control : editing_)
         control->setEnabled(false);
     status_->setText("Joining…");
@@ -236,9 +222,9 @@ void JoinDialog::JoinClick() {
                 this, [this, done, total] { ShowProgress(done, total); }, Qt::QueuedConnection);
         };
         callbacks.StopRequested = [this] { return stop_.load(); };
-        const JoinOutcome outcome = JoinFiles(request, callbacks);
+        const Result<JoinReport> joined = JoinSession::Run(request, callbacks);
         QMetaObject::invokeMethod(
-            this, [this, outcome] { JoinFinished(outcome); }, Qt::QueuedConnection);
+            this, [this, joined] { JoinFinished(joined); }, Qt::QueuedConnection);
     });
 }
 
@@ -246,24 +232,25 @@ void JoinDialog::ShowProgress(std::int64_t done, std::int64_t total) {
     progress_->setValue(total > 0 ? static_cast<int>(done * 1000 / total) : 0);
 }
 
-void JoinDialog::JoinFinished(const JoinOutcome& outcome) {
+void JoinDialog::JoinFinished(const Result<JoinReport>& joined) {
     if (worker_.joinable())
         worker_.join();
     for (QWidget* control : editing_)
         control->setEnabled(true);
     ShowFiles();
-    if (outcome.Written) {
+    if (joined) {
         progress_->setValue(progress_->maximum());
         status_->setText(
-            QString("Joined %1 files into %2").arg(files_.size()).arg(target_->text()));
+            QString("Joined %1 files into %2").arg(files_.Count()).arg(target_->text()));
         cancel_->setText("&Close");
-    } else if (outcome.Stopped) {
+    } else if (joined.Failure().Category == ErrorCategory::Stopped) {
         progress_->setValue(0);
         status_->setText("Stopped: nothing was written");
     } else {
         progress_->setValue(0);
-        status_->setText(ShownPath(outcome.Error));
-        context_.Messages->Error(this, ShownPath(outcome.Error));
+        const QString message = ShownPath(ErrorMessage(joined.Failure()));
+        status_->setText(message);
+        context_.Messages->Error(this, message);
     }
     emit JoinEnded();
 }

@@ -1,12 +1,11 @@
 #pragma once
 
-#include "split/join_files.h"
+#include "session/join_session.h"
 
 #include <QDialog>
 #include <QStringList>
 #include <atomic>
 #include <thread>
-#include <vector>
 
 class QLabel;
 class QLineEdit;
@@ -54,11 +53,11 @@ private:
     void JoinClick();
     void ShowFiles();
     void ShowProgress(std::int64_t done, std::int64_t total);
-    void JoinFinished(const JoinOutcome& outcome);
+    void JoinFinished(const Result<JoinReport>& joined);
     void StopJoining();
 
     AppContext& context_;
-    std::vector<JoinFileFacts> files_;
+    JoinSession files_;
     QTreeWidget* list_ = nullptr;
     QLabel* total_ = nullptr;
     QLineEdit* target_ = nullptr;

@@ -554,6 +554,8 @@ void TForm1::OpenChosen(const QString& chosen, bool askAboutList) {
 
 // A file that cannot be opened shows the system's reason; any other refusal
 // beeps and shows the engine's message (for a file without frames, naming it).
+// The text alone: an analysis that fails has the window's own sentence for it,
+// "Failed to load the information from the MP3 file!", and the other texts name the file.
 void TForm1::ShowRefusal(const Error& error) {
     if (error.Category != ErrorCategory::Open) {
         services_.Messages.ErrorBeep();
@@ -596,7 +598,7 @@ void TForm1::WalkUnderLoadingWindow() {
     });
     loading.close();
     if (const auto& problem = context_.Session.ScanProblem()) {
-        services_.Messages.Error(this, QString::fromLocal8Bit(problem->Text.c_str()));
+        services_.Messages.Error(this, QString::fromLocal8Bit(ErrorMessage(*problem).c_str()));
     }
 }
 

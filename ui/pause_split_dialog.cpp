@@ -96,7 +96,7 @@ void PauseSplitDialog::StartMeasuring() {
         if (!measured && measured.Failure().Category == ErrorCategory::Stopped)
             return;
         const QString error =
-            measured ? QString() : QString::fromStdString(measured.Failure().Text);
+            measured ? QString() : QString::fromStdString(ErrorMessage(measured.Failure()));
         QMetaObject::invokeMethod(
             this,
             [this, search = std::move(search), error]() mutable {

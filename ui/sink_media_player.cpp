@@ -41,7 +41,7 @@ void SinkMediaPlayer::Open(const SourceSession& session) {
             QMetaObject::invokeMethod(this, &SinkMediaPlayer::StartSink, Qt::QueuedConnection);
         });
     if (const Result<void> ready = feed->Ready(); !ready)
-        throw MediaPlayerError(ready.Failure().Text);
+        throw MediaPlayerError(ErrorMessage(ready.Failure()));
     feed_ = std::move(feed);
     feed_->SetExactCuts(exactCuts_);
     length_ = session.State.DurationMs;

@@ -167,7 +167,7 @@ void TForm8::Button1Click() {
     const Result<ListChange> added =
         context_.Session.EqualParts(countText, upDown2_->Position(), context_.State.PositionStep);
     if (!added) {
-        context_.Messages->Error(this, QString::fromStdString(added.Failure().Text));
+        context_.Messages->Error(this, QString::fromStdString(ErrorMessage(added.Failure())));
         return;
     }
     const ListChange& change = added.Value();

@@ -169,4 +169,17 @@ TEST_F(SessionEdits, ErrorsNameTheFileAndTheLine) {
     EXPECT_FALSE(session.CanUndo()) << "a refused change is no step";
 }
 
+// A source gone since it was opened: the pause search says so, naming it once.
+TEST(SessionErrors, APauseSearchOverAVanishedSourceNamesIt) {
+    frame_stream::TempDir scratch;
+    const std::string path = (scratch.Path() / "talk.mp3").string();
+    std::filesystem::copy_file(Fixture("talk_pauses_64k_mono.mp3"), path);
+    SplitSession session;
+    ASSERT_TRUE(session.Open(path));
+    std::filesystem::remove(path);
+    const Result<ListChange> found = session.FindPauses({}, {});
+    ASSERT_FALSE(found);
+    EXPECT_EQ(ErrorMessage(found.Failure()), path + ": cannot be opened");
+}
+
 } // namespace

@@ -67,12 +67,8 @@ struct TestContext {
 
 // The state the Open command leaves behind for a source (a player counting in ms).
 inline void OpenSource(AppContext& context, const std::string& path, bool scan = true) {
-    Result<SourceSession> opened = ::OpenSource(path, {scan, {}});
-    ASSERT_TRUE(opened.Ok()) << path;
-    context.AudioInfo = opened.Value().Info;
-    context.State = opened.Value().State;
+    ASSERT_TRUE(context.Session.Open(path, {scan, {}}).Ok()) << path;
     context.State.Koef = 1.0;
-    context.List.ClearEntries();
 }
 
 // A plan that writes row i to paths[i].
@@ -85,8 +81,7 @@ inline PartPlan PlanWriting(const std::vector<std::string>& paths) {
 }
 
 inline SplitJob JobFor(const AppContext& context, const PartPlan& plan) {
-    return BuildSplitJob(context.State.SourceFileName, context.AudioInfo, context.State.FrameCount,
-                         context.SaveFrameOption, context.List, plan);
+    return BuildSplitJob(context.Session.Source(), context.SaveFrameOption, context.List, plan);
 }
 
 inline std::vector<char> ReadBytes(const std::string& path) {
