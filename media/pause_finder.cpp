@@ -12,7 +12,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <limits>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <thread>
 
@@ -131,6 +133,7 @@ struct Survey {
     std::int64_t EndOffset = 0;
     std::int64_t BlockFrames = kGranulesPerBlock;
     std::int32_t Rate = 0;
+    std::int32_t Channels = 0;
     std::int32_t SmallestFrame = std::numeric_limits<std::int32_t>::max();
 
     std::int64_t Frames() const { return static_cast<std::int64_t>(Gains.size()); }
@@ -191,6 +194,8 @@ private:
         std::string error = WalkFile(path_, offset_, decoder, [&](const ReadFrame& frame) {
             if (survey_.Frames() == 0 && ((frame.Header >> 19) & 3) == 3 && frame.Layer == 3)
                 survey_.BlockFrames = kGranulesPerBlock / 2; // two granules a frame
+            if (survey_.Frames() == 0)
+                survey_.Channels = ((frame.Header >> 6) & 3) == 3 ? 1 : 2;
             if (survey_.Frames() % survey_.BlockFrames == 0) {
                 survey_.BlockStarts.push_back(samples);
                 survey_.BlockOffsets.push_back(frame.StreamOffset);
@@ -236,10 +241,16 @@ private:
         ForEachRun(BlockState::Measured, [&](std::int64_t first, std::int64_t last) {
             const std::int64_t begin = survey_.BlockStarts[static_cast<std::size_t>(first)];
             const std::int64_t end = survey_.BlockStarts[static_cast<std::size_t>(last) + 1];
+            std::vector<WindowPart> edges;
             for (std::int64_t w = LevelWindowAt(begin, survey_.Rate);
-                 LevelWindowStart(w + 1, survey_.Rate) <= end; ++w)
-                if (LevelWindowStart(w, survey_.Rate) >= begin)
-                    levels_[static_cast<std::size_t>(w)] = kSilenceDb;
+                 w < static_cast<std::int64_t>(levels_.size()) &&
+                 LevelWindowStart(w, survey_.Rate) < end;
+                 ++w) {
+                const std::int64_t from = std::max(begin, LevelWindowStart(w, survey_.Rate));
+                const std::int64_t to = std::min(end, LevelWindowStart(w + 1, survey_.Rate));
+                edges.push_back({w, 0, (to - from) * survey_.Channels});
+            }
+            TakeParts(edges, survey_.Channels);
         });
     }
 
@@ -328,42 +339,41 @@ private:
         return {};
     }
 
-    // Blocks First..Last to decode and measure; the windows that end by
-    // WriteFrom (a sample frame) are another piece's to write.
+    // Blocks First..Last to decode and measure.
     struct Piece {
         std::int64_t First = 0;
         std::int64_t Last = 0;
-        std::int64_t WriteFrom = 0;
     };
 
-    // The runs of wanted blocks, each with a measured block beside it measured
-    // again, so that the window across the border is whole, cut into pieces
-    // short enough to share among threads. A piece after a cut starts one
-    // block early, for the same window.
+    // The runs of wanted blocks, cut into pieces short enough to share among threads.
     std::vector<Piece> Pieces() const {
-        std::vector<std::pair<std::int64_t, std::int64_t>> runs;
-        ForEachRun(BlockState::Wanted, [&](std::int64_t first, std::int64_t last) {
-            if (first > 0 && State(first - 1) == BlockState::Measured)
-                --first;
-            if (last + 1 < survey_.Blocks() && State(last + 1) == BlockState::Measured)
-                ++last;
-            if (!runs.empty() && first <= runs.back().second + 1)
-                runs.back().second = last;
-            else
-                runs.emplace_back(first, last);
-        });
         const std::int64_t pieceBlocks =
-            std::max<std::int64_t>(2, kPieceFrames / survey_.BlockFrames);
+            std::max<std::int64_t>(1, kPieceFrames / survey_.BlockFrames);
         std::vector<Piece> pieces;
-        for (const auto& [first, last] : runs) {
-            pieces.push_back({first, std::min(last, first + pieceBlocks - 1), 0});
-            while (pieces.back().Last < last) {
-                const std::int64_t cut = pieces.back().Last;
-                pieces.push_back({cut, std::min(last, cut + pieceBlocks),
-                                  survey_.BlockStarts[static_cast<std::size_t>(cut) + 1]});
-            }
-        }
+        ForEachRun(BlockState::Wanted, [&](std::int64_t first, std::int64_t last) {
+            for (std::int64_t b = first; b <= last; b += pieceBlocks)
+                pieces.push_back({b, std::min(last, b + pieceBlocks - 1)});
+        });
         return pieces;
+    }
+
+    // A window across the border of two runs measured apart gets its level
+    // when the second run brings the samples the first one lacked (a window
+    // inside a run of silence, at once).
+    void TakeParts(const std::vector<WindowPart>& parts, std::int32_t channels) {
+        const std::lock_guard<std::mutex> lock(partsMutex_);
+        for (const WindowPart& part : parts) {
+            WindowPart& sum = parts_[part.Window];
+            sum.SumOfSquares += part.SumOfSquares;
+            sum.Samples += part.Samples;
+            const std::int64_t end = std::min(LevelWindowStart(part.Window + 1, survey_.Rate),
+                                              survey_.BlockStarts.back());
+            if (sum.Samples < (end - LevelWindowStart(part.Window, survey_.Rate)) * channels)
+                continue;
+            levels_[static_cast<std::size_t>(part.Window)] =
+                LevelDb(static_cast<double>(sum.SumOfSquares), sum.Samples);
+            parts_.erase(part.Window);
+        }
     }
 
     std::string DecodePieces(const std::vector<Piece>& pieces, std::atomic<std::size_t>& next,
@@ -414,6 +424,7 @@ private:
         if (fseeko(&file, static_cast<off_t>(offset_ + from), SEEK_SET) != 0)
             return "cannot be read";
         LevelWindows windows(levels_, survey_.Rate);
+        std::int32_t channels = 0;
         std::int64_t frameIndex = startFrame - (lead ? 1 : 0);
         std::vector<std::uint8_t> bytes(1 << 16);
         // A little past the last frame, so that the decoder sees where it ends.
@@ -435,13 +446,15 @@ private:
                 if (index < measureFrame || !frame || frame->Channels <= 0)
                     continue;
                 if (index == measureFrame)
-                    windows.Begin(survey_.BlockStarts[static_cast<std::size_t>(piece.First)],
-                                  piece.WriteFrom);
+                    windows.Begin(survey_.BlockStarts[static_cast<std::size_t>(piece.First)]);
                 windows.Add(frame->Samples, frame->Channels);
+                channels = frame->Channels;
                 if (index + 1 == survey_.Frames())
                     windows.EndOfAudio();
             }
         }
+        windows.Stop();
+        TakeParts(windows.Parts(), channels);
         return std::ferror(&file) ? "cannot be read" : std::string();
     }
 
@@ -600,6 +613,8 @@ private:
     std::int64_t passFrames_ = 0; // to decode in this pass, about
     std::atomic<std::int64_t> passDecoded_{0};
     std::atomic<bool> cancelled_{false};
+    std::mutex partsMutex_;
+    std::map<std::int64_t, WindowPart> parts_; // windows measured in part, by number
     int passes_ = 0;
 };
 

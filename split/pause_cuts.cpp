@@ -34,9 +34,8 @@ std::int64_t LevelWindowAt(std::int64_t sampleFrame, std::int32_t rate) {
     return window;
 }
 
-void LevelWindows::Begin(std::int64_t sampleFrame, std::int64_t writeFrom) {
+void LevelWindows::Begin(std::int64_t sampleFrame) {
     at_ = sampleFrame;
-    writeFrom_ = writeFrom;
     window_ = LevelWindowAt(sampleFrame, rate_);
     whole_ = LevelWindowStart(window_, rate_) == sampleFrame;
     next_ = LevelWindowStart(window_ + 1, rate_);
@@ -71,12 +70,21 @@ void LevelWindows::EndOfAudio() {
         Close();
 }
 
+void LevelWindows::Stop() {
+    if (samples_ > 0)
+        parts_.push_back({window_, sumOfSquares_, samples_});
+    samples_ = 0;
+    sumOfSquares_ = 0;
+}
+
 void LevelWindows::Close() {
-    if (whole_ && at_ > writeFrom_) {
+    if (whole_) {
         const std::size_t index = static_cast<std::size_t>(window_);
         if (index >= levels_.size())
             levels_.resize(index + 1, std::numeric_limits<float>::quiet_NaN());
         levels_[index] = LevelDb(static_cast<double>(sumOfSquares_), samples_);
+    } else {
+        parts_.push_back({window_, sumOfSquares_, samples_});
     }
     whole_ = true;
     ++window_;

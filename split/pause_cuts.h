@@ -32,20 +32,30 @@ struct PauseSettings {
 std::int64_t LevelWindowStart(std::int64_t window, std::int32_t rate);
 std::int64_t LevelWindowAt(std::int64_t sampleFrame, std::int32_t rate);
 
+// Some of a window's samples: their squares' sum and their count.
+struct WindowPart {
+    std::int64_t Window = 0;
+    std::int64_t SumOfSquares = 0;
+    std::int64_t Samples = 0;
+};
+
 // The level of every 10 ms window, in dBFS, from interleaved 16-bit samples
 // handed over in pieces of any size, from any sample frame on. A window is
-// written when all its samples were added and it ends after writeFrom: the
-// one the first sample falls inside of is left as it was, and levels grows as
-// the windows need.
+// written when all its samples were added; levels grows as the windows need.
+// The window the first sample falls inside of, and the one the samples stop
+// inside of, are kept as parts, for the samples before or after them to complete.
 class LevelWindows {
 public:
     LevelWindows(std::vector<float>& levels, std::int32_t sampleRateHz)
         : levels_(levels), rate_(sampleRateHz) {}
 
-    void Begin(std::int64_t sampleFrame, std::int64_t writeFrom = 0);
+    void Begin(std::int64_t sampleFrame);
     void Add(std::span<const std::int16_t> samples, std::int32_t channels);
     // The audio ends here: its last window is as long as it is.
     void EndOfAudio();
+    // The samples stop here, short of the audio's end.
+    void Stop();
+    const std::vector<WindowPart>& Parts() const { return parts_; }
 
 private:
     void Close();
@@ -55,10 +65,10 @@ private:
     std::int64_t at_ = 0;     // sample frame the next sample belongs to
     std::int64_t window_ = 0; // the window it falls in
     std::int64_t next_ = 0;   // where the next window starts
-    std::int64_t writeFrom_ = 0;
-    bool whole_ = false; // whether the open window got every sample so far
+    bool whole_ = false;      // whether the open window got every sample so far
     std::int64_t sumOfSquares_ = 0;
     std::int64_t samples_ = 0;
+    std::vector<WindowPart> parts_;
 };
 
 // The middle of every quiet stretch (below the threshold for at least the
