@@ -1,6 +1,7 @@
 #include "split/part_file_writer.h"
 
 #include "split/partial_files.h"
+#include "split/unnamed_file_maker.h"
 
 #include <cerrno>
 #include <csignal>
@@ -64,6 +65,7 @@ bool NoReplaceUnsupported(int error) {
 
 PartFileWriter::~PartFileWriter() {
     Discard();
+    maker_.reset();
     if (folderFd_ >= 0)
         ::close(folderFd_);
 }
@@ -77,14 +79,16 @@ Result<void> PartFileWriter::Create(const std::string& outPath, bool mayReplace)
     mayReplace_ = mayReplace;
     // Every step works inside this folder, wherever it is moved meanwhile.
     if (folderFd_ < 0 || folder != folder_) {
+        maker_.reset();
         if (folderFd_ >= 0)
             ::close(folderFd_);
         folder_ = folder;
         folderFd_ = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
         if (folderFd_ < 0)
             return SystemError();
+        maker_ = std::make_unique<UnnamedFileMaker>(folderFd_);
     }
-    fd_ = ::openat(folderFd_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    fd_ = maker_->Take();
     if (fd_ < 0) {
         const Result<void> named = NoUnnamedFiles(errno) ? CreateNamed() : SystemError();
         if (!named) {

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "core/engine_error.h"
+#include "split/unnamed_file_maker.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -48,6 +50,7 @@ private:
     // Kept open from part to part while they go to the same folder.
     std::string folder_;
     int folderFd_ = -1;
+    std::unique_ptr<UnnamedFileMaker> maker_; // makes the parts' files in that folder
     int fd_ = -1;
     std::string fileName_; // the part's name inside the folder
     std::string tempName_; // the named temporary, empty for an unnamed file
