@@ -2,6 +2,8 @@
 
 #include "media/pause_finder.h"
 
+#include <algorithm>
+
 Result<void> PauseSearch::Measure(const PauseSettings& cover, const Progress& progress) {
     LevelScan scan = MeasureLevels(source_.Path, source_.FirstFrameOffset, cover,
                                    progress ? progress : Progress([](double) { return true; }));
@@ -16,6 +18,17 @@ Result<void> PauseSearch::Measure(const PauseSettings& cover, const Progress& pr
     return {};
 }
 
-std::vector<SplitListItem> PauseSearch::Sections(const PauseSettings& settings) const {
-    return PauseSections(FindPauseCuts(levels_, settings), source_.LengthMs, source_.Tag);
+PauseParts PauseSearch::Parts(const PauseSettings& settings, std::size_t maxSections) const {
+    const std::vector<Pause> pauses = FindPauses(levels_, settings);
+    const std::size_t cuts = std::max<std::size_t>(maxSections, 1) - 1;
+    return {PauseSections(CutsAtLongest(pauses, cuts), source_.LengthMs, source_.Tag),
+            pauses.size()};
+}
+
+std::string PauseParts::LimitNote() const {
+    const std::size_t cuts = Sections.size() - 1;
+    if (PausesFound <= cuts)
+        return {};
+    return "Cut at the " + std::to_string(cuts) + " longest of " + std::to_string(PausesFound) +
+           " pauses: the list holds " + std::to_string(SplitList::MaxParts) + " parts";
 }

@@ -10,6 +10,13 @@
 #include <string>
 #include <vector>
 
+struct PauseParts {
+    std::vector<SplitListItem> Sections;
+    std::size_t PausesFound = 0; // more than the cuts when they did not all fit
+    // Says so when not every pause was cut at; else empty.
+    std::string LimitNote() const;
+};
+
 // The search for pauses in one source: the levels are measured once (the
 // slow part, which may run on a thread of its own, as it holds copies of
 // what it needs), then any settings give their sections at once.
@@ -40,8 +47,11 @@ public:
     // The stretches the decoding passed over, a message each.
     const std::vector<std::string>& Warnings() const { return warnings_; }
 
-    // The sections between the pauses the settings find: one part when none.
-    std::vector<SplitListItem> Sections(const PauseSettings& settings) const;
+    // The sections between the pauses the settings find (one part when none),
+    // at most maxSections of them: with more pauses than that allows, the cuts
+    // are at the longest.
+    PauseParts Parts(const PauseSettings& settings,
+                     std::size_t maxSections = SplitList::MaxParts) const;
 
 private:
     Source source_;

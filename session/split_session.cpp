@@ -160,8 +160,13 @@ PauseSearch SplitSession::Pauses() const {
 
 Result<ListChange> SplitSession::AddPauses(const PauseSearch& search,
                                            const PauseSettings& settings) {
-    ListChange change = AppendAll("Split at Pauses", search.Sections(settings));
+    // With more pauses than the list has room for, the longest are cut at.
+    const std::size_t room = static_cast<std::size_t>(SplitList::MaxParts - list_.SplitCount());
+    const PauseParts parts = search.Parts(settings, room);
+    ListChange change = AppendAll("Split at Pauses", parts.Sections);
     change.Warnings = search.Warnings();
+    if (change.RowsAdded > 0 && !parts.LimitNote().empty())
+        change.Warnings.push_back(parts.LimitNote());
     return change;
 }
 

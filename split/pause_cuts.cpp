@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <numeric>
 #include <string>
 
 namespace {
@@ -93,9 +94,8 @@ void LevelWindows::Close() {
     samples_ = 0;
 }
 
-std::vector<std::int32_t> FindPauseCuts(std::span<const float> levelsDb,
-                                        const PauseSettings& settings) {
-    std::vector<std::int32_t> cuts;
+std::vector<Pause> FindPauses(std::span<const float> levelsDb, const PauseSettings& settings) {
+    std::vector<Pause> pauses;
     const std::size_t minWindows = static_cast<std::size_t>(
         std::max<std::int32_t>(1, (settings.MinMs + kLevelWindowMs - 1) / kLevelWindowMs));
     std::size_t i = 0;
@@ -108,8 +108,26 @@ std::vector<std::int32_t> FindPauseCuts(std::span<const float> levelsDb,
         while (i < levelsDb.size() && levelsDb[i] < settings.ThresholdDb)
             ++i;
         if (begin > 0 && i < levelsDb.size() && i - begin >= minWindows)
-            cuts.push_back(static_cast<std::int32_t>((begin + i) * kLevelWindowMs / 2));
+            pauses.push_back({static_cast<std::int32_t>(begin * kLevelWindowMs),
+                              static_cast<std::int32_t>(i * kLevelWindowMs)});
     }
+    return pauses;
+}
+
+std::vector<std::int32_t> CutsAtLongest(std::span<const Pause> pauses, std::size_t count) {
+    std::vector<std::size_t> order(pauses.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    if (count < order.size()) {
+        const auto longer = [&](std::size_t a, std::size_t b) {
+            return pauses[a].EndMs - pauses[a].StartMs > pauses[b].EndMs - pauses[b].StartMs;
+        };
+        std::stable_sort(order.begin(), order.end(), longer);
+        order.resize(count);
+        std::sort(order.begin(), order.end());
+    }
+    std::vector<std::int32_t> cuts;
+    for (const std::size_t i : order)
+        cuts.push_back(pauses[i].MiddleMs());
     return cuts;
 }
 

@@ -71,11 +71,24 @@ private:
     std::vector<WindowPart> parts_;
 };
 
-// The middle of every quiet stretch (below the threshold for at least the
-// minimum length), in ms. A stretch touching the start or the end of the
-// audio is lead-in or run-out, not a pause between two parts: no cut there.
-std::vector<std::int32_t> FindPauseCuts(std::span<const float> levelsDb,
-                                        const PauseSettings& settings);
+// A quiet stretch between two parts: below the threshold for at least the
+// minimum length, in ms from the start of the audio.
+struct Pause {
+    std::int32_t StartMs = 0;
+    std::int32_t EndMs = 0;
+    std::int32_t MiddleMs() const {
+        return static_cast<std::int32_t>((std::int64_t{StartMs} + EndMs) / 2);
+    }
+    bool operator==(const Pause&) const = default;
+};
+
+// Every pause, in order of time. A stretch touching the start or the end of
+// the audio is lead-in or run-out, not a pause between two parts.
+std::vector<Pause> FindPauses(std::span<const float> levelsDb, const PauseSettings& settings);
+
+// Where to cut: the middles of the longest `count` pauses (the earlier of two
+// as long), in order of time; of all of them when there are no more.
+std::vector<std::int32_t> CutsAtLongest(std::span<const Pause> pauses, std::size_t count);
 
 // The sections between the cuts, from 0 to totalMs, as entries with the
 // source's tag texts and numbered titles ("Title 01", or "Part 01" untitled).

@@ -31,7 +31,10 @@ std::vector<std::int32_t> Cuts(const std::vector<int>& pieces, int rate,
     for (std::size_t i = 0; i < samples.size(); i += chunk)
         windows.Add({samples.data() + i, std::min(chunk, samples.size() - i)}, 2);
     windows.EndOfAudio();
-    return FindPauseCuts(levels, settings);
+    std::vector<std::int32_t> cuts;
+    for (const Pause& pause : FindPauses(levels, settings))
+        cuts.push_back(pause.MiddleMs());
+    return cuts;
 }
 
 TEST(PauseCuts, CutsInTheMiddleOfLongEnoughQuietStretchesOnly) {
@@ -60,6 +63,25 @@ TEST(PauseCuts, CutsInTheMiddleOfLongEnoughQuietStretchesOnly) {
             EXPECT_EQ(Cuts(c.Pieces, c.Rate, c.Settings, chunk), c.Expected);
         }
     }
+}
+
+TEST(PauseCuts, WithTooManyPausesTheLongestAreCutAtInOrderOfTime) {
+    const std::vector<Pause> pauses = {{1000, 2000},  {3000, 5000},   {6000, 6900},
+                                       {8000, 10000}, {11000, 12000}, {13000, 16000}};
+    struct Case {
+        std::size_t Count;
+        std::vector<std::int32_t> Expected;
+    };
+    const std::vector<Case> cases = {
+        {0, {}},
+        {1, {14500}},
+        {3, {4000, 9000, 14500}},
+        {4, {1500, 4000, 9000, 14500}}, // of two as long, the earlier
+        {6, {1500, 4000, 6450, 9000, 11500, 14500}},
+        {999, {1500, 4000, 6450, 9000, 11500, 14500}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(CutsAtLongest(pauses, c.Count), c.Expected) << c.Count;
 }
 
 TEST(PauseCuts, SectionsRunBetweenTheCutsWithNumberedTitles) {

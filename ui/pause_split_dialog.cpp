@@ -149,9 +149,16 @@ void PauseSplitDialog::ShowPartCount() {
         StartMeasuring();
         return;
     }
-    const std::size_t parts = search_.Sections(Settings()).size();
-    partCount_->setText(parts == 1 ? QString("No pause: the whole file is one part")
-                                   : QString("This gives %1 parts").arg(parts));
+    const std::size_t room =
+        static_cast<std::size_t>(SplitList::MaxParts - context_.Session.List().SplitCount());
+    const PauseParts parts = search_.Parts(Settings(), room);
+    const std::size_t count = parts.Sections.size();
+    QString text = count == 1 && parts.PausesFound == 0
+                       ? QString("No pause: the whole file is one part")
+                       : QString("This gives %1 part%2").arg(count).arg(count == 1 ? "" : "s");
+    if (!parts.LimitNote().empty())
+        text += "\n" + QString::fromStdString(parts.LimitNote());
+    partCount_->setText(text);
 }
 
 void PauseSplitDialog::OkClick() {

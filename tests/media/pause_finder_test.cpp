@@ -115,7 +115,7 @@ TEST(MeasureLevels, DecodesAroundPausesAndCutsAsAWholeDecode) {
         for (const PauseSettings& settings :
              {c.Cover, PauseSettings{c.Cover.ThresholdDb - 12.0, c.Cover.MinMs},
               PauseSettings{c.Cover.ThresholdDb, c.Cover.MinMs * 3}})
-            EXPECT_EQ(FindPauseCuts(scan.LevelsDb, settings), FindPauseCuts(whole, settings));
+            EXPECT_EQ(FindPauses(scan.LevelsDb, settings), FindPauses(whole, settings));
         EXPECT_LE(scan.DecodedShare, c.MostDecoded);
         EXPECT_EQ(scan.Warnings.empty(), c.Path != damaged);
     }

@@ -169,6 +169,34 @@ TEST_F(SessionEdits, ErrorsNameTheFileAndTheLine) {
     EXPECT_FALSE(session.CanUndo()) << "a refused change is no step";
 }
 
+// More pauses than the list has room for: the longest are cut at, and the user is told.
+TEST(SessionPauses, TheListsRoomTakesTheLongestPauses) {
+    struct Case {
+        int RowsBefore;
+        int RowsAdded;
+        std::string Note;
+        bool Limit;
+    };
+    const std::vector<Case> cases = {
+        {0, 3, "", false},
+        {996, 3, "", false},
+        {997, 2, "Cut at the 1 longest of 2 pauses: the list holds 999 parts", false},
+        {999, 0, "", true},
+    };
+    for (const Case& c : cases) {
+        SplitSession session;
+        ASSERT_TRUE(session.Open(Fixture("tone_silence.mp3")));
+        for (int i = 0; i < c.RowsBefore; ++i)
+            session.UnrecordedList().AddEntry(0, 1000, {});
+        const Result<ListChange> found = session.FindPauses({}, {});
+        ASSERT_TRUE(found);
+        EXPECT_EQ(found.Value().RowsAdded, c.RowsAdded) << c.RowsBefore;
+        EXPECT_EQ(found.Value().Warnings,
+                  c.Note.empty() ? std::vector<std::string>{} : std::vector{c.Note});
+        EXPECT_EQ(found.Value().Limit.empty(), !c.Limit) << c.RowsBefore;
+    }
+}
+
 // A source gone since it was opened: the pause search says so, naming it once.
 TEST(SessionErrors, APauseSearchOverAVanishedSourceNamesIt) {
     frame_stream::TempDir scratch;
