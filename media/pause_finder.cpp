@@ -315,7 +315,7 @@ private:
             kPassedShareWorthSkipping * static_cast<double>(blocks_.size()))
             WantBlocks(0, survey_.Blocks() - 1);
         FillShortGaps();
-        const std::vector<Piece> pieces = Pieces();
+        std::vector<Piece> pieces = Pieces();
         passFrames_ = 0;
         passDecoded_ = 0;
         for (const Piece& piece : pieces)
@@ -376,7 +376,7 @@ private:
         }
     }
 
-    std::string DecodePieces(const std::vector<Piece>& pieces, std::atomic<std::size_t>& next,
+    std::string DecodePieces(std::vector<Piece>& pieces, std::atomic<std::size_t>& next,
                              bool reports) {
         std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path_.c_str(), "rb"),
                                                              &std::fclose);
@@ -406,20 +406,16 @@ private:
 
     // Decodes a piece after the blocks that settle the decoder, fed the frame
     // before them first but not decoding it: the frame gives the first
-    // decoded one a frame before it, as a whole decode would have.
-    std::string DecodePiece(std::FILE& file, MpegDecoder& decoder, const Piece& piece,
-                            bool reports) {
+    // decoded one a frame before it, as a whole decode would have. A piece
+    // whose tail is still quiet goes on into the blocks after it.
+    std::string DecodePiece(std::FILE& file, MpegDecoder& decoder, Piece& piece, bool reports) {
         const std::int64_t start = std::max<std::int64_t>(0, piece.First - SettleBlocks());
         const std::int64_t startFrame = start * survey_.BlockFrames;
         const std::int64_t measureFrame = piece.First * survey_.BlockFrames;
-        const std::int64_t endFrame =
-            std::min(survey_.Frames(), (piece.Last + 1) * survey_.BlockFrames);
+        std::int64_t endFrame = EndFrameOf(piece.Last);
         const bool lead = start > 0;
         const std::int64_t from =
             lead ? survey_.OffsetsBefore[static_cast<std::size_t>(start)] : survey_.BlockOffsets[0];
-        const std::int64_t to = piece.Last + 1 < survey_.Blocks()
-                                    ? survey_.BlockOffsets[static_cast<std::size_t>(piece.Last) + 1]
-                                    : survey_.EndOffset;
         decoder.Restart();
         if (fseeko(&file, static_cast<off_t>(offset_ + from), SEEK_SET) != 0)
             return "cannot be read";
@@ -428,8 +424,17 @@ private:
         std::int64_t frameIndex = startFrame - (lead ? 1 : 0);
         std::vector<std::uint8_t> bytes(1 << 16);
         // A little past the last frame, so that the decoder sees where it ends.
-        std::int64_t left = to - from + 4096;
-        while (frameIndex < endFrame && left > 0 && !cancelled_) {
+        std::int64_t left = EndOffsetOf(piece.Last) - from + 4096;
+        const auto framesLeft = [&] {
+            if (frameIndex < endFrame)
+                return true;
+            if (!ExtendQuietTail(piece))
+                return false;
+            endFrame = EndFrameOf(piece.Last);
+            left += EndOffsetOf(piece.Last) - EndOffsetOf(piece.Last - 1);
+            return true;
+        };
+        while (framesLeft() && left > 0 && !cancelled_) {
             const std::size_t got =
                 std::fread(bytes.data(), 1,
                            static_cast<std::size_t>(std::min<std::int64_t>(left, 1 << 16)), &file);
@@ -437,7 +442,7 @@ private:
                 break;
             left -= static_cast<std::int64_t>(got);
             decoder.Feed({bytes.data(), got});
-            while (frameIndex < endFrame && !cancelled_ && decoder.Read()) {
+            while (framesLeft() && !cancelled_ && decoder.Read()) {
                 const std::int64_t index = frameIndex++;
                 if (index < startFrame)
                     continue;
@@ -456,6 +461,33 @@ private:
         windows.Stop();
         TakeParts(windows.Parts(), channels);
         return std::ferror(&file) ? "cannot be read" : std::string();
+    }
+
+    std::int64_t EndFrameOf(std::int64_t block) const {
+        return std::min(survey_.Frames(), (block + 1) * survey_.BlockFrames);
+    }
+
+    // Where the block after this one starts: the end of the frames when none.
+    std::int64_t EndOffsetOf(std::int64_t block) const {
+        return block + 1 < survey_.Blocks()
+                   ? survey_.BlockOffsets[static_cast<std::size_t>(block) + 1]
+                   : survey_.EndOffset;
+    }
+
+    // A piece ending in a quiet window takes in the block after it when no
+    // other piece measures that one: cheaper than settling the decoder for
+    // it in a pass of its own. Only the piece before a passed block reads or
+    // grows into it, and the blocks' states stay as they are until the pass ends.
+    bool ExtendQuietTail(Piece& piece) const {
+        const std::int64_t next = piece.Last + 1;
+        if (next >= survey_.Blocks() || State(next) != BlockState::Passed)
+            return false;
+        const std::int64_t lastWindow =
+            LevelWindowAt(survey_.BlockStarts[static_cast<std::size_t>(next)], survey_.Rate) - 1;
+        if (lastWindow < 0 || !(levels_[static_cast<std::size_t>(lastWindow)] < quietBelowDb_))
+            return false;
+        piece.Last = next;
+        return true;
     }
 
     // A gap between two stretches that is no longer than what settling the
