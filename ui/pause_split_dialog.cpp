@@ -45,6 +45,7 @@ void PauseSplitDialog::BuildControls() {
     minimum_->setToolTip("A pause lasts at least this long");
     partCount_ = new QLabel("Measuring the levels…", this);
     partCount_->setObjectName("PartCount");
+    partCount_->setWordWrap(true);
     progress_ = new QProgressBar(this);
     progress_->setObjectName("PauseProgress");
     progress_->setRange(0, 1000);
@@ -159,6 +160,9 @@ void PauseSplitDialog::ShowPartCount() {
     if (!parts.LimitNote().empty())
         text += "\n" + QString::fromStdString(parts.LimitNote());
     partCount_->setText(text);
+    // A note on a line of its own makes room for itself rather than squeeze the fields.
+    if (sizeHint().height() > height())
+        resize(width(), sizeHint().height());
 }
 
 void PauseSplitDialog::OkClick() {
