@@ -38,9 +38,13 @@ std::vector<float> WholeDecodeLevels(const std::string& path) {
 
 // The talk with 6000 random bytes written over the middle of its 2 s pause
 // and 3000 inserted into a sentence.
-std::string DamagedTalk(const TempDir& folder) {
+Bytes Talk() {
     std::ifstream in(DataPath("talk_pauses_64k_mono.mp3"), std::ios::binary);
-    Bytes bytes{std::istreambuf_iterator<char>(in), {}};
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+std::string DamagedTalk(const TempDir& folder) {
+    Bytes bytes = Talk();
     std::mt19937 random(23);
     for (std::size_t i = 0; i < 6000; ++i)
         bytes[108000 + i] = static_cast<std::uint8_t>(random());
@@ -49,6 +53,17 @@ std::string DamagedTalk(const TempDir& folder) {
         b = static_cast<std::uint8_t>(random());
     bytes.insert(bytes.begin() + 40000, junk.begin(), junk.end());
     return folder.Write("damaged.mp3", bytes);
+}
+
+// The talk with three frame headers written into the frames just past its
+// middle, a frame's length apart: a walk begun at the middle takes them for frames.
+std::string FalseSyncTalk(const TempDir& folder) {
+    Bytes bytes = Talk();
+    const std::uint8_t header[] = {0xFF, 0xFB, 0x90, 0xC4}; // 128 kbit/s: 417 bytes
+    for (std::size_t k = 0; k < 3; ++k)
+        std::copy(std::begin(header), std::end(header),
+                  bytes.begin() + static_cast<std::ptrdiff_t>(bytes.size() / 2 + 10 + 417 * k));
+    return folder.Write("false_sync.mp3", bytes);
 }
 
 // The search decodes only around the pauses, yet every level it measured is
@@ -68,6 +83,7 @@ TEST(MeasureLevels, DecodesAroundPausesAndCutsAsAWholeDecode) {
         {DataPath("talk_pauses_64k_mono.mp3"), {-45.0, 250}, 0.7},
         {DataPath("talk_pauses_64k_mono.mp3"), {-25.0, 100}, 1.3},
         {damaged, {-45.0, 800}, 1.1},
+        {FalseSyncTalk(scratch), {-45.0, 800}, 0.6},
         {DataPath("tone_silence.mp3"), {-45.0, 800}, 1.1},
         {DataPath("silence_loud_quiet.mp3"), {-30.0, 500}, 1.1},
         {DataPath("vbr_v2_44k.mp3"), {-50.0, 800}, 1.1},
