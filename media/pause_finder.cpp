@@ -303,6 +303,7 @@ private:
         if (bytes >= kSurveyHalvesFrom)
             second.emplace(path_, offset_, bytes / 2);
         bool joined = false;
+        std::int64_t done = 0;
         std::string error = WalkFile(path_, offset_, decoder, [&](const ReadFrame& frame) {
             const SurveyedFrame surveyed = SurveyedFrame::Of(frame, 0);
             if (second && surveyed.Offset >= second->Middle()) {
@@ -319,7 +320,8 @@ private:
             Take(surveyed, damage);
             if (survey_.Frames() % 64 != 0)
                 return true;
-            const std::int64_t done = surveyed.Offset + (second ? second->Done() : 0);
+            // What a second half stopped for a false sync had done stays on the bar.
+            done = std::max(done, surveyed.Offset + (second ? second->Done() : 0));
             scan.Cancelled =
                 !Report(kSurveyShare * static_cast<double>(done) / static_cast<double>(bytes));
             return !scan.Cancelled;
