@@ -71,9 +71,14 @@ public:
             at.Position = next;
             return;
         }
-        at.Position += step.Frame.Length;
+        Pass(at, step.Frame.Length, FrameDurationMs(step.Frame.Length, step.Frame.BitrateBps));
+    }
+    // Moves over an accepted frame whose duration is known.
+    [[gnu::always_inline]] static inline void Pass(WalkPoint& at, std::int32_t length,
+                                                   long double durationMs) {
+        at.Position += length;
         ++at.FrameIndex;
-        at.ElapsedMs = AddFrameDuration(at.ElapsedMs, step.Frame.Length, step.Frame.BitrateBps);
+        at.ElapsedMs = static_cast<double>(static_cast<long double>(at.ElapsedMs) + durationMs);
     }
 
     // The next position after position (which holds no 0xFF) at which a frame

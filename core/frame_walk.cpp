@@ -40,32 +40,6 @@ void FrameWalk::Begin(const ScanSource& source, std::int64_t alwaysCounted) {
                               reading_->Counting);
 }
 
-std::optional<WalkFrame> FrameWalk::Next(WalkPoint& at) {
-    FrameStepper<BlockReader>& stepper = *reading_->Stepper;
-    const CountingEnd& counting = reading_->Counting;
-    for (;;) {
-        const FrameStep step = stepper.Evaluate(at.Position);
-        if (!step.Readable)
-            return std::nullopt;
-        if (!step.Frame.Accepted) {
-            const WalkPoint before = at;
-            stepper.Advance(at, step);
-            if (!before.CountEnded)
-                skipped_ += counting.CountedSkip(before.Position, at.Position);
-            continue;
-        }
-        WalkFrame frame;
-        frame.Offset = at.Position;
-        frame.Length = step.Frame.Length;
-        frame.BitrateBps = step.Frame.BitrateBps;
-        frame.StartMs = at.ElapsedMs;
-        frame.Counted = !at.CountEnded && counting.FrameCounts(at.Position, step.Frame.Length);
-        frame.Whole = step.Frame.Length <= reading_->Reader->Size() - at.Position;
-        stepper.Advance(at, step);
-        return frame;
-    }
-}
-
 const std::uint8_t* FrameWalk::Bytes(const WalkFrame& frame) {
     return reading_->Reader->Fetch(frame.Offset, frame.Length);
 }

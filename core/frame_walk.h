@@ -16,7 +16,7 @@
 struct WalkFrame {
     std::int64_t Offset = 0;
     std::int32_t Length = 0;
-    std::int32_t BitrateBps = 0;
+    long double DurationMs = 0.0;
     double StartMs = 0.0; // the elapsed time before it
     bool Counted = false; // the scan counts it: a part may hold it
     bool Whole = false;   // it lies wholly within the source
@@ -38,7 +38,22 @@ public:
     const WalkPoint& Start() const { return start_; }
     // The next frame the walk accepts from at, with at moved past it; nothing
     // once no header is left to read.
-    std::optional<WalkFrame> Next(WalkPoint& at);
+    // Inlined: the scan runs it once a frame.
+    std::optional<WalkFrame> Next(WalkPoint& at) {
+        FrameStepper<BlockReader>& stepper = *reading_->Stepper;
+        const CountingEnd& counting = reading_->Counting;
+        for (;;) {
+            const FrameStep step = stepper.Evaluate(at.Position);
+            if (!step.Readable)
+                return std::nullopt;
+            if (step.Frame.Accepted)
+                return Take(at, step.Frame);
+            const WalkPoint before = at;
+            stepper.Advance(at, step);
+            if (!before.CountEnded)
+                skipped_ += counting.CountedSkip(before.Position, at.Position);
+        }
+    }
     // A frame's bytes, valid until the next call; null when they cannot be read.
     const std::uint8_t* Bytes(const WalkFrame& frame);
     // The bytes passed that start no frame while the scan's count went on.
@@ -54,6 +69,18 @@ private:
         std::optional<FrameStepper<BlockReader>> Stepper;
     };
     void Begin(const ScanSource& source, std::int64_t alwaysCounted);
+    WalkFrame Take(WalkPoint& at, const FrameCandidate& accepted) {
+        WalkFrame frame;
+        frame.Offset = at.Position;
+        frame.Length = accepted.Length;
+        frame.DurationMs = FrameDurationMs(accepted.Length, accepted.BitrateBps);
+        frame.StartMs = at.ElapsedMs;
+        frame.Counted =
+            !at.CountEnded && reading_->Counting.FrameCounts(at.Position, accepted.Length);
+        frame.Whole = accepted.Length <= reading_->Reader->Size() - at.Position;
+        FrameStepper<BlockReader>::Pass(at, accepted.Length, frame.DurationMs);
+        return frame;
+    }
 
     std::unique_ptr<Reading> reading_;
     WalkPoint start_;

@@ -38,7 +38,8 @@ public:
         }
         point_.Position = end;
         ++point_.FrameIndex;
-        point_.ElapsedMs = AddFrameDuration(point_.ElapsedMs, frame.Length, frame.BitrateBps);
+        point_.ElapsedMs =
+            static_cast<double>(static_cast<long double>(point_.ElapsedMs) + frame.DurationMs);
         return true;
     }
     // A walk that met no audio frame still has its start.
