@@ -78,7 +78,7 @@ private:
         frame.Counted =
             !at.CountEnded && reading_->Counting.FrameCounts(at.Position, accepted.Length);
         frame.Whole = accepted.Length <= reading_->Reader->Size() - at.Position;
-        FrameStepper<BlockReader>::Pass(at, accepted.Length, frame.DurationMs);
+        PassFrame(at, accepted.Length, frame.DurationMs);
         return frame;
     }
 

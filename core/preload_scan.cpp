@@ -25,21 +25,17 @@ public:
 
     // Sees every accepted frame with its duration; false when the walk is to stop.
     bool Frame(const WalkFrame& frame) {
-        const std::int64_t end = frame.Offset + frame.Length;
-        if (skipInformationFrame_) {
-            skipInformationFrame_ = false;
-            point_.Position = end;
-            return true;
-        }
-        if (point_.FrameIndex % FrameCheckpoints::kStride == 0) {
+        if (!skipInformationFrame_ && point_.FrameIndex % FrameCheckpoints::kStride == 0) {
             into_.Keep(point_);
             if (stop_ && stop_())
                 return false;
         }
-        point_.Position = end;
-        ++point_.FrameIndex;
-        point_.ElapsedMs =
-            static_cast<double>(static_cast<long double>(point_.ElapsedMs) + frame.DurationMs);
+        point_.Position = frame.Offset;
+        if (skipInformationFrame_)
+            point_.Position += frame.Length;
+        else
+            PassFrame(point_, frame.Length, frame.DurationMs);
+        skipInformationFrame_ = false;
         return true;
     }
     // A walk that met no audio frame still has its start.
