@@ -37,8 +37,7 @@ public:
     // The state the walk begins in.
     const WalkPoint& Start() const { return start_; }
     // The next frame the walk accepts from at, with at moved past it; nothing
-    // once no header is left to read.
-    // Inlined: the scan runs it once a frame.
+    // once no header is left to read. Inlined: the scan runs it once a frame.
     std::optional<WalkFrame> Next(WalkPoint& at) {
         FrameStepper<BlockReader>& stepper = *reading_->Stepper;
         const CountingEnd& counting = reading_->Counting;
