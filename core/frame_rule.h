@@ -64,4 +64,10 @@ struct CountingEnd {
     bool StepEndsCount(std::int64_t position, std::int64_t next) const {
         return NearEnd(position) || next > std::max(position, LastFullStart) + 1;
     }
+    // Of the bytes stepped over from position to next, those the scan counts
+    // as errors: up to where it looks no further.
+    std::int64_t CountedSkip(std::int64_t position, std::int64_t next) const {
+        return NearEnd(position) ? 0
+                                 : std::min(next, std::max(position, LastFullStart) + 1) - position;
+    }
 };

@@ -30,6 +30,14 @@ private:
     FrameCandidate last_;
 };
 
+// Moves a walk over an accepted frame whose duration is known.
+[[gnu::always_inline]] inline void PassFrame(WalkPoint& at, std::int32_t length,
+                                             long double durationMs) {
+    at.Position += length;
+    ++at.FrameIndex;
+    at.ElapsedMs = static_cast<double>(static_cast<long double>(at.ElapsedMs) + durationMs);
+}
+
 // What the walk finds at a position.
 struct FrameStep {
     bool Readable = false;      // four header bytes were there to read
@@ -71,11 +79,8 @@ public:
             at.Position = next;
             return;
         }
-        at.Position += step.Frame.Length;
-        ++at.FrameIndex;
-        at.ElapsedMs = AddFrameDuration(at.ElapsedMs, step.Frame.Length, step.Frame.BitrateBps);
+        PassFrame(at, step.Frame.Length, FrameDurationMs(step.Frame.Length, step.Frame.BitrateBps));
     }
-
     // The next position after position (which holds no 0xFF) at which a frame
     // can start, looked for within a span of the source; at most the first
     // position too close to the end to hold a header, where every walk ends.

@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <span>
 #include <string>
 
 class ByteSource;
@@ -30,20 +29,12 @@ struct ScanResult {
 // (file size - first frame offset - 128).
 using ScanProgress = std::function<void(std::int64_t position, std::int64_t maximum)>;
 
-// Shown every accepted frame: its file offset and its first bytes, at least
-// the header and as many as lookAhead asks for where the file holds them.
-// Returns false to end the walk there.
-using FrameVisitor = std::function<bool(std::int64_t offset, std::span<const std::uint8_t> head)>;
-
 // Walks every frame from the first one. When the file cannot be opened or
 // read there is no result, but the error (naming the file and the reason).
 Result<ScanResult> PreloadScan(const ScanSource& source, const ScanProgress& progress = {});
-Result<ScanResult> PreloadScan(const ScanSource& source, const ScanProgress& progress,
-                               const FrameVisitor& visitor, std::size_t lookAhead);
 // The same walk over bytes already opened; source.Path only names them in errors.
 Result<ScanResult> PreloadScan(const ScanSource& source, ByteSource& bytes,
-                               const ScanProgress& progress = {}, const FrameVisitor& visitor = {},
-                               std::size_t lookAhead = 4);
+                               const ScanProgress& progress = {});
 // The same walk, keeping the state before every FrameCheckpoints::kStride-th
 // audio frame in checkpoints; stop, asked at each, ends the walk with a
 // Stopped error.

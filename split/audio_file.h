@@ -2,7 +2,7 @@
 
 #include "core/audio_info.h"
 #include "core/information_frame.h"
-#include "split/frame_walk.h"
+#include "core/frame_walk.h"
 
 #include <cstdint>
 #include <optional>

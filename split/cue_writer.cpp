@@ -1,7 +1,7 @@
 #include "split/cue_writer.h"
 
 #include "split/cue_sheet.h"
-#include "split/frame_walk.h"
+#include "core/frame_walk.h"
 #include "state/format_time.h"
 
 #include <algorithm>

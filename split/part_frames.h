@@ -1,6 +1,6 @@
 #pragma once
 
-#include "split/frame_walk.h"
+#include "core/frame_walk.h"
 
 #include <cstdint>
 #include <deque>

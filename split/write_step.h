@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/block_reader.h"
 #include "core/block_ring.h"
 #include "core/information_frame.h"
 
@@ -61,11 +62,7 @@ struct WriteStep {
 // A block of the source as the walk read it, and what the writer does with
 // it. The walk hands a block on once it has moved past it; the writer gives
 // it back once its steps are done.
-struct SourceBlock {
-    // Left uninitialised: every byte the walk reads is read from the source first.
-    std::unique_ptr<std::uint8_t[]> Bytes;
-    std::int64_t Start = 0;
-    std::int64_t Length = 0;
+struct SourceBlock : ReadBlock {
     std::vector<WriteStep> Steps;
 };
 

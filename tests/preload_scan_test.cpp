@@ -248,7 +248,7 @@ TEST(PreloadScan, FaultsFarIntoALongSourceEndTheWalkWithTheirReason) {
     };
     for (const auto& c : cases) {
         FaultySource source(bytes, c.FaultAt, c.Fails);
-        const Result<ScanResult> r = PreloadScan(SourceFor("long.mp3"), source, {}, {}, 4);
+        const Result<ScanResult> r = PreloadScan(SourceFor("long.mp3"), source);
         ASSERT_FALSE(r.Ok()) << c.FaultAt;
         EXPECT_EQ(r.Failure().Category, ErrorCategory::Read);
         EXPECT_EQ(r.Failure().Text, std::string("long.mp3: ") + c.Reason);
