@@ -89,8 +89,11 @@ struct LineScan {
     std::optional<CueError> Fail(std::string text) const { return CueError{Line, std::move(text)}; }
 
     std::optional<CueError> Command(std::string_view keyword, std::string_view rest) {
-        if (std::find(kCommands.begin(), kCommands.end(), keyword) == kCommands.end())
-            return Fail("'" + CutForMessage(keyword) + "' is not a cue sheet command");
+        if (std::find(kCommands.begin(), kCommands.end(), keyword) == kCommands.end()) {
+            std::string message = "'";
+            message += CutForMessage(keyword);
+            return Fail(message + "' is not a cue sheet command");
+        }
         if (keyword == "FILE") {
             File = FileNameOfLine(rest);
             FileLine = Line;

@@ -49,7 +49,10 @@ std::string UnfinishedSplitMessage(std::int32_t begun, std::int32_t total,
     if (problems.empty())
         return StoppedLine(begun, total);
     std::string message;
-    for (const std::string& line : problems)
-        message += (message.empty() ? "" : "\n") + PrintableText(line);
+    for (const std::string& line : problems) {
+        if (!message.empty())
+            message += '\n';
+        message += PrintableText(line);
+    }
     return message;
 }
