@@ -1,16 +1,14 @@
 #include "media/pause_finder.h"
 
-#include "core/layer3_gain.h"
+#include "media/frame_survey.h"
 #include "media/mpeg_decoder.h"
 #include "split/pause_cuts.h"
-#include "state/format_time.h"
 
 #include <algorithm>
 #include <array>
 #include <atomic>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
 #include <limits>
 #include <map>
 #include <memory>
@@ -20,15 +18,6 @@
 
 namespace {
 
-// Damage often holds chance frame syncs that decode as a frame or two: gaps
-// fewer frames apart than this are one damaged stretch.
-constexpr std::int64_t kFramesBetweenStretches = 8;
-
-// Frames are decoded or passed over in blocks of this many granules.
-// libmpg123's synthesis rounds by a buffer offset that turns with every 32
-// samples and comes round every 8 granules, so passing over whole blocks
-// keeps the decoded samples bit for bit those of a decode of every frame.
-constexpr std::int64_t kGranulesPerBlock = 8;
 // A stretch that may be quiet is decoded when its gain is within this many
 // steps (1.5 dB each) of the loudest gain a quiet frame has shown.
 constexpr int kGainMargin = 4;
@@ -45,206 +34,8 @@ constexpr std::int64_t kWidenBlocks = 1;
 // Long runs are decoded in pieces of about this many frames (some 13 s),
 // shared among threads; each costs a settling of the decoder.
 constexpr std::int64_t kPieceFrames = 512;
-// Sources this long (from the first frame) have their two halves walked at once.
-constexpr std::int64_t kSurveyHalvesFrom = 64 * 1024;
 // The first walk is cheap next to decoding: this share of the progress bar.
 constexpr double kSurveyShare = 0.05;
-
-// Stretches of the source that the decoder passed over, told apart from
-// stray frames found inside them.
-class DamageLog {
-public:
-    DamageLog(std::string path, std::int64_t firstFrameOffset)
-        : path_(std::move(path)), base_(firstFrameOffset) {}
-
-    void Frame(std::int64_t offset, std::int32_t bytes, double elapsedMs) {
-        if (expected_ && offset > *expected_) {
-            if (!open_ || framesSinceGap_ >= kFramesBetweenStretches) {
-                Close();
-                open_ = Stretch{*expected_, offset, elapsedMs};
-            }
-            open_->End = offset;
-            framesSinceGap_ = 0;
-        }
-        ++framesSinceGap_;
-        expected_ = offset + bytes;
-    }
-
-    std::vector<std::string> Lines() {
-        Close();
-        return std::move(lines_);
-    }
-
-private:
-    struct Stretch {
-        std::int64_t Begin;
-        std::int64_t End;
-        double AtMs;
-    };
-
-    void Close() {
-        if (!open_)
-            return;
-        lines_.push_back(path_ + ": warning: " + std::to_string(open_->End - open_->Begin) +
-                         " bytes at offset " + std::to_string(base_ + open_->Begin) + " (" +
-                         FormatTime(static_cast<std::int32_t>(open_->AtMs)) +
-                         ") could not be decoded; pauses are looked for on both sides");
-        open_.reset();
-    }
-
-    std::string path_;
-    std::int64_t base_;
-    std::optional<std::int64_t> expected_; // where the next frame would start
-    std::optional<Stretch> open_;
-    std::int64_t framesSinceGap_ = 0;
-    std::vector<std::string> lines_;
-};
-
-// Feeds the file from byteOffset through decoder, handing every frame read to
-// onFrame until it returns false. Returns an error text, empty on success.
-std::string WalkFile(const std::string& path, std::int64_t byteOffset, MpegDecoder& decoder,
-                     const std::function<bool(const ReadFrame&)>& onFrame) {
-    if (!decoder.Ready())
-        return decoder.ErrorText();
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
-                                                         &std::fclose);
-    if (!file)
-        return "cannot be opened";
-    if (fseeko(file.get(), static_cast<off_t>(byteOffset), SEEK_SET) != 0)
-        return "cannot be read";
-    std::vector<std::uint8_t> block(1 << 16);
-    for (;;) {
-        const std::size_t got = std::fread(block.data(), 1, block.size(), file.get());
-        if (got == 0)
-            return std::ferror(file.get()) ? "cannot be read" : std::string();
-        decoder.Feed({block.data(), got});
-        while (auto frame = decoder.Read())
-            if (!onFrame(*frame))
-                return {};
-    }
-}
-
-// One frame as the first walk finds it.
-struct SurveyedFrame {
-    std::int64_t Offset = 0; // from the first frame
-    std::int32_t Bytes = 0;
-    std::int32_t SampleFrames = 0;
-    std::int32_t SampleRateHz = 0;
-    std::uint8_t Gain = 0; // Layer3PeakGain, 0 for silence and other layers
-    bool Silent = false;   // a Layer III frame that codes no bits at all
-
-    // A frame read from bytes fed from `base` bytes past the first frame.
-    static SurveyedFrame Of(const ReadFrame& frame, std::int64_t base) {
-        const std::optional<std::uint8_t> gain =
-            frame.Layer == 3 ? Layer3PeakGain(frame.Header, frame.Body) : 0;
-        return {base + frame.StreamOffset, frame.StreamBytes, frame.SampleFrames,
-                frame.SampleRateHz,        gain.value_or(0),  !gain};
-    }
-};
-
-// What the first walk learns of every frame.
-struct Survey {
-    std::vector<std::uint8_t> Gains;       // SurveyedFrame::Gain
-    std::vector<bool> Silent;              // SurveyedFrame::Silent
-    std::vector<std::int64_t> BlockStarts; // sample frame at each block, and the end
-    // Where each block's first frame and the frame before it lie, from the first frame.
-    std::vector<std::int64_t> BlockOffsets;
-    std::vector<std::int64_t> OffsetsBefore;
-    std::int64_t EndOffset = 0;
-    std::int64_t BlockFrames = kGranulesPerBlock;
-    std::int32_t Rate = 0;
-    std::int32_t Channels = 0;
-    std::int32_t SmallestFrame = std::numeric_limits<std::int32_t>::max();
-    std::int64_t Samples = 0; // sample frames in the frames added so far
-    std::int64_t PreviousOffset = 0;
-
-    std::int64_t Frames() const { return static_cast<std::int64_t>(Gains.size()); }
-    std::int64_t Blocks() const { return static_cast<std::int64_t>(BlockStarts.size()) - 1; }
-
-    // The first frame's header sets the blocks' length and the channels.
-    void Begin(const ReadFrame& first) {
-        if (((first.Header >> 19) & 3) == 3 && first.Layer == 3)
-            BlockFrames = kGranulesPerBlock / 2; // two granules a frame
-        Channels = ((first.Header >> 6) & 3) == 3 ? 1 : 2;
-    }
-
-    void Add(const SurveyedFrame& frame) {
-        if (Frames() % BlockFrames == 0) {
-            BlockStarts.push_back(Samples);
-            BlockOffsets.push_back(frame.Offset);
-            OffsetsBefore.push_back(PreviousOffset);
-        }
-        PreviousOffset = frame.Offset;
-        EndOffset = frame.Offset + frame.Bytes;
-        Rate = frame.SampleRateHz;
-        Gains.push_back(frame.Gain);
-        Silent.push_back(frame.Silent);
-        SmallestFrame = std::min(SmallestFrame, frame.Bytes);
-        Samples += frame.SampleFrames;
-    }
-
-    void End() { BlockStarts.push_back(Samples); }
-};
-
-// The second half of a source surveyed on a thread of its own while the
-// first half is: libmpg123's framing from its middle on.
-class SecondHalf {
-public:
-    static constexpr std::int64_t kUnknown = -1;
-    static constexpr std::int64_t kNone = -2;
-
-    SecondHalf(const std::string& path, std::int64_t firstFrameOffset, std::int64_t middle)
-        : middle_(middle),
-          thread_([this, path, firstFrameOffset] { Walk(path, firstFrameOffset); }) {}
-    ~SecondHalf() { Stop(); }
-
-    std::int64_t Middle() const { return middle_; }
-    // Where its first frame lies, waiting until it is found; kNone when none was.
-    std::int64_t FirstOffset() {
-        firstOffset_.wait(kUnknown);
-        return firstOffset_.load();
-    }
-    // How far it has come, from the middle.
-    std::int64_t Done() const { return done_.load(std::memory_order_relaxed); }
-    void Stop() {
-        stop_ = true;
-        if (thread_.joinable())
-            thread_.join();
-    }
-    // Waits for the walk's end: its frames, or why it could not read them.
-    const std::vector<SurveyedFrame>& Frames() {
-        if (thread_.joinable())
-            thread_.join();
-        return frames_;
-    }
-    const std::string& Error() const { return error_; }
-
-private:
-    void Walk(const std::string& path, std::int64_t firstFrameOffset) {
-        MpegDecoder decoder;
-        error_ = WalkFile(path, firstFrameOffset + middle_, decoder, [&](const ReadFrame& frame) {
-            frames_.push_back(SurveyedFrame::Of(frame, middle_));
-            if (frames_.size() == 1) {
-                firstOffset_ = frames_.front().Offset;
-                firstOffset_.notify_all();
-            }
-            done_.store(frame.StreamOffset, std::memory_order_relaxed);
-            return !stop_;
-        });
-        if (frames_.empty()) {
-            firstOffset_ = kNone;
-            firstOffset_.notify_all();
-        }
-    }
-
-    std::int64_t middle_;
-    std::vector<SurveyedFrame> frames_;
-    std::string error_;
-    std::atomic<std::int64_t> firstOffset_{kUnknown};
-    std::atomic<std::int64_t> done_{0};
-    std::atomic<bool> stop_{false};
-    std::thread thread_; // last: started once the rest is in place
-};
 
 enum class BlockState : std::uint8_t { Passed, Wanted, Measured };
 
@@ -257,7 +48,12 @@ public:
 
     LevelScan Measure() {
         LevelScan scan;
-        scan.Error = TakeSurvey(scan);
+        SurveyResult surveyed = SurveyFrames(
+            path_, offset_, [this](double done) { return Report(kSurveyShare * done); });
+        survey_ = std::move(surveyed.Survey);
+        scan.Error = std::move(surveyed.Error);
+        scan.Cancelled = surveyed.Cancelled;
+        scan.Warnings = std::move(surveyed.Warnings);
         if (!scan.Error.empty() || scan.Cancelled || survey_.Rate <= 0)
             return scan;
         levels_.assign(static_cast<std::size_t>(
@@ -288,60 +84,6 @@ public:
 
 private:
     bool Report(double done) { return progress_(std::min(done, 0.99)); }
-
-    // Walks every frame without decoding it, the second half of a source
-    // long enough on a thread of its own: where this walk's framing meets the
-    // second half's first frame, the halves join; where it passes over it
-    // (the middle began on a false sync), this walk goes on alone.
-    std::string TakeSurvey(LevelScan& scan) {
-        MpegDecoder decoder;
-        DamageLog damage(path_, offset_);
-        std::error_code unknownSize;
-        const std::int64_t bytes = std::max<std::int64_t>(
-            1, static_cast<std::int64_t>(std::filesystem::file_size(path_, unknownSize)) - offset_);
-        std::optional<SecondHalf> second;
-        if (bytes >= kSurveyHalvesFrom)
-            second.emplace(path_, offset_, bytes / 2);
-        bool joined = false;
-        std::int64_t done = 0;
-        std::string error = WalkFile(path_, offset_, decoder, [&](const ReadFrame& frame) {
-            const SurveyedFrame surveyed = SurveyedFrame::Of(frame, 0);
-            if (second && surveyed.Offset >= second->Middle()) {
-                const std::int64_t meeting = second->FirstOffset();
-                if (surveyed.Offset == meeting)
-                    return !(joined = true);
-                if (surveyed.Offset > meeting) {
-                    second->Stop();
-                    second.reset();
-                }
-            }
-            if (survey_.Frames() == 0)
-                survey_.Begin(frame);
-            Take(surveyed, damage);
-            if (survey_.Frames() % 64 != 0)
-                return true;
-            // What a second half stopped for a false sync had done stays on the bar.
-            done = std::max(done, surveyed.Offset + (second ? second->Done() : 0));
-            scan.Cancelled =
-                !Report(kSurveyShare * static_cast<double>(done) / static_cast<double>(bytes));
-            return !scan.Cancelled;
-        });
-        if (joined) {
-            for (const SurveyedFrame& frame : second->Frames())
-                Take(frame, damage);
-            error = second->Error();
-        }
-        survey_.End();
-        scan.Warnings = damage.Lines();
-        return error;
-    }
-
-    void Take(const SurveyedFrame& frame, DamageLog& damage) {
-        const double elapsedMs =
-            frame.SampleRateHz > 0 ? survey_.Samples * 1000.0 / frame.SampleRateHz : 0.0;
-        damage.Frame(frame.Offset, frame.Bytes, elapsedMs);
-        survey_.Add(frame);
-    }
 
     // A frame that codes no bits, after enough such frames that neither the
     // overlap of the transforms nor the synthesis filter holds any sound
@@ -756,7 +498,7 @@ private:
     double quietBelowDb_;
     std::int32_t coverMinMs_;
     const std::function<bool(double)>& progress_;
-    Survey survey_;
+    FrameSurvey survey_;
     std::vector<float> levels_; // NaN: not measured yet
     std::vector<BlockState> blocks_;
     std::optional<int> quietPeak_;

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <limits>
+#include <string>
+#include <vector>
+
+// Frames are decoded or passed over in blocks of this many granules.
+// libmpg123's synthesis rounds by a buffer offset that turns with every 32
+// samples and comes round every 8 granules, so passing over whole blocks
+// keeps the decoded samples bit for bit those of a decode of every frame.
+inline constexpr std::int64_t kGranulesPerBlock = 8;
+
+// What a walk over a source's frames learns of every frame without decoding
+// it, in libmpg123's own framing (so damage is passed over as a decode would).
+struct FrameSurvey {
+    // Each Layer III frame's largest global gain (Layer3PeakGain), 0 for
+    // silence and other layers.
+    std::vector<std::uint8_t> Gains;
+    std::vector<bool> Silent;              // Layer III frames that code no bits at all
+    std::vector<std::int64_t> BlockStarts; // sample frame at each block, and the end
+    // Where each block's first frame and the frame before it lie, from the first frame.
+    std::vector<std::int64_t> BlockOffsets;
+    std::vector<std::int64_t> OffsetsBefore;
+    std::int64_t EndOffset = 0;
+    std::int64_t BlockFrames = kGranulesPerBlock;
+    std::int32_t Rate = 0;
+    std::int32_t Channels = 0;
+    std::int32_t SmallestFrame = std::numeric_limits<std::int32_t>::max();
+
+    std::int64_t Frames() const { return static_cast<std::int64_t>(Gains.size()); }
+    std::int64_t Blocks() const { return static_cast<std::int64_t>(BlockStarts.size()) - 1; }
+};
+
+struct SurveyResult {
+    FrameSurvey Survey;
+    std::string Error; // the reason, empty on success; the caller names the file
+    bool Cancelled = false;
+    // One line per stretch of bytes that could not be decoded, naming the
+    // file, where it lies and the time it comes at.
+    std::vector<std::string> Warnings;
+};
+
+// Walks every frame of the file from firstFrameOffset on. A long source has
+// its second half walked from the middle on a thread of its own at the same
+// time: where the first walk's framing meets the second half's first frame,
+// the halves join; where it passes over it (the middle began on a false
+// sync), the first walk goes on alone. progress gets the share of the bytes
+// walked (0..1) now and then, and stops the walk by returning false.
+SurveyResult SurveyFrames(const std::string& path, std::int64_t firstFrameOffset,
+                          const std::function<bool(double done)>& progress);
