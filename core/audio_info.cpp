@@ -2,6 +2,7 @@
 
 #include "core/frame_rule.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cmath>
@@ -11,6 +12,7 @@
 #include <fstream>
 #include <limits>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -146,6 +148,7 @@ void TAudioInfo::Reset() {
     XingFrameCount = 0;
     Id3v2Size = 0;
     AudioBitrate = 0;
+    SourceTrim.reset();
     Problem = {ErrorCategory::Format, -1, FailureMessage};
 }
 
@@ -314,6 +317,17 @@ Result<void> TAudioInfo::ReadInformationFrame(std::istream& in, std::int64_t sta
     XingFrameCount = (bytes[7] & 1) != 0 ? BigEndian32(bytes.data() + 8) : 0;
     if (IsVbr)
         PlayTimeMs = VariableBitratePlayTime();
+    return ReadSourceTrim(in, start, count);
+}
+
+Result<void> TAudioInfo::ReadSourceTrim(std::istream& in, std::int64_t start, std::int64_t count) {
+    std::vector<std::uint8_t> frame(static_cast<std::size_t>(
+        std::clamp<std::int64_t>(count - FirstFrameOffset, 0, Header.FrameBytes)));
+    if (Result<void> read = ReadExactly(in, start + FirstFrameOffset, frame.data(), frame.size());
+        !read)
+        return read;
+    SourceTrim =
+        ReadGaplessTrim(frame, InformationHeaderOffset(Header.VersionId, Header.ChannelMode()));
     return {};
 }
 

@@ -3,9 +3,11 @@
 #include "core/engine_error.h"
 #include "core/frame_header.h"
 #include "core/id3v1_tag.h"
+#include "core/information_frame.h"
 
 #include <cstdint>
 #include <istream>
+#include <optional>
 #include <string>
 
 // How an analysis ended. PlayTimeMs is 0 for both failures.
@@ -36,6 +38,9 @@ public:
     // exact parts, and ffmpeg at low rates, write that frame at a larger rate
     // than the audio to hold its tag.
     std::int32_t AudioBitrate = 0;
+    // The delay and padding of the information frame's LAME tag, when it has
+    // one: what a gapless player drops at the source's two ends.
+    std::optional<GaplessTrim> SourceTrim;
     // Why the last analysis failed: a failed read (with its offset), a tag that
     // could not be read, an exception of the stream, or a format fault. Its text
     // is FailureMessage, with the reason added when there was one.
@@ -62,6 +67,7 @@ private:
     Result<void> FindFirstFrame(std::istream& in, std::int64_t start, std::int64_t count);
     Result<void> ConfirmFirstFrame(std::istream& in, std::int64_t start, std::int64_t count);
     Result<void> ReadInformationFrame(std::istream& in, std::int64_t start, std::int64_t count);
+    Result<void> ReadSourceTrim(std::istream& in, std::int64_t start, std::int64_t count);
     Result<void> ReadTag(std::istream& in, std::int64_t start, std::int64_t count);
     Result<void> ReadAudioBitrate(std::istream& in, std::int64_t start, std::int64_t count);
     std::int64_t VariableBitratePlayTime() const;

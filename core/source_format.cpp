@@ -11,5 +11,7 @@ SourceFormat SourceFormat::Of(const TAudioInfo& info) {
     format.Layer = info.Header.Layer();
     format.ChannelMode = info.Header.ChannelMode();
     format.FirstFrameBytes = info.Header.FrameBytes;
+    format.SampleRateHz = info.Header.SampleRate;
+    format.Trim = info.SourceTrim;
     return format;
 }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "core/information_frame.h"
+
 #include <cstdint>
+#include <optional>
 
 class TAudioInfo;
 
@@ -15,6 +18,8 @@ struct SourceFormat {
     std::int32_t Layer = 3; // the first frame's layer
     std::int32_t ChannelMode = 0;
     std::int32_t FirstFrameBytes = 0; // the first frame's length: where the scan's walk stops
+    std::int32_t SampleRateHz = 0;
+    std::optional<GaplessTrim> Trim; // the LAME tag's, when the information frame has one
 
     static SourceFormat Of(const TAudioInfo& info);
 };

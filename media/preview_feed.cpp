@@ -15,7 +15,7 @@ PreviewFeed::PreviewFeed(std::shared_ptr<SourceWalk> walk, int bytesPerSecond,
     opened_ = partDecoder_->Open(walk_->Source());
     if (!opened_)
         return;
-    gapless_ = GaplessSource::Read(walk_->Source());
+    gapless_ = GaplessSource::For(walk_->Source().Format);
     decoder_ = std::thread([this] { Decode(); });
 }
 
@@ -134,8 +134,8 @@ void PreviewFeed::RunExact(std::uint64_t run, const Request& request) {
     // it, so that none is passed over, and those.
     const auto lead = static_cast<int>(span.RoundingLeadFrames(PartDecoder::kLeadFrames + 1));
     const int leadFrames = lead >= first ? lead : lead - 1;
-    const WalkPoint checkpoint = Checkpoints().BeforeFrame(
-        first - leadFrames - gapless_->ReservoirFrames, Quitting());
+    const WalkPoint checkpoint =
+        Checkpoints().BeforeFrame(first - leadFrames - gapless_->ReservoirFrames, Quitting());
     if (quitting_)
         return;
     decoder.BeginFrames(checkpoint, first, last, leadFrames);

@@ -5,7 +5,6 @@
 #include "core/frame_tables.h"
 
 #include <algorithm>
-#include <fstream>
 
 GaplessSource GaplessSource::Of(std::int32_t versionId, std::int32_t sampleRate, bool mono,
                                 const std::optional<GaplessTrim>& sourceTrim) {
@@ -29,36 +28,12 @@ GaplessSource GaplessSource::Of(std::int32_t versionId, std::int32_t sampleRate,
     return source;
 }
 
-std::optional<GaplessSource> GaplessSource::Read(const ScanSource& source) {
-    const SourceFormat& format = source.Format;
-    std::ifstream in(source.Path, std::ios::binary);
-    const auto read = [&in](std::int64_t offset, std::size_t count) {
-        std::vector<std::uint8_t> bytes(count);
-        in.seekg(offset);
-        in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(count));
-        return in ? bytes : std::vector<std::uint8_t>();
-    };
-    if (format.Layer != 3 || format.FirstFrameOffset < 0)
+std::optional<GaplessSource> GaplessSource::For(const SourceFormat& format) {
+    if (format.Layer != 3 || format.FirstFrameOffset < 0 || format.SampleRateHz <= 0)
         return std::nullopt;
     const std::int32_t versionId =
         format.VersionId == 1 || format.VersionId == 3 ? format.VersionId : 2;
-    std::vector<std::uint8_t> header = read(format.FirstFrameOffset, 4);
-    if (header.empty())
-        return std::nullopt;
-    std::vector<std::uint8_t> informationFrame;
-    std::int64_t audioStart = format.FirstFrameOffset;
-    if (format.HasInfoFrame) {
-        const std::int32_t length = InformationFrameLength(header.data(), versionId);
-        informationFrame =
-            read(format.FirstFrameOffset, static_cast<std::size_t>(std::max(length, 4)));
-        audioStart += length;
-        header = read(audioStart, 4);
-        if (header.empty())
-            return std::nullopt;
-    }
-    return Of(
-        versionId, SampleRateHzFor(versionId, header[2] >> 2 & 3), format.ChannelMode == 3,
-        ReadGaplessTrim(informationFrame, InformationHeaderOffset(versionId, format.ChannelMode)));
+    return Of(versionId, format.SampleRateHz, format.ChannelMode == 3, format.Trim);
 }
 
 std::int64_t SampleAtMs(std::int64_t ms, std::int32_t sampleRate) {

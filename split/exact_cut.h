@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/information_frame.h"
-#include "core/preload_scan.h"
+#include "core/source_format.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -34,9 +34,8 @@ struct GaplessSource {
 
     static GaplessSource Of(std::int32_t versionId, std::int32_t sampleRate, bool mono,
                             const std::optional<GaplessTrim>& sourceTrim);
-    // Read from the source's first frames; nothing for a source that is not
-    // Layer III or cannot be read.
-    static std::optional<GaplessSource> Read(const ScanSource& source);
+    // As the source's analysis found it; nothing for a source that is not Layer III.
+    static std::optional<GaplessSource> For(const SourceFormat& format);
 };
 
 inline constexpr std::int64_t kDecoderDelay = 529;

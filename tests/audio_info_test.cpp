@@ -154,6 +154,33 @@ TEST(AudioInfo, InfoMarkerIsAnInformationFrameButNotVbr) {
     }
 }
 
+// The LAME tag in the information frame says what a gapless player drops at
+// the two ends (as the tag's bytes hold it); a file without one has none,
+// though its audio frames carry the encoder's name.
+TEST(AudioInfo, TheInformationFramesLameTagGivesTheTrim) {
+    struct Case {
+        const char* File;
+        std::optional<GaplessTrim> Trim;
+    };
+    const Case cases[] = {
+        {"cbr128_44k_info_frame.mp3", GaplessTrim{576, 1440}},
+        {"vbr_v2_44k.mp3", GaplessTrim{576, 1440}},
+        {"vbr_mpeg2_22k_mono.mp3", GaplessTrim{576, 1008}},
+        {"cbr128_44k_joint.mp3", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        TAudioInfo info;
+        const Result<AnalysisResult> analysed =
+            info.AnalyseFile(std::string(KERFLINE_TEST_DATA) + "/" + c.File);
+        ASSERT_TRUE(analysed && analysed.Value() == AnalysisResult::Ok) << c.File;
+        ASSERT_EQ(info.SourceTrim.has_value(), c.Trim.has_value()) << c.File;
+        if (c.Trim) {
+            EXPECT_EQ(info.SourceTrim->Delay, c.Trim->Delay) << c.File;
+            EXPECT_EQ(info.SourceTrim->Padding, c.Trim->Padding) << c.File;
+        }
+    }
+}
+
 // A VBR file under half a second is timed in milliseconds by its frame count,
 // one without a count by the CBR estimate; neither is refused.
 TEST(AudioInfo, ShortAndCountlessVbrFilesOpen) {
