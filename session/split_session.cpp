@@ -158,11 +158,16 @@ PauseSearch SplitSession::Pauses() const {
                         static_cast<std::int32_t>(source_.State.DurationMs), source_.Info.Tag});
 }
 
+PauseParts SplitSession::PausePartsFor(const PauseSearch& search,
+                                       const PauseSettings& settings) const {
+    // With more pauses than the list has room for, the longest are cut at.
+    return search.Parts(settings,
+                        static_cast<std::size_t>(SplitList::MaxParts - list_.SplitCount()));
+}
+
 Result<ListChange> SplitSession::AddPauses(const PauseSearch& search,
                                            const PauseSettings& settings) {
-    // With more pauses than the list has room for, the longest are cut at.
-    const std::size_t room = static_cast<std::size_t>(SplitList::MaxParts - list_.SplitCount());
-    const PauseParts parts = search.Parts(settings, room);
+    const PauseParts parts = PausePartsFor(search, settings);
     ListChange change = AppendAll("Split at Pauses", parts.Sections);
     change.Warnings = search.Warnings();
     if (change.RowsAdded > 0 && !parts.LimitNote().empty())

@@ -76,6 +76,8 @@ public:
                                   std::int32_t positionStep);
     Result<ListChange> ImportCue(const std::string& sheetPath);
     PauseSearch Pauses() const;
+    // The sections a measured search gives, as many as the list has room for.
+    PauseParts PausePartsFor(const PauseSearch& search, const PauseSettings& settings) const;
     // The sections of a measured search, added as one step.
     Result<ListChange> AddPauses(const PauseSearch& search, const PauseSettings& settings);
     // Measures and adds in one go.

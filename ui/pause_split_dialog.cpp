@@ -150,9 +150,7 @@ void PauseSplitDialog::ShowPartCount() {
         StartMeasuring();
         return;
     }
-    const std::size_t room =
-        static_cast<std::size_t>(SplitList::MaxParts - context_.Session.List().SplitCount());
-    const PauseParts parts = search_.Parts(Settings(), room);
+    const PauseParts parts = context_.Session.PausePartsFor(search_, Settings());
     const std::size_t count = parts.Sections.size();
     QString text = count == 1 && parts.PausesFound == 0
                        ? QString("No pause: the whole file is one part")
