@@ -2,12 +2,16 @@
 
 #include "core/layer3_gain.h"
 #include "media/mpeg_decoder.h"
+#include "split/pause_cuts.h"
 #include "state/format_time.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <thread>
@@ -101,15 +105,26 @@ struct SurveyedFrame {
     std::int32_t Bytes = 0;
     std::int32_t SampleFrames = 0;
     std::int32_t SampleRateHz = 0;
-    std::uint8_t Gain = 0; // Layer3PeakGain, 0 for silence and other layers
-    bool Silent = false;   // a Layer III frame that codes no bits at all
+    std::uint8_t Gain = 0;    // the peak gain, 0 for silence and other layers
+    bool Silent = false;      // a Layer III frame that codes no bits at all
+    std::int8_t Granules = 0; // Layer III granules, 0 for other layers
+    std::int8_t Channels = 0;
+    std::array<float, 2> Energy{}; // each granule's energy bound
 
     // A frame read from bytes fed from `base` bytes past the first frame.
     static SurveyedFrame Of(const ReadFrame& frame, std::int64_t base) {
-        const std::optional<std::uint8_t> gain =
-            frame.Layer == 3 ? Layer3PeakGain(frame.Header, frame.Body) : 0;
-        return {base + frame.StreamOffset, frame.StreamBytes, frame.SampleFrames,
-                frame.SampleRateHz,        gain.value_or(0),  !gain};
+        SurveyedFrame surveyed{base + frame.StreamOffset, frame.StreamBytes, frame.SampleFrames,
+                               frame.SampleRateHz};
+        surveyed.Channels = ((frame.Header >> 6) & 3) == 3 ? 1 : 2;
+        if (frame.Layer != 3)
+            return surveyed;
+        const Layer3Loudness loudness = ReadLayer3Loudness(frame.Header, frame.Body);
+        surveyed.Gain = loudness.PeakGain.value_or(0);
+        surveyed.Silent = !loudness.PeakGain;
+        surveyed.Granules = static_cast<std::int8_t>(loudness.Granules);
+        for (std::size_t g = 0; g < 2; ++g)
+            surveyed.Energy[g] = static_cast<float>(loudness.GranuleEnergy[g]);
+        return surveyed;
     }
 };
 
@@ -124,6 +139,7 @@ public:
         if (((first.Header >> 19) & 3) == 3 && first.Layer == 3)
             survey_.BlockFrames = kGranulesPerBlock / 2; // two granules a frame
         survey_.Channels = ((first.Header >> 6) & 3) == 3 ? 1 : 2;
+        firstRate_ = first.SampleRateHz;
     }
 
     void Add(const SurveyedFrame& frame) {
@@ -134,6 +150,7 @@ public:
             survey_.BlockOffsets.push_back(frame.Offset);
             survey_.OffsetsBefore.push_back(previousOffset_);
         }
+        AddGranules(frame);
         previousOffset_ = frame.Offset;
         survey_.EndOffset = frame.Offset + frame.Bytes;
         survey_.Rate = frame.SampleRateHz;
@@ -144,6 +161,20 @@ public:
     }
 
     std::int64_t Frames() const { return survey_.Frames(); }
+
+    // Each granule's energy bound and first sample. A frame of another
+    // layer, rate or channel count (a chance sync in damage, most often) is
+    // taken as granules of its length without a bound.
+    void AddGranules(const SurveyedFrame& frame) {
+        const bool fits = frame.Granules > 0 && frame.Channels == survey_.Channels &&
+                          frame.SampleRateHz == firstRate_;
+        for (std::int32_t from = 0, g = 0; from < frame.SampleFrames;
+             from += kGranuleSamples, ++g) {
+            survey_.GranuleStarts.push_back(samples_ + from);
+            survey_.GranuleEnergy.push_back(fits ? frame.Energy[static_cast<std::size_t>(g)]
+                                                 : std::numeric_limits<float>::infinity());
+        }
+    }
 
     void End(SurveyResult& result) {
         survey_.BlockStarts.push_back(samples_);
@@ -156,6 +187,7 @@ private:
     DamageLog damage_;
     std::int64_t samples_ = 0; // sample frames in the frames added so far
     std::int64_t previousOffset_ = 0;
+    std::int32_t firstRate_ = 0;
 };
 
 // The second half of a source surveyed on a thread of its own while the
@@ -262,4 +294,38 @@ SurveyResult SurveyFrames(const std::string& path, std::int64_t firstFrameOffset
     }
     builder.End(result);
     return result;
+}
+
+std::vector<float> LevelBoundsDb(const FrameSurvey& survey) {
+    if (survey.GranuleEnergy.empty() || survey.Rate <= 0 || survey.Channels <= 0)
+        return {};
+    const std::int64_t total = survey.BlockStarts.back();
+    const auto energy = [&survey](std::int64_t granule) {
+        return granule < 0
+                   ? 0.0
+                   : static_cast<double>(survey.GranuleEnergy[static_cast<std::size_t>(granule)]);
+    };
+    std::vector<float> bounds(static_cast<std::size_t>(LevelWindowAt(total - 1, survey.Rate) + 1));
+    std::int64_t first = 0; // the granule the window begins in
+    const auto granules = static_cast<std::int64_t>(survey.GranuleStarts.size());
+    for (std::size_t w = 0; w < bounds.size(); ++w) {
+        const std::int64_t from = LevelWindowStart(static_cast<std::int64_t>(w), survey.Rate);
+        const std::int64_t to =
+            std::min(total, LevelWindowStart(static_cast<std::int64_t>(w) + 1, survey.Rate));
+        while (first + 1 < granules &&
+               survey.GranuleStarts[static_cast<std::size_t>(first) + 1] <= from)
+            ++first;
+        // The window's samples come from its granules, the granule before
+        // them (the filter bank's memory) and the one before that (overlap).
+        double sum = 0.0;
+        for (std::int64_t g = first - 1;
+             g < granules && (g < first || survey.GranuleStarts[static_cast<std::size_t>(g)] < to);
+             ++g)
+            sum += energy(g) + energy(g - 1);
+        const double samples = static_cast<double>((to - from) * survey.Channels);
+        // Rounding to 16 bits adds at most a step to every sample.
+        const double rms = std::sqrt(kLayer3SynthesisGain * sum / samples) + 1.0 / 32768.0;
+        bounds[w] = static_cast<float>(20.0 * std::log10(rms));
+    }
+    return bounds;
 }

@@ -11,6 +11,7 @@
 // samples and comes round every 8 granules, so passing over whole blocks
 // keeps the decoded samples bit for bit those of a decode of every frame.
 inline constexpr std::int64_t kGranulesPerBlock = 8;
+inline constexpr std::int32_t kGranuleSamples = 576;
 
 // What a walk over a source's frames learns of every frame without decoding
 // it, in libmpg123's own framing (so damage is passed over as a decode would).
@@ -18,7 +19,12 @@ struct FrameSurvey {
     // Each Layer III frame's largest global gain (Layer3PeakGain), 0 for
     // silence and other layers.
     std::vector<std::uint8_t> Gains;
-    std::vector<bool> Silent;              // Layer III frames that code no bits at all
+    std::vector<bool> Silent; // Layer III frames that code no bits at all
+    // Each granule's energy bound (Layer3Loudness) and first sample frame;
+    // frames of another layer, rate or channel count than the first frame's
+    // count as granules of their length with an infinite bound.
+    std::vector<float> GranuleEnergy;
+    std::vector<std::int64_t> GranuleStarts;
     std::vector<std::int64_t> BlockStarts; // sample frame at each block, and the end
     // Where each block's first frame and the frame before it lie, from the first frame.
     std::vector<std::int64_t> BlockOffsets;
@@ -32,6 +38,10 @@ struct FrameSurvey {
     std::int64_t Frames() const { return static_cast<std::int64_t>(Gains.size()); }
     std::int64_t Blocks() const { return static_cast<std::int64_t>(BlockStarts.size()) - 1; }
 };
+
+// For every 10 ms level window, a level (dBFS) that a decode of every frame
+// cannot reach in it, from the granules' energy bounds; empty without them.
+std::vector<float> LevelBoundsDb(const FrameSurvey& survey);
 
 struct SurveyResult {
     FrameSurvey Survey;

@@ -61,6 +61,7 @@ public:
                        std::numeric_limits<float>::quiet_NaN());
         blocks_.assign(static_cast<std::size_t>(survey_.Blocks()), BlockState::Passed);
         TakeSilentBlocks();
+        TakeBoundedBlocks();
         WantQuietBlocks(FirstGuess());
         while (std::find(blocks_.begin(), blocks_.end(), BlockState::Wanted) != blocks_.end()) {
             scan.Error = DecodeWanted();
@@ -77,6 +78,7 @@ public:
                 level = kUnmeasuredDb;
         scan.Cancelled = !Report(1.0);
         scan.LevelsDb = std::move(levels_);
+        scan.HighestBoundDb = highestBound_;
         scan.DecodedShare = static_cast<double>(decodedFrames_) /
                             static_cast<double>(std::max<std::int64_t>(1, survey_.Frames()));
         return scan;
@@ -113,6 +115,36 @@ private:
             }
             TakeParts(edges, survey_.Channels);
         });
+    }
+
+    // A block whose every window the side information bounds under the
+    // threshold is quiet whatever it decodes to: it is not decoded, and those
+    // of its windows that no silence measured take their bound as their level.
+    void TakeBoundedBlocks() {
+        const std::vector<float> bounds = LevelBoundsDb(survey_);
+        if (bounds.empty())
+            return;
+        for (std::int64_t b = 0; b < survey_.Blocks(); ++b) {
+            const std::int64_t first =
+                LevelWindowAt(survey_.BlockStarts[static_cast<std::size_t>(b)], survey_.Rate);
+            const std::int64_t end =
+                LevelWindowAt(survey_.BlockStarts[static_cast<std::size_t>(b) + 1] - 1,
+                              survey_.Rate) +
+                1;
+            const auto from = bounds.begin() + first;
+            const auto to = bounds.begin() + end;
+            if (State(b) != BlockState::Passed ||
+                !std::all_of(from, to, [this](float bound) { return bound < quietBelowDb_; }))
+                continue;
+            blocks_[static_cast<std::size_t>(b)] = BlockState::Measured;
+            for (std::int64_t w = first; w < end; ++w) {
+                float& level = levels_[static_cast<std::size_t>(w)];
+                if (!std::isnan(level))
+                    continue;
+                level = bounds[static_cast<std::size_t>(w)];
+                highestBound_ = std::max(highestBound_.value_or(level), level);
+            }
+        }
     }
 
     // The gain a quiet frame is first taken to have: that of the quietest frames.
@@ -502,6 +534,7 @@ private:
     std::vector<float> levels_; // NaN: not measured yet
     std::vector<BlockState> blocks_;
     std::optional<int> quietPeak_;
+    std::optional<float> highestBound_;
     std::atomic<std::int64_t> decodedFrames_{0};
     std::int64_t passFrames_ = 0; // to decode in this pass, about
     std::atomic<std::int64_t> passDecoded_{0};

@@ -12,6 +12,7 @@ Result<void> PauseSearch::Measure(const PauseSettings& cover, const Progress& pr
     if (!scan.Error.empty())
         return Error{ErrorCategory::Read, -1, scan.Error, source_.Path};
     levels_ = std::move(scan.LevelsDb);
+    highestBound_ = scan.HighestBoundDb;
     warnings_ = std::move(scan.Warnings);
     measured_ = true;
     cover_ = cover;

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,10 +40,12 @@ public:
     // when progress said stop).
     Result<void> Measure(const PauseSettings& cover, const Progress& progress);
     // Whether the levels measured hold every pause of these settings: those
-    // under a threshold no higher, and at least as long, as measured for.
+    // under a threshold no higher, and at least as long, as measured for, and
+    // above the bounds that stand for levels not decoded.
     bool Covers(const PauseSettings& settings) const {
         return measured_ && settings.ThresholdDb <= cover_.ThresholdDb &&
-               settings.MinMs >= cover_.MinMs;
+               settings.MinMs >= cover_.MinMs &&
+               (!highestBound_ || settings.ThresholdDb > *highestBound_);
     }
     // The stretches the decoding passed over, a message each.
     const std::vector<std::string>& Warnings() const { return warnings_; }
@@ -56,6 +59,7 @@ public:
 private:
     Source source_;
     std::vector<float> levels_;
+    std::optional<float> highestBound_;
     std::vector<std::string> warnings_;
     bool measured_ = false;
     PauseSettings cover_;

@@ -197,6 +197,34 @@ TEST(SessionPauses, TheListsRoomTakesTheLongestPauses) {
     }
 }
 
+// A search measured once serves every setting it says it covers with the
+// parts a search of that setting would find; a threshold down among the
+// bounds that stand for undecoded levels is not covered.
+TEST(SessionPauses, ACoveredSettingFindsWhatItsOwnSearchWould) {
+    SplitSession session;
+    ASSERT_TRUE(session.Open(Fixture("talk_pauses_64k_mono.mp3")));
+    PauseSearch search = session.Pauses();
+    ASSERT_TRUE(search.Measure({-30.0, 800}, {}));
+    const auto rows = [&](const PauseSearch& measured, const PauseSettings& settings) {
+        std::string text;
+        for (const SplitListItem& entry : session.PausePartsFor(measured, settings).Sections)
+            text += std::to_string(entry.StartMs) + "-" + std::to_string(entry.EndMs) + " ";
+        return text;
+    };
+    int covered = 0;
+    for (const double thresholdDb : {-30.0, -32.0, -34.0, -40.0, -45.0, -60.0, -95.0}) {
+        const PauseSettings settings{thresholdDb, 1200};
+        if (!search.Covers(settings))
+            continue;
+        ++covered;
+        PauseSearch own = session.Pauses();
+        ASSERT_TRUE(own.Measure(settings, {}));
+        EXPECT_EQ(rows(search, settings), rows(own, settings)) << thresholdDb;
+    }
+    EXPECT_GE(covered, 2);
+    EXPECT_FALSE(search.Covers({-95.0, 1200}));
+}
+
 // A source gone since it was opened: the pause search says so, naming it once.
 TEST(SessionErrors, APauseSearchOverAVanishedSourceNamesIt) {
     frame_stream::TempDir scratch;
