@@ -42,9 +42,9 @@ enum class BlockState : std::uint8_t { Passed, Wanted, Measured };
 class PauseLevels {
 public:
     PauseLevels(std::string path, std::int64_t offset, const PauseSettings& cover,
-                const std::function<bool(double)>& progress)
+                double boundsBelowDb, const std::function<bool(double)>& progress)
         : path_(std::move(path)), offset_(offset), quietBelowDb_(cover.ThresholdDb),
-          coverMinMs_(cover.MinMs), progress_(progress) {}
+          boundsBelowDb_(boundsBelowDb), coverMinMs_(cover.MinMs), progress_(progress) {}
 
     LevelScan Measure() {
         LevelScan scan;
@@ -118,8 +118,9 @@ private:
     }
 
     // A block whose every window the side information bounds under the
-    // threshold is quiet whatever it decodes to: it is not decoded, and those
-    // of its windows that no silence measured take their bound as their level.
+    // threshold (or the lower one asked for) is quiet whatever it decodes to:
+    // it is not decoded, and those of its windows that no silence measured
+    // take their bound as their level.
     void TakeBoundedBlocks() {
         const std::vector<float> bounds = LevelBoundsDb(survey_);
         if (bounds.empty())
@@ -134,7 +135,7 @@ private:
             const auto from = bounds.begin() + first;
             const auto to = bounds.begin() + end;
             if (State(b) != BlockState::Passed ||
-                !std::all_of(from, to, [this](float bound) { return bound < quietBelowDb_; }))
+                !std::all_of(from, to, [this](float bound) { return bound < boundsBelowDb_; }))
                 continue;
             blocks_[static_cast<std::size_t>(b)] = BlockState::Measured;
             for (std::int64_t w = first; w < end; ++w) {
@@ -528,6 +529,7 @@ private:
     std::string path_;
     std::int64_t offset_;
     double quietBelowDb_;
+    double boundsBelowDb_;
     std::int32_t coverMinMs_;
     const std::function<bool(double)>& progress_;
     FrameSurvey survey_;
@@ -547,6 +549,10 @@ private:
 } // namespace
 
 LevelScan MeasureLevels(const std::string& path, std::int64_t firstFrameOffset,
-                        const PauseSettings& cover, const std::function<bool(double)>& progress) {
-    return PauseLevels(path, firstFrameOffset, cover, progress).Measure();
+                        const PauseSettings& cover, const std::function<bool(double)>& progress,
+                        std::optional<double> boundsBelowDb) {
+    return PauseLevels(path, firstFrameOffset, cover,
+                       std::min(cover.ThresholdDb, boundsBelowDb.value_or(cover.ThresholdDb)),
+                       progress)
+        .Measure();
 }

@@ -38,5 +38,10 @@ struct LevelScan {
 // progress gets the share done (0..1, judged by the frames walked) now and
 // then, and stops the search by returning false. Damage does not end the
 // search: the walk goes on at the next frame and a warning says where.
+//
+// Windows that the side information bounds under boundsBelowDb (the cover's
+// threshold when not given, never above it) are not decoded: the levels then
+// hold every pause of a threshold between the highest bound and the cover's.
 LevelScan MeasureLevels(const std::string& path, std::int64_t firstFrameOffset,
-                        const PauseSettings& cover, const std::function<bool(double)>& progress);
+                        const PauseSettings& cover, const std::function<bool(double)>& progress,
+                        std::optional<double> boundsBelowDb = {});

@@ -4,9 +4,11 @@
 
 #include <algorithm>
 
-Result<void> PauseSearch::Measure(const PauseSettings& cover, const Progress& progress) {
-    LevelScan scan = MeasureLevels(source_.Path, source_.FirstFrameOffset, cover,
-                                   progress ? progress : Progress([](double) { return true; }));
+Result<void> PauseSearch::Measure(const PauseSettings& cover, const Progress& progress,
+                                  std::optional<double> boundsBelowDb) {
+    LevelScan scan =
+        MeasureLevels(source_.Path, source_.FirstFrameOffset, cover,
+                      progress ? progress : Progress([](double) { return true; }), boundsBelowDb);
     if (scan.Cancelled)
         return Error{ErrorCategory::Stopped, -1, "the search for pauses was stopped", source_.Path};
     if (!scan.Error.empty())

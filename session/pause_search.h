@@ -36,9 +36,11 @@ public:
     explicit PauseSearch(Source source) : source_(std::move(source)) {}
 
     // Measures the source's levels wherever a pause of the cover settings can
-    // be and keeps them. A failed or stopped search names the source (Stopped
-    // when progress said stop).
-    Result<void> Measure(const PauseSettings& cover, const Progress& progress);
+    // be and keeps them, for every lower threshold down to boundsBelowDb (the
+    // cover's when not given) at least. A failed or stopped search names the
+    // source (Stopped when progress said stop).
+    Result<void> Measure(const PauseSettings& cover, const Progress& progress,
+                         std::optional<double> boundsBelowDb = {});
     // Whether the levels measured hold every pause of these settings: those
     // under a threshold no higher, and at least as long, as measured for, and
     // above the bounds that stand for levels not decoded.

@@ -80,7 +80,9 @@ PauseSettings PauseSplitDialog::Settings() const {
 
 void PauseSplitDialog::StartMeasuring() {
     // Levels are measured for a little higher a threshold and shorter a
-    // pause than set, so that nudging the settings needs no new search.
+    // pause than set, so that nudging the settings needs no new search; what
+    // is left undecoded is under the threshold set, so that it is covered.
+    const double setDb = Settings().ThresholdDb;
     PauseSettings cover = Settings();
     cover.ThresholdDb = std::min(threshold_->maximum(), cover.ThresholdDb + 6.0);
     cover.MinMs = std::max(static_cast<std::int32_t>(std::lround(minimum_->minimum() * 1000.0)),
@@ -88,12 +90,15 @@ void PauseSplitDialog::StartMeasuring() {
     stop_ = false;
     // The worker measures its own copy and only posts to the dialog, which
     // joins it before it goes.
-    worker_ = std::thread([this, cover, search = search_]() mutable {
-        const Result<void> measured = search.Measure(cover, [this](double done) {
-            QMetaObject::invokeMethod(
-                this, [this, done] { ShowProgress(done); }, Qt::QueuedConnection);
-            return !stop_.load();
-        });
+    worker_ = std::thread([this, cover, setDb, search = search_]() mutable {
+        const Result<void> measured = search.Measure(
+            cover,
+            [this](double done) {
+                QMetaObject::invokeMethod(
+                    this, [this, done] { ShowProgress(done); }, Qt::QueuedConnection);
+                return !stop_.load();
+            },
+            setDb);
         if (!measured && measured.Failure().Category == ErrorCategory::Stopped)
             return;
         const QString error =

@@ -174,6 +174,29 @@ TEST_F(ListFileCommandsTest, ThePausesDialogCountsThePartsAsTheSettingsChange) {
     });
     Trigger("Split at pauses…");
     EXPECT_EQ(List()->topLevelItemCount(), 2);
+
+    // A talk over quiet noise, whose pauses are known quiet without decoding
+    // them: the count is shown at once, and a threshold below what was left
+    // undecoded is measured again, once.
+    rig.Open(ui_test::DataPath("talk_pauses_64k_mono.mp3"));
+    QTimer::singleShot(0, [] {
+        auto* dialog = qobject_cast<PauseSplitDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        dialog->ThresholdBox()->setValue(-45.0);
+        dialog->MinimumBox()->setValue(0.8);
+        if (!dialog->Measured()) {
+            QSignalSpy done(dialog, &PauseSplitDialog::MeasuringDone);
+            ASSERT_TRUE(done.wait(10000));
+        }
+        EXPECT_EQ(dialog->PartCountLabel()->text(), "This gives 6 parts");
+        QSignalSpy again(dialog, &PauseSplitDialog::MeasuringDone);
+        dialog->ThresholdBox()->setValue(-90.0);
+        ASSERT_TRUE(again.wait(10000));
+        EXPECT_FALSE(again.wait(300));
+        EXPECT_EQ(dialog->PartCountLabel()->text(), "No pause: the whole file is one part");
+        dialog->reject();
+    });
+    Trigger("Split at pauses…");
 }
 
 } // namespace
