@@ -91,9 +91,13 @@ struct GranuleChannel {
 
     // The largest sum of squares of its dequantised values.
     double EnergyBound(int rateIndex) const {
-        const auto largestSquared = [](std::uint32_t table) {
-            return std::pow(static_cast<double>(kTableLargest[table]), 8.0 / 3.0);
-        };
+        static const std::array<double, 32> squares = [] {
+            std::array<double, 32> values{};
+            for (std::size_t t = 0; t < values.size(); ++t)
+                values[t] = std::pow(static_cast<double>(kTableLargest[t]), 8.0 / 3.0);
+            return values;
+        }();
+        const auto largestSquared = [](std::uint32_t table) { return squares[table]; };
         const int bigLines = static_cast<int>(2 * BigValues);
         double sum = 0.0;
         if (WindowSwitching) {
@@ -114,7 +118,9 @@ struct GranuleChannel {
         }
         // Past the big values, each value is 0 or ±1 and costs a sign bit.
         sum += std::min<double>(kLines - bigLines, Part23Length);
-        return sum * std::pow(2.0, (static_cast<double>(GlobalGain) - 210.0) / 2.0);
+        // Times 2^((gain - 210) / 2), the square of the quantizer's step.
+        const int halfSteps = static_cast<int>(GlobalGain) - 210;
+        return sum * std::ldexp(halfSteps % 2 != 0 ? std::sqrt(2.0) : 1.0, halfSteps >> 1);
     }
 };
 
