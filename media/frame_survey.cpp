@@ -162,17 +162,22 @@ public:
 
     std::int64_t Frames() const { return survey_.Frames(); }
 
-    // Each granule's energy bound and first sample. A frame of another
-    // layer, rate or channel count (a chance sync in damage, most often) is
-    // taken as granules of its length without a bound.
+    // Each granule's energy bound. A frame of another layer, rate or channel
+    // count (a chance sync in damage, most often) is taken as granules of its
+    // length without a bound.
     void AddGranules(const SurveyedFrame& frame) {
         const bool fits = frame.Granules > 0 && frame.Channels == survey_.Channels &&
                           frame.SampleRateHz == firstRate_;
         for (std::int32_t from = 0, g = 0; from < frame.SampleFrames;
              from += kGranuleSamples, ++g) {
-            survey_.GranuleStarts.push_back(samples_ + from);
             survey_.GranuleEnergy.push_back(fits ? frame.Energy[static_cast<std::size_t>(g)]
                                                  : std::numeric_limits<float>::infinity());
+            const std::int32_t samples = std::min(kGranuleSamples, frame.SampleFrames - from);
+            if (samples < kGranuleSamples) {
+                shift_ += samples - kGranuleSamples;
+                survey_.GranuleShifts.push_back(
+                    {static_cast<std::int64_t>(survey_.GranuleEnergy.size()), shift_});
+            }
         }
     }
 
@@ -188,6 +193,7 @@ private:
     std::int64_t samples_ = 0; // sample frames in the frames added so far
     std::int64_t previousOffset_ = 0;
     std::int32_t firstRate_ = 0;
+    std::int64_t shift_ = 0; // of the granules to come
 };
 
 // The second half of a source surveyed on a thread of its own while the
@@ -296,36 +302,39 @@ SurveyResult SurveyFrames(const std::string& path, std::int64_t firstFrameOffset
     return result;
 }
 
-std::vector<float> LevelBoundsDb(const FrameSurvey& survey) {
-    if (survey.GranuleEnergy.empty() || survey.Rate <= 0 || survey.Channels <= 0)
-        return {};
-    const std::int64_t total = survey.BlockStarts.back();
-    const auto energy = [&survey](std::int64_t granule) {
-        return granule < 0
-                   ? 0.0
-                   : static_cast<double>(survey.GranuleEnergy[static_cast<std::size_t>(granule)]);
+std::int64_t LevelBounds::GranuleAt(std::int64_t sampleFrame) const {
+    const auto& shifts = survey_.GranuleShifts;
+    const auto startOf = [](const FrameSurvey::GranuleShift& shift) {
+        return shift.Granule * kGranuleSamples + shift.Samples;
     };
-    std::vector<float> bounds(static_cast<std::size_t>(LevelWindowAt(total - 1, survey.Rate) + 1));
-    std::int64_t first = 0; // the granule the window begins in
-    const auto granules = static_cast<std::int64_t>(survey.GranuleStarts.size());
-    for (std::size_t w = 0; w < bounds.size(); ++w) {
-        const std::int64_t from = LevelWindowStart(static_cast<std::int64_t>(w), survey.Rate);
-        const std::int64_t to =
-            std::min(total, LevelWindowStart(static_cast<std::int64_t>(w) + 1, survey.Rate));
-        while (first + 1 < granules &&
-               survey.GranuleStarts[static_cast<std::size_t>(first) + 1] <= from)
-            ++first;
-        // The window's samples come from its granules, the granule before
-        // them (the filter bank's memory) and the one before that (overlap).
-        double sum = 0.0;
-        for (std::int64_t g = first - 1;
-             g < granules && (g < first || survey.GranuleStarts[static_cast<std::size_t>(g)] < to);
-             ++g)
-            sum += energy(g) + energy(g - 1);
-        const double samples = static_cast<double>((to - from) * survey.Channels);
-        // Rounding to 16 bits adds at most a step to every sample.
-        const double rms = std::sqrt(kLayer3SynthesisGain * sum / samples) + 1.0 / 32768.0;
-        bounds[w] = static_cast<float>(20.0 * std::log10(rms));
-    }
-    return bounds;
+    const auto after = std::upper_bound(
+        shifts.begin(), shifts.end(), sampleFrame,
+        [&startOf](std::int64_t sample, const auto& shift) { return sample < startOf(shift); });
+    if (after == shifts.begin())
+        return sampleFrame / kGranuleSamples;
+    const auto& shift = *std::prev(after);
+    return shift.Granule + (sampleFrame - startOf(shift)) / kGranuleSamples;
+}
+
+double LevelBounds::Energy(std::int64_t granule) const {
+    return granule < 0
+               ? 0.0
+               : static_cast<double>(survey_.GranuleEnergy[static_cast<std::size_t>(granule)]);
+}
+
+float LevelBounds::Db(std::int64_t window) const {
+    const std::int64_t total = survey_.BlockStarts.back();
+    if (survey_.GranuleEnergy.empty() || survey_.Rate <= 0 || survey_.Channels <= 0)
+        return std::numeric_limits<float>::infinity();
+    const std::int64_t from = LevelWindowStart(window, survey_.Rate);
+    const std::int64_t to = std::min(total, LevelWindowStart(window + 1, survey_.Rate));
+    // The window's samples come from its granules, the granule before them
+    // (the filter bank's memory) and the one before that (overlap).
+    double sum = 0.0;
+    for (std::int64_t g = GranuleAt(from) - 1; g <= GranuleAt(to - 1); ++g)
+        sum += Energy(g) + Energy(g - 1);
+    const double samples = static_cast<double>((to - from) * survey_.Channels);
+    // Rounding to 16 bits adds at most a step to every sample.
+    const double rms = std::sqrt(kLayer3SynthesisGain * sum / samples) + 1.0 / 32768.0;
+    return static_cast<float>(20.0 * std::log10(rms));
 }

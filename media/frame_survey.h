@@ -20,11 +20,18 @@ struct FrameSurvey {
     // silence and other layers.
     std::vector<std::uint8_t> Gains;
     std::vector<bool> Silent; // Layer III frames that code no bits at all
-    // Each granule's energy bound (Layer3Loudness) and first sample frame;
-    // frames of another layer, rate or channel count than the first frame's
-    // count as granules of their length with an infinite bound.
+    // Each granule's energy bound (Layer3Loudness); frames of another layer,
+    // rate or channel count than the first frame's count as granules of
+    // their length with an infinite bound.
     std::vector<float> GranuleEnergy;
-    std::vector<std::int64_t> GranuleStarts;
+    // Granule g begins at sample frame 576 g plus the Samples of the last
+    // shift at or before it: a frame whose samples are no whole number of
+    // granules (Layer I's 384) moves the granules after it.
+    struct GranuleShift {
+        std::int64_t Granule = 0;
+        std::int64_t Samples = 0;
+    };
+    std::vector<GranuleShift> GranuleShifts;
     std::vector<std::int64_t> BlockStarts; // sample frame at each block, and the end
     // Where each block's first frame and the frame before it lie, from the first frame.
     std::vector<std::int64_t> BlockOffsets;
@@ -40,8 +47,18 @@ struct FrameSurvey {
 };
 
 // For every 10 ms level window, a level (dBFS) that a decode of every frame
-// cannot reach in it, from the granules' energy bounds; empty without them.
-std::vector<float> LevelBoundsDb(const FrameSurvey& survey);
+// cannot reach in it, from the granules' energy bounds (infinite without).
+class LevelBounds {
+public:
+    explicit LevelBounds(const FrameSurvey& survey) : survey_(survey) {}
+    float Db(std::int64_t window) const;
+
+private:
+    std::int64_t GranuleAt(std::int64_t sampleFrame) const;
+    double Energy(std::int64_t granule) const;
+
+    const FrameSurvey& survey_;
+};
 
 struct SurveyResult {
     FrameSurvey Survey;

@@ -122,9 +122,7 @@ private:
     // it is not decoded, and those of its windows that no silence measured
     // take their bound as their level.
     void TakeBoundedBlocks() {
-        const std::vector<float> bounds = LevelBoundsDb(survey_);
-        if (bounds.empty())
-            return;
+        const LevelBounds bounds(survey_);
         for (std::int64_t b = 0; b < survey_.Blocks(); ++b) {
             const std::int64_t first =
                 LevelWindowAt(survey_.BlockStarts[static_cast<std::size_t>(b)], survey_.Rate);
@@ -132,17 +130,20 @@ private:
                 LevelWindowAt(survey_.BlockStarts[static_cast<std::size_t>(b) + 1] - 1,
                               survey_.Rate) +
                 1;
-            const auto from = bounds.begin() + first;
-            const auto to = bounds.begin() + end;
-            if (State(b) != BlockState::Passed ||
-                !std::all_of(from, to, [this](float bound) { return bound < boundsBelowDb_; }))
+            if (State(b) != BlockState::Passed)
+                continue;
+            std::vector<float> blockBounds;
+            for (std::int64_t w = first; w < end; ++w)
+                blockBounds.push_back(bounds.Db(w));
+            if (!std::all_of(blockBounds.begin(), blockBounds.end(),
+                             [this](float bound) { return bound < boundsBelowDb_; }))
                 continue;
             blocks_[static_cast<std::size_t>(b)] = BlockState::Measured;
             for (std::int64_t w = first; w < end; ++w) {
                 float& level = levels_[static_cast<std::size_t>(w)];
                 if (!std::isnan(level))
                     continue;
-                level = bounds[static_cast<std::size_t>(w)];
+                level = blockBounds[static_cast<std::size_t>(w - first)];
                 highestBound_ = std::max(highestBound_.value_or(level), level);
             }
         }
