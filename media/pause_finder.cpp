@@ -123,20 +123,22 @@ private:
     // take their bound as their level.
     void TakeBoundedBlocks() {
         const LevelBounds bounds(survey_);
+        std::vector<float> blockBounds;
         for (std::int64_t b = 0; b < survey_.Blocks(); ++b) {
+            if (State(b) != BlockState::Passed)
+                continue;
             const std::int64_t first =
                 LevelWindowAt(survey_.BlockStarts[static_cast<std::size_t>(b)], survey_.Rate);
             const std::int64_t end =
                 LevelWindowAt(survey_.BlockStarts[static_cast<std::size_t>(b) + 1] - 1,
                               survey_.Rate) +
                 1;
-            if (State(b) != BlockState::Passed)
-                continue;
-            std::vector<float> blockBounds;
-            for (std::int64_t w = first; w < end; ++w)
+            // Most blocks are loud: the first window over the threshold ends the look.
+            blockBounds.clear();
+            for (std::int64_t w = first;
+                 w < end && (blockBounds.empty() || blockBounds.back() < boundsBelowDb_); ++w)
                 blockBounds.push_back(bounds.Db(w));
-            if (!std::all_of(blockBounds.begin(), blockBounds.end(),
-                             [this](float bound) { return bound < boundsBelowDb_; }))
+            if (blockBounds.back() >= boundsBelowDb_)
                 continue;
             blocks_[static_cast<std::size_t>(b)] = BlockState::Measured;
             for (std::int64_t w = first; w < end; ++w) {
