@@ -65,6 +65,8 @@ struct GranuleChannel {
     std::uint32_t BigValues = 0; // pairs
     std::uint32_t GlobalGain = 0;
     bool WindowSwitching = false;
+    std::uint32_t BlockType = 0;
+    bool Mixed = false;
     std::array<std::uint32_t, 3> Tables{};
     std::uint32_t Region0Count = 0;
     std::uint32_t Region1Count = 0;
@@ -77,7 +79,8 @@ struct GranuleChannel {
         bits.Skip(mpeg1 ? 4 : 9); // scalefac_compress
         g.WindowSwitching = bits.Read(1) != 0;
         if (g.WindowSwitching) {
-            bits.Skip(3); // block_type, mixed_block_flag
+            g.BlockType = bits.Read(2);
+            g.Mixed = bits.Read(1) != 0;
             g.Tables = {bits.Read(5), bits.Read(5), 0};
             bits.Skip(9); // subblock gains
         } else {
@@ -87,6 +90,16 @@ struct GranuleChannel {
         }
         bits.Skip(mpeg1 ? 3 : 2); // preflag, scalefac_scale, count1table_select
         return g;
+    }
+
+    // Its four bits of the window shapes (Layer3WindowsContinue): a mixed block's two lowest
+    // subbands take the long window, the others its type's.
+    std::uint8_t WindowShapes() const {
+        const auto shape = [](std::uint32_t type) {
+            return static_cast<std::uint8_t>((type == 2 || type == 3 ? 1 : 0) |
+                                             (type == 1 || type == 2 ? 2 : 0));
+        };
+        return static_cast<std::uint8_t>(shape(Mixed ? 0 : BlockType) | shape(BlockType) << 2);
     }
 
     // The largest sum of squares of its dequantised values.
@@ -154,8 +167,10 @@ Layer3Loudness ReadLayer3Loudness(std::uint32_t header, std::span<const std::uin
     bits.Skip(head);
     for (int g = 0; g < loudness.Granules; ++g) {
         std::array<double, 2> energy{};
+        std::array<std::uint8_t, 2> shapes{};
         for (std::size_t ch = 0; ch < channels; ++ch) {
             const GranuleChannel granule = GranuleChannel::Read(bits, mpeg1);
+            shapes[ch] = granule.WindowShapes();
             if (granule.Part23Length != 0)
                 loudness.PeakGain = std::max<std::uint8_t>(
                     loudness.PeakGain.value_or(0), static_cast<std::uint8_t>(granule.GlobalGain));
@@ -164,6 +179,8 @@ Layer3Loudness ReadLayer3Loudness(std::uint32_t header, std::span<const std::uin
         // Mid/side keeps the energy of the two. Intensity stereo scales the
         // left channel's values by ratios that out-of-range positions make
         // as large as they like: no bound then.
+        loudness.GranuleWindows[static_cast<std::size_t>(g)] =
+            static_cast<std::uint8_t>(shapes[0] | (mono ? shapes[0] : shapes[1]) << 4);
         loudness.GranuleEnergy[static_cast<std::size_t>(g)] =
             intensity ? std::numeric_limits<double>::infinity() : energy[0] + energy[1];
     }

@@ -21,19 +21,40 @@ struct Layer3Loudness {
     // the global gain (scale factors and subblock gains only lower it).
     // Infinite when the body is too short to tell, and under intensity stereo.
     std::array<double, 2> GranuleEnergy{};
+    // Each granule's window shapes, both channels' (as Layer3WindowsContinue reads them).
+    std::array<std::uint8_t, 2> GranuleWindows{};
     int Granules = 0;
 };
 
 // header is the frame's four header bytes, big-endian; body the bytes after them.
 Layer3Loudness ReadLayer3Loudness(std::uint32_t header, std::span<const std::uint8_t> body);
 
+// How a granule's inverse MDCT windows begin and end, per channel, as a
+// Layer3Loudness gives them: bit 0 set when the windows of its lowest
+// subbands (the two long ones of a mixed block, else all) begin short, bit 1
+// when they end short, bits 2 and 3 the same for its other subbands; bits 4
+// to 7 the second channel's (a mono frame's first channel again).
+// A granule's windows take over from the one's before when each begins as
+// the one before it ends: then the overlapping halves add up to a
+// time-domain-aliasing-cancelling transform.
+inline bool Layer3WindowsContinue(std::uint8_t before, std::uint8_t granule) {
+    return ((before >> 1) & 0x55) == (granule & 0x55);
+}
+
 // The synthesis (alias butterflies, windowed inverse MDCT with overlap, and
 // the polyphase filter bank) turns granules of spectral energy E into
-// samples: the samples of granules g0..g1 hold at most
-// kLayer3SynthesisGain × Σ_{j=g0-1..g1} (E[j] + E[j-1]) of energy (squares of
-// full-scale samples, channels together). The butterflies keep energy; each
-// half of a windowed inverse MDCT gains at most 9 and a subband sample is
-// the sum of two halves (so at most 18 over the granule and the one before);
-// the filter bank's largest singular value, over every frequency, is √32.0036.
-// A decibel on top leaves room for a decoder's arithmetic.
-inline constexpr double kLayer3SynthesisGain = 18.0 * 32.0036 * 1.2589;
+// samples. The butterflies keep energy. A granule's 18 subband samples sum
+// the first half of its windowed inverse MDCT and the second half of the
+// granule's before; over the subband samples of granules a..b they hold at
+// most kLayer3OverlapGainContinuing × Σ_{j=a-1..b} E[j] when each granule's
+// windows take over from the one's before (the transform is then 3 times an
+// orthogonal one), else at most kLayer3OverlapGainAny × Σ_{j=a..b}
+// (E[j] + E[j-1]) (the largest singular value of any two halves side by
+// side, over every pair of window types, squared). The polyphase filter
+// bank gives its 32 samples a slot from the subband samples of that slot and
+// the 15 before, and at most kLayer3FilterBankGain times their energy (its
+// largest singular value over every frequency, squared). A decibel on top
+// leaves room for a decoder's arithmetic.
+inline constexpr double kLayer3OverlapGainContinuing = 9.0;
+inline constexpr double kLayer3OverlapGainAny = 13.16;
+inline constexpr double kLayer3FilterBankGain = 32.0036 * 1.2589;

@@ -110,6 +110,7 @@ struct SurveyedFrame {
     std::int8_t Granules = 0; // Layer III granules, 0 for other layers
     std::int8_t Channels = 0;
     std::array<float, 2> Energy{}; // each granule's energy bound
+    std::array<std::uint8_t, 2> Windows{};
 
     // A frame read from bytes fed from `base` bytes past the first frame.
     static SurveyedFrame Of(const ReadFrame& frame, std::int64_t base) {
@@ -124,6 +125,7 @@ struct SurveyedFrame {
         surveyed.Granules = static_cast<std::int8_t>(loudness.Granules);
         for (std::size_t g = 0; g < 2; ++g)
             surveyed.Energy[g] = static_cast<float>(loudness.GranuleEnergy[g]);
+        surveyed.Windows = loudness.GranuleWindows;
         return surveyed;
     }
 };
@@ -172,6 +174,7 @@ public:
              from += kGranuleSamples, ++g) {
             survey_.GranuleEnergy.push_back(fits ? frame.Energy[static_cast<std::size_t>(g)]
                                                  : std::numeric_limits<float>::infinity());
+            survey_.GranuleWindows.push_back(fits ? frame.Windows[static_cast<std::size_t>(g)] : 0);
             const std::int32_t samples = std::min(kGranuleSamples, frame.SampleFrames - from);
             if (samples < kGranuleSamples) {
                 shift_ += samples - kGranuleSamples;
@@ -322,19 +325,38 @@ double LevelBounds::Energy(std::int64_t granule) const {
                : static_cast<double>(survey_.GranuleEnergy[static_cast<std::size_t>(granule)]);
 }
 
+bool LevelBounds::Continues(std::int64_t granule) const {
+    return granule <= 0 ||
+           Layer3WindowsContinue(survey_.GranuleWindows[static_cast<std::size_t>(granule) - 1],
+                                 survey_.GranuleWindows[static_cast<std::size_t>(granule)]);
+}
+
 float LevelBounds::Db(std::int64_t window) const {
     const std::int64_t total = survey_.BlockStarts.back();
     if (survey_.GranuleEnergy.empty() || survey_.Rate <= 0 || survey_.Channels <= 0)
         return std::numeric_limits<float>::infinity();
     const std::int64_t from = LevelWindowStart(window, survey_.Rate);
     const std::int64_t to = std::min(total, LevelWindowStart(window + 1, survey_.Rate));
-    // The window's samples come from its granules, the granule before them
-    // (the filter bank's memory) and the one before that (overlap).
+    // The window's samples come from the subband samples of its slots of 32
+    // and the 15 slots before, which come from granules first..last and the
+    // one before them.
+    constexpr std::int64_t kSlot = 32;
+    const std::int64_t first =
+        GranuleAt(std::max<std::int64_t>(0, from / kSlot * kSlot - 15 * kSlot));
+    const std::int64_t last = GranuleAt(to - 1);
+    bool continuing = true;
     double sum = 0.0;
-    for (std::int64_t g = GranuleAt(from) - 1; g <= GranuleAt(to - 1); ++g)
-        sum += Energy(g) + Energy(g - 1);
+    double pairs = 0.0;
+    for (std::int64_t g = first; g <= last; ++g) {
+        continuing = continuing && Continues(g);
+        sum += Energy(g);
+        pairs += Energy(g) + Energy(g - 1);
+    }
+    const double subbandEnergy = continuing
+                                     ? kLayer3OverlapGainContinuing * (sum + Energy(first - 1))
+                                     : kLayer3OverlapGainAny * pairs;
     const double samples = static_cast<double>((to - from) * survey_.Channels);
     // Rounding to 16 bits adds at most a step to every sample.
-    const double rms = std::sqrt(kLayer3SynthesisGain * sum / samples) + 1.0 / 32768.0;
+    const double rms = std::sqrt(kLayer3FilterBankGain * subbandEnergy / samples) + 1.0 / 32768.0;
     return static_cast<float>(20.0 * std::log10(rms));
 }

@@ -24,6 +24,7 @@ struct FrameSurvey {
     // rate or channel count than the first frame's count as granules of
     // their length with an infinite bound.
     std::vector<float> GranuleEnergy;
+    std::vector<std::uint8_t> GranuleWindows; // their window shapes (Layer3WindowsContinue)
     // Granule g begins at sample frame 576 g plus the Samples of the last
     // shift at or before it: a frame whose samples are no whole number of
     // granules (Layer I's 384) moves the granules after it.
@@ -55,6 +56,8 @@ public:
 
 private:
     std::int64_t GranuleAt(std::int64_t sampleFrame) const;
+    // Whether the granule's windows take over from the one's before.
+    bool Continues(std::int64_t granule) const;
     double Energy(std::int64_t granule) const;
 
     const FrameSurvey& survey_;
