@@ -165,12 +165,14 @@ Layer3Loudness ReadLayer3Loudness(std::uint32_t header, std::span<const std::uin
     }
     BitReader bits(body.subspan(crcBytes));
     bits.Skip(head);
+    bool refused = false;
     for (int g = 0; g < loudness.Granules; ++g) {
         std::array<double, 2> energy{};
         std::array<std::uint8_t, 2> shapes{};
         for (std::size_t ch = 0; ch < channels; ++ch) {
             const GranuleChannel granule = GranuleChannel::Read(bits, mpeg1);
             shapes[ch] = granule.WindowShapes();
+            refused = refused || (granule.WindowSwitching && granule.BlockType == 0);
             if (granule.Part23Length != 0)
                 loudness.PeakGain = std::max<std::uint8_t>(
                     loudness.PeakGain.value_or(0), static_cast<std::uint8_t>(granule.GlobalGain));
@@ -184,5 +186,9 @@ Layer3Loudness ReadLayer3Loudness(std::uint32_t header, std::span<const std::uin
         loudness.GranuleEnergy[static_cast<std::size_t>(g)] =
             intensity ? std::numeric_limits<double>::infinity() : energy[0] + energy[1];
     }
+    // Switched windows of the long type are no frame a decoder takes: it
+    // plays something else there, so nothing bounds it.
+    if (refused)
+        loudness.GranuleEnergy.fill(std::numeric_limits<double>::infinity());
     return loudness;
 }

@@ -339,10 +339,12 @@ float LevelBounds::Db(std::int64_t window) const {
     const std::int64_t to = std::min(total, LevelWindowStart(window + 1, survey_.Rate));
     // The window's samples come from the subband samples of its slots of 32
     // and the 15 slots before, which come from granules first..last and the
-    // one before them.
+    // one before them. A granule a decoder gives up on (its side information
+    // damaged) leaves the one before's state to the next: one granule more
+    // is taken in for that.
     constexpr std::int64_t kSlot = 32;
     const std::int64_t first =
-        GranuleAt(std::max<std::int64_t>(0, from / kSlot * kSlot - 15 * kSlot));
+        GranuleAt(std::max<std::int64_t>(0, from / kSlot * kSlot - 15 * kSlot)) - 1;
     const std::int64_t last = GranuleAt(to - 1);
     bool continuing = true;
     double sum = 0.0;
