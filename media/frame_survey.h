@@ -16,8 +16,8 @@ inline constexpr std::int32_t kGranuleSamples = 576;
 // What a walk over a source's frames learns of every frame without decoding
 // it, in libmpg123's own framing (so damage is passed over as a decode would).
 struct FrameSurvey {
-    // Each Layer III frame's largest global gain (Layer3PeakGain), 0 for
-    // silence and other layers.
+    // Each Layer III frame's largest global gain (Layer3Loudness::PeakGain),
+    // 0 for silence and other layers.
     std::vector<std::uint8_t> Gains;
     std::vector<bool> Silent; // Layer III frames that code no bits at all
     // Each granule's energy bound (Layer3Loudness); frames of another layer,
@@ -45,22 +45,6 @@ struct FrameSurvey {
 
     std::int64_t Frames() const { return static_cast<std::int64_t>(Gains.size()); }
     std::int64_t Blocks() const { return static_cast<std::int64_t>(BlockStarts.size()) - 1; }
-};
-
-// For every 10 ms level window, a level (dBFS) that a decode of every frame
-// cannot reach in it, from the granules' energy bounds (infinite without).
-class LevelBounds {
-public:
-    explicit LevelBounds(const FrameSurvey& survey) : survey_(survey) {}
-    float Db(std::int64_t window) const;
-
-private:
-    std::int64_t GranuleAt(std::int64_t sampleFrame) const;
-    // Whether the granule's windows take over from the one's before.
-    bool Continues(std::int64_t granule) const;
-    double Energy(std::int64_t granule) const;
-
-    const FrameSurvey& survey_;
 };
 
 struct SurveyResult {

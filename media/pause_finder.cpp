@@ -1,6 +1,7 @@
 #include "media/pause_finder.h"
 
 #include "media/frame_survey.h"
+#include "media/level_bounds.h"
 #include "media/mpeg_decoder.h"
 #include "split/pause_cuts.h"
 

@@ -1,5 +1,6 @@
 #include "../frame_stream.h"
 #include "media/frame_survey.h"
+#include "media/level_bounds.h"
 #include "media/mpeg_decoder.h"
 #include "media/pause_finder.h"
 
