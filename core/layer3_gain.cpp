@@ -33,29 +33,25 @@ constexpr std::array<int, 32> kTableLargest = {
     0,  1,  2,  2,  15, 3,   3,    5,    5,  5,  7,  7,   7,   15,  15,   15,
     16, 18, 22, 30, 78, 270, 1038, 8206, 30, 46, 78, 142, 270, 526, 2062, 8206};
 
-// Where the scale factor bands of long blocks begin, in spectral lines, by
-// sampling rate (44.1, 48, 32, 22.05, 24, 16, 11.025, 12, 8 kHz): the
-// regions of the big values end at these.
-constexpr std::array<std::array<short, 23>, 9> kLongBands = {{
-    {0,  4,  8,   12,  16,  20,  24,  30,  36,  44,  52, 62,
-     74, 90, 110, 134, 162, 196, 238, 288, 342, 418, 576},
-    {0,  4,  8,   12,  16,  20,  24,  30,  36,  42,  50, 60,
-     72, 88, 106, 128, 156, 190, 230, 276, 330, 384, 576},
-    {0,  4,   8,   12,  16,  20,  24,  30,  36,  44,  54, 66,
-     82, 102, 126, 156, 194, 240, 296, 364, 448, 550, 576},
-    {0,   6,   12,  18,  24,  30,  36,  44,  54,  66,  80, 96,
-     116, 140, 168, 200, 238, 284, 336, 396, 464, 522, 576},
-    {0,   6,   12,  18,  24,  30,  36,  44,  54,  66,  80, 96,
-     114, 136, 162, 194, 232, 278, 332, 394, 464, 540, 576},
-    {0,   6,   12,  18,  24,  30,  36,  44,  54,  66,  80, 96,
-     116, 140, 168, 200, 238, 284, 336, 396, 464, 522, 576},
-    {0,   6,   12,  18,  24,  30,  36,  44,  54,  66,  80, 96,
-     116, 140, 168, 200, 238, 284, 336, 396, 464, 522, 576},
-    {0,   6,   12,  18,  24,  30,  36,  44,  54,  66,  80, 96,
-     116, 140, 168, 200, 238, 284, 336, 396, 464, 522, 576},
-    {0,   12,  24,  36,  48,  60,  72,  88,  108, 132, 160, 192,
-     232, 280, 336, 400, 476, 566, 568, 570, 572, 574, 576},
-}};
+// Where the scale factor bands of long blocks begin, in spectral lines: the
+// regions of the big values end at these. 22.05, 16, 11.025 and 12 kHz share theirs.
+using LongBands = std::array<short, 23>;
+constexpr LongBands kBands44k = {0,  4,  8,   12,  16,  20,  24,  30,  36,  44,  52, 62,
+                                 74, 90, 110, 134, 162, 196, 238, 288, 342, 418, 576};
+constexpr LongBands kBands48k = {0,  4,  8,   12,  16,  20,  24,  30,  36,  42,  50, 60,
+                                 72, 88, 106, 128, 156, 190, 230, 276, 330, 384, 576};
+constexpr LongBands kBands32k = {0,  4,   8,   12,  16,  20,  24,  30,  36,  44,  54, 66,
+                                 82, 102, 126, 156, 194, 240, 296, 364, 448, 550, 576};
+constexpr LongBands kBands22k = {0,   6,   12,  18,  24,  30,  36,  44,  54,  66,  80, 96,
+                                 116, 140, 168, 200, 238, 284, 336, 396, 464, 522, 576};
+constexpr LongBands kBands24k = {0,   6,   12,  18,  24,  30,  36,  44,  54,  66,  80, 96,
+                                 114, 136, 162, 194, 232, 278, 332, 394, 464, 540, 576};
+constexpr LongBands kBands8k = {0,   12,  24,  36,  48,  60,  72,  88,  108, 132, 160, 192,
+                                232, 280, 336, 400, 476, 566, 568, 570, 572, 574, 576};
+// By rate index: 44.1, 48, 32 (MPEG-1), 22.05, 24, 16 (MPEG-2), 11.025, 12, 8 kHz (MPEG-2.5).
+constexpr std::array<const LongBands*, 9> kLongBands = {&kBands44k, &kBands48k, &kBands32k,
+                                                        &kBands22k, &kBands24k, &kBands22k,
+                                                        &kBands22k, &kBands22k, &kBands8k};
 
 constexpr int kLines = 576;
 
@@ -110,14 +106,13 @@ struct GranuleChannel {
                 values[t] = std::pow(static_cast<double>(kTableLargest[t]), 8.0 / 3.0);
             return values;
         }();
-        const auto largestSquared = [](std::uint32_t table) { return squares[table]; };
         const int bigLines = static_cast<int>(2 * BigValues);
         double sum = 0.0;
         if (WindowSwitching) {
             // The regions' border is implicit here, and decoders differ on it.
-            sum = bigLines * std::max(largestSquared(Tables[0]), largestSquared(Tables[1]));
+            sum = bigLines * std::max(squares[Tables[0]], squares[Tables[1]]);
         } else {
-            const auto& bands = kLongBands[static_cast<std::size_t>(rateIndex)];
+            const LongBands& bands = *kLongBands[static_cast<std::size_t>(rateIndex)];
             const int region1 = bands[std::min<std::uint32_t>(Region0Count + 1, 22)];
             const int region2 = bands[std::min<std::uint32_t>(Region0Count + Region1Count + 2, 22)];
             const int ends[3] = {std::min(bigLines, region1), std::min(bigLines, region2),
@@ -125,7 +120,7 @@ struct GranuleChannel {
             int from = 0;
             for (std::size_t r = 0; r < 3; ++r) {
                 const int to = std::max(from, ends[r]);
-                sum += (to - from) * largestSquared(Tables[r]);
+                sum += (to - from) * squares[Tables[r]];
                 from = to;
             }
         }
@@ -178,11 +173,11 @@ Layer3Loudness ReadLayer3Loudness(std::uint32_t header, std::span<const std::uin
                     loudness.PeakGain.value_or(0), static_cast<std::uint8_t>(granule.GlobalGain));
             energy[ch] = granule.EnergyBound(rateIndex);
         }
+        loudness.GranuleWindows[static_cast<std::size_t>(g)] =
+            static_cast<std::uint8_t>(shapes[0] | (mono ? shapes[0] : shapes[1]) << 4);
         // Mid/side keeps the energy of the two. Intensity stereo scales the
         // left channel's values by ratios that out-of-range positions make
         // as large as they like: no bound then.
-        loudness.GranuleWindows[static_cast<std::size_t>(g)] =
-            static_cast<std::uint8_t>(shapes[0] | (mono ? shapes[0] : shapes[1]) << 4);
         loudness.GranuleEnergy[static_cast<std::size_t>(g)] =
             intensity ? std::numeric_limits<double>::infinity() : energy[0] + energy[1];
     }
