@@ -259,6 +259,12 @@ private:
 
 } // namespace
 
+std::int64_t FrameSurvey::SettleBlocks() const {
+    const std::int64_t mainDataBytes = std::max(8, SmallestFrame - 40);
+    const std::int64_t frames = std::max<std::int64_t>(2, 512 / mainDataBytes + 2);
+    return (frames + BlockFrames - 1) / BlockFrames;
+}
+
 SurveyResult SurveyFrames(const std::string& path, std::int64_t firstFrameOffset,
                           const std::function<bool(double done)>& progress) {
     SurveyResult result;

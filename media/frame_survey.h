@@ -45,6 +45,9 @@ struct FrameSurvey {
 
     std::int64_t Frames() const { return static_cast<std::int64_t>(Gains.size()); }
     std::int64_t Blocks() const { return static_cast<std::int64_t>(BlockStarts.size()) - 1; }
+    // Blocks decoded ahead of a stretch so that the bit reservoir (up to 511
+    // bytes back) and the overlap of the transforms are in place.
+    std::int64_t SettleBlocks() const;
 };
 
 struct SurveyResult {

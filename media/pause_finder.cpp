@@ -1,5 +1,6 @@
 #include "media/pause_finder.h"
 
+#include "media/block_decoder.h"
 #include "media/frame_survey.h"
 #include "media/level_bounds.h"
 #include "media/mpeg_decoder.h"
@@ -9,13 +10,10 @@
 #include <array>
 #include <atomic>
 #include <cmath>
-#include <cstdio>
 #include <limits>
 #include <map>
-#include <memory>
 #include <mutex>
 #include <optional>
-#include <thread>
 
 namespace {
 
@@ -213,41 +211,33 @@ private:
             kPassedShareWorthSkipping * static_cast<double>(blocks_.size()))
             WantBlocks(0, survey_.Blocks() - 1);
         FillShortGaps();
-        std::vector<Piece> pieces = Pieces();
+        std::vector<BlockRun> pieces = Pieces();
         passFrames_ = 0;
         passDecoded_ = 0;
-        for (const Piece& piece : pieces)
-            passFrames_ += (piece.Last - piece.First + 1 + SettleBlocks()) * survey_.BlockFrames;
+        for (const BlockRun& piece : pieces)
+            passFrames_ +=
+                (piece.Last - piece.First + 1 + survey_.SettleBlocks()) * survey_.BlockFrames;
         // The pieces share no window, so threads of their own may decode them;
         // this one also reports the progress.
-        std::atomic<std::size_t> next{0};
-        std::vector<std::string> errors(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
-        std::vector<std::thread> helpers;
-        for (std::size_t t = 1; t < errors.size() && t < pieces.size(); ++t)
-            helpers.emplace_back([&, t] { errors[t] = DecodePieces(pieces, next, false); });
-        errors[0] = DecodePieces(pieces, next, true);
-        for (std::thread& helper : helpers)
-            helper.join();
-        for (const std::string& error : errors)
-            if (!error.empty())
-                return error;
-        for (const Piece& piece : pieces)
+        if (std::string error = DecodeRunsOnThreads(
+                path_, offset_, survey_, pieces,
+                [this](BlockDecoder& decoder, BlockRun& piece, bool reports) {
+                    return DecodePiece(decoder, piece, reports);
+                },
+                cancelled_);
+            !error.empty())
+            return error;
+        for (const BlockRun& piece : pieces)
             for (std::int64_t b = piece.First; b <= piece.Last; ++b)
                 blocks_[static_cast<std::size_t>(b)] = BlockState::Measured;
         return {};
     }
 
-    // Blocks First..Last to decode and measure.
-    struct Piece {
-        std::int64_t First = 0;
-        std::int64_t Last = 0;
-    };
-
     // The runs of wanted blocks, cut into pieces short enough to share among threads.
-    std::vector<Piece> Pieces() const {
+    std::vector<BlockRun> Pieces() const {
         const std::int64_t pieceBlocks =
             std::max<std::int64_t>(1, kPieceFrames / survey_.BlockFrames);
-        std::vector<Piece> pieces;
+        std::vector<BlockRun> pieces;
         ForEachRun(BlockState::Wanted, [&](std::int64_t first, std::int64_t last) {
             for (std::int64_t b = first; b <= last; b += pieceBlocks)
                 pieces.push_back({b, std::min(last, b + pieceBlocks - 1)});
@@ -274,21 +264,6 @@ private:
         }
     }
 
-    std::string DecodePieces(std::vector<Piece>& pieces, std::atomic<std::size_t>& next,
-                             bool reports) {
-        std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path_.c_str(), "rb"),
-                                                             &std::fclose);
-        if (!file)
-            return "cannot be opened";
-        MpegDecoder decoder;
-        if (!decoder.Ready())
-            return decoder.ErrorText();
-        for (std::size_t i = next++; i < pieces.size() && !cancelled_; i = next++)
-            if (std::string error = DecodePiece(*file, decoder, pieces[i], reports); !error.empty())
-                return error;
-        return {};
-    }
-
     // The first pass fills the bar; the rare passes that widen stretches
     // after it only keep the search stoppable.
     void CountDecoded(bool reports) {
@@ -302,81 +277,36 @@ private:
             cancelled_ = true;
     }
 
-    // Decodes a piece after the blocks that settle the decoder, fed the frame
-    // before them first but not decoding it: the frame gives the first
-    // decoded one a frame before it, as a whole decode would have. A piece
-    // whose tail is still quiet goes on into the blocks after it.
-    std::string DecodePiece(std::FILE& file, MpegDecoder& decoder, Piece& piece, bool reports) {
-        const std::int64_t start = std::max<std::int64_t>(0, piece.First - SettleBlocks());
-        const std::int64_t startFrame = start * survey_.BlockFrames;
+    // Decodes a piece and measures its windows. A piece whose tail is still
+    // quiet goes on into the blocks after it.
+    std::string DecodePiece(BlockDecoder& decoder, BlockRun& piece, bool reports) {
         const std::int64_t measureFrame = piece.First * survey_.BlockFrames;
-        std::int64_t endFrame = EndFrameOf(piece.Last);
-        const bool lead = start > 0;
-        const std::int64_t from =
-            lead ? survey_.OffsetsBefore[static_cast<std::size_t>(start)] : survey_.BlockOffsets[0];
-        decoder.Restart();
-        if (fseeko(&file, static_cast<off_t>(offset_ + from), SEEK_SET) != 0)
-            return "cannot be read";
         LevelWindows windows(levels_, survey_.Rate);
         std::int32_t channels = 0;
-        std::int64_t frameIndex = startFrame - (lead ? 1 : 0);
-        std::vector<std::uint8_t> bytes(1 << 16);
-        // A little past the last frame, so that the decoder sees where it ends.
-        std::int64_t left = EndOffsetOf(piece.Last) - from + 4096;
-        const auto framesLeft = [&] {
-            if (frameIndex < endFrame)
-                return true;
-            if (!ExtendQuietTail(piece))
-                return false;
-            endFrame = EndFrameOf(piece.Last);
-            left += EndOffsetOf(piece.Last) - EndOffsetOf(piece.Last - 1);
-            return true;
-        };
-        while (framesLeft() && left > 0 && !cancelled_) {
-            const std::size_t got =
-                std::fread(bytes.data(), 1,
-                           static_cast<std::size_t>(std::min<std::int64_t>(left, 1 << 16)), &file);
-            if (got == 0)
-                break;
-            left -= static_cast<std::int64_t>(got);
-            decoder.Feed({bytes.data(), got});
-            while (framesLeft() && !cancelled_ && decoder.Read()) {
-                const std::int64_t index = frameIndex++;
-                if (index < startFrame)
-                    continue;
-                const std::optional<DecodedFrame> frame = decoder.DecodeRead();
+        std::string error = decoder.Decode(
+            piece,
+            [&](std::int64_t index, const DecodedFrame* frame) {
                 CountDecoded(reports);
                 if (index < measureFrame || !frame || frame->Channels <= 0)
-                    continue;
+                    return;
                 if (index == measureFrame)
                     windows.Begin(survey_.BlockStarts[static_cast<std::size_t>(piece.First)]);
                 windows.Add(frame->Samples, frame->Channels);
                 channels = frame->Channels;
                 if (index + 1 == survey_.Frames())
                     windows.EndOfAudio();
-            }
-        }
+            },
+            [this](BlockRun& run) { return ExtendQuietTail(run); }, cancelled_);
         windows.Stop();
         TakeParts(windows.Parts(), channels);
-        return std::ferror(&file) ? "cannot be read" : std::string();
-    }
-
-    std::int64_t EndFrameOf(std::int64_t block) const {
-        return std::min(survey_.Frames(), (block + 1) * survey_.BlockFrames);
-    }
-
-    // Where the block after this one starts: the end of the frames when none.
-    std::int64_t EndOffsetOf(std::int64_t block) const {
-        return block + 1 < survey_.Blocks()
-                   ? survey_.BlockOffsets[static_cast<std::size_t>(block) + 1]
-                   : survey_.EndOffset;
+        return error;
     }
 
     // A piece ending in a quiet window takes in the block after it when no
     // other piece measures that one: cheaper than settling the decoder for
     // it in a pass of its own. Only the piece before a passed block reads or
     // grows into it, and the blocks' states stay as they are until the pass ends.
-    bool ExtendQuietTail(Piece& piece) const {
+    bool ExtendQuietTail(BlockRun& piece) const {
         const std::int64_t next = piece.Last + 1;
         if (next >= survey_.Blocks() || State(next) != BlockState::Passed)
             return false;
@@ -391,7 +321,7 @@ private:
     // A gap between two stretches that is no longer than what settling the
     // decoder after it would cost is decoded too.
     void FillShortGaps() {
-        const std::int64_t shortGap = SettleBlocks() + 2;
+        const std::int64_t shortGap = survey_.SettleBlocks() + 2;
         std::vector<std::pair<std::int64_t, std::int64_t>> gaps;
         ForEachRun(BlockState::Passed, [&](std::int64_t first, std::int64_t last) {
             if (first > 0 && last + 1 < survey_.Blocks() && last - first + 1 <= shortGap &&
@@ -400,14 +330,6 @@ private:
         });
         for (const auto& [first, last] : gaps)
             WantBlocks(first, last);
-    }
-
-    // Blocks decoded ahead of a stretch so that the bit reservoir (up to 511
-    // bytes back) and the overlap of the transforms are in place.
-    std::int64_t SettleBlocks() const {
-        const std::int64_t mainDataBytes = std::max(8, survey_.SmallestFrame - 40);
-        const std::int64_t frames = std::max<std::int64_t>(2, 512 / mainDataBytes + 2);
-        return (frames + survey_.BlockFrames - 1) / survey_.BlockFrames;
     }
 
     BlockState State(std::int64_t block) const { return blocks_[static_cast<std::size_t>(block)]; }
