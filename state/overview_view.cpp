@@ -5,7 +5,7 @@
 namespace {
 
 // The strip's height spans the top 60 dB.
-constexpr double kShownLevels = 60.0 / kLoudnessDbPerStep;
+constexpr double kShownLevels = -kLoudnessFloorDb / kLoudnessDbPerStep;
 // A Layer III frame at 44.1 kHz, until the frame count is known.
 constexpr double kUsualFrameMs = 26.0;
 

@@ -42,15 +42,19 @@ void OverviewStrip::SetSource(std::shared_ptr<SourceWalk> walk, std::int64_t dur
     const std::uint64_t generation = ++generation_;
     // The destructor joins the worker, so the strip outlives every call it makes.
     worker_ = std::thread([this, walk = std::move(walk), generation, stop = stop_] {
-        Result<LoudnessOverview> measured = SourceLoudness(*walk, [&stop] { return stop->load(); });
+        const auto deliver = [this, generation](LoudnessOverview overview) {
+            auto shared = std::make_shared<LoudnessOverview>(std::move(overview));
+            QMetaObject::invokeMethod(
+                this, [this, generation, shared] { Deliver(generation, shared); },
+                Qt::QueuedConnection);
+        };
+        Result<LoudnessOverview> measured = SourceLoudness(
+            *walk, [&stop] { return stop->load(); },
+            [&deliver](const LoudnessOverview& soFar) { deliver(soFar); });
         if (*stop)
             return;
         // A file that cannot be read again shows no levels; the open already said why.
-        auto overview = std::make_shared<LoudnessOverview>(measured ? std::move(measured.Value())
-                                                                    : LoudnessOverview{});
-        QMetaObject::invokeMethod(
-            this, [this, generation, overview] { Deliver(generation, overview); },
-            Qt::QueuedConnection);
+        deliver(measured ? std::move(measured.Value()) : LoudnessOverview{});
     });
     update();
 }
@@ -61,8 +65,17 @@ void OverviewStrip::Deliver(std::uint64_t generation, std::shared_ptr<LoudnessOv
     overview_ = std::move(overview);
     view_.SetFrameCount(overview_->FrameCount);
     columnsSpan_ = -1;
-    ready_ = true;
+    ready_ = overview_->MeasuredFrames >= overview_->FrameCount;
     update();
+}
+
+// Where the levels measured so far end.
+std::int64_t OverviewStrip::MeasuredMs() const {
+    if (!overview_ || overview_->FrameCount <= 0)
+        return 0;
+    return static_cast<std::int64_t>(static_cast<double>(view_.DurationMs()) *
+                                     static_cast<double>(overview_->MeasuredFrames) /
+                                     static_cast<double>(overview_->FrameCount));
 }
 
 int OverviewStrip::ColumnOfMs(std::int64_t ms) const {
@@ -151,8 +164,9 @@ void OverviewStrip::paintEvent(QPaintEvent*) {
         painter.drawLine(QPointF(x, 0), QPointF(x, height()));
     }
     if (!ready_ && view_.DurationMs() > 1) {
-        // A thin line along the bottom says the levels are on their way.
-        painter.fillRect(QRect(0, height() - 2, width(), 2), palette().highlight());
+        // A thin line along the bottom says the levels are on their way there.
+        const double from = std::max(0.0, XOfMs(MeasuredMs()));
+        painter.fillRect(QRectF(from, height() - 2, width() - from, 2), palette().highlight());
     }
     if (hasFocus()) {
         painter.setPen(QPen(palette().highlight(), 2));

@@ -51,6 +51,7 @@ protected:
 private:
     void StopWork();
     void Deliver(std::uint64_t generation, std::shared_ptr<LoudnessOverview> overview);
+    std::int64_t MeasuredMs() const;
     int ColumnOfMs(std::int64_t ms) const;
     double XOfMs(std::int64_t ms) const { return view_.XOfMs(ms, width()); }
     void DrawLevels(QPainter& painter);
