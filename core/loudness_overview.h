@@ -13,8 +13,7 @@ inline constexpr double kLoudnessFloorDb = -60.0;
 // 44.1 kHz Layer III take 1.4 MB.
 struct LoudnessOverview {
     // Per audio frame (the information frame not counted), its decoded RMS
-    // level: 0 silence .. 255 full scale, steps of kLoudnessDbPerStep dB. A
-    // frame known to lie under the floor without decoding it holds 0.
+    // level: 0 silence .. 255 full scale, steps of kLoudnessDbPerStep dB.
     std::vector<std::uint8_t> Levels;
     std::int64_t FrameCount = 0;
     // The levels of the frames before this one are in; the rest, while the

@@ -1,9 +1,9 @@
 #include "media/pause_finder.h"
 
-#include "media/block_decoder.h"
 #include "media/frame_survey.h"
 #include "media/level_bounds.h"
 #include "media/mpeg_decoder.h"
+#include "media/range_decoder.h"
 #include "split/pause_cuts.h"
 
 #include <algorithm>
@@ -211,33 +211,39 @@ private:
             kPassedShareWorthSkipping * static_cast<double>(blocks_.size()))
             WantBlocks(0, survey_.Blocks() - 1);
         FillShortGaps();
-        std::vector<BlockRun> pieces = Pieces();
+        std::vector<Piece> pieces = Pieces();
         passFrames_ = 0;
         passDecoded_ = 0;
-        for (const BlockRun& piece : pieces)
+        for (const Piece& piece : pieces)
             passFrames_ +=
                 (piece.Last - piece.First + 1 + survey_.SettleBlocks()) * survey_.BlockFrames;
         // The pieces share no window, so threads of their own may decode them;
         // this one also reports the progress.
-        if (std::string error = DecodeRunsOnThreads(
-                path_, offset_, survey_, pieces,
-                [this](BlockDecoder& decoder, BlockRun& piece, bool reports) {
-                    return DecodePiece(decoder, piece, reports);
+        if (std::string error = DecodeOnThreads(
+                path_, offset_, pieces.size(),
+                [&](RangeDecoder& decoder, std::size_t piece, bool reports) {
+                    return DecodePiece(decoder, pieces[piece], reports);
                 },
                 cancelled_);
             !error.empty())
             return error;
-        for (const BlockRun& piece : pieces)
+        for (const Piece& piece : pieces)
             for (std::int64_t b = piece.First; b <= piece.Last; ++b)
                 blocks_[static_cast<std::size_t>(b)] = BlockState::Measured;
         return {};
     }
 
+    // Blocks First..Last to decode and measure.
+    struct Piece {
+        std::int64_t First = 0;
+        std::int64_t Last = 0;
+    };
+
     // The runs of wanted blocks, cut into pieces short enough to share among threads.
-    std::vector<BlockRun> Pieces() const {
+    std::vector<Piece> Pieces() const {
         const std::int64_t pieceBlocks =
             std::max<std::int64_t>(1, kPieceFrames / survey_.BlockFrames);
-        std::vector<BlockRun> pieces;
+        std::vector<Piece> pieces;
         ForEachRun(BlockState::Wanted, [&](std::int64_t first, std::int64_t last) {
             for (std::int64_t b = first; b <= last; b += pieceBlocks)
                 pieces.push_back({b, std::min(last, b + pieceBlocks - 1)});
@@ -279,12 +285,13 @@ private:
 
     // Decodes a piece and measures its windows. A piece whose tail is still
     // quiet goes on into the blocks after it.
-    std::string DecodePiece(BlockDecoder& decoder, BlockRun& piece, bool reports) {
+    std::string DecodePiece(RangeDecoder& decoder, Piece& piece, bool reports) {
         const std::int64_t measureFrame = piece.First * survey_.BlockFrames;
         LevelWindows windows(levels_, survey_.Rate);
         std::int32_t channels = 0;
+        DecodeRange range = RangeOf(piece);
         std::string error = decoder.Decode(
-            piece,
+            range,
             [&](std::int64_t index, const DecodedFrame* frame) {
                 CountDecoded(reports);
                 if (index < measureFrame || !frame || frame->Channels <= 0)
@@ -296,17 +303,51 @@ private:
                 if (index + 1 == survey_.Frames())
                     windows.EndOfAudio();
             },
-            [this](BlockRun& run) { return ExtendQuietTail(run); }, cancelled_);
+            [&](DecodeRange& grown) {
+                if (!ExtendQuietTail(piece))
+                    return false;
+                grown.End = EndFrameOf(piece.Last);
+                grown.ReadTo = EndOffsetOf(piece.Last);
+                return true;
+            },
+            cancelled_);
         windows.Stop();
         TakeParts(windows.Parts(), channels);
         return error;
+    }
+
+    // The piece after the blocks that settle the decoder, read from the frame
+    // before them: it gives the first decoded frame a frame before it, as a
+    // whole decode would have.
+    DecodeRange RangeOf(const Piece& piece) const {
+        const std::int64_t start = std::max<std::int64_t>(0, piece.First - survey_.SettleBlocks());
+        const bool lead = start > 0;
+        DecodeRange range;
+        range.ReadFrom =
+            lead ? survey_.OffsetsBefore[static_cast<std::size_t>(start)] : survey_.BlockOffsets[0];
+        range.DecodeFrom = start * survey_.BlockFrames;
+        range.FirstIndex = range.DecodeFrom - (lead ? 1 : 0);
+        range.End = EndFrameOf(piece.Last);
+        range.ReadTo = EndOffsetOf(piece.Last);
+        return range;
+    }
+
+    std::int64_t EndFrameOf(std::int64_t block) const {
+        return std::min(survey_.Frames(), (block + 1) * survey_.BlockFrames);
+    }
+
+    // Where the block after this one starts: the end of the frames when none.
+    std::int64_t EndOffsetOf(std::int64_t block) const {
+        return block + 1 < survey_.Blocks()
+                   ? survey_.BlockOffsets[static_cast<std::size_t>(block) + 1]
+                   : survey_.EndOffset;
     }
 
     // A piece ending in a quiet window takes in the block after it when no
     // other piece measures that one: cheaper than settling the decoder for
     // it in a pass of its own. Only the piece before a passed block reads or
     // grows into it, and the blocks' states stay as they are until the pass ends.
-    bool ExtendQuietTail(BlockRun& piece) const {
+    bool ExtendQuietTail(Piece& piece) const {
         const std::int64_t next = piece.Last + 1;
         if (next >= survey_.Blocks() || State(next) != BlockState::Passed)
             return false;

@@ -1,45 +1,38 @@
 #include "media/source_loudness.h"
 
-#include "media/block_decoder.h"
-#include "media/frame_survey.h"
-#include "media/level_bounds.h"
-#include "split/pause_cuts.h"
+#include "media/range_decoder.h"
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
+#include <limits>
 #include <mutex>
 
 namespace {
 
-// Runs are decoded in pieces of about this many frames (some 13 s), shared
-// among threads in the order of the file, so the overview fills from the start.
-constexpr std::int64_t kPieceFrames = 512;
+// The levels are decoded in pieces of this many checkpoints' strides (1024
+// frames, some 27 s), shared among threads in the order of the file, so the
+// overview fills from the start. Each piece's decoder settles on the stride
+// before it: decoding starts on a checkpoint, a whole number of 8 granules
+// from the first frame, and 64 frames reach back past any bit reservoir.
+constexpr std::size_t kPieceStrides = 16;
 // How often the levels so far are handed on.
 constexpr auto kSoFarEvery = std::chrono::milliseconds(250);
 
 class OverviewMeasure {
 public:
-    OverviewMeasure(const ScanSource& source, LoudnessOverview& overview,
-                    const std::function<bool()>& stop, const LoudnessSoFar& soFar)
-        : source_(source), overview_(overview), stop_(stop), soFar_(soFar) {}
+    OverviewMeasure(SourceWalk& walk, LoudnessOverview& overview, const std::function<bool()>& stop,
+                    const LoudnessSoFar& soFar)
+        : source_(walk.Source()), checkpoints_(walk.Checkpoints().All()), overview_(overview),
+          stop_(stop), soFar_(soFar),
+          done_((checkpoints_.size() + kPieceStrides - 1) / kPieceStrides, false) {}
 
     std::string Run() {
-        SurveyResult surveyed =
-            SurveyFrames(source_.Path, source_.Format.FirstFrameOffset, [this](double) {
-                stopped_ = stopped_ || (stop_ && stop_());
-                return !stopped_;
-            });
-        if (!surveyed.Error.empty() || surveyed.Cancelled)
-            return surveyed.Error;
-        survey_ = std::move(surveyed.Survey);
         overview_.Levels.assign(static_cast<std::size_t>(overview_.FrameCount), 0);
-        pieces_ = Pieces();
-        done_.assign(pieces_.size(), false);
+        stopped_ = stop_ && stop_();
         lastSoFar_ = std::chrono::steady_clock::now();
-        std::string error = DecodeRunsOnThreads(
-            source_.Path, source_.Format.FirstFrameOffset, survey_, pieces_,
-            [this](BlockDecoder& decoder, BlockRun& piece, bool callingThread) {
+        std::string error = DecodeOnThreads(
+            source_.Path, source_.Format.FirstFrameOffset, done_.size(),
+            [this](RangeDecoder& decoder, std::size_t piece, bool callingThread) {
                 return MeasurePiece(decoder, piece, callingThread);
             },
             stopped_);
@@ -48,65 +41,13 @@ public:
     }
 
 private:
-    // The runs of blocks that may draw above the floor, cut into pieces; a
-    // gap no longer than settling the decoder after it would cost is decoded too.
-    std::vector<BlockRun> Pieces() const {
-        const std::vector<bool> under = UnderFloorBlocks();
-        const std::int64_t shortGap = survey_.SettleBlocks() + 2;
-        const std::int64_t pieceBlocks =
-            std::max<std::int64_t>(1, kPieceFrames / survey_.BlockFrames);
-        std::vector<BlockRun> pieces;
-        std::int64_t b = 0;
-        while (b < survey_.Blocks()) {
-            if (under[static_cast<std::size_t>(b)]) {
-                ++b;
-                continue;
-            }
-            const std::int64_t first = b;
-            std::int64_t last = b;
-            for (; b < survey_.Blocks(); ++b) {
-                if (!under[static_cast<std::size_t>(b)])
-                    last = b;
-                else if (b - last > shortGap)
-                    break;
-            }
-            for (std::int64_t p = first; p <= last; p += pieceBlocks)
-                pieces.push_back({p, std::min(last, p + pieceBlocks - 1)});
-            b = last + 1;
-        }
-        return pieces;
-    }
-
-    // Blocks whose every frame the side information bounds under the floor.
-    // A frame's energy is at most that of the 10 ms windows it touches, so
-    // its mean square at most their highest bound times the share their
-    // samples are of its own.
-    std::vector<bool> UnderFloorBlocks() const {
-        const LevelBounds bounds(survey_);
-        const double windowSamples = survey_.Rate * kLevelWindowMs / 1000.0;
-        std::vector<bool> under(static_cast<std::size_t>(survey_.Blocks()), false);
-        for (std::int64_t b = 0; b < survey_.Blocks(); ++b) {
-            const std::int64_t begin = survey_.BlockStarts[static_cast<std::size_t>(b)];
-            const std::int64_t end = survey_.BlockStarts[static_cast<std::size_t>(b) + 1];
-            const std::int64_t frames =
-                std::min(survey_.BlockFrames, survey_.Frames() - b * survey_.BlockFrames);
-            const double frameSamples = static_cast<double>(end - begin) / frames;
-            const double spreadDb = 10.0 * std::log10(1.0 + 2.0 * windowSamples / frameSamples);
-            bool quiet = true;
-            for (std::int64_t w = LevelWindowAt(begin, survey_.Rate);
-                 quiet && w <= LevelWindowAt(end - 1, survey_.Rate); ++w)
-                quiet = bounds.Db(w) + spreadDb < kLoudnessFloorDb;
-            under[static_cast<std::size_t>(b)] = quiet;
-        }
-        return under;
-    }
-
-    std::string MeasurePiece(BlockDecoder& decoder, BlockRun& piece, bool callingThread) {
-        const std::int64_t first = piece.First * survey_.BlockFrames;
+    std::string MeasurePiece(RangeDecoder& decoder, std::size_t piece, bool callingThread) {
+        DecodeRange range = RangeOf(piece);
+        const std::int64_t first = FrameAt(piece * kPieceStrides);
         std::vector<std::uint8_t> levels;
         std::int64_t decoded = 0;
         std::string error = decoder.Decode(
-            piece,
+            range,
             [&](std::int64_t index, const DecodedFrame* frame) {
                 if (index >= first)
                     levels.push_back(frame ? LevelFromSamples(frame->Samples) : 0);
@@ -114,13 +55,36 @@ private:
                     Poll();
             },
             {}, stopped_);
-        Keep(static_cast<std::size_t>(&piece - pieces_.data()), first, levels);
+        Keep(piece, first, levels);
         return error;
+    }
+
+    // The first piece is read from the first frame, as a whole decode reads it.
+    DecodeRange RangeOf(std::size_t piece) const {
+        const std::size_t first = piece * kPieceStrides;
+        const std::size_t end = first + kPieceStrides;
+        DecodeRange range;
+        if (first > 0) {
+            range.ReadFrom = OffsetAt(first - 1);
+            range.FirstIndex = FrameAt(first - 1);
+            range.DecodeFrom = range.FirstIndex;
+        }
+        range.End = end < checkpoints_.size() ? FrameAt(end) : overview_.FrameCount;
+        range.ReadTo = end < checkpoints_.size() ? OffsetAt(end)
+                                                 : std::numeric_limits<std::int64_t>::max() / 2;
+        return range;
+    }
+
+    std::int64_t FrameAt(std::size_t checkpoint) const {
+        return checkpoints_[checkpoint].FrameIndex;
+    }
+    std::int64_t OffsetAt(std::size_t checkpoint) const {
+        return checkpoints_[checkpoint].Position - source_.Format.FirstFrameOffset;
     }
 
     void Keep(std::size_t piece, std::int64_t first, const std::vector<std::uint8_t>& levels) {
         const std::lock_guard<std::mutex> lock(mutex_);
-        const auto end =
+        const std::int64_t end =
             std::min(overview_.FrameCount, first + static_cast<std::int64_t>(levels.size()));
         for (std::int64_t f = first; f < end; ++f)
             overview_.Levels[static_cast<std::size_t>(f)] =
@@ -144,23 +108,20 @@ private:
         soFar_(soFar);
     }
 
-    // The start of the first piece not measured yet: the frames before it are all in.
+    // The first frame of the first piece not measured yet: the frames before it are all in.
     std::int64_t MeasuredFrames() const {
         const auto undone = std::find(done_.begin(), done_.end(), false);
         if (undone == done_.end())
             return overview_.FrameCount;
-        return std::min(overview_.FrameCount,
-                        pieces_[static_cast<std::size_t>(undone - done_.begin())].First *
-                            survey_.BlockFrames);
+        return FrameAt(static_cast<std::size_t>(undone - done_.begin()) * kPieceStrides);
     }
 
     const ScanSource& source_;
+    const std::vector<WalkPoint> checkpoints_;
     LoudnessOverview& overview_;
     const std::function<bool()>& stop_;
     const LoudnessSoFar& soFar_;
-    FrameSurvey survey_;
-    std::vector<BlockRun> pieces_;
-    std::vector<bool> done_;
+    std::vector<bool> done_; // per piece
     std::mutex mutex_;
     std::atomic<bool> stopped_{false};
     std::chrono::steady_clock::time_point lastSoFar_;
@@ -176,7 +137,7 @@ Result<LoudnessOverview> SourceLoudness(SourceWalk& walk, const std::function<bo
     LoudnessOverview overview;
     overview.FrameCount = walked.Value().FrameCount;
     if (overview.FrameCount > 0) {
-        const std::string problem = OverviewMeasure(walk.Source(), overview, stop, soFar).Run();
+        const std::string problem = OverviewMeasure(walk, overview, stop, soFar).Run();
         if (!problem.empty())
             return Error{ErrorCategory::Read, -1, walk.Source().Path + ": " + problem};
     }
