@@ -166,7 +166,8 @@ void OverviewStrip::paintEvent(QPaintEvent*) {
     if (!ready_ && view_.DurationMs() > 1) {
         // A thin line along the bottom says the levels are on their way there.
         const double from = std::max(0.0, XOfMs(MeasuredMs()));
-        painter.fillRect(QRectF(from, height() - 2, width() - from, 2), palette().highlight());
+        if (from < width())
+            painter.fillRect(QRectF(from, height() - 2, width() - from, 2), palette().highlight());
     }
     if (hasFocus()) {
         painter.setPen(QPen(palette().highlight(), 2));

@@ -47,7 +47,7 @@ protected:
     WindowRig rig;
 };
 
-// Levels arrive in the background for Layer III (read) and Layer II (decoded);
+// Levels arrive in the background, decoded, for Layer III and Layer II alike;
 // silence draws nothing, so the mostly silent file inks far fewer columns.
 TEST_F(OverviewStripTest, ShowsLevelsOfEveryLayerAndSilenceAsNothing) {
     OpenAndWait("cbr128_44k_joint.mp3");
