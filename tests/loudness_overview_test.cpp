@@ -8,15 +8,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <iterator>
 
 namespace {
-
-std::string DataPath(const std::string& name) {
-    return std::string(KERFLINE_TEST_DATA) + "/" + name;
-}
 
 ScanSource SourceOf(const std::string& path) {
     TAudioInfo info;
@@ -89,33 +83,6 @@ TEST(LoudnessOverview, LevelsFollowDecodedRmsAtEveryBitrateMode) {
         EXPECT_GT(fewestShown[3], 0.75);
         EXPECT_GT(fewestShown[2], 0.35);
         EXPECT_LT(mostShown[2], 0.6);
-    }
-}
-
-// Every version and rate of Layer III: one level per audio frame, and the
-// open's walk keeps checkpoints that land on frames.
-TEST(LoudnessOverview, EveryLayerThreeFixtureALevelPerFrame) {
-    for (const char* name : {"cbr128_44k_joint.mp3", "cbr128_44k_info_frame.mp3", "vbr_v2_44k.mp3",
-                             "vbr_mpeg2_22k_mono.mp3", "cbr16_mpeg25_8k_mono.mp3", "cbr320_48k.mp3",
-                             "cbr128_id3v2_cover.mp3"}) {
-        SCOPED_TRACE(name);
-        const std::string path = DataPath(name);
-        const ScanSource source = SourceOf(path);
-        SourceWalk walk(source);
-        const LoudnessOverview overview = SourceLoudness(walk).Value();
-        EXPECT_EQ(overview.FrameCount, PreloadScan(source).Value().FrameCount);
-        ASSERT_EQ(static_cast<std::int64_t>(overview.Levels.size()), overview.FrameCount);
-
-        std::ifstream in(path, std::ios::binary);
-        const std::vector<char> bytes{std::istreambuf_iterator<char>(in), {}};
-        const std::vector<WalkPoint> checkpoints = walk.Checkpoints().All();
-        ASSERT_EQ(checkpoints.size(), static_cast<std::size_t>((overview.FrameCount + 63) / 64));
-        for (const WalkPoint& point : checkpoints)
-            EXPECT_EQ(static_cast<std::uint8_t>(bytes[static_cast<std::size_t>(point.Position)]),
-                      0xFF);
-        EXPECT_EQ(checkpoints.front().Position,
-                  source.Format.FirstFrameOffset +
-                      (source.Format.HasInfoFrame ? source.Format.FirstFrameBytes : 0));
     }
 }
 
