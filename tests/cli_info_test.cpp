@@ -5,44 +5,19 @@
 // - 96 kbit/s at 32000 Hz: 432-byte frames of 36 ms; 16 kbit/s MPEG 2.5 at 8000 Hz:
 //   144-byte frames of 72 ms; 320 kbit/s at 48000 Hz: 960-byte frames of 24 ms.
 
-#include "frame_stream.h"
+#include "cli_run.h"
 
-#include <cstdlib>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <vector>
 
 namespace {
 
 using namespace frame_stream;
-
-struct CliRun {
-    int ExitCode = -1;
-    std::string Out;
-    std::string Err;
-};
-
-std::string ReadText(const std::filesystem::path& path) {
-    const Bytes bytes = ReadFile(path.string());
-    return std::string(bytes.begin(), bytes.end());
-}
+using namespace cli_run;
 
 CliRun RunInfo(const std::string& file, const std::string& flags) {
-    TempDir dir;
-    const auto out = dir.Path() / "out";
-    const auto err = dir.Path() / "err";
-    const std::string command = std::string("'") + KERFLINE_CLI + "' info " + flags + " '" + file +
-                                "' >'" + out.string() + "' 2>'" + err.string() + "'";
-    const int status = std::system(command.c_str());
-    CliRun run;
-    run.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.Out = ReadText(out);
-    run.Err = ReadText(err);
-    return run;
-}
-
-std::string Fixture(const std::string& name) {
-    return std::string(KERFLINE_TEST_DATA) + "/" + name;
+    const TempDir dir;
+    return RunCli("info " + flags + " " + Quoted(file), dir);
 }
 
 // The raw value text of a key in the JSON output (first occurrence).
@@ -67,7 +42,7 @@ std::vector<std::string> Keys(const std::string& json) {
 
 TEST(CliInfo, JsonHasExactlyTheListedKeys) {
     const CliRun run = RunInfo(Fixture("cbr128_44k_joint.mp3"), "--json");
-    ASSERT_EQ(run.ExitCode, 0) << run.Err;
+    ASSERT_EQ(run.ExitCode, 0) << run.Stderr;
     const std::vector<std::string> expected = {"file",
                                                "file_size",
                                                "first_frame_offset",
@@ -94,86 +69,86 @@ TEST(CliInfo, JsonHasExactlyTheListedKeys) {
                                                "genre_id",
                                                "genre_name",
                                                "full_comment"};
-    EXPECT_EQ(Keys(run.Out), expected);
-    EXPECT_EQ(run.Out.front(), '{');
-    EXPECT_EQ(run.Out.substr(run.Out.size() - 2), "}\n");
+    EXPECT_EQ(Keys(run.Stdout), expected);
+    EXPECT_EQ(run.Stdout.front(), '{');
+    EXPECT_EQ(run.Stdout.substr(run.Stdout.size() - 2), "}\n");
 }
 
 TEST(CliInfo, ConstantBitrateFileWithAndWithoutScan) {
     const CliRun plain = RunInfo(Fixture("cbr128_44k_joint.mp3"), "--json");
-    EXPECT_EQ(Value(plain.Out, "file_size"), "128731");
-    EXPECT_EQ(Value(plain.Out, "first_frame_offset"), "0");
-    EXPECT_EQ(Value(plain.Out, "valid"), "true");
-    EXPECT_EQ(Value(plain.Out, "version"), "\"1.0\"");
-    EXPECT_EQ(Value(plain.Out, "layer"), "\"III\"");
-    EXPECT_EQ(Value(plain.Out, "channel_mode"), "\"Joint Stereo\"");
-    EXPECT_EQ(Value(plain.Out, "frame_bytes"), "417");
-    EXPECT_EQ(Value(plain.Out, "vbr"), "false");
+    EXPECT_EQ(Value(plain.Stdout, "file_size"), "128731");
+    EXPECT_EQ(Value(plain.Stdout, "first_frame_offset"), "0");
+    EXPECT_EQ(Value(plain.Stdout, "valid"), "true");
+    EXPECT_EQ(Value(plain.Stdout, "version"), "\"1.0\"");
+    EXPECT_EQ(Value(plain.Stdout, "layer"), "\"III\"");
+    EXPECT_EQ(Value(plain.Stdout, "channel_mode"), "\"Joint Stereo\"");
+    EXPECT_EQ(Value(plain.Stdout, "frame_bytes"), "417");
+    EXPECT_EQ(Value(plain.Stdout, "vbr"), "false");
     // 128731 * 8 div 12800 = 80 tenths.
-    EXPECT_EQ(Value(plain.Out, "play_time_ms"), "8000");
-    EXPECT_EQ(Value(plain.Out, "duration_ms"), "8000");
-    EXPECT_EQ(Value(plain.Out, "duration_ms_exact"), "8000");
-    EXPECT_EQ(Value(plain.Out, "frame_count"), "0");
-    EXPECT_EQ(Value(plain.Out, "error_count"), "0");
+    EXPECT_EQ(Value(plain.Stdout, "play_time_ms"), "8000");
+    EXPECT_EQ(Value(plain.Stdout, "duration_ms"), "8000");
+    EXPECT_EQ(Value(plain.Stdout, "duration_ms_exact"), "8000");
+    EXPECT_EQ(Value(plain.Stdout, "frame_count"), "0");
+    EXPECT_EQ(Value(plain.Stdout, "error_count"), "0");
 
     // 128731 / 418 > 307 and 128731 / 417 < 309: 308 frames; 128731 / 16 ms.
     const CliRun scanned = RunInfo(Fixture("cbr128_44k_joint.mp3"), "--json --preload");
-    EXPECT_EQ(Value(scanned.Out, "frame_count"), "308");
-    EXPECT_EQ(Value(scanned.Out, "error_count"), "0");
-    EXPECT_EQ(Value(scanned.Out, "duration_ms_exact"), "8045.6875");
-    EXPECT_EQ(Value(scanned.Out, "duration_ms"), "8045");
-    EXPECT_EQ(Value(scanned.Out, "play_time_ms"), "8000");
+    EXPECT_EQ(Value(scanned.Stdout, "frame_count"), "308");
+    EXPECT_EQ(Value(scanned.Stdout, "error_count"), "0");
+    EXPECT_EQ(Value(scanned.Stdout, "duration_ms_exact"), "8045.6875");
+    EXPECT_EQ(Value(scanned.Stdout, "duration_ms"), "8045");
+    EXPECT_EQ(Value(scanned.Stdout, "play_time_ms"), "8000");
 }
 
 TEST(CliInfo, DamagedStreams) {
     // Ten junk bytes: errors, and the same frames as the clean file.
     const CliRun junk = RunInfo(Fixture("junk_between_frames.mp3"), "--json --preload");
-    EXPECT_EQ(Value(junk.Out, "frame_count"), "308");
-    EXPECT_EQ(Value(junk.Out, "error_count"), "10");
-    EXPECT_EQ(Value(junk.Out, "duration_ms_exact"), "8045.6875");
+    EXPECT_EQ(Value(junk.Stdout, "frame_count"), "308");
+    EXPECT_EQ(Value(junk.Stdout, "error_count"), "10");
+    EXPECT_EQ(Value(junk.Stdout, "duration_ms_exact"), "8045.6875");
     // 200 bytes short: the cut last frame is not walked; 307 frames, and
     // 8045.6875 less 26.0625 or 26.125 ms truncates to 8019 either way.
     const CliRun cut = RunInfo(Fixture("truncated_last_frame.mp3"), "--json --preload");
-    EXPECT_EQ(Value(cut.Out, "frame_count"), "307");
-    EXPECT_EQ(Value(cut.Out, "duration_ms"), "8019");
+    EXPECT_EQ(Value(cut.Stdout, "frame_count"), "307");
+    EXPECT_EQ(Value(cut.Stdout, "duration_ms"), "8019");
 }
 
 TEST(CliInfo, OtherRatesAndVersions) {
     // 16416 / 144 = 114 frames of 72 ms; 16416 * 8 div 1600 = 82 tenths.
     const CliRun mpeg25 = RunInfo(Fixture("cbr16_mpeg25_8k_mono.mp3"), "--json --preload");
-    EXPECT_EQ(Value(mpeg25.Out, "version"), "\"2.5\"");
-    EXPECT_EQ(Value(mpeg25.Out, "sample_rate_hz"), "8000");
-    EXPECT_EQ(Value(mpeg25.Out, "channel_mode"), "\"Mono\"");
-    EXPECT_EQ(Value(mpeg25.Out, "frame_bytes"), "144");
-    EXPECT_EQ(Value(mpeg25.Out, "play_time_ms"), "8200");
-    EXPECT_EQ(Value(mpeg25.Out, "frame_count"), "114");
-    EXPECT_EQ(Value(mpeg25.Out, "duration_ms_exact"), "8208");
+    EXPECT_EQ(Value(mpeg25.Stdout, "version"), "\"2.5\"");
+    EXPECT_EQ(Value(mpeg25.Stdout, "sample_rate_hz"), "8000");
+    EXPECT_EQ(Value(mpeg25.Stdout, "channel_mode"), "\"Mono\"");
+    EXPECT_EQ(Value(mpeg25.Stdout, "frame_bytes"), "144");
+    EXPECT_EQ(Value(mpeg25.Stdout, "play_time_ms"), "8200");
+    EXPECT_EQ(Value(mpeg25.Stdout, "frame_count"), "114");
+    EXPECT_EQ(Value(mpeg25.Stdout, "duration_ms_exact"), "8208");
     // 321600 / 960 = 335 frames of 24 ms.
     const CliRun high = RunInfo(Fixture("cbr320_48k.mp3"), "--json --preload");
-    EXPECT_EQ(Value(high.Out, "bitrate_kbps"), "320");
-    EXPECT_EQ(Value(high.Out, "frame_count"), "335");
-    EXPECT_EQ(Value(high.Out, "duration_ms"), "8040");
+    EXPECT_EQ(Value(high.Stdout, "bitrate_kbps"), "320");
+    EXPECT_EQ(Value(high.Stdout, "frame_count"), "335");
+    EXPECT_EQ(Value(high.Stdout, "duration_ms"), "8040");
     const CliRun layer2 = RunInfo(Fixture("layer2_192k.mp3"), "--json");
-    EXPECT_EQ(Value(layer2.Out, "layer"), "\"II\"");
-    EXPECT_EQ(Value(layer2.Out, "channel_mode"), "\"Stereo\"");
-    EXPECT_EQ(Value(layer2.Out, "frame_bytes"), "626");
+    EXPECT_EQ(Value(layer2.Stdout, "layer"), "\"II\"");
+    EXPECT_EQ(Value(layer2.Stdout, "channel_mode"), "\"Stereo\"");
+    EXPECT_EQ(Value(layer2.Stdout, "frame_bytes"), "626");
 }
 
 TEST(CliInfo, InformationFrames) {
     // "Xing" count 309 at offset 13 of an MPEG 2 mono frame: 576 / 22050 * 309 = 8.07 s.
     const CliRun mpeg2 = RunInfo(Fixture("vbr_mpeg2_22k_mono.mp3"), "--json");
-    EXPECT_EQ(Value(mpeg2.Out, "vbr"), "true");
-    EXPECT_EQ(Value(mpeg2.Out, "play_time_ms"), "8000");
-    EXPECT_EQ(Value(mpeg2.Out, "duration_ms"), "8000");
+    EXPECT_EQ(Value(mpeg2.Stdout, "vbr"), "true");
+    EXPECT_EQ(Value(mpeg2.Stdout, "play_time_ms"), "8000");
+    EXPECT_EQ(Value(mpeg2.Stdout, "duration_ms"), "8000");
     // "Xing" count 308: 1152 / 44100 * 308 = 8.05 s.
     const CliRun vbr = RunInfo(Fixture("vbr_v2_44k.mp3"), "--json");
-    EXPECT_EQ(Value(vbr.Out, "vbr"), "true");
-    EXPECT_EQ(Value(vbr.Out, "play_time_ms"), "8000");
+    EXPECT_EQ(Value(vbr.Stdout, "vbr"), "true");
+    EXPECT_EQ(Value(vbr.Stdout, "play_time_ms"), "8000");
     // "Info": constant bitrate; its frame is walked (129148 / 16 ms) but not counted.
     const CliRun info = RunInfo(Fixture("cbr128_44k_info_frame.mp3"), "--json --preload");
-    EXPECT_EQ(Value(info.Out, "vbr"), "false");
-    EXPECT_EQ(Value(info.Out, "duration_ms_exact"), "8071.75");
-    EXPECT_EQ(Value(info.Out, "frame_count"), "308");
+    EXPECT_EQ(Value(info.Stdout, "vbr"), "false");
+    EXPECT_EQ(Value(info.Stdout, "duration_ms_exact"), "8071.75");
+    EXPECT_EQ(Value(info.Stdout, "frame_count"), "308");
 }
 
 // An exact part's information frame may be written at a larger rate than its
@@ -198,62 +173,62 @@ TEST(CliInfo, ExactPartsAreTimedByTheFramesTheyHold) {
                                     dir.Path().string() + "' '" + Fixture(c.Source) + "'";
         ASSERT_EQ(std::system(command.c_str()), 0) << c.Source;
         const CliRun part = RunInfo((dir.Path() / "part.mp3").string(), "--json");
-        EXPECT_EQ(Value(part.Out, "play_time_ms"), c.DurationMs) << c.Source;
-        EXPECT_EQ(Value(part.Out, "duration_ms"), c.DurationMs) << c.Source;
-        EXPECT_EQ(Value(part.Out, "bitrate_kbps"), c.BitrateKbps) << c.Source;
+        EXPECT_EQ(Value(part.Stdout, "play_time_ms"), c.DurationMs) << c.Source;
+        EXPECT_EQ(Value(part.Stdout, "duration_ms"), c.DurationMs) << c.Source;
+        EXPECT_EQ(Value(part.Stdout, "bitrate_kbps"), c.BitrateKbps) << c.Source;
     }
 }
 
 TEST(CliInfo, Id3Tags) {
     // ID3v2 of 20168 bytes, then the frames of the plain file, then an ID3v1 tag.
     const CliRun cover = RunInfo(Fixture("cbr128_id3v2_cover.mp3"), "--json --preload");
-    EXPECT_EQ(Value(cover.Out, "first_frame_offset"), "20168");
-    EXPECT_EQ(Value(cover.Out, "play_time_ms"), "8000");
-    EXPECT_EQ(Value(cover.Out, "frame_count"), "308");
-    EXPECT_EQ(Value(cover.Out, "error_count"), "0");
-    EXPECT_EQ(Value(cover.Out, "present"), "true");
-    EXPECT_EQ(Value(cover.Out, "title"), "\"Cover Art\"");
+    EXPECT_EQ(Value(cover.Stdout, "first_frame_offset"), "20168");
+    EXPECT_EQ(Value(cover.Stdout, "play_time_ms"), "8000");
+    EXPECT_EQ(Value(cover.Stdout, "frame_count"), "308");
+    EXPECT_EQ(Value(cover.Stdout, "error_count"), "0");
+    EXPECT_EQ(Value(cover.Stdout, "present"), "true");
+    EXPECT_EQ(Value(cover.Stdout, "title"), "\"Cover Art\"");
 
     const CliRun full = RunInfo(Fixture("cbr96_id3v1.mp3"), "--json --preload");
-    EXPECT_EQ(Value(full.Out, "title"), "\"Morning Light\"");
-    EXPECT_EQ(Value(full.Out, "artist"), "\"The Quiet Hours\"");
-    EXPECT_EQ(Value(full.Out, "album"), "\"Sketches\"");
-    EXPECT_EQ(Value(full.Out, "year"), "\"2019\"");
-    EXPECT_EQ(Value(full.Out, "comment"), "\"first take\"");
-    EXPECT_EQ(Value(full.Out, "genre_id"), "17");
-    EXPECT_EQ(Value(full.Out, "genre_name"), "\"Rock\"");
-    EXPECT_EQ(Value(full.Out, "full_comment"), "true");
+    EXPECT_EQ(Value(full.Stdout, "title"), "\"Morning Light\"");
+    EXPECT_EQ(Value(full.Stdout, "artist"), "\"The Quiet Hours\"");
+    EXPECT_EQ(Value(full.Stdout, "album"), "\"Sketches\"");
+    EXPECT_EQ(Value(full.Stdout, "year"), "\"2019\"");
+    EXPECT_EQ(Value(full.Stdout, "comment"), "\"first take\"");
+    EXPECT_EQ(Value(full.Stdout, "genre_id"), "17");
+    EXPECT_EQ(Value(full.Stdout, "genre_name"), "\"Rock\"");
+    EXPECT_EQ(Value(full.Stdout, "full_comment"), "true");
     // (96896 - 128) / 432 = 224 frames of 36 ms; the tag is shorter than a frame.
-    EXPECT_EQ(Value(full.Out, "frame_count"), "224");
-    EXPECT_EQ(Value(full.Out, "duration_ms"), "8064");
+    EXPECT_EQ(Value(full.Stdout, "frame_count"), "224");
+    EXPECT_EQ(Value(full.Stdout, "duration_ms"), "8064");
 
     const CliRun track = RunInfo(Fixture("cbr96_id3v1_track.mp3"), "--json");
-    EXPECT_EQ(Value(track.Out, "full_comment"), "false");
-    EXPECT_EQ(Value(track.Out, "genre_name"), "\"Other\"");
+    EXPECT_EQ(Value(track.Stdout, "full_comment"), "false");
+    EXPECT_EQ(Value(track.Stdout, "genre_name"), "\"Other\"");
 }
 
 TEST(CliInfo, TextFormShowsTheWindowsLabels) {
     const CliRun run = RunInfo(Fixture("cbr96_id3v1_track.mp3"), "--preload");
-    ASSERT_EQ(run.ExitCode, 0) << run.Err;
-    EXPECT_EQ(run.Out, "Time:                00:08.0\n"
-                       "Filesize:            96896 bytes\n"
-                       "Version:            MPEG 1.0 Layer III\n"
-                       "BitRate:            96kbit (CBR)\n"
-                       "SampleRate:    32000Hz, Joint Stereo\n"
-                       "Frames:              224\n"
-                       "Errors:              0\n"
-                       "\n"
-                       "Title:          Track Seven\n"
-                       "Artist:         Various\n"
-                       "Album:       \n"
-                       "Year:         \n"
-                       "Genre:       Other\n"
-                       "Comment:  with track number\n");
+    ASSERT_EQ(run.ExitCode, 0) << run.Stderr;
+    EXPECT_EQ(run.Stdout, "Time:                00:08.0\n"
+                          "Filesize:            96896 bytes\n"
+                          "Version:            MPEG 1.0 Layer III\n"
+                          "BitRate:            96kbit (CBR)\n"
+                          "SampleRate:    32000Hz, Joint Stereo\n"
+                          "Frames:              224\n"
+                          "Errors:              0\n"
+                          "\n"
+                          "Title:          Track Seven\n"
+                          "Artist:         Various\n"
+                          "Album:       \n"
+                          "Year:         \n"
+                          "Genre:       Other\n"
+                          "Comment:  with track number\n");
     const CliRun untagged = RunInfo(Fixture("vbr_v2_44k.mp3"), "");
-    EXPECT_NE(untagged.Out.find("BitRate:            128kbit (VBR)\n"), std::string::npos);
-    EXPECT_NE(untagged.Out.find("\nTitle:\nArtist:\nAlbum:\nYear:\nGenre:\nComment:\n"),
+    EXPECT_NE(untagged.Stdout.find("BitRate:            128kbit (VBR)\n"), std::string::npos);
+    EXPECT_NE(untagged.Stdout.find("\nTitle:\nArtist:\nAlbum:\nYear:\nGenre:\nComment:\n"),
               std::string::npos);
-    EXPECT_EQ(untagged.Out.find("Frames:"), std::string::npos);
+    EXPECT_EQ(untagged.Stdout.find("Frames:"), std::string::npos);
 }
 
 TEST(CliInfo, TagTextIsLatin1AndEscaped) {
@@ -261,37 +236,38 @@ TEST(CliInfo, TagTextIsLatin1AndEscaped) {
     Bytes bytes = Frames(kMpeg1Cbr128, 417, 100);
     Append(bytes, Id3v1Block("Caf\xe9 \"Noir\"", "A\\B", "", "", "line\001end"));
     const CliRun run = RunInfo(dir.Write("latin1.mp3", bytes), "--json");
-    ASSERT_EQ(run.ExitCode, 0) << run.Err;
-    EXPECT_EQ(Value(run.Out, "title"), "\"Caf\xc3\xa9 \\\"Noir\\\"\"");
-    EXPECT_EQ(Value(run.Out, "artist"), "\"A\\\\B\"");
-    EXPECT_EQ(Value(run.Out, "comment"), "\"line\\u0001end\"");
+    ASSERT_EQ(run.ExitCode, 0) << run.Stderr;
+    EXPECT_EQ(Value(run.Stdout, "title"), "\"Caf\xc3\xa9 \\\"Noir\\\"\"");
+    EXPECT_EQ(Value(run.Stdout, "artist"), "\"A\\\\B\"");
+    EXPECT_EQ(Value(run.Stdout, "comment"), "\"line\\u0001end\"");
 
     // The text form goes to a terminal: no control sequence gets through.
     Bytes hostile = Frames(kMpeg1Cbr128, 417, 100);
     Append(hostile, Id3v1Block("\x1b[2J\x9b"
                                "caf\xe9\x7f"));
     const CliRun text = RunInfo(dir.Write("hostile.mp3", hostile), "");
-    ASSERT_EQ(text.ExitCode, 0) << text.Err;
-    EXPECT_NE(text.Out.find("Title:          ?[2J?caf\xc3\xa9?\n"), std::string::npos) << text.Out;
+    ASSERT_EQ(text.ExitCode, 0) << text.Stderr;
+    EXPECT_NE(text.Stdout.find("Title:          ?[2J?caf\xc3\xa9?\n"), std::string::npos)
+        << text.Stdout;
 }
 
 TEST(CliInfo, RefusedFilesExitWithOneLine) {
     const CliRun noFrame = RunInfo(Fixture("not_audio.mp3"), "--json");
     EXPECT_EQ(noFrame.ExitCode, 1);
-    EXPECT_EQ(noFrame.Out, "");
-    EXPECT_EQ(noFrame.Err, Fixture("not_audio.mp3") + ": no MPEG audio frame found\n");
+    EXPECT_EQ(noFrame.Stdout, "");
+    EXPECT_EQ(noFrame.Stderr, Fixture("not_audio.mp3") + ": no MPEG audio frame found\n");
     EXPECT_EQ(RunInfo(Fixture("empty.mp3"), "").ExitCode, 1);
 
     TempDir dir;
     const std::string freeFormat = dir.Write("free.mp3", Frames({0xFF, 0xFB, 0x00, 0x64}, 400, 50));
     const CliRun failed = RunInfo(freeFormat, "");
     EXPECT_EQ(failed.ExitCode, 1);
-    EXPECT_EQ(failed.Err, freeFormat + ": Failed to load the information from the MP3 file!\n");
+    EXPECT_EQ(failed.Stderr, freeFormat + ": Failed to load the information from the MP3 file!\n");
 
     const std::string missing = (dir.Path() / "missing.mp3").string();
     const CliRun notOpened = RunInfo(missing, "--preload");
     EXPECT_EQ(notOpened.ExitCode, 1);
-    EXPECT_EQ(notOpened.Err, missing + ": No such file or directory\n");
+    EXPECT_EQ(notOpened.Stderr, missing + ": No such file or directory\n");
 }
 
 } // namespace

@@ -1,10 +1,10 @@
+#include "cli_run.h"
 #include "frame_stream.h"
 
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <random>
-#include <sstream>
 #include <string>
 #include <sys/wait.h>
 
@@ -13,41 +13,11 @@ namespace {
 namespace fs = std::filesystem;
 using frame_stream::ReadFile;
 using frame_stream::TempDir;
-
-struct CliRun {
-    int ExitCode = -1;
-    std::string Stdout;
-    std::string Stderr;
-};
-
-std::string Quoted(const std::string& text) {
-    std::string quoted = "'";
-    for (const char c : text)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::string Fixture(const std::string& name) {
-    return std::string(KERFLINE_TEST_DATA) + "/" + name;
-}
+using namespace cli_run;
 
 class CliLists : public ::testing::Test {
 protected:
-    CliRun Cli(const std::string& arguments) {
-        const fs::path out = scratch_.Path() / "stdout.txt";
-        const fs::path err = scratch_.Path() / "stderr.txt";
-        const int status = std::system((Quoted(KERFLINE_CLI) + " " + arguments + " >" +
-                                        Quoted(out.string()) + " 2>" + Quoted(err.string()))
-                                           .c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(out), ReadText(err)};
-    }
+    CliRun Cli(const std::string& arguments) { return RunCli(arguments, scratch_); }
     fs::path Folder(const std::string& name) {
         fs::create_directories(scratch_.Path() / name);
         return scratch_.Path() / name;

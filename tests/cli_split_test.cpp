@@ -1,12 +1,11 @@
+#include "cli_run.h"
 #include "frame_stream.h"
 #include "kerfline_version.h"
 
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 namespace {
@@ -15,48 +14,13 @@ namespace fs = std::filesystem;
 using frame_stream::Bytes;
 using frame_stream::ReadFile;
 using frame_stream::TempDir;
+using namespace cli_run;
 
-struct CommandResult {
-    int ExitCode = -1;
-    std::string Stderr;
-    std::string Stdout;
-};
-
-std::string Quoted(const std::string& text) {
-    std::string quoted = "'";
-    for (const char c : text)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-CommandResult RunCommand(const std::string& command, const TempDir& scratch) {
-    const fs::path err = scratch.Path() / "stderr.txt";
-    const fs::path out = scratch.Path() / "stdout.txt";
-    const int status = std::system(
-        ("(" + command + ") >" + Quoted(out.string()) + " 2>" + Quoted(err.string())).c_str());
-    CommandResult result;
-    result.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.Stderr = ReadText(err);
-    result.Stdout = ReadText(out);
-    return result;
-}
-
-CommandResult Split(const std::string& source, const fs::path& out, const std::string& options,
-                    const TempDir& scratch) {
+CliRun Split(const std::string& source, const fs::path& out, const std::string& options,
+             const TempDir& scratch) {
     return RunCommand(Quoted(KERFLINE_CLI) + " split " + Quoted(source) + " --out " +
                           Quoted(out.string()) + " " + options,
                       scratch);
-}
-
-std::string Fixture(const std::string& name) {
-    return std::string(KERFLINE_TEST_DATA) + "/" + name;
 }
 
 std::vector<fs::path> PartsIn(const fs::path& folder) {
@@ -90,7 +54,7 @@ TEST_F(CliSplit, EveryPartOfEveryFixtureDecodesCleanly) {
           "cbr96_id3v1_track.mp3", "cbr128_id3v2_small.mp3", "cbr128_id3v2_cover.mp3",
           "junk_between_frames.mp3", "truncated_last_frame.mp3", "layer2_192k.mp3"}) {
         const fs::path out = NewFolder(std::string(name) + ".parts");
-        const CommandResult split =
+        const CliRun split =
             Split(Fixture(name), out,
                   "--parts 4 --overlap 00:00.7 --section 0 300 --section 7000 9000", scratch_);
         ASSERT_EQ(split.ExitCode, 0) << name << ": " << split.Stderr;
@@ -98,8 +62,7 @@ TEST_F(CliSplit, EveryPartOfEveryFixtureDecodesCleanly) {
         const std::vector<fs::path> parts = PartsIn(out);
         ASSERT_EQ(parts.size(), 6u) << name;
         for (const fs::path& part : parts) {
-            const CommandResult probe =
-                RunCommand("ffprobe -v error " + Quoted(part.string()), scratch_);
+            const CliRun probe = RunCommand("ffprobe -v error " + Quoted(part.string()), scratch_);
             EXPECT_EQ(probe.ExitCode, 0) << part;
             EXPECT_EQ(probe.Stderr, "") << part;
             EXPECT_GT(fs::file_size(part), 128u + 100u) << part;
@@ -165,7 +128,7 @@ TEST_F(CliSplit, ExactPartsPlayAsTheSourceWithFfmpegAndMpg123AndVerifyExact) {
         for (const auto& [before, after] :
              {std::pair{"ffmpeg -v error -i ", " -f s16le -"}, std::pair{"mpg123 -q -s ", ""}}) {
             const auto decode = [&](const std::string& path) {
-                const CommandResult r = RunCommand(before + Quoted(path) + after, scratch_);
+                const CliRun r = RunCommand(before + Quoted(path) + after, scratch_);
                 EXPECT_EQ(r.Stderr, "") << before << path;
                 return r.Stdout;
             };
@@ -209,7 +172,7 @@ TEST_F(CliSplit, ExistingFilesAreKeptUnlessOverwriting) {
     fs::remove(out / "cbr128_44k_joint_003.mp3");
 
     // Two parts kept, one written: still a run that left parts unwritten.
-    const CommandResult again = Split(source, out, "--parts 3", scratch_);
+    const CliRun again = Split(source, out, "--parts 3", scratch_);
     EXPECT_EQ(again.ExitCode, 1);
     EXPECT_EQ(Lines(again.Stderr), 3) << again.Stderr;
     EXPECT_NE(again.Stderr.find("1 part written, 2 not written"), std::string::npos);
@@ -217,7 +180,7 @@ TEST_F(CliSplit, ExistingFilesAreKeptUnlessOverwriting) {
     EXPECT_NE(again.Stderr.find(first.string()), std::string::npos);
     EXPECT_EQ(ReadText(first), "mine");
 
-    const CommandResult overwrite = Split(source, out, "--parts 3 --overwrite", scratch_);
+    const CliRun overwrite = Split(source, out, "--parts 3 --overwrite", scratch_);
     EXPECT_EQ(overwrite.ExitCode, 0) << overwrite.Stderr;
     EXPECT_EQ(ReadFile(first.string()), written);
     EXPECT_EQ(PartsIn(out).size(), 3u);
@@ -227,7 +190,7 @@ TEST_F(CliSplit, ProblemsGiveExitOneAndOneLineEachUsageErrorsTwo) {
     const fs::path out = NewFolder("out");
     const std::string source = Fixture("cbr128_44k_joint.mp3");
 
-    CommandResult r = Split(source, out, "--section 0 1000 --template 'a:$N'", scratch_);
+    CliRun r = Split(source, out, "--section 0 1000 --template 'a:$N'", scratch_);
     EXPECT_EQ(r.ExitCode, 1);
     EXPECT_EQ(r.Stderr, "Can't create file " + (out / "a:001.mp3").string() +
                             ": it holds \":\", which a file name cannot hold\n"
@@ -288,7 +251,7 @@ TEST_F(CliSplit, TheSourceIsNeverOverwritten) {
     const fs::path folder = NewFolder("source");
     const fs::path source = folder / "song.mp3";
     fs::copy_file(Fixture("cbr128_44k_joint.mp3"), source);
-    const CommandResult r =
+    const CliRun r =
         Split(source.string(), folder, "--section 0 1000 --template '$F' --overwrite", scratch_);
     EXPECT_EQ(r.ExitCode, 1);
     EXPECT_EQ(r.Stderr, "Can't create file " + source.string() +
@@ -351,7 +314,7 @@ TEST_F(CliSplit, NamesFromTagsAndSafeMessages) {
         std::ofstream(source, std::ios::binary)
             .write(reinterpret_cast<const char*>(c.Source.data()),
                    static_cast<std::streamsize>(c.Source.size()));
-        const CommandResult r = Split(source.string(), out, c.Options, scratch_);
+        const CliRun r = Split(source.string(), out, c.Options, scratch_);
         EXPECT_EQ(r.ExitCode, c.Parts.empty() ? 1 : 0);
         std::vector<fs::path> expected;
         for (const std::string& part : c.Parts)
@@ -385,9 +348,9 @@ TEST_F(CliSplit, ShortOptionsVersionAndJsonReport) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Arguments);
         fs::remove_all(folder / "out");
-        const CommandResult r = RunCommand("cd " + Quoted(folder.string()) + " && " +
-                                               Quoted(KERFLINE_CLI) + " " + c.Arguments,
-                                           scratch_);
+        const CliRun r = RunCommand("cd " + Quoted(folder.string()) + " && " +
+                                        Quoted(KERFLINE_CLI) + " " + c.Arguments,
+                                    scratch_);
         EXPECT_EQ(r.ExitCode, c.ExitCode) << r.Stderr;
         EXPECT_EQ(r.Stdout, c.Stdout);
         if (c.ExitCode == 0) {
@@ -403,7 +366,7 @@ TEST_F(CliSplit, ShortOptionsVersionAndJsonReport) {
     const fs::path out = NewFolder("json");
     const fs::path kept = out / "p002.mp3";
     std::ofstream(kept) << "mine";
-    const CommandResult r =
+    const CliRun r =
         Split(Fixture("cbr128_44k_joint.mp3"), out,
               "--section 0 1000 --section 1000 2000 --template 'p$N' --json", scratch_);
     EXPECT_EQ(r.ExitCode, 1);

@@ -1,3 +1,4 @@
+#include "cli_run.h"
 #include "core/bridge_frame.h"
 #include "core/information_frame.h"
 #include "frame_stream.h"
@@ -7,9 +8,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <regex>
-#include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 namespace {
@@ -18,38 +17,8 @@ namespace fs = std::filesystem;
 using frame_stream::Bytes;
 using frame_stream::ReadFile;
 using frame_stream::TempDir;
+using namespace cli_run;
 using Frames = std::vector<Bytes>;
-
-std::string Fixture(const std::string& name) {
-    return std::string(KERFLINE_TEST_DATA) + "/" + name;
-}
-
-std::string Quoted(const std::string& text) {
-    std::string quoted = "'";
-    for (const char c : text)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-struct CommandResult {
-    int ExitCode = -1;
-    std::string Stdout;
-    std::string Stderr;
-};
-
-CommandResult Cli(const std::string& arguments, const TempDir& scratch) {
-    const fs::path out = scratch.Path() / "stdout.txt";
-    const fs::path err = scratch.Path() / "stderr.txt";
-    const int status = std::system((Quoted(KERFLINE_CLI) + " " + arguments + " >" +
-                                    Quoted(out.string()) + " 2>" + Quoted(err.string()))
-                                       .c_str());
-    const auto text = [](const fs::path& path) {
-        std::stringstream read;
-        read << std::ifstream(path).rdbuf();
-        return read.str();
-    };
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, text(out), text(err)};
-}
 
 Frames AudioFrames(const std::string& path) {
     Result<AudioFile> file = OpenAudioFile(path);
@@ -133,9 +102,9 @@ TEST(Join, PartsJoinBackIntoTheSourcesFrames) {
         TempDir scratch;
         std::vector<std::string> parts;
         if (!c.SplitOptions.empty()) {
-            ASSERT_EQ(Cli("split " + Quoted(c.Source) + " -q --out " +
-                              Quoted(scratch.Path() / "parts") + " " + c.SplitOptions,
-                          scratch)
+            ASSERT_EQ(RunCli("split " + Quoted(c.Source) + " -q --out " +
+                                 Quoted(scratch.Path() / "parts") + " " + c.SplitOptions,
+                             scratch)
                           .ExitCode,
                       0);
             for (const auto& entry : fs::directory_iterator(scratch.Path() / "parts"))
@@ -148,7 +117,7 @@ TEST(Join, PartsJoinBackIntoTheSourcesFrames) {
                                         {2000, padding}, 1)};
         }
         const fs::path out = scratch.Path() / "joined.mp3";
-        const CommandResult joined = Cli("join " + Joined(parts) + "-o " + Quoted(out), scratch);
+        const CliRun joined = RunCli("join " + Joined(parts) + "-o " + Quoted(out), scratch);
         ASSERT_EQ(joined.ExitCode, 0) << joined.Stderr;
         const Frames source = AudioFrames(c.Source);
         const Frames result = AudioFrames(out);
@@ -224,8 +193,8 @@ TEST(Join, RefusesAndKeepsWhatIsThere) {
         if (c.OutExists)
             std::ofstream(out) << "kept";
         const Bytes before = fs::exists(out) ? ReadFile(out) : Bytes{};
-        const CommandResult result =
-            Cli("join " + Joined(files) + "--out " + Quoted(out) + " " + c.Options, scratch);
+        const CliRun result =
+            RunCli("join " + Joined(files) + "--out " + Quoted(out) + " " + c.Options, scratch);
         EXPECT_EQ(result.ExitCode, 1);
         EXPECT_TRUE(std::regex_search(result.Stderr, std::regex(c.Message))) << result.Stderr;
         EXPECT_EQ(fs::exists(out) ? ReadFile(out) : Bytes{}, before);
@@ -241,9 +210,9 @@ TEST(Join, RefusesAndKeepsWhatIsThere) {
 TEST(Verify, TellsWhereEachPartComesFrom) {
     TempDir scratch;
     const std::string source = Fixture("vbr_v2_44k.mp3");
-    ASSERT_EQ(Cli("split " + Quoted(source) + " -q --parts 4 --rebuild-info-frame --out " +
-                      Quoted(scratch.Path() / "parts"),
-                  scratch)
+    ASSERT_EQ(RunCli("split " + Quoted(source) + " -q --parts 4 --rebuild-info-frame --out " +
+                         Quoted(scratch.Path() / "parts"),
+                     scratch)
                   .ExitCode,
               0);
     const std::string parts = (scratch.Path() / "parts/vbr_v2_44k_").string();
@@ -264,13 +233,13 @@ TEST(Verify, TellsWhereEachPartComesFrom) {
         {{source}, "vbr_v2_44k.mp3: exact, 00:00.000\u201300:08.000 \\(352800 samples\\)\n", 0},
     };
     for (const Case& c : cases) {
-        const CommandResult result = Cli("verify " + Joined({source}) + Joined(c.Parts), scratch);
+        const CliRun result = RunCli("verify " + Joined({source}) + Joined(c.Parts), scratch);
         EXPECT_EQ(result.ExitCode, c.ExitCode) << result.Stderr;
         EXPECT_TRUE(std::regex_search(result.Stdout, std::regex(c.Expected))) << result.Stdout;
     }
-    const CommandResult json =
-        Cli("verify --json " + Joined({source, parts + "002.mp3", Fixture("cbr96_id3v1.mp3")}),
-            scratch);
+    const CliRun json =
+        RunCli("verify --json " + Joined({source, parts + "002.mp3", Fixture("cbr96_id3v1.mp3")}),
+               scratch);
     EXPECT_EQ(json.ExitCode, 1);
     EXPECT_TRUE(std::regex_search(json.Stdout, std::regex("\"result\": \"frames\"[^}]*"
                                                           "\"first_frame\": 78[^}]*\"peak_dbfs\"")))
