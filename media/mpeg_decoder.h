@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -34,7 +33,7 @@ struct ReadFrame {
 
 // Decodes MPEG audio with libmpg123, fed with bytes the caller chooses, so the
 // caller decides exactly which frames are heard (the player feeds the frames a
-// part would hold; the pause finder and the overview feed the whole file).
+// part would hold; the pause finder and the overview feed stretches of the file).
 // Every frame gives all its samples: no gapless trimming, so sample counts
 // stay those of the frames. The source's rate and channel count are kept.
 class MpegDecoder {
@@ -71,8 +70,3 @@ private:
     std::int32_t rate_ = 0;
     std::int32_t channels_ = 0;
 };
-
-// Decodes the file at path from byteOffset to its end, handing each frame to
-// onFrame until it returns false. Returns an error text, empty on success.
-std::string DecodeFile(const std::string& path, std::int64_t byteOffset,
-                       const std::function<bool(const DecodedFrame&)>& onFrame);

@@ -1,9 +1,9 @@
 #include "core/audio_info.h"
 #include "core/loudness_overview.h"
 #include "frame_stream.h"
-#include "media/mpeg_decoder.h"
 #include "media/source_loudness.h"
 #include "state/overview_view.h"
+#include "whole_decode.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "media/mpeg_decoder.h"
+#include "../whole_decode.h"
 
 #include <algorithm>
 #include <fstream>

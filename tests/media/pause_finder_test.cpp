@@ -1,7 +1,7 @@
 #include "../frame_stream.h"
+#include "../whole_decode.h"
 #include "media/frame_survey.h"
 #include "media/level_bounds.h"
-#include "media/mpeg_decoder.h"
 #include "media/pause_finder.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "../frame_stream.h"
+#include "../whole_decode.h"
 #include "core/audio_info.h"
-#include "media/mpeg_decoder.h"
 #include "media/source_loudness.h"
 
 #include <cstdlib>
