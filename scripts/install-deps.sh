@@ -7,11 +7,13 @@ packages=(
     cmake ninja-build g++ ccache clang libclang-rt-14-dev
     libgtest-dev libcli11-dev
     qt6-base-dev qt6-multimedia-dev pkg-config
-    libmpg123-dev libtag1-dev libcue-dev
+    libmpg123-dev libtag1-dev libcue-dev libebur128-dev
     pulseaudio pulseaudio-utils sox lame ffmpeg mpg123 espeak-ng
     xvfb xauth xdotool imagemagick
     scdoc desktop-file-utils appstream man-db groff-base dpkg-dev file
     hyperfine time
+    gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+    mediainfo mp3val python3-mutagen
 )
 
 missing=()
