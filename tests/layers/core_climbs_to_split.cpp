@@ -1,0 +1,2 @@
+// Must not build: the include climbs from core/ into split/ beside it.
+#include "../split/split_list.h"
