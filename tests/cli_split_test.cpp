@@ -193,6 +193,30 @@ TEST_F(CliSplit, AnEndPastAShortEstimateIsATime) {
     }
 }
 
+// A part of one frame reads back in every command, with an information
+// frame in front of it or without one.
+TEST_F(CliSplit, APartOfOneFrameReadsBack) {
+    for (const auto& [name, options] :
+         {std::pair{"cbr128_44k_joint.mp3", ""}, std::pair{"cbr128_44k_info_frame.mp3", ""},
+          std::pair{"vbr_v2_44k.mp3", "--rebuild-info-frame"},
+          std::pair{"cbr320_48k.mp3", "--exact"}}) {
+        SCOPED_TRACE(name);
+        const fs::path out = NewFolder(std::string(name) + ".parts");
+        ASSERT_EQ(Split(Fixture(name), out,
+                        std::string("--template part --section 5000 5010 ") + options, scratch_)
+                      .ExitCode,
+                  0);
+        const std::string part = Quoted((out / "part.mp3").string());
+        for (const std::string& command :
+             {"info " + part, "verify " + Quoted(Fixture(name)) + " " + part,
+              "join " + part + " " + part + " -o " + Quoted((out / "joined.mp3").string())}) {
+            const CliRun run = RunCli(command, scratch_);
+            EXPECT_EQ(run.ExitCode, 0) << command;
+            EXPECT_EQ(run.Stderr, "") << command;
+        }
+    }
+}
+
 TEST_F(CliSplit, ExistingFilesAreKeptUnlessOverwriting) {
     const fs::path out = NewFolder("out");
     const std::string source = Fixture("cbr128_44k_joint.mp3");
