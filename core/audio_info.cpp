@@ -19,6 +19,12 @@ namespace {
 constexpr std::int64_t kWindowSize = 128;
 constexpr std::int64_t kCarry = 4;
 constexpr std::int64_t kLongestPlayTimeMs = std::numeric_limits<std::int32_t>::max();
+// Real MPEG audio follows its first frame with more frames. Sync patterns in
+// data of other kinds (compressed or encoded streams) are not followed by even
+// one more valid header where their length says, so a run of this many
+// frames, or one that reaches the end of the file or its ID3v1 tag, tells
+// audio from such data.
+constexpr int kFramesInRun = 4;
 // An exact part puts up to five frames of its own (silence, a bridge, a rebuilt
 // first frame) between its information frame and the source's frames.
 constexpr int kFramesBeforeAudio = 6;
@@ -132,6 +138,15 @@ bool IsAnotherKindOfFile(const std::uint8_t* head, std::int64_t size) {
     return startsWith(4, "ftyp") || IsNonMpegWave(head, size);
 }
 
+// The bytes the first-frame search reads at most: a first window, then
+// windows of new bytes behind the ones carried, until limit is reached.
+std::int64_t SearchReach(std::int64_t limit) {
+    std::int64_t done = 0;
+    for (std::int64_t chunk = kWindowSize; done < limit; chunk = kWindowSize - kCarry)
+        done += chunk;
+    return done;
+}
+
 Error OpenFailure(std::string message) {
     return Error{ErrorCategory::Open, -1, std::move(message)};
 }
@@ -225,6 +240,16 @@ Result<AnalysisResult> TAudioInfo::Analyse(std::istream& in, std::int64_t count)
     // Free format and zero-length frames give no duration to divide by.
     if (Header.Bitrate <= 0 || Header.FrameBytes <= 0)
         return AnalysisResult::Failed;
+    const Result<bool> run = HoldsFrameRun(in, start, count);
+    if (!run)
+        return run.Failure();
+    if (!run.Value()) {
+        FirstFrameOffset = -1;
+        Header.Valid = false;
+        if (Result<void> tag = ReadTag(in, start, count); !tag)
+            return tag.Failure();
+        return AnalysisResult::NoFrameFound;
+    }
     if (Result<void> confirmed = ConfirmFirstFrame(in, start, count); !confirmed)
         return confirmed.Failure();
     if (Header.Valid)
@@ -283,6 +308,61 @@ Result<void> TAudioInfo::FindFirstFrame(std::istream& in, std::int64_t start, st
         std::copy(window.end() - kCarry, window.end(), window.begin());
     }
     return {};
+}
+
+// Whether the first frame found, or another header in the searched bytes,
+// begins a run of frames. The first frame found stays the first frame even
+// when only a later header begins the run.
+Result<bool> TAudioInfo::HoldsFrameRun(std::istream& in, std::int64_t start, std::int64_t count) {
+    std::int64_t audioEnd = count;
+    if (count >= 128) {
+        std::array<std::uint8_t, 3> tag{};
+        if (Result<void> read = ReadExactly(in, start + count - 128, tag.data(), tag.size()); !read)
+            return read.Failure();
+        if (std::memcmp(tag.data(), "TAG", 3) == 0)
+            audioEnd = count - 128;
+    }
+    const std::int64_t searchEnd = std::min(count, Id3v2Size + SearchReach(SearchLimit));
+    std::vector<std::uint8_t> searched(
+        static_cast<std::size_t>(std::max<std::int64_t>(0, searchEnd - FirstFrameOffset)));
+    if (Result<void> read = ReadExactly(in, start + FirstFrameOffset, searched.data(),
+                                        static_cast<std::int64_t>(searched.size()));
+        !read)
+        return read.Failure();
+    TMpegFrameHdr candidate;
+    for (std::int64_t at = 0;;) {
+        const std::int64_t found = candidate.FindHeader(
+            searched.data() + at, static_cast<std::int64_t>(searched.size()) - at);
+        if (found < 0)
+            return false;
+        at += found;
+        const Result<bool> run =
+            FrameRunFrom(in, start, audioEnd, FirstFrameOffset + at, candidate.FrameBytes);
+        if (!run || run.Value())
+            return run;
+        ++at;
+    }
+}
+
+// Whether kFramesInRun frames follow each other from offset, the first of
+// length bytes, or the frames reach audioEnd before that.
+Result<bool> TAudioInfo::FrameRunFrom(std::istream& in, std::int64_t start, std::int64_t audioEnd,
+                                      std::int64_t offset, std::int32_t length) {
+    for (int frame = 1; frame < kFramesInRun; ++frame) {
+        if (length <= 0)
+            return false;
+        offset += length;
+        if (offset + 4 >= audioEnd)
+            return true;
+        std::array<std::uint8_t, 4> bytes{};
+        if (Result<void> read = ReadExactly(in, start + offset, bytes.data(), bytes.size()); !read)
+            return read.Failure();
+        TMpegFrameHdr next;
+        if (!next.Decode(bytes.data(), bytes.size()))
+            return false;
+        length = next.FrameBytes;
+    }
+    return true;
 }
 
 Result<void> TAudioInfo::ConfirmFirstFrame(std::istream& in, std::int64_t start,
@@ -385,6 +465,16 @@ Result<void> TAudioInfo::ReadTag(std::istream& in, std::int64_t start, std::int6
 }
 
 std::int64_t TAudioInfo::ConstantBitratePlayTime(std::int64_t count) const {
-    const std::int64_t audio = count - FirstFrameOffset - (Tag.Present ? 128 : 0);
-    return audio * 8 / (std::int64_t{ConstantBitrate()} * 100) * 100;
+    return ConstantBitrateMs(count - FirstFrameOffset - (Tag.Present ? 128 : 0));
+}
+
+std::int64_t TAudioInfo::ConstantBitrateMs(std::int64_t audioBytes) const {
+    const std::int64_t kbps = ConstantBitrate();
+    if (kbps <= 0 || audioBytes <= 0)
+        return 0;
+    // A file shorter than a tenth of a second that holds a whole audio frame
+    // (a part of one frame) is timed in milliseconds instead of refused.
+    const std::int64_t tenths = audioBytes * 8 / (kbps * 100) * 100;
+    const std::int64_t leastBytes = std::int64_t{Header.FrameBytes} * (HasInfoFrame ? 2 : 1);
+    return tenths > 0 || audioBytes < leastBytes ? tenths : audioBytes * 8 / kbps;
 }

@@ -52,6 +52,9 @@ public:
     std::int32_t ConstantBitrate() const {
         return AudioBitrate > 0 ? AudioBitrate : Header.Bitrate;
     }
+    // The length of audioBytes of CBR audio at ConstantBitrate(): in whole
+    // tenths of a second, or in ms when under a tenth but a whole first frame.
+    std::int64_t ConstantBitrateMs(std::int64_t audioBytes) const;
     // A CBR file whose information frame has another rate than its audio is
     // timed by its frame count: its bytes hold frames of more than one rate.
     bool IsTimedByFrameCount() const;
@@ -65,6 +68,9 @@ private:
     Result<bool> IsOtherKindOfFile(std::istream& in, std::int64_t start, std::int64_t count);
     Result<AnalysisResult> Analyse(std::istream& in, std::int64_t count);
     Result<void> FindFirstFrame(std::istream& in, std::int64_t start, std::int64_t count);
+    Result<bool> HoldsFrameRun(std::istream& in, std::int64_t start, std::int64_t count);
+    Result<bool> FrameRunFrom(std::istream& in, std::int64_t start, std::int64_t audioEnd,
+                              std::int64_t offset, std::int32_t length);
     Result<void> ConfirmFirstFrame(std::istream& in, std::int64_t start, std::int64_t count);
     Result<void> ReadInformationFrame(std::istream& in, std::int64_t start, std::int64_t count);
     Result<void> ReadSourceTrim(std::istream& in, std::int64_t start, std::int64_t count);

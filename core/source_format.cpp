@@ -13,5 +13,6 @@ SourceFormat SourceFormat::Of(const TAudioInfo& info) {
     format.FirstFrameBytes = info.Header.FrameBytes;
     format.SampleRateHz = info.Header.SampleRate;
     format.Trim = info.SourceTrim;
+    format.InfoFrameCount = info.XingFrameCount;
     return format;
 }

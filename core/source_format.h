@@ -19,7 +19,8 @@ struct SourceFormat {
     std::int32_t ChannelMode = 0;
     std::int32_t FirstFrameBytes = 0; // the first frame's length: where the scan's walk stops
     std::int32_t SampleRateHz = 0;
-    std::optional<GaplessTrim> Trim; // the LAME tag's, when the information frame has one
+    std::optional<GaplessTrim> Trim;  // the LAME tag's, when the information frame has one
+    std::uint32_t InfoFrameCount = 0; // the audio frames the information frame counts, or 0
 
     static SourceFormat Of(const TAudioInfo& info);
 };

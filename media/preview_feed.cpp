@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
 #include <limits>
 
 PreviewFeed::PreviewFeed(std::shared_ptr<SourceWalk> walk, int bytesPerSecond,
@@ -121,12 +122,15 @@ void PreviewFeed::RunOnce(std::uint64_t run, const Request& request) {
 }
 
 // The samples an exact part holds, cut out of the frames that carry them; the
-// part's time is its start's.
+// part's time is its start's. The source's padding may reach back over the
+// last frames: their sound waits until the frames after them are decoded, or
+// the source ends, which places the end of its audio.
 void PreviewFeed::RunExact(std::uint64_t run, const Request& request) {
     const ExactSpan span(*gapless_, request.StartMs,
                          request.EndMs.value_or(std::numeric_limits<std::int32_t>::max()));
     const std::int64_t frameSamples = gapless_->FrameSamples;
     const std::int64_t first = span.Start() / frameSamples;
+    const std::int64_t held = (gapless_->EndPadding + frameSamples - 1) / frameSamples + 1;
     const std::int64_t last = std::max(span.End() - 1, span.Start()) / frameSamples;
     PartDecoder& decoder = *partDecoder_;
     // The frames mpg123 decodes before the first: the source's from its
@@ -138,25 +142,44 @@ void PreviewFeed::RunExact(std::uint64_t run, const Request& request) {
         Checkpoints().BeforeFrame(first - leadFrames - gapless_->ReservoirFrames, Quitting());
     if (quitting_)
         return;
-    decoder.BeginFrames(checkpoint, first, last, leadFrames);
+    decoder.BeginFrames(checkpoint, first, last + held, leadFrames);
+    std::deque<HeldFrame> waiting;
+    std::int64_t lastDecoded = -1;
     while (const std::optional<DecodedFrame> frame = decoder.Next()) {
-        const std::int64_t begin = decoder.SourceIndex(*frame) * frameSamples;
-        const std::size_t channels = frame->Samples.size() / static_cast<std::size_t>(frameSamples);
-        const auto within = [&](std::int64_t sample) {
-            return static_cast<std::size_t>(
-                       std::clamp<std::int64_t>(sample - begin, 0, frameSamples)) *
-                   channels;
-        };
-        const std::size_t from = within(span.Start());
-        const std::size_t to = within(span.End());
-        if (to <= from)
-            continue;
-        if (!Begun(run, request.StartMs) || !Push(run, frame->Samples.data() + from, to - from))
-            return;
+        lastDecoded = decoder.SourceIndex(*frame);
+        waiting.push_back({lastDecoded, {frame->Samples.begin(), frame->Samples.end()}});
+        if (static_cast<std::int64_t>(waiting.size()) > held) {
+            if (!PushExact(run, request.StartMs, {span.Start(), span.End()}, waiting.front()))
+                return;
+            waiting.pop_front();
+        }
     }
+    const std::int64_t end = lastDecoded < last + held
+                                 ? std::min(span.End(), gapless_->AudioEnd(lastDecoded))
+                                 : span.End();
+    for (const HeldFrame& frame : waiting)
+        if (!PushExact(run, request.StartMs, {span.Start(), end}, frame))
+            return;
     const std::lock_guard lock(mutex_);
     if (run == run_)
         decoded_ = true;
+}
+
+// The samples [samples.first, samples.second) that one frame of the source holds.
+bool PreviewFeed::PushExact(std::uint64_t run, std::int32_t startMs,
+                            std::pair<std::int64_t, std::int64_t> samples, const HeldFrame& frame) {
+    const std::int64_t frameSamples = gapless_->FrameSamples;
+    const std::int64_t begin = frame.Index * frameSamples;
+    const std::size_t channels = frame.Samples.size() / static_cast<std::size_t>(frameSamples);
+    const auto within = [&](std::int64_t sample) {
+        return static_cast<std::size_t>(std::clamp<std::int64_t>(sample - begin, 0, frameSamples)) *
+               channels;
+    };
+    const std::size_t from = within(samples.first);
+    const std::size_t to = within(samples.second);
+    if (to <= from)
+        return true;
+    return Begun(run, startMs) && Push(run, frame.Samples.data() + from, to - from);
 }
 
 // Notes the run's time as its first sound comes in; false when the run has been replaced.

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 // The sound of one run of the preview (a part from a start to an end), decoded
@@ -67,7 +68,14 @@ private:
     }
     void Decode();
     void RunOnce(std::uint64_t run, const Request& request);
+    // A decoded frame of the source, by its index among the audio frames.
+    struct HeldFrame {
+        std::int64_t Index = 0;
+        std::vector<std::int16_t> Samples;
+    };
     void RunExact(std::uint64_t run, const Request& request);
+    bool PushExact(std::uint64_t run, std::int32_t startMs,
+                   std::pair<std::int64_t, std::int64_t> samples, const HeldFrame& frame);
     bool Begun(std::uint64_t run, std::optional<double> firstFrameMs);
     bool Push(std::uint64_t run, const std::int16_t* samples, std::size_t count);
 

@@ -199,13 +199,16 @@ std::optional<CueError> ScanCueLines(std::string_view text, CueSheet& sheet) {
 
 std::string WithLfLineEnds(std::string_view text) {
     std::string lf;
-    lf.reserve(text.size());
+    lf.reserve(text.size() + 1);
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] != '\r')
             lf += text[i];
         else if (i + 1 == text.size() || text[i + 1] != '\n')
             lf += '\n';
     }
+    // libcue refuses a last line without an end, which an editor may leave.
+    if (!lf.empty() && lf.back() != '\n')
+        lf += '\n';
     return lf;
 }
 

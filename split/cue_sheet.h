@@ -47,7 +47,8 @@ std::string CueTimeText(std::int64_t frames);
 // and Rem; the caller takes the rest from libcue. Lines end in LF.
 std::optional<CueError> ScanCueLines(std::string_view text, CueSheet& sheet);
 
-// CR LF and a lone CR (old Mac sheets) as LF, so that every reader counts the same lines.
+// CR LF and a lone CR (old Mac sheets) as LF, so that every reader counts the
+// same lines; every line ends, the last one too.
 std::string WithLfLineEnds(std::string_view text);
 
 // A text that is not valid UTF-8 is taken as Latin-1, as older rippers wrote.

@@ -7,7 +7,8 @@
 #include <algorithm>
 
 GaplessSource GaplessSource::Of(std::int32_t versionId, std::int32_t sampleRate, bool mono,
-                                const std::optional<GaplessTrim>& sourceTrim) {
+                                const std::optional<GaplessTrim>& sourceTrim,
+                                std::int64_t countedFrames) {
     GaplessSource source;
     source.SampleRate = sampleRate;
     source.FrameSamples = versionId == 1 ? 1152 : 576;
@@ -15,6 +16,7 @@ GaplessSource GaplessSource::Of(std::int32_t versionId, std::int32_t sampleRate,
         source.Lead = sourceTrim->Delay + kDecoderDelay;
         source.EndPadding = sourceTrim->Padding;
     }
+    source.CountedFrames = countedFrames;
     // An MPEG 1 frame holds two granules, an MPEG 2 or 2.5 frame one.
     source.RoundingPeriod = (mono ? 4 : 2) / (versionId == 1 ? 2 : 1);
     // main_data_begin reaches back 511 bytes in MPEG 1, 255 below it.
@@ -33,7 +35,13 @@ std::optional<GaplessSource> GaplessSource::For(const SourceFormat& format) {
         return std::nullopt;
     const std::int32_t versionId =
         format.VersionId == 1 || format.VersionId == 3 ? format.VersionId : 2;
-    return Of(versionId, format.SampleRateHz, format.ChannelMode == 3, format.Trim);
+    return Of(versionId, format.SampleRateHz, format.ChannelMode == 3, format.Trim,
+              format.InfoFrameCount);
+}
+
+std::int64_t GaplessSource::AudioEnd(std::int64_t lastFrame) const {
+    const bool whole = lastFrame + 1 >= CountedFrames;
+    return (lastFrame + 1) * FrameSamples - (whole ? EndPadding : kDecoderDelay) + kDecoderDelay;
 }
 
 std::int64_t SampleAtMs(std::int64_t ms, std::int32_t sampleRate) {
@@ -115,7 +123,7 @@ GaplessTrim ExactSpan::Trim(std::int32_t silentFrames, std::int64_t lastFrame,
     const std::int64_t decoded = (lastFrame + 1) * source_.FrameSamples;
     std::int64_t end = end_;
     if (atSourceEnd)
-        end = std::max(start_, std::min(end, decoded - source_.EndPadding + kDecoderDelay));
+        end = std::max(start_, std::min(end, source_.AudioEnd(lastFrame)));
     return GaplessTrim{Delay(silentFrames),
                        static_cast<std::int32_t>(decoded - end + kDecoderDelay)};
 }

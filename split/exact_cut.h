@@ -24,6 +24,10 @@ struct GaplessSource {
     // Decoded samples a gapless player drops at the source's end, counted as
     // in the LAME tag; 529 (none) without it.
     std::int64_t EndPadding = 529;
+    // The audio frames the information frame counts, 0 when it does not. A
+    // source that ends before them has lost its padding with its end: mpg123
+    // then plays every sample its whole frames hold, and so do its parts.
+    std::int64_t CountedFrames = 0;
     // mpg123's synthesis sums in an order that turns with every 32 samples,
     // so a part rounds as the source only where mpg123 has synthesised as
     // many granules before the part's first sample, modulo 4 in mono and 2 in
@@ -33,7 +37,10 @@ struct GaplessSource {
     std::int64_t ReservoirFrames = 10;
 
     static GaplessSource Of(std::int32_t versionId, std::int32_t sampleRate, bool mono,
-                            const std::optional<GaplessTrim>& sourceTrim);
+                            const std::optional<GaplessTrim>& sourceTrim,
+                            std::int64_t countedFrames = 0);
+    // The end of the audio, in decoded samples, of a source whose last frame is lastFrame.
+    std::int64_t AudioEnd(std::int64_t lastFrame) const;
     // As the source's analysis found it; nothing for a source that is not Layer III.
     static std::optional<GaplessSource> For(const SourceFormat& format);
 };

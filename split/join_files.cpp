@@ -64,15 +64,41 @@ std::size_t SharedByExactParts(const std::deque<FrameBytes>& tail,
     return 0;
 }
 
+// Plain parts cut without rebuilding their information frame carry the
+// source's, their frame counts alone changed.
+bool SameSourceInformationFrame(const AudioFile& earlier, const AudioFile& later) {
+    const FrameBytes& a = earlier.InformationFrame;
+    const FrameBytes& b = later.InformationFrame;
+    if (a.empty() || a.size() != b.size() || earlier.MarkerOffset != later.MarkerOffset)
+        return false;
+    const auto count = static_cast<std::size_t>(earlier.MarkerOffset) + 8;
+    return count + 4 <= a.size() && std::equal(a.begin(), a.begin() + count, b.begin()) &&
+           std::equal(a.begin() + count + 4, a.end(), b.begin() + count + 4);
+}
+
+// Whether a frame both files hold, the later one's first, proves them parts
+// of one source: it borrows from frames before it, so the later file begins
+// in the middle of a stream, or their information frames are the source's.
+// Whole files begin with a frame that borrows nothing, and frames of digital
+// silence look alike in any two files.
+bool SharedByPlainParts(const FrameBytes& frame, const AudioFile& earlier, const AudioFile& later) {
+    return (earlier.Format.Layer == 3 &&
+            Layer3MainDataBegin(frame.data(), frame.size(), earlier.Format.VersionId) > 0) ||
+           SameSourceInformationFrame(earlier, later);
+}
+
 // How many of head's first frames to leave out because the output already
 // ends with them: those exact parts share, or the one frame plain parts of
 // adjacent sections share when their cut falls inside it.
 std::size_t RepeatedLeadIn(const std::deque<FrameBytes>& tail, const std::deque<FrameBytes>& head,
-                           const std::optional<GaplessTrim>& earlier,
-                           const std::optional<GaplessTrim>& later, const AudioFormat& format) {
-    if (const std::size_t shared = SharedByExactParts(tail, head, earlier, later, format))
+                           const AudioFile& earlier, const AudioFile& later) {
+    if (const std::size_t shared =
+            SharedByExactParts(tail, head, earlier.Trim, later.Trim, later.Format))
         return shared;
-    return !tail.empty() && !head.empty() && tail.back() == head.front() ? 1 : 0;
+    return !tail.empty() && !head.empty() && tail.back() == head.front() &&
+                   SharedByPlainParts(head.front(), earlier, later)
+               ? 1
+               : 0;
 }
 
 // Files without a LAME tag are played as decoded, the decoder's delay
@@ -311,8 +337,7 @@ private:
             head.emplace_back(frame.begin(), frame.end());
         std::size_t skipped = 0;
         if (index > 0)
-            skipped = RepeatedLeadIn(output.Tail(), head, sources_[index - 1].Trim, source.Trim,
-                                     source.Format);
+            skipped = RepeatedLeadIn(output.Tail(), head, sources_[index - 1], source);
         for (std::size_t i = skipped; i < head.size(); ++i)
             if (Result<void> added = output.Add(head[i]); !added)
                 return added;

@@ -97,7 +97,9 @@ void MarkWrittenKept(SplitList& list, const PartPlan& plan) {
 
 SplitJob BuildSplitJob(const SourceSession& source, bool saveFrameOption, const SplitList& list,
                        const PartPlan& plan) {
-    const std::int64_t playTimeMs = source.Info.PlayTimeMs;
+    // The slider's last position and the last equal part end here.
+    const std::int64_t lengthMs =
+        std::min<std::int64_t>(source.State.DurationMs, std::numeric_limits<std::int32_t>::max());
     SplitJob job;
     job.SourcePath = source.State.SourceFileName;
     job.Format = source.Format;
@@ -117,9 +119,10 @@ SplitJob BuildSplitJob(const SourceSession& source, bool saveFrameOption, const 
         row.MayReplace = part != nullptr && part->Exists;
         row.StartMs = entry.StartMs;
         // The analysed length is an estimate (a VBR length in whole seconds, a
-        // CBR one from the byte count): a section that reaches it runs to the
-        // end of the audio, where the copy stops by the frame count.
-        row.EndMs = playTimeMs > 0 && entry.EndMs >= playTimeMs
+        // CBR one from the byte count): a section that ends at it runs to the
+        // end of the audio, where the copy stops by the frame count. Any other
+        // end is a time, also past an estimate too short for the file.
+        row.EndMs = lengthMs > 0 && entry.EndMs == lengthMs
                         ? std::numeric_limits<std::int32_t>::max()
                         : entry.EndMs;
         row.Tag = EncodeEntryTag(entry);

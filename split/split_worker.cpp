@@ -178,9 +178,9 @@ Result<void> SplitWalk::PrepareExactCuts() {
         job_.Format.VersionId == 1 || job_.Format.VersionId == 3 ? job_.Format.VersionId : 2;
     const std::int32_t versionId = versionId_;
     const std::int32_t markerOffset = InformationHeaderOffset(versionId, job_.Format.ChannelMode);
-    gapless_ = GaplessSource::Of(versionId, SampleRateHzFor(versionId, header[2] >> 2 & 3),
-                                 job_.Format.ChannelMode == 3,
-                                 ReadGaplessTrim(informationFrame_, markerOffset));
+    gapless_ = GaplessSource::Of(
+        versionId, SampleRateHzFor(versionId, header[2] >> 2 & 3), job_.Format.ChannelMode == 3,
+        ReadGaplessTrim(informationFrame_, markerOffset), job_.Format.InfoFrameCount);
     exactInformationFrame_ = ExactInformationFrame(informationFrame_, markerOffset, header,
                                                    versionId, job_.Format.IsVbr);
     if (exactInformationFrame_.empty())
@@ -390,9 +390,10 @@ Result<std::int32_t> SplitWalk::ExactCopyPass(std::size_t row) {
             MoveFrontier(state);
     }
     Flush();
-    if (framesWritten == 0)
-        return std::int32_t{0};
-    partFrames_.Trim = span.Trim(silentFrames, lastFrame, !tailTaken || !FramesRemain(state));
+    const bool atSourceEnd = !tailTaken || !FramesRemain(state);
+    if (framesWritten == 0 || (atSourceEnd && gapless_.AudioEnd(lastFrame) <= span.Start()))
+        return PartFailure("the section starts after the end of the source");
+    partFrames_.Trim = span.Trim(silentFrames, lastFrame, atSourceEnd);
     return framesWritten + silentFrames;
 }
 

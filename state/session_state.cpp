@@ -34,13 +34,10 @@ template <typename Integer> Integer TruncateToInteger(long double value) {
 std::int64_t DurationMsFromAnalysis(const TAudioInfo& info) {
     if (info.IsVbr || info.IsTimedByFrameCount())
         return info.PlayTimeMs;
-    const std::int64_t kbps = info.ConstantBitrate();
-    if (kbps <= 0)
-        return 0;
     const std::int64_t audioBytes = info.FileSize - info.FirstFrameOffset;
     // The tag bytes counted here can lift a length the analysis accepted just past
     // the 32-bit range that every time of the session lives in.
-    return std::min<std::int64_t>(audioBytes * 8 / (kbps * 100) * 100,
+    return std::min<std::int64_t>(info.ConstantBitrateMs(audioBytes),
                                   std::numeric_limits<std::int32_t>::max());
 }
 

@@ -86,15 +86,17 @@ TEST(AudioInfo, SearchLimitAndWindows) {
 }
 
 TEST(AudioInfo, ConfirmationByTheFollowingHeader) {
-    // A valid header followed by junk: kept, but not confirmed, and no Xing test.
+    // A valid header followed by junk, with frames after it: kept, but not
+    // confirmed, and no Xing test.
     Bytes bytes;
     AppendInformationFrame(bytes, kMpeg1Cbr128, 417, 36, "Xing", 10000);
     AppendJunk(bytes, 2000);
+    AppendFrames(bytes, kMpeg1Cbr128, 417, 4);
     const Analysed unconfirmed = Analyse(bytes);
     EXPECT_EQ(unconfirmed.info.FirstFrameOffset, 0);
     EXPECT_FALSE(unconfirmed.info.Header.Valid);
     EXPECT_FALSE(unconfirmed.info.IsVbr);
-    EXPECT_EQ(unconfirmed.info.PlayTimeMs, 2417 * 8 / 12800 * 100);
+    EXPECT_EQ(unconfirmed.info.PlayTimeMs, (2417 + 4 * 417) * 8 / 12800 * 100);
 
     // No room for a following header (next + 4 >= count): no confirmation.
     Bytes single = Frames(kMpeg1Cbr128, 417, 1);
@@ -251,14 +253,54 @@ TEST(AudioInfo, FilesOfOtherKindsAreNoMpegAudio) {
     }
 }
 
+// Audio is a run of frames: a header that the next frames do not follow is a
+// chance pattern in data of another kind, unless the run reaches the end of
+// the file or its tag (a part of one frame). Only whether there is audio
+// changes: the first header found stays the first frame.
+TEST(AudioInfo, AudioIsARunOfFrames) {
+    const auto frames = [](int count, std::size_t junk, bool tag) {
+        Bytes bytes = Frames(kMpeg1Cbr128, 417, count);
+        AppendJunk(bytes, junk, 0x00);
+        if (tag)
+            Append(bytes, Id3v1Block("t"));
+        return bytes;
+    };
+    Bytes chanceThenAudio;
+    AppendJunk(chanceThenAudio, 100, 0x00);
+    Append(chanceThenAudio, Bytes(kMpeg1Cbr128.begin(), kMpeg1Cbr128.end()));
+    AppendJunk(chanceThenAudio, 3000, 0x00);
+    AppendFrames(chanceThenAudio, kMpeg1Cbr128, 417, 4);
+    const struct {
+        const char* Name;
+        Bytes File;
+        AnalysisResult Expected;
+        std::int64_t PlayTimeMs;
+    } cases[] = {
+        {"one frame, then junk", frames(1, 500, false), AnalysisResult::NoFrameFound, 0},
+        {"three frames, then junk", frames(3, 500, false), AnalysisResult::NoFrameFound, 0},
+        {"four frames, then junk", frames(4, 500, false), AnalysisResult::Ok, 100},
+        {"one frame to the end", frames(1, 0, false), AnalysisResult::Ok, 26},
+        {"one frame and three bytes", frames(1, 3, false), AnalysisResult::Ok, 26},
+        {"one frame to the tag", frames(1, 0, true), AnalysisResult::Ok, 26},
+        {"two frames to the tag", frames(2, 0, true), AnalysisResult::Ok, 52},
+        {"a chance header, then audio", chanceThenAudio, AnalysisResult::Ok,
+         (3004 + 4 * 417) * 8 / 12800 * 100},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const Analysed a = Analyse(c.File);
+        EXPECT_EQ(a.result, c.Expected);
+        EXPECT_EQ(a.info.PlayTimeMs, c.PlayTimeMs);
+        EXPECT_EQ(a.info.FirstFrameOffset,
+                  c.Expected == AnalysisResult::Ok ? (c.File[0] == 0xFF ? 0 : 100) : -1);
+    }
+}
+
 TEST(AudioInfo, ZeroDurationAndFreeFormatFailCleanly) {
     const Header freeFormat{0xFF, 0xFB, 0x00, 0x64};
     const Analysed f = Analyse(Frames(freeFormat, 400, 10));
     EXPECT_EQ(f.result, AnalysisResult::Failed);
     EXPECT_EQ(f.info.PlayTimeMs, 0);
-
-    // Too few bytes for a tenth of a second.
-    EXPECT_EQ(Analyse(Frames(kMpeg1Cbr128, 417, 3)).result, AnalysisResult::Failed);
 
     // A frame count that claims 31,165 hours lies beyond every time the session can hold.
     Bytes huge;

@@ -220,21 +220,28 @@ TEST(BadInput, SyncBytesAloneAreNoFrame) {
 }
 
 TEST(BadInput, ValidFirstHeaderFollowedByJunk) {
-    Bytes bytes = Frames(kMpeg1Cbr128, kFrameBytes, 1);
+    // A lone header before junk is a chance pattern, not audio.
+    Bytes lone = Frames(kMpeg1Cbr128, kFrameBytes, 1);
+    AppendJunk(lone, 10000);
+    Workbench refused(lone);
+    EXPECT_EQ(refused.Analyse(), AnalysisResult::NoFrameFound);
+    EXPECT_EQ(refused.Info().FirstFrameOffset, -1);
+    EXPECT_EQ(refused.Info().PlayTimeMs, 0);
+
+    Bytes bytes = Frames(kMpeg1Cbr128, kFrameBytes, 4);
     AppendJunk(bytes, 10000);
     Workbench bench(bytes);
     ASSERT_EQ(bench.Analyse(), AnalysisResult::Ok);
     EXPECT_EQ(bench.Info().FirstFrameOffset, 0);
-    EXPECT_FALSE(bench.Info().Header.Valid); // not confirmed by a second header
-    // 10417 * 8 div 12800 = 6 tenths of a second.
-    EXPECT_EQ(bench.Info().PlayTimeMs, 600);
+    // 11668 * 8 div 12800 = 7 tenths of a second.
+    EXPECT_EQ(bench.Info().PlayTimeMs, 700);
 
     const ScanResult scan = bench.Scan().Value();
-    EXPECT_EQ(scan.FrameCount, 1);
-    EXPECT_EQ(scan.ErrorCount, 10417 - 417 - 416);
+    EXPECT_EQ(scan.FrameCount, 4);
+    EXPECT_EQ(scan.ErrorCount, 10000 - 416);
 
     const std::vector<SplitOutcome> outcomes = bench.SplitEach(scan.FrameCount, kHostileSections);
-    // Sections that begin within the frame get it; those that begin later run out of source.
+    // Sections that begin within the frames get them; those that begin later run out of source.
     EXPECT_TRUE(outcomes[0].Success);
     EXPECT_FALSE(outcomes[1].Success);
     EXPECT_TRUE(outcomes[2].Success);
@@ -243,7 +250,7 @@ TEST(BadInput, ValidFirstHeaderFollowedByJunk) {
     const SplitJob job = bench.Job(scan.FrameCount, {{0, 1000}});
     bench.Split(job);
     EXPECT_TRUE(ReadFile(job.Rows[0].OutPath) ==
-                WithTag(Slice(bytes, 0, kFrameBytes), job.Rows[0].Tag));
+                WithTag(Slice(bytes, 0, 4 * kFrameBytes), job.Rows[0].Tag));
 }
 
 // Every header whose bitrate index is 0 or 15 or whose sample-rate index is
@@ -793,7 +800,8 @@ Bytes PartBytePerByte(const Bytes& b, std::int32_t frameCount, const SplitJobRow
 TEST(BadInput, LongJunkRunsCountAsTheyWouldBytePerByte) {
     std::mt19937 rng(6);
     const auto pick = [&rng](std::uint32_t n) { return static_cast<std::int32_t>(rng() % n); };
-    Bytes bytes;
+    // Audio begins with a run of frames, or is not taken for audio.
+    Bytes bytes = Frames(kMpeg1Cbr128, kFrameBytes, 4);
     while (bytes.size() < (std::size_t{3} << 20)) {
         if (pick(2) == 0)
             AppendFrames(bytes, kMpeg1Cbr128, kFrameBytes, 1 + pick(40));

@@ -259,6 +259,23 @@ TEST(CliInfo, RefusedFilesExitWithOneLine) {
     EXPECT_EQ(RunInfo(Fixture("empty.mp3"), "").ExitCode, 1);
 
     TempDir dir;
+    // Compressed and encoded data of other kinds holds chance frame headers,
+    // never followed by more frames.
+    const std::filesystem::path gzip = dir.Path() / "gzip.mp3";
+    const std::filesystem::path webm = dir.Path() / "webm.mp3";
+    ASSERT_EQ(RunCommand("gzip -n -c " + Quoted(Fixture("vbr_v2_44k.mp3")) + " >" +
+                             Quoted(gzip.string()) +
+                             " && ffmpeg -v error -f lavfi -i anoisesrc=d=21:c=pink:a=0.3 -c:a "
+                             "libopus -b:a 72k -f webm " +
+                             Quoted(webm.string()),
+                         dir)
+                  .ExitCode,
+              0);
+    for (const std::filesystem::path& other : {gzip, webm}) {
+        const CliRun refused = RunInfo(other.string(), "");
+        EXPECT_EQ(refused.ExitCode, 1);
+        EXPECT_EQ(refused.Stderr, other.string() + ": no MPEG audio frame found\n");
+    }
     const std::string freeFormat = dir.Write("free.mp3", Frames({0xFF, 0xFB, 0x00, 0x64}, 400, 50));
     const CliRun failed = RunInfo(freeFormat, "");
     EXPECT_EQ(failed.ExitCode, 1);

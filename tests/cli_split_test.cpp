@@ -162,6 +162,61 @@ TEST_F(CliSplit, TheLastEqualPartRunsToTheEndOfTheAudio) {
     }
 }
 
+// Only an end at the analysed length runs to the end of the audio: an end
+// past an estimate too short for the file is a time like any other.
+TEST_F(CliSplit, AnEndPastAShortEstimateIsATime) {
+    if (std::system("command -v mpg123 >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "mpg123 is not installed";
+    const Bytes vbr = ReadFile(Fixture("vbr_v2_44k.mp3"));
+    Bytes twice = vbr;
+    twice.insert(twice.end(), vbr.begin(), vbr.end());
+    // Its Xing frame says 8 s; the file holds 16 s.
+    const std::string doubled = scratch_.Write("twice.mp3", twice);
+    // Timed as CBR at its first audio frame's 160 kbit/s: 5.3 s of 8 s.
+    const std::string noXing = scratch_.Write("no_xing.mp3", Bytes(vbr.begin() + 417, vbr.end()));
+    for (const auto& [source, section] :
+         {std::pair{doubled, "10000 11000"}, std::pair{noXing, "5500 6500"}}) {
+        for (const char* options : {"", "--exact", "--preload"}) {
+            SCOPED_TRACE(source + " " + options);
+            const fs::path out = NewFolder("parts");
+            ASSERT_EQ(Split(source, out,
+                            std::string("--template part --section ") + section + " " + options,
+                            scratch_)
+                          .ExitCode,
+                      0);
+            const CliRun decoded =
+                RunCommand("mpg123 -q -s " + Quoted((out / "part.mp3").string()), scratch_);
+            const auto ms = static_cast<std::int64_t>(decoded.Stdout.size() / 4 * 1000 / 44100);
+            EXPECT_NEAR(ms, 1000, 60);
+            fs::remove_all(out);
+        }
+    }
+}
+
+// A part of one frame reads back in every command, with an information
+// frame in front of it or without one.
+TEST_F(CliSplit, APartOfOneFrameReadsBack) {
+    for (const auto& [name, options] :
+         {std::pair{"cbr128_44k_joint.mp3", ""}, std::pair{"cbr128_44k_info_frame.mp3", ""},
+          std::pair{"vbr_v2_44k.mp3", "--rebuild-info-frame"},
+          std::pair{"cbr320_48k.mp3", "--exact"}}) {
+        SCOPED_TRACE(name);
+        const fs::path out = NewFolder(std::string(name) + ".parts");
+        ASSERT_EQ(Split(Fixture(name), out,
+                        std::string("--template part --section 5000 5010 ") + options, scratch_)
+                      .ExitCode,
+                  0);
+        const std::string part = Quoted((out / "part.mp3").string());
+        for (const std::string& command :
+             {"info " + part, "verify " + Quoted(Fixture(name)) + " " + part,
+              "join " + part + " " + part + " -o " + Quoted((out / "joined.mp3").string())}) {
+            const CliRun run = RunCli(command, scratch_);
+            EXPECT_EQ(run.ExitCode, 0) << command;
+            EXPECT_EQ(run.Stderr, "") << command;
+        }
+    }
+}
+
 TEST_F(CliSplit, ExistingFilesAreKeptUnlessOverwriting) {
     const fs::path out = NewFolder("out");
     const std::string source = Fixture("cbr128_44k_joint.mp3");

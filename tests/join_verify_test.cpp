@@ -143,6 +143,62 @@ TEST(Join, PartsJoinBackIntoTheSourcesFrames) {
     }
 }
 
+// Files that are not parts of one source join whole, every frame of each
+// kept, even where the facing frames are alike; frames of several bit rates
+// join with an information frame, which times the whole.
+TEST(Join, OtherFilesKeepEveryFrame) {
+    TempDir scratch;
+    // sox's rate, then its effects (undithered: silence stays digital silence); lame's options.
+    const auto made = [&scratch](const std::string& name, const std::string& rate,
+                                 const std::string& effects, const std::string& lame) {
+        const fs::path wav = scratch.Path() / (name + ".wav");
+        const fs::path mp3 = scratch.Path() / (name + ".mp3");
+        EXPECT_EQ(RunCommand("sox -D -n -b 16 -c 2 -r " + rate + " " + Quoted(wav) + " " + effects +
+                                 " && lame --quiet " + lame + " " + Quoted(wav) + " " + Quoted(mp3),
+                             scratch)
+                      .ExitCode,
+                  0);
+        return mp3.string();
+    };
+    struct Case {
+        std::string Name;
+        std::vector<std::string> Files;
+        std::string DurationMs; // what info reads of the joined file, if it is to be checked
+    };
+    const std::vector<Case> cases = {
+        {"the first ending and the second beginning in digital silence",
+         {made("tone_then_silence", "48000", "synth 1.5 sine 440 vol 0.5 pad 0 1",
+               "--nores -b 128"),
+          made("silence_then_tone", "48000", "synth 1.5 sine 440 vol 0.5 pad 1 0",
+               "--nores -b 128")},
+         ""},
+        {"96 and 32 kbit/s at 32 kHz",
+         {made("cbr96", "32000", "synth 8 brownnoise vol 0.5", "-b 96 -t"),
+          Fixture("cbr32_32k_reservoir.mp3")},
+         "11000"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const fs::path out = scratch.Path() / "joined.mp3";
+        fs::remove(out);
+        const CliRun run = RunCli("join " + Joined(c.Files) + "-o " + Quoted(out), scratch);
+        ASSERT_EQ(run.ExitCode, 0) << run.Stderr;
+        std::size_t frames = 0;
+        for (const std::string& file : c.Files)
+            frames += AudioFrames(file).size();
+        EXPECT_EQ(AudioFrames(out).size(), frames);
+        if (c.DurationMs.empty()) {
+            EXPECT_TRUE(AudioFrames(c.Files[0]).back() == AudioFrames(c.Files[1]).front());
+        } else {
+            const Bytes joined = ReadFile(out);
+            EXPECT_EQ(std::string(joined.begin() + 36, joined.begin() + 40), "Xing");
+            const CliRun info = RunCli("info --json " + Quoted(out), scratch);
+            EXPECT_NE(info.Stdout.find("\"duration_ms\": " + c.DurationMs), std::string::npos)
+                << info.Stdout;
+        }
+    }
+}
+
 // Nothing is written over what must be kept, and nothing is left behind.
 TEST(Join, RefusesAndKeepsWhatIsThere) {
     struct Case {

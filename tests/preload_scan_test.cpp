@@ -86,6 +86,10 @@ TEST(PreloadScan, NearTheEndOnlyWholeFramesOneAfterAnotherCount) {
     Bytes junkThenFrame = Frames(kMpeg1Cbr128, 417, 10);
     AppendJunk(junkThenFrame, 3);
     AppendFrame(junkThenFrame, short64, 208);
+    // With a first frame of 209 bytes the junk byte is the last full start.
+    Bytes junkByteThenFrame = Frames(kMpeg1Cbr128, 417, 10);
+    AppendJunk(junkByteThenFrame, 1);
+    AppendFrame(junkByteThenFrame, short64, 208);
     const struct {
         const char* Name;
         Bytes Source;
@@ -100,6 +104,8 @@ TEST(PreloadScan, NearTheEndOnlyWholeFramesOneAfterAnotherCount) {
         {"frames shorter than the first", Frames(kMpeg1Cbr128, 417, 10), 1, 1044, 10, 0},
         {"last frames shorter than the rest", shortLast, 1, 417, 12, 0},
         {"junk near the end ends the count", junkThenFrame, 1, 417, 10, 0},
+        {"a junk byte at the last full start, then a whole frame", junkByteThenFrame, 1, 209, 11,
+         1},
     };
     for (const auto& c : cases) {
         const ScanResult r = Scan(c.Source, SourceFor("", c.VersionId, c.FirstFrameBytes));

@@ -35,7 +35,7 @@ struct Case {
     std::string Sheet;
     std::string SourcePath;
     int ErrorLine; // 0: the sheet is taken
-    bool Warned;
+    std::size_t Warnings;
 };
 
 CueSections Sections(const std::string& sheet, const std::string& sourcePath) {
@@ -53,6 +53,11 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
     return text;
 }
 
+std::string WithoutFinalLineEnd(std::string text) {
+    text.pop_back();
+    return text;
+}
+
 std::string WithLineEnds(std::string text, const std::string& end) {
     for (std::size_t at = text.find('\n'); at != std::string::npos;
          at = text.find('\n', at + end.size()))
@@ -62,41 +67,44 @@ std::string WithLineEnds(std::string text, const std::string& end) {
 
 TEST(CueReader, SheetsAreTakenWholeOrRefusedWithTheLine) {
     const std::vector<Case> cases = {
-        {"good", kAlbum, "/music/album.mp3", 0, false},
-        {"other FILE", kAlbum, "/music/rip.mp3", 0, true},
+        {"good", kAlbum, "/music/album.mp3", 0, 0},
+        {"other FILE", kAlbum, "/music/rip.mp3", 0, 1},
         {"unknown command", Replaced(kAlbum, "    TITLE \"Two\"", "    TITEL \"Two\""), "album.mp3",
-         10, false},
-        {"open quote", Replaced(kAlbum, "\"Three\"", "\"Three"), "album.mp3", 16, false},
-        {"seconds past 59", Replaced(kAlbum, "00:05:01", "00:65:01"), "album.mp3", 18, false},
-        {"frame past 74", Replaced(kAlbum, "00:05:01", "00:05:75"), "album.mp3", 18, false},
+         10, 0},
+        {"open quote", Replaced(kAlbum, "\"Three\"", "\"Three"), "album.mp3", 16, 0},
+        {"seconds past 59", Replaced(kAlbum, "00:05:01", "00:65:01"), "album.mp3", 18, 0},
+        {"frame past 74", Replaced(kAlbum, "00:05:01", "00:05:75"), "album.mp3", 18, 0},
         {"no INDEX 01", Replaced(kAlbum, "INDEX 01 00:03:74", "INDEX 02 00:03:74"), "album.mp3", 9,
-         false},
-        {"out of order", Replaced(kAlbum, "00:05:01", "00:03:74"), "album.mp3", 18, false},
-        {"past the end", Replaced(kAlbum, "00:05:01", "00:08:00"), "album.mp3", 18, false},
-        {"no track", "TITLE \"x\"\n", "album.mp3", 1, false},
-        {"index before track", "FILE \"a\" MP3\nINDEX 01 00:00:00\n", "album.mp3", 2, false},
+         0},
+        {"out of order", Replaced(kAlbum, "00:05:01", "00:03:74"), "album.mp3", 18, 0},
+        {"past the end", Replaced(kAlbum, "00:05:01", "00:08:00"), "album.mp3", 18, 0},
+        {"no track", "TITLE \"x\"\n", "album.mp3", 1, 0},
+        {"index before track", "FILE \"a\" MP3\nINDEX 01 00:00:00\n", "album.mp3", 2, 0},
         {"INDEX past 32 bits", Replaced(kAlbum, "INDEX 00", "INDEX 2147483648"), "album.mp3", 13,
-         false},
+         0},
         {"TRACK past 32 bits", Replaced(kAlbum, "TRACK 03", "TRACK 4294967299"), "album.mp3", 15,
-         false},
-        {"NUL byte", Replaced(kAlbum, "Three", std::string("Th\0ree", 6)), "album.mp3", 16, false},
+         0},
+        {"NUL byte", Replaced(kAlbum, "Three", std::string("Th\0ree", 6)), "album.mp3", 16, 0},
         {"later FILE for another file",
-         Replaced(kAlbum, "  TRACK 03", "FILE \"other.mp3\" MP3\n  TRACK 03"), "album.mp3", 0,
-         true},
+         Replaced(kAlbum, "  TRACK 03", "FILE \"other.mp3\" MP3\n  TRACK 03"), "album.mp3", 0, 1},
+        {"two tracks under a later FILE for another file",
+         Replaced(kAlbum, "  TRACK 02", "FILE \"other.mp3\" MP3\n  TRACK 02"), "album.mp3", 0, 1},
         {"later FILE for the source",
-         Replaced(kAlbum, "  TRACK 03", "FILE \"album.mp3\" MP3\n  TRACK 03"), "album.mp3", 0,
-         false},
-        {"CR line ends", WithLineEnds(kAlbum, "\r"), "album.mp3", 0, false},
-        {"CR LF line ends", WithLineEnds(kAlbum, "\r\n"), "album.mp3", 0, false},
+         Replaced(kAlbum, "  TRACK 03", "FILE \"album.mp3\" MP3\n  TRACK 03"), "album.mp3", 0, 0},
+        {"CR line ends", WithLineEnds(kAlbum, "\r"), "album.mp3", 0, 0},
+        {"CR LF line ends", WithLineEnds(kAlbum, "\r\n"), "album.mp3", 0, 0},
+        {"no line end after the last line", WithoutFinalLineEnd(kAlbum), "album.mp3", 0, 0},
+        {"CR line ends, none after the last line", WithLineEnds(WithoutFinalLineEnd(kAlbum), "\r"),
+         "album.mp3", 0, 0},
         {"CR line ends, open quote", WithLineEnds(Replaced(kAlbum, "\"Three\"", "\"Three"), "\r"),
-         "album.mp3", 16, false},
+         "album.mp3", 16, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
         const CueSections sections = Sections(c.Sheet, c.SourcePath);
         EXPECT_EQ(sections.Error ? sections.Error->Line : 0, c.ErrorLine);
         EXPECT_EQ(sections.Entries.size(), c.ErrorLine == 0 ? 3u : 0u);
-        EXPECT_EQ(!sections.Warnings.empty(), c.Warned);
+        EXPECT_EQ(sections.Warnings.size(), c.Warnings);
         if (c.ErrorLine == 0) {
             EXPECT_EQ(sections.Entries[2].Title, "Three");
         }

@@ -156,6 +156,13 @@ TEST(ExactCut, PartsDecodeToTheSourceSamples) {
         {"cbr16_mpeg25_8k_mono.mp3", 710, 3000, kOwnEncoder},   // MPEG 2.5, 4n+1 before
         {"cbr128_44k_joint.mp3", 1001, 3003, kOwnEncoder},      // no LAME tag
         {"cbr128_44k_joint.mp3", 5, 300, kOwnEncoder},          // within the decoder's delay
+        {"vbr_v2_44k.mp3", 5000, 8005, "LAME3.100"}, // ends inside the last frame's padding
+        // Mono MPEG 1 starts whose first frame is rebuilt or bridged.
+        {"vbr_v4_44k_mono.mp3", 73, 1073, "LAME3.100"},
+        {"vbr_v4_44k_mono.mp3", 119, 1119, "LAME3.100"},
+        {"vbr_v4_44k_mono.mp3", 280, 1280, "LAME3.100"},
+        {"vbr_v4_44k_mono.mp3", 303, 1303, "LAME3.100"},
+        {"vbr_v4_44k_mono.mp3", 694, 1694, "LAME3.100"},
     };
     TempDir dir;
     for (const Case& c : cases) {
@@ -225,6 +232,70 @@ TEST(ExactCut, RefusesLayerTwo) {
     EXPECT_NE(outcome.Errors[0].find("exact cuts need Layer III"), std::string::npos);
 }
 
+// What the preview hands out for one run, up to 10 s of waiting.
+std::vector<std::int16_t> Played(PreviewFeed& feed, std::int32_t start,
+                                 std::optional<std::int32_t> end) {
+    feed.Start(start, end);
+    std::vector<std::int16_t> played;
+    std::vector<std::int16_t> chunk(2000);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!feed.Drained() && std::chrono::steady_clock::now() < deadline) {
+        const auto got = feed.Take(reinterpret_cast<char*>(chunk.data()), 4000) / 2;
+        played.insert(played.end(), chunk.begin(), chunk.begin() + got);
+        if (got == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return played;
+}
+
+// The audio ends where mpg123 ends it: the LAME tag's padding dropped from a
+// whole source, every sample of the whole frames of one that lost its end (a
+// cut last frame, a frame count larger than the file holds). Exact parts and
+// the preview end there, and a part that would start after it is refused.
+TEST(ExactCut, PartsAndThePreviewEndWithTheAudio) {
+    TempDir dir;
+    const Bytes whole = ReadFile(DataPath("vbr_v2_44k.mp3"));
+    const Bytes cut(whole.begin(), whole.end() - 50); // the last frame holds 104 bytes
+    Bytes counted = whole;
+    counted[36 + 11] += 10; // 308 frames said 318
+    const std::string paths[] = {DataPath("vbr_v2_44k.mp3"), dir.Write("cut.mp3", cut),
+                                 dir.Write("counted.mp3", counted)};
+    struct Case {
+        int Source; // whole, cut, counted
+        std::int32_t StartMs;
+        std::optional<std::int32_t> EndMs; // none: to the end
+        bool Refused;
+    };
+    // The sources hold 8000, 7994.5 and 8020.7 ms.
+    const Case cases[] = {
+        {0, 5000, std::nullopt, false}, {0, 7995, 8013, false},         {0, 8000, 8013, true},
+        {0, 8010, 8040, true},          {1, 5000, std::nullopt, false}, {1, 7900, 8013, false},
+        {1, 7995, 8013, true},          {2, 5000, std::nullopt, false}, {2, 7990, 8040, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(paths[c.Source] + " " + std::to_string(c.StartMs));
+        const Source source = Open(paths[c.Source]);
+        const std::int32_t endMs = c.EndMs.value_or(99999);
+        const std::string part = (dir.Path() / "part.mp3").string();
+        const SplitOutcome outcome = SplitExact(source.Path, {{c.StartMs, endMs}}, {part});
+        EXPECT_EQ(outcome.Success, !c.Refused);
+        if (c.Refused) {
+            ASSERT_EQ(outcome.Errors.size(), 1u);
+            EXPECT_NE(outcome.Errors[0].find("the section starts after the end of the source"),
+                      std::string::npos);
+            continue;
+        }
+        const std::vector<std::int16_t> wanted = Span(source, c.StartMs, endMs);
+        EXPECT_EQ(LargestDifference(DecodeGapless(part), wanted), 0);
+        TAudioInfo info;
+        info.AnalyseFile(source.Path);
+        PreviewFeed feed(std::make_shared<SourceWalk>(ScanSource::From(source.Path, info)),
+                         44100 * 4, {});
+        feed.SetExactCuts(true);
+        EXPECT_EQ(LargestDifference(Played(feed, c.StartMs, c.EndMs), wanted), 0);
+    }
+}
+
 // With exact cuts on, the preview hands out the samples an exact part holds.
 TEST(ExactCut, ThePreviewPlaysThePartsSamples) {
     for (const char* name : {"vbr_v2_44k.mp3", "cbr128_44k_joint.mp3", "tone_440hz_6s.mp3",
@@ -238,17 +309,8 @@ TEST(ExactCut, ThePreviewPlaysThePartsSamples) {
         feed.SetExactCuts(true);
         for (const auto& [start, end] : {std::pair{0, 700}, std::pair{1234, 3456},
                                          std::pair{40, 700}, std::pair{1742, 2342}}) {
-            feed.Start(start, end);
-            std::vector<std::int16_t> played;
-            std::vector<std::int16_t> chunk(2000);
-            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-            while (!feed.Drained() && std::chrono::steady_clock::now() < deadline) {
-                const auto got = feed.Take(reinterpret_cast<char*>(chunk.data()), 4000) / 2;
-                played.insert(played.end(), chunk.begin(), chunk.begin() + got);
-                if (got == 0)
-                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            }
-            EXPECT_EQ(LargestDifference(played, Span(source, start, end)), 0) << start;
+            EXPECT_EQ(LargestDifference(Played(feed, start, end), Span(source, start, end)), 0)
+                << start;
             EXPECT_EQ(feed.FirstFrameMs(), start);
         }
     }
