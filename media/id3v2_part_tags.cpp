@@ -29,10 +29,16 @@ const char* const kNotCarried[] = {"TRCK", "TLEN", "MLLT", "SEEK", "ASPI", "ETCO
 // carried frames together, hold at most this much.
 constexpr std::size_t kMaxCarriedBytes = std::size_t{16} << 20;
 
-// Comments and user texts that hold the whole source's gapless numbers or loudness.
+// Comments and user texts that hold the whole source's gapless numbers or
+// loudness, as their descriptions begin (upper case): iTunes, ReplayGain,
+// EBU R 128 and MP3Gain write them.
+const char* const kWholeSourceDescriptions[] = {"ITUNSMPB", "ITUNNORM", "REPLAYGAIN_", "R128_",
+                                                "MP3GAIN_"};
+
 bool DescribesTheWholeSource(const TagLib::String& description) {
     const std::string text = description.upper().to8Bit(true);
-    return text == "ITUNSMPB" || text.starts_with("REPLAYGAIN_");
+    return std::any_of(std::begin(kWholeSourceDescriptions), std::end(kWholeSourceDescriptions),
+                       [&text](const char* name) { return text.starts_with(name); });
 }
 
 void RemoveWholeSourceFrames(TagLib::ID3v2::Tag& tag) {

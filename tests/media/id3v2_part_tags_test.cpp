@@ -9,8 +9,10 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <taglib/attachedpictureframe.h>
+#include <taglib/commentsframe.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
+#include <taglib/textidentificationframe.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -259,4 +261,41 @@ TEST(Id3v2PartTags, CompressedFramesAreInflatedOnlyUpToTheLimit) {
         const TagLib::ID3v2::Tag& partTag = *part.ID3v2Tag(true);
         EXPECT_EQ(Text(partTag, "PRIV") + Text(partTag, "TPE1"), "<none>Artist");
     }
+}
+
+// Loudness and gapless numbers of the whole source, however a tagger names
+// them, stay out of the parts; other comments and user texts stay.
+TEST(Id3v2PartTags, EveryWholeSourceLoudnessTextIsLeftOut) {
+    frame_stream::TempDir dir;
+    const std::string path =
+        dir.Write("source.mp3", frame_stream::ReadFile(DataPath("cbr128_44k_joint.mp3")));
+    {
+        TagLib::MPEG::File file(path.c_str(), false);
+        TagLib::ID3v2::Tag& tag = *file.ID3v2Tag(true);
+        for (const char* description :
+             {"R128_TRACK_GAIN", "R128_ALBUM_GAIN", "MP3GAIN_MINMAX", "MP3GAIN_ALBUM_MINMAX",
+              "MP3GAIN_UNDO", "replaygain_track_gain", "iTunSMPB", "MOOD"}) {
+            auto frame = std::make_unique<TagLib::ID3v2::UserTextIdentificationFrame>();
+            frame->setDescription(description);
+            frame->setText("1");
+            tag.addFrame(frame.release());
+        }
+        for (const char* description : {"iTunNORM", "iTunes_CDDB_IDs", ""}) {
+            auto frame = std::make_unique<TagLib::ID3v2::CommentsFrame>();
+            frame->setDescription(description);
+            frame->setText("1");
+            tag.addFrame(frame.release());
+        }
+        ASSERT_TRUE(file.save(TagLib::MPEG::File::ID3v2));
+    }
+    TagLib::MPEG::File part(dir.Write("part.mp3", Id3v2PartTags(path).Build({})).c_str(), false);
+    std::vector<std::string> kept;
+    for (const TagLib::ID3v2::Frame* frame : part.ID3v2Tag(true)->frameList()) {
+        if (const auto* text =
+                dynamic_cast<const TagLib::ID3v2::UserTextIdentificationFrame*>(frame))
+            kept.push_back("TXXX:" + text->description().to8Bit(true));
+        if (const auto* comment = dynamic_cast<const TagLib::ID3v2::CommentsFrame*>(frame))
+            kept.push_back("COMM:" + comment->description().to8Bit(true));
+    }
+    EXPECT_EQ(kept, (std::vector<std::string>{"TXXX:MOOD", "COMM:iTunes_CDDB_IDs", "COMM:"}));
 }
