@@ -129,8 +129,13 @@ SourceStart StartFor(const AudioFile& source, const std::vector<std::int64_t>& o
     const std::int64_t step = source.Format.Layer == 3 ? 1 : 0;
     const std::int64_t frame =
         (target - kLeadFrames - step) / kSynthesisCycle * kSynthesisCycle + step;
-    if (target - kLeadFrames - step < kSynthesisCycle || step == 0)
+    if (step == 0)
         return {std::max<std::int64_t>(0, frame), {}};
+    // Too near the start for a silent frame to stand for the frames before:
+    // the decode starts where the whole source's does. Frame 1 without its
+    // reservoir would be passed over, one frame off the source's count.
+    if (frame < kSynthesisCycle)
+        return {0, {}};
     const std::int64_t from = std::max<std::int64_t>(0, frame - kReservoirFrames);
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(
         offsets[static_cast<std::size_t>(frame + 1)] - offsets[static_cast<std::size_t>(from)]));
