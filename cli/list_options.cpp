@@ -18,12 +18,39 @@ bool ParseTimeOption(const std::string& text, std::int32_t& ms, std::ostream& er
     return false;
 }
 
+// "left out: 2 sections (ms): 1000 2000, 3000 4000", as --section takes them.
+std::string LeftOutLine(const SectionTimes& sections) {
+    std::string line = "left out: " + std::to_string(sections.size()) +
+                       (sections.size() == 1 ? " section" : " sections") + " (ms):";
+    for (std::size_t i = 0; i < sections.size(); ++i)
+        line += (i == 0 ? " " : ", ") + std::to_string(sections[i].first) + " " +
+                std::to_string(sections[i].second);
+    return line;
+}
+
 // A change that did not fit below the list's limit is a problem, not a stop.
-void ReportLimit(const ListChange& change, int& problems, std::ostream& err) {
+void ReportLimit(const ListChange& change, int& problems, std::ostream& err,
+                 SectionTimes leftOut = {}) {
     if (change.Limit.empty())
         return;
     err << change.Limit << "\n";
+    leftOut.insert(leftOut.begin(), change.LeftOut.begin(), change.LeftOut.end());
+    if (!leftOut.empty())
+        err << LeftOutLine(leftOut) << "\n";
     ++problems;
+}
+
+// The sections given after the one that found the list full.
+SectionTimes SectionsAfter(const ListOptions& options, std::size_t index) {
+    SectionTimes sections;
+    for (std::size_t i = index + 1; i < options.Sections.size(); ++i) {
+        std::int32_t start = 0;
+        std::int32_t end = 0;
+        if (ParseTime(options.Sections[i].first, start) &&
+            ParseTime(options.Sections[i].second, end))
+            sections.push_back({start, end});
+    }
+    return sections;
 }
 
 FillOutcome AddCueSections(const ListOptions& options, SplitSession& session, int& problems,
@@ -41,7 +68,8 @@ FillOutcome AddCueSections(const ListOptions& options, SplitSession& session, in
 
 FillOutcome AddSections(const ListOptions& options, SplitSession& session, int& problems,
                         std::ostream& err, const StopRequest&) {
-    for (const auto& [startText, endText] : options.Sections) {
+    for (std::size_t i = 0; i < options.Sections.size(); ++i) {
+        const auto& [startText, endText] = options.Sections[i];
         std::int32_t start = 0;
         std::int32_t end = 0;
         // An odd number of values leaves the last START without its END.
@@ -59,7 +87,7 @@ FillOutcome AddSections(const ListOptions& options, SplitSession& session, int& 
             return FillOutcome::UsageError;
         }
         if (!added.Value().Limit.empty()) {
-            ReportLimit(added.Value(), problems, err);
+            ReportLimit(added.Value(), problems, err, SectionsAfter(options, i));
             return FillOutcome::Filled;
         }
     }

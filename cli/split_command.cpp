@@ -106,12 +106,14 @@ std::string WithoutPath(const std::string& line, const std::string& path) {
     return line.starts_with(prefix) ? line.substr(prefix.size()) : line;
 }
 
-// Why a part the plan was to write is not in place: its failure, else how the run
-// ended before it.
-std::string WhyNotWritten(const std::string& path, const SplitOutcome& outcome) {
-    for (const std::string& line : outcome.Errors)
-        if (line.starts_with(path + ": "))
-            return WithoutPath(line, path);
+// Why a part the plan was to write is not in place: its failure, else the
+// source's (exact cuts refused, say), else how the run ended before it.
+std::string WhyNotWritten(const std::string& path, const std::string& source,
+                          const SplitOutcome& outcome) {
+    for (const std::string& prefix : {path, source})
+        for (const std::string& line : outcome.Errors)
+            if (line.starts_with(prefix + ": "))
+                return WithoutPath(line, prefix);
     return outcome.Stopped ? "stopped before this part"
                            : "not begun: the split ended at an earlier part's failure";
 }
@@ -134,7 +136,7 @@ void ReportParts(JsonWriter& json, const std::string& source, const SplitList& l
         json.Boolean("written", done);
         if (!done)
             json.String("reason", part.Decision == PartDecision::Write
-                                      ? WhyNotWritten(part.Path, outcome)
+                                      ? WhyNotWritten(part.Path, source, outcome)
                                       : WithoutPath(part.Reason, part.Path));
         json.EndObject();
         if (done)

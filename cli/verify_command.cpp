@@ -42,6 +42,28 @@ std::string Decibels(double dbfs) {
     return (dbfs < 0 ? "\u2212" : "") + std::string(text);
 }
 
+std::string Samples(std::int64_t count) {
+    return std::to_string(count) + (count == 1 ? " sample" : " samples");
+}
+
+// How a part that copies the source's frames sounds otherwise than the source.
+std::string Differences(const PartCheck& check) {
+    std::vector<std::string> found;
+    if (check.SamplesBefore > 0)
+        found.push_back("it plays " + Samples(check.SamplesBefore) + " before the source's start");
+    if (check.SamplesAfter > 0)
+        found.push_back((found.empty() ? "it plays " : "") + Samples(check.SamplesAfter) +
+                        " after the source's end");
+    if (check.FirstDifference < check.EndSample)
+        found.push_back("first difference at " +
+                        SampleTime(check.FirstDifference, check.SampleRateHz) + ", peak " +
+                        Decibels(check.PeakDbfs) + " dBFS");
+    std::string text;
+    for (const std::string& difference : found)
+        text += (text.empty() ? "" : ", ") + difference;
+    return text;
+}
+
 std::string Line(const std::string& part, const std::string& source, const PartCheck& check) {
     switch (check.Match) {
     case PartMatch::Exact:
@@ -51,9 +73,7 @@ std::string Line(const std::string& part, const std::string& source, const PartC
     case PartMatch::FramesOnly:
         return part + ": frames " + std::to_string(check.FirstFrame) + "\u2013" +
                std::to_string(check.LastFrame) + " of " + source +
-               ", not sample-exact: first difference at " +
-               SampleTime(check.FirstDifference, check.SampleRateHz) + ", peak " +
-               Decibels(check.PeakDbfs) + " dBFS";
+               ", not sample-exact: " + Differences(check);
     case PartMatch::NotCut:
         break;
     }
@@ -72,7 +92,11 @@ void JsonObject(JsonWriter& json, const std::string& part, const PartCheck& chec
         json.Integer("start_sample", check.StartSample);
         json.Integer("end_sample", check.EndSample);
     }
-    if (check.Match == PartMatch::FramesOnly) {
+    if (check.SamplesBefore > 0)
+        json.Integer("samples_before_source", check.SamplesBefore);
+    if (check.SamplesAfter > 0)
+        json.Integer("samples_after_source", check.SamplesAfter);
+    if (check.Match == PartMatch::FramesOnly && check.FirstDifference < check.EndSample) {
         json.Integer("first_difference_sample", check.FirstDifference);
         if (!std::isinf(check.PeakDbfs))
             json.Number("peak_dbfs", std::round(check.PeakDbfs * 10) / 10);
@@ -121,6 +145,7 @@ void RegisterVerifyCommand(CLI::App& app, int& exitCode) {
     verify->add_flag("--json", options->Json,
                      "Print a JSON array with one object per part: part, result (exact, frames, "
                      "not_cut), first_frame, last_frame, sample_rate_hz, start_sample, "
-                     "end_sample, first_difference_sample, peak_dbfs");
+                     "end_sample, samples_before_source, samples_after_source, "
+                     "first_difference_sample, peak_dbfs");
     verify->callback([options, &exitCode] { exitCode = RunVerify(*options); });
 }

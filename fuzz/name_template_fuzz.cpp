@@ -71,8 +71,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         BuildPartFile(n.Template, n.Index, list, n.SourceFileName, n.TargetFolder, appendForPath);
     if (appendForPath != append)
         FuzzFailure("BuildPartFile and ExpandNameTemplate disagree about the number");
-    const std::string fileName =
-        name.Value() + (append && n.Rows > 1 ? ThreeDigit(n.Index + 1) : "") + ".mp3";
+    std::string stem = name.Value() + (append && n.Rows > 1 ? ThreeDigit(n.Index + 1) : "");
+    // An empty name would hide the file: the part is named by its number.
+    if (stem.empty())
+        stem = ThreeDigit(n.Index + 1);
+    const std::string fileName = stem + ".mp3";
     // A name that would leave the folder or that the file system cannot hold is refused.
     const bool mustRefuse =
         fileName.find_first_of(std::string("/\\:*?\"<>|\0", 10)) != std::string::npos ||

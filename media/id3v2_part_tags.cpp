@@ -15,6 +15,7 @@
 #include <taglib/tbytevectorstream.h>
 #include <taglib/textidentificationframe.h>
 #include <taglib/tfilestream.h>
+#include <zlib.h>
 
 namespace {
 
@@ -28,10 +29,16 @@ const char* const kNotCarried[] = {"TRCK", "TLEN", "MLLT", "SEEK", "ASPI", "ETCO
 // carried frames together, hold at most this much.
 constexpr std::size_t kMaxCarriedBytes = std::size_t{16} << 20;
 
-// Comments and user texts that hold the whole source's gapless numbers or loudness.
+// Comments and user texts that hold the whole source's gapless numbers or
+// loudness, as their descriptions begin (upper case): iTunes, ReplayGain,
+// EBU R 128 and MP3Gain write them.
+const char* const kWholeSourceDescriptions[] = {"ITUNSMPB", "ITUNNORM", "REPLAYGAIN_", "R128_",
+                                                "MP3GAIN_"};
+
 bool DescribesTheWholeSource(const TagLib::String& description) {
     const std::string text = description.upper().to8Bit(true);
-    return text == "ITUNSMPB" || text.starts_with("REPLAYGAIN_");
+    return std::any_of(std::begin(kWholeSourceDescriptions), std::end(kWholeSourceDescriptions),
+                       [&text](const char* name) { return text.starts_with(name); });
 }
 
 void RemoveWholeSourceFrames(TagLib::ID3v2::Tag& tag) {
@@ -55,11 +62,20 @@ std::string Megabytes(std::size_t bytes) {
     return std::to_string((bytes + (1 << 20) - 1) >> 20) + " MB";
 }
 
+std::string FrameName(const TagLib::ByteVector& id) {
+    return std::string(id.data(), id.size());
+}
+
+std::string LeftOutWarning(const std::string& path, const TagLib::ByteVector& id,
+                           const std::string& size) {
+    return path + ": warning: the ID3v2 frame " + FrameName(id) + " (" + size +
+           ") is left out of the parts: their tags carry at most " + Megabytes(kMaxCarriedBytes) +
+           " of the source's frames";
+}
+
 std::string LeftOutWarning(const std::string& path, const TagLib::ByteVector& id,
                            std::size_t bytes) {
-    return path + ": warning: the ID3v2 frame " + std::string(id.data(), id.size()) + " (" +
-           Megabytes(bytes) + ") is left out of the parts: their tags carry at most " +
-           Megabytes(kMaxCarriedBytes) + " of the source's frames";
+    return LeftOutWarning(path, id, Megabytes(bytes));
 }
 
 // TagLib's reading of a frame header, so the frames walked here are the ones it reads.
@@ -82,9 +98,81 @@ std::size_t DeclaredInflatedSize(const TagLib::ByteVector& frame, const FrameHea
     return frame.size() >= offset + 4 ? TagLib::ID3v2::SynchData::toUInt(frame.mid(offset, 4)) : 0;
 }
 
+// What TagLib would inflate a frame's compressed data to, counted without
+// keeping it and only up to a limit: the size a frame declares may be a lie.
+struct Inflation {
+    std::size_t Bytes = 0;
+    bool PastLimit = false;
+    // The data does not end inside the frame: TagLib would inflate on into the
+    // bytes after it, the next frames and the padding.
+    bool RunsOn = false;
+};
+
+Inflation InflatedSize(const TagLib::ByteVector& compressed, std::size_t limit) {
+    Inflation inflation;
+    z_stream stream{};
+    if (inflateInit(&stream) != Z_OK)
+        return inflation;
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(compressed.data()));
+    stream.avail_in = compressed.size();
+    std::vector<Bytef> out(std::size_t{64} << 10);
+    for (;;) {
+        stream.next_out = out.data();
+        stream.avail_out = static_cast<uInt>(out.size());
+        const int result = inflate(&stream, Z_NO_FLUSH);
+        inflation.Bytes += out.size() - stream.avail_out;
+        if (inflation.Bytes > limit) {
+            inflation.PastLimit = true;
+            break;
+        }
+        // On an error in the data TagLib keeps nothing of the frame.
+        if (result != Z_OK) {
+            inflation.RunsOn = result == Z_BUF_ERROR && stream.avail_in == 0;
+            break;
+        }
+    }
+    inflateEnd(&stream);
+    return inflation;
+}
+
+// The compressed data of a frame as TagLib inflates it: after the frame
+// header and four bytes, ID3v2.4's unsynchronisation undone first.
+TagLib::ByteVector CompressedData(const TagLib::ByteVector& frame, const FrameHeader& header,
+                                  unsigned version, bool tagUnsynchronised) {
+    TagLib::ByteVector data = frame.mid(10, header.frameSize());
+    if (version == 4 && (tagUnsynchronised || header.unsynchronisation()))
+        data = TagLib::ID3v2::SynchData::decode(data);
+    return data.size() > 4 ? data.mid(4) : TagLib::ByteVector();
+}
+
+// The line saying why a frame is left out of the parts, or nothing. inflated
+// counts what the compressed frames kept so far inflate to, so that all of
+// them together stay within the limit, and so does the work of inflating them.
+std::optional<std::string> WhyLeftOut(const std::string& path, const TagLib::ByteVector& frame,
+                                      const FrameHeader& header, unsigned version,
+                                      bool tagUnsynchronised, std::size_t& inflated) {
+    const std::size_t declared =
+        std::max<std::size_t>(header.frameSize(), DeclaredInflatedSize(frame, header, version));
+    if (declared > kMaxCarriedBytes)
+        return LeftOutWarning(path, header.frameID(), declared);
+    if (!header.compression() || header.encryption())
+        return std::nullopt;
+    const std::size_t budget = kMaxCarriedBytes - inflated;
+    const Inflation inflation =
+        InflatedSize(CompressedData(frame, header, version, tagUnsynchronised), budget);
+    if (inflation.PastLimit)
+        return LeftOutWarning(path, header.frameID(),
+                              "more than " + Megabytes(budget) + " inflated");
+    if (inflation.RunsOn)
+        return path + ": warning: the ID3v2 frame " + FrameName(header.frameID()) +
+               " is left out of the parts: its compressed data does not end inside it";
+    inflated += inflation.Bytes;
+    return std::nullopt;
+}
+
 // The source's tag at the file's start with every frame over the limit, as
-// stored or as it says it inflates, left out: TagLib would inflate such a
-// frame in full just to read the tag. The kept frames move up and zeros fill
+// stored, as it says it inflates or as it inflates, left out: TagLib would
+// inflate such a frame in full just to read the tag. The kept frames move up and zeros fill
 // the tag to its size. Nothing when no frame is left out or the tag is not one
 // walked here (ID3v2.2 has no compression).
 std::optional<TagLib::ByteVector> TagWithoutOversizedFrames(TagLib::IOStream& file,
@@ -119,6 +207,8 @@ std::optional<TagLib::ByteVector> TagWithoutOversizedFrames(TagLib::IOStream& fi
         return std::nullopt;
     TagLib::ByteVector kept = body.mid(0, position);
     const std::size_t warningsBefore = warnings.size();
+    const bool unsynchronised = (header[5] & 0x80) != 0;
+    std::size_t inflated = 0;
     // Stops where TagLib would: at the padding or a frame it would not read.
     while (framesEnd - position > 10 && body[position] != 0) {
         const TagLib::ByteVector frame = body.mid(position, framesEnd - position);
@@ -128,10 +218,9 @@ std::optional<TagLib::ByteVector> TagWithoutOversizedFrames(TagLib::IOStream& fi
                          [](char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }) ||
             frameHeader.frameSize() == 0 || frameHeader.frameSize() > frame.size() - 10)
             break;
-        const std::size_t bytes = std::max<std::size_t>(
-            frameHeader.frameSize(), DeclaredInflatedSize(frame, frameHeader, version));
-        if (bytes > kMaxCarriedBytes)
-            warnings.push_back(LeftOutWarning(path, id, bytes));
+        if (std::optional<std::string> warning =
+                WhyLeftOut(path, frame, frameHeader, version, unsynchronised, inflated))
+            warnings.push_back(std::move(*warning));
         else
             kept.append(frame.mid(0, 10 + frameHeader.frameSize()));
         position += 10 + frameHeader.frameSize();

@@ -129,8 +129,13 @@ SourceStart StartFor(const AudioFile& source, const std::vector<std::int64_t>& o
     const std::int64_t step = source.Format.Layer == 3 ? 1 : 0;
     const std::int64_t frame =
         (target - kLeadFrames - step) / kSynthesisCycle * kSynthesisCycle + step;
-    if (target - kLeadFrames - step < kSynthesisCycle || step == 0)
+    if (step == 0)
         return {std::max<std::int64_t>(0, frame), {}};
+    // Too near the start for a silent frame to stand for the frames before:
+    // the decode starts where the whole source's does. Frame 1 without its
+    // reservoir would be passed over, one frame off the source's count.
+    if (frame < kSynthesisCycle)
+        return {0, {}};
     const std::int64_t from = std::max<std::int64_t>(0, frame - kReservoirFrames);
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(
         offsets[static_cast<std::size_t>(frame + 1)] - offsets[static_cast<std::size_t>(from)]));
@@ -193,21 +198,25 @@ public:
 
     // The samples [from, to) of a part frame against those of the source's
     // frame (null where it has none), the source's timeline at timeline.
+    // Samples outside the source's timeline are not compared: they are counted apart.
     void Compare(const std::int16_t* part, const std::int16_t* source, std::int64_t from,
                  std::int64_t to, std::int64_t timeline, std::int64_t sourceLength) {
         for (std::int64_t i = from; i < to; ++i, ++timeline) {
-            const bool inSource = source != nullptr && timeline >= 0 && timeline < sourceLength;
+            if (timeline < 0 || timeline >= sourceLength)
+                continue;
             for (std::int32_t c = 0; c < channels_; ++c) {
                 const std::int64_t at = i * channels_ + c;
-                const int difference = std::abs(part[at] - (inSource ? source[at] : 0));
-                if (difference == 0 && inSource)
+                const int difference = std::abs(part[at] - (source != nullptr ? source[at] : 0));
+                if (difference == 0 && source != nullptr)
                     continue;
                 firstDifference_ = std::min(firstDifference_, timeline);
                 peak_ = std::max(peak_, difference);
             }
         }
     }
-    void Missing(std::int64_t timeline) { firstDifference_ = std::min(firstDifference_, timeline); }
+    void Missing(std::int64_t timeline) {
+        firstDifference_ = std::min(firstDifference_, std::max<std::int64_t>(0, timeline));
+    }
 
     bool Differs(std::int64_t end) const { return firstDifference_ < end; }
     std::int64_t FirstDifference() const { return firstDifference_; }
@@ -315,10 +324,17 @@ Result<PartCheck> SourceFrameIndex::Check(const std::string& partPath) const {
     check.FirstFrame = run.SourceFirst + 1;
     check.LastFrame = run.SourceFirst + run.Length;
     check.SampleRateHz = source_.Format.SampleRateHz;
-    check.StartSample = partPlayed.First + toTimeline;
-    check.EndSample = partPlayed.End + toTimeline;
-
     const std::int64_t sourceLength = sourcePlayed.End - sourcePlayed.First;
+    // A part without the source's trim plays its delay before the source's
+    // first sample, or its padding after the last.
+    const std::int64_t played = partPlayed.First + toTimeline;
+    const std::int64_t playedEnd = partPlayed.End + toTimeline;
+    check.StartSample = std::clamp<std::int64_t>(played, 0, sourceLength);
+    check.EndSample = std::clamp<std::int64_t>(playedEnd, check.StartSample, sourceLength);
+    check.SamplesBefore = std::min<std::int64_t>(playedEnd, 0) - std::min<std::int64_t>(played, 0);
+    check.SamplesAfter = std::max<std::int64_t>(playedEnd, sourceLength) -
+                         std::max<std::int64_t>(played, sourceLength);
+
     SampleComparison comparison(source_.Format.Channels, check.EndSample);
     RunDecoder partDecoder(partPath, frames.Offsets, 0, partFrames - 1);
     const SourceStart start = StartFor(source_, offsets_, std::max<std::int64_t>(0, frameShift));
@@ -348,7 +364,8 @@ Result<PartCheck> SourceFrameIndex::Check(const std::string& partPath) const {
     }
     if (expected * frameSamples < partPlayed.End)
         comparison.Missing(std::max(expected * frameSamples, partPlayed.First) + toTimeline);
-    const bool exact = check.StartSample < check.EndSample && !comparison.Differs(check.EndSample);
+    const bool exact = check.StartSample < check.EndSample && check.SamplesBefore == 0 &&
+                       check.SamplesAfter == 0 && !comparison.Differs(check.EndSample);
     check.Match = exact ? PartMatch::Exact : PartMatch::FramesOnly;
     check.FirstDifference = comparison.FirstDifference();
     check.PeakDbfs = comparison.PeakDbfs();

@@ -24,10 +24,15 @@ struct PartCheck {
     std::int64_t FirstFrame = 0; // the source's audio frames the part copies, from 1
     std::int64_t LastFrame = 0;
     std::int32_t SampleRateHz = 0;
-    // The samples the part plays, on the source's timeline: [StartSample, EndSample).
+    // The samples the part plays, on the source's timeline: [StartSample, EndSample),
+    // and those it plays before the source's first and after its last (a delay
+    // or padding the source's LAME tag trims and the part's does not).
     std::int64_t StartSample = 0;
     std::int64_t EndSample = 0;
-    // For FramesOnly: the first sample that differs, and the peak of the difference.
+    std::int64_t SamplesBefore = 0;
+    std::int64_t SamplesAfter = 0;
+    // For FramesOnly: the first sample in [StartSample, EndSample) that
+    // differs (EndSample when none does), and the peak of the difference.
     std::int64_t FirstDifference = 0;
     double PeakDbfs = 0.0;
 };

@@ -7,7 +7,7 @@ packages=(
     cmake ninja-build g++ ccache clang libclang-rt-14-dev
     libgtest-dev libcli11-dev
     qt6-base-dev qt6-multimedia-dev pkg-config
-    libmpg123-dev libtag1-dev libcue-dev libebur128-dev
+    libmpg123-dev libtag1-dev libcue-dev zlib1g-dev libebur128-dev
     pulseaudio pulseaudio-utils sox lame ffmpeg mpg123 espeak-ng
     xvfb xauth xdotool imagemagick
     scdoc desktop-file-utils appstream man-db groff-base dpkg-dev file

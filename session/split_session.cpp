@@ -52,8 +52,11 @@ ListChange SplitSession::AppendAll(const std::string& step,
     Record(step,
            [&](SplitList& list) { return AppendAllEntries(list, entries) && !entries.empty(); });
     change.RowsAdded = list_.SplitCount() - change.FirstRow;
-    if (change.RowsAdded == 0 && !entries.empty())
+    if (change.RowsAdded == 0 && !entries.empty()) {
         change.Limit = LimitMessage();
+        for (const SplitListItem& entry : entries)
+            change.LeftOut.push_back({entry.StartMs, entry.EndMs});
+    }
     return change;
 }
 
@@ -64,6 +67,7 @@ Result<ListChange> SplitSession::AddSection(std::int32_t startMs, std::int32_t e
     change.FirstRow = list_.SplitCount();
     if (list_.IsFull()) {
         change.Limit = LimitMessage();
+        change.LeftOut.push_back({startMs, endMs});
         return change;
     }
     Record("Add Section", [&](SplitList& list) {
@@ -133,8 +137,10 @@ Result<ListChange> SplitSession::EqualParts(const std::string& countText,
     change.FirstRow = result.FirstNewIndex;
     change.RowsAdded = result.PartsAdded;
     change.CountText = result.CountText;
-    if (result.Outcome == EqualPartsOutcome::LimitReached)
+    if (result.Outcome == EqualPartsOutcome::LimitReached) {
         change.Limit = result.ErrorMessage;
+        change.LeftOut = result.LeftOut;
+    }
     return change;
 }
 

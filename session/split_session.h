@@ -24,6 +24,7 @@ struct ListChange {
     // stretch the pause search could not decode.
     std::vector<std::string> Warnings;
     std::string Limit;     // not all the rows fitted (LimitMessage or its equal-parts form)
+    SectionTimes LeftOut;  // with Limit: the sections that did not fit
     std::string CountText; // equal parts: the count taken ("2" for an empty field)
 };
 

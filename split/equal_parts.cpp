@@ -76,15 +76,16 @@ EqualPartsResult SplitByEqualParts(SplitList& list, const EqualPartsInput& input
 
     std::int64_t cursor = 0;
     for (std::int32_t i = 1; i <= partCount; ++i) {
+        const std::int32_t endMs = i == partCount ? Saturate(std::trunc(totalMs))
+                                                  : Saturate(overlapMs + cursor + partLengthMs);
         if (list.IsFull()) {
             result.Outcome = EqualPartsOutcome::LimitReached;
             result.ErrorMessage = LimitMessage();
-            return result;
+            result.LeftOut.push_back({Saturate(cursor), endMs});
+        } else {
+            list.AddEntry(Saturate(cursor), endMs, sourceTag);
+            ++result.PartsAdded;
         }
-        const std::int32_t endMs = i == partCount ? Saturate(std::trunc(totalMs))
-                                                  : Saturate(overlapMs + cursor + partLengthMs);
-        list.AddEntry(Saturate(cursor), endMs, sourceTag);
-        ++result.PartsAdded;
         cursor += partLengthMs;
     }
     return result;

@@ -24,6 +24,7 @@ struct EqualPartsResult {
     std::int32_t PartsAdded = 0;
     std::string CountText;    // "2" when the field was empty
     std::string ErrorMessage; // the text to show for LimitReached or InvalidCount
+    SectionTimes LeftOut;     // LimitReached: the parts that did not fit
 };
 
 // Appends PartCount equal entries (with overlap) to the list.

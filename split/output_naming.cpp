@@ -173,6 +173,9 @@ Result<PartFile> BuildPartFile(const std::string& nameTemplate, std::int32_t ind
                          targetFolder + ": " + name.Failure().Text};
     if (appendSequenceNumber && list.SplitCount() > 1)
         name.Value() += ThreeDigit(index + 1);
+    // Nothing before ".mp3" would hide the file: the part is named by its number.
+    if (name.Value().empty())
+        name.Value() = ThreeDigit(index + 1);
     PartFile part;
     part.FileName = name.Value() + ".mp3";
     part.Path = JoinFolder(targetFolder, part.FileName);

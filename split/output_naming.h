@@ -33,7 +33,8 @@ struct PartFile {
 };
 
 // The part file of row index: expansion, the three-digit number appended when
-// the list has more than one row and no "$N" was used, ".mp3", the folder. A
+// the list has more than one row and no "$N" was used (or standing alone when
+// the name would be empty), ".mp3", the folder. A
 // name that cannot be used is refused with RefusedNameMessage's line.
 Result<PartFile> BuildPartFile(const std::string& nameTemplate, std::int32_t index,
                                const SplitList& list, const std::string& sourceFileName,

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 // One section of the source to be written as a part file.
@@ -61,6 +62,9 @@ std::string DiscardQuestion(std::int32_t unkeptRows);
 
 // "Sorry! In this program you can add only 999 parts!"
 std::string LimitMessage();
+
+// The start and end (ms) of sections the list had no room for.
+using SectionTimes = std::vector<std::pair<std::int32_t, std::int32_t>>;
 
 // The entry's tag group as a 128-byte ID3v1 block (spaces as padding, no track):
 // Latin-1, "?" for a character beyond it, each text cut to its field.

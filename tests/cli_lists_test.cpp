@@ -277,3 +277,31 @@ TEST_F(CliLists, OutputThatCannotBeWrittenFails) {
 }
 
 } // namespace
+
+namespace {
+
+// Past 999 rows the command line names the sections it left out, as --section takes them:
+// after other rows, the last equal parts, so the end of the file is in no part.
+TEST_F(CliLists, PastTheLimitTheSectionsLeftOutAreNamed) {
+    std::string sections;
+    for (int i = 0; i < 1001; ++i)
+        sections += " --section " + std::to_string(2 * i) + " " + std::to_string(2 * i + 1);
+    const struct {
+        std::string Options;
+        std::string LeftOut;
+    } cases[] = {
+        {"--section 0 1000 --section 1000 2000 --parts 999",
+         "2 sections (ms): 7976 7984, 7984 8000"},
+        {sections, "2 sections (ms): 1998 1999, 2000 2001"},
+    };
+    for (const auto& c : cases) {
+        const CliRun run = Cli("cue " + Quoted(Fixture("cbr128_44k_joint.mp3")) + " " + c.Options);
+        EXPECT_EQ(run.ExitCode, 1);
+        EXPECT_NE(run.Stderr.find("Sorry! In this program you can add only 999 parts!\nleft out: " +
+                                  c.LeftOut + "\n"),
+                  std::string::npos)
+            << run.Stderr;
+    }
+}
+
+} // namespace

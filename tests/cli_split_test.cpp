@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -277,6 +279,13 @@ TEST_F(CliSplit, ProblemsGiveExitOneAndOneLineEachUsageErrorsTwo) {
     EXPECT_EQ(r.Stderr, Fixture("layer2_192k.mp3") +
                             ": exact cuts need Layer III: players ignore the gapless information "
                             "of Layer I and II\n0 parts written, 2 not written\n");
+    // Each row of the report gives the refusal as its reason.
+    r = Split(Fixture("layer2_192k.mp3"), out, "--parts 2 --exact --json", scratch_);
+    const std::regex refused("\"reason\": \"exact cuts need Layer III: players ignore");
+    EXPECT_EQ(std::distance(std::sregex_iterator(r.Stdout.begin(), r.Stdout.end(), refused),
+                            std::sregex_iterator()),
+              2)
+        << r.Stdout;
     for (const char* name : {"not_audio.mp3", "empty.mp3", "no_such_file.mp3"}) {
         r = Split(Fixture(name), out, "--parts 2", scratch_);
         EXPECT_EQ(r.ExitCode, 1) << name;

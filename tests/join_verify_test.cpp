@@ -272,6 +272,31 @@ TEST(Verify, TellsWhereEachPartComesFrom) {
                   .ExitCode,
               0);
     const std::string parts = (scratch.Path() / "parts/vbr_v2_44k_").string();
+    // Part 1 joined to part 3: the source's frames, but not one run of them.
+    const std::string joined = (scratch.Path() / "joined.mp3").string();
+    ASSERT_EQ(
+        RunCli("join " + Joined({parts + "001.mp3", parts + "003.mp3"}) + "-o " + Quoted(joined),
+               scratch)
+            .ExitCode,
+        0);
+    // Without the source's trim a part from the start plays its encoder delay.
+    ASSERT_EQ(RunCli("split " + Quoted(source) + " -q --no-info-frame --section 0 1000 --out " +
+                         Quoted(scratch.Path() / "untrimmed"),
+                     scratch)
+                  .ExitCode,
+              0);
+    // An exact part whose LAME tag says no delay plays its bridge and warm-up.
+    const std::string exact = (scratch.Path() / "exact/vbr_v2_44k_001.mp3").string();
+    ASSERT_EQ(RunCli("split " + Quoted(source) + " -q --exact --section 2500 4000 --out " +
+                         Quoted(scratch.Path() / "exact"),
+                     scratch)
+                  .ExitCode,
+              0);
+    const Frames exactFrames = AudioFrames(exact);
+    const GaplessTrim trim = TrimOf(exact).value_or(GaplessTrim{});
+    const std::string early =
+        WriteExactLikePart(scratch.Path() / "early.mp3", OpenAudioFile(exact), exactFrames, 0,
+                           exactFrames.size() - 1, {0, trim.Padding}, 0);
     struct Case {
         std::vector<std::string> Parts;
         std::string Expected; // a line per part
@@ -287,6 +312,16 @@ TEST(Verify, TellsWhereEachPartComesFrom) {
          "cbr128_44k_joint.mp3: not cut from .*vbr_v2_44k.mp3\n",
          1},
         {{source}, "vbr_v2_44k.mp3: exact, 00:00.000\u201300:08.000 \\(352800 samples\\)\n", 0},
+        {{joined}, "joined.mp3: not cut from .*vbr_v2_44k.mp3\n", 1},
+        {{(scratch.Path() / "untrimmed/vbr_v2_44k_001.mp3").string()},
+         "vbr_v2_44k_001.mp3: frames 1\u201339 of .*vbr_v2_44k.mp3, not sample-exact: it plays "
+         "1105 samples before the source's start\n",
+         0},
+        {{exact, early},
+         "vbr_v2_44k_001.mp3: exact, 00:02.500\u201300:04.000 \\(66150 samples\\)\n"
+         ".*early.mp3: frames [0-9]+\u2013[0-9]+ of .*vbr_v2_44k.mp3, not sample-exact: first "
+         "difference at 00:02.4[0-9][0-9], peak \u2212[0-9]+\\.[0-9] dBFS\n",
+         0},
     };
     for (const Case& c : cases) {
         const CliRun result = RunCli("verify " + Joined({source}) + Joined(c.Parts), scratch);

@@ -50,7 +50,9 @@ TEST(OutputNaming, TemplatesOfTheSaveDialog) {
               (std::vector<std::string>{"Performer001.mp3", "Performer002.mp3"}));
     EXPECT_EQ(Names("$F", ListOf(1)), std::vector<std::string>{"Performer.mp3"});
     EXPECT_EQ(Names("$T_$N", ListOf(1)), std::vector<std::string>{"_001.mp3"});
-    EXPECT_EQ(Names("$T", ListOf(1)), std::vector<std::string>{".mp3"});
+    // A name that would be empty (".mp3", a hidden file) is the part's number.
+    EXPECT_EQ(Names("$T", ListOf(1)), std::vector<std::string>{"001.mp3"});
+    EXPECT_EQ(Names("", ListOf(1)), std::vector<std::string>{"001.mp3"});
     // Tags in either case.
     EXPECT_EQ(Names("$t-$a", ListOf(1, "Title", "Artist")),
               std::vector<std::string>{"Title-Artist.mp3"});

@@ -3,6 +3,7 @@
 #include "core/bridge_frame.h"
 #include "core/frame_rule.h"
 #include "core/information_frame.h"
+#include "media/part_check.h"
 #include "media/preview_feed.h"
 #include "split/split_worker.h"
 
@@ -221,6 +222,44 @@ TEST(ExactCut, WithoutTheBridgeThePartIsWrong) {
               bytes.begin() + static_cast<std::ptrdiff_t>(infoLength + bridgeLength), 0);
     const std::string bridgeless = dir.Write("bridgeless.mp3", bytes);
     EXPECT_GT(LargestDifference(DecodeGapless(bridgeless), Span(source, 1000, 2500)), 100);
+}
+
+// verify's reference decode of the source counts the granules mpg123's
+// synthesis has put through as the part's decode does, so it calls a part
+// exact exactly when libmpg123 decodes it to the source's samples: sweeps of
+// starts over the first frames (parts whose first frame is 10 to 24 were
+// called one step off), of a mono VBR, a tone and a mono MPEG 2.5 file.
+TEST(ExactCut, VerifyCallsAPartExactWhenItDecodesToTheSourceSamples) {
+    struct Case {
+        const char* File;
+        int Undecodable; // parts that mpg123 rounds a step off (mono MPEG 2.5)
+    };
+    for (const Case& c : {Case{"vbr_v4_44k_mono.mp3", 0}, Case{"tone_440hz_6s.mp3", 0},
+                          Case{"cbr16_mpeg25_8k_mono.mp3", 2}}) {
+        SCOPED_TRACE(c.File);
+        const Source source = Open(DataPath(c.File));
+        TempDir dir;
+        std::vector<std::pair<std::int32_t, std::int32_t>> spans;
+        std::vector<std::string> parts;
+        for (std::int32_t start = 0; start < 2000; start += 23) {
+            spans.push_back({start, start + 100});
+            parts.push_back((dir.Path() / (std::to_string(start) + ".mp3")).string());
+        }
+        ASSERT_TRUE(SplitExact(source.Path, spans, parts).Success);
+        const Result<SourceFrameIndex> index = SourceFrameIndex::Build(source.Path);
+        ASSERT_TRUE(index.Ok());
+        int undecodable = 0;
+        for (std::size_t i = 0; i < parts.size(); ++i) {
+            const bool decodes =
+                DecodeGapless(parts[i]) == Span(source, spans[i].first, spans[i].second);
+            undecodable += decodes ? 0 : 1;
+            const Result<PartCheck> check = index.Value().Check(parts[i]);
+            ASSERT_TRUE(check.Ok());
+            EXPECT_EQ(check.Value().Match, decodes ? PartMatch::Exact : PartMatch::FramesOnly)
+                << spans[i].first << " ms, frames from " << check.Value().FirstFrame;
+        }
+        EXPECT_EQ(undecodable, c.Undecodable);
+    }
 }
 
 // Layer II players ignore the LAME tag: such a source is refused, with the reason.

@@ -3,10 +3,18 @@
 #include "split/split_list.h"
 #include "split/split_worker.h"
 
+#include <algorithm>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <taglib/attachedpictureframe.h>
+#include <taglib/commentsframe.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
+#include <taglib/textidentificationframe.h>
+#include <unistd.h>
+#include <zlib.h>
 
 namespace {
 
@@ -149,3 +157,145 @@ TEST(Id3v2PartTags, FramesDeclaredToInflatePastTheLimitAreLeftOut) {
 }
 
 } // namespace
+
+namespace {
+
+// Deflated: the bytes, then zeros up to inflatedBytes, fed a block at a time.
+std::string Deflated(const std::string& bytes, std::size_t inflatedBytes) {
+    z_stream stream{};
+    deflateInit(&stream, Z_BEST_COMPRESSION);
+    const std::string zeros(std::size_t{1} << 20, '\0');
+    std::string out;
+    std::vector<char> buffer(std::size_t{1} << 16);
+    std::size_t fed = 0;
+    for (int flush = Z_NO_FLUSH; flush != Z_FINISH;) {
+        const std::string& block = fed == 0 ? bytes : zeros;
+        const std::size_t length = std::min(block.size(), inflatedBytes - fed);
+        fed += length;
+        flush = fed == inflatedBytes ? Z_FINISH : Z_NO_FLUSH;
+        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(block.data()));
+        stream.avail_in = static_cast<uInt>(length);
+        do {
+            stream.next_out = reinterpret_cast<Bytef*>(buffer.data());
+            stream.avail_out = static_cast<uInt>(buffer.size());
+            deflate(&stream, flush);
+            out.append(buffer.data(), buffer.size() - stream.avail_out);
+        } while (stream.avail_out == 0);
+    }
+    deflateEnd(&stream);
+    return out;
+}
+
+std::string Size(std::size_t n, bool synchsafe) {
+    const int shift = synchsafe ? 7 : 8;
+    const int mask = synchsafe ? 0x7f : 0xff;
+    return {char(n >> 3 * shift & mask), char(n >> 2 * shift & mask), char(n >> shift & mask),
+            char(n & mask)};
+}
+
+long ResidentKiB() {
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0;
+    statm >> pages >> pages;
+    return pages * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+// How much more memory than the test already holds reading the source's tag takes, in KiB.
+long PeakGrowthKiB(const std::string& source) {
+    const long before = ResidentKiB();
+    const pid_t child = fork();
+    if (child == 0) {
+        const Id3v2PartTags tags(source);
+        _exit(0);
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(child, &status, 0, &usage);
+    return usage.ru_maxrss - before;
+}
+
+} // namespace
+
+// A compressed frame that says it inflates to 100 bytes but inflates to
+// 64 MB (or whose data runs on past its end) is left out by inflating no
+// more than the limit; a compressed frame that keeps its word stays.
+TEST(Id3v2PartTags, CompressedFramesAreInflatedOnlyUpToTheLimit) {
+    const std::string bomb = Deflated(std::string("owner\0", 6), std::size_t{64} << 20);
+    const std::string small = Deflated(std::string("\0Artist", 7), 7);
+    struct Case {
+        char Version;
+        char Flags; // compression, and in ID3v2.4 with or without a data length indicator
+        std::string Data;
+        const char* Warning;
+    };
+    const Case cases[] = {
+        {4, '\x09', Size(100, true) + bomb, "PRIV (more than 16 MB inflated) is left out"},
+        {4, '\x08', Size(100, true) + bomb, "PRIV (more than 16 MB inflated) is left out"},
+        {3, '\x80', Size(100, false) + bomb, "PRIV (more than 16 MB inflated) is left out"},
+        {4, '\x09', Size(100, true) + bomb.substr(0, 1000),
+         "PRIV is left out of the parts: its compressed data does not end inside it"},
+    };
+    const Bytes audio = frame_stream::ReadFile(DataPath("cbr128_44k_joint.mp3"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(1, char('0' + c.Version)) + " " + c.Warning);
+        const bool synchsafe = c.Version == 4;
+        const auto frame = [synchsafe](const std::string& id, char flags, const std::string& data) {
+            return id + Size(data.size(), synchsafe) + std::string{0, flags} + data;
+        };
+        const std::string body = frame("PRIV", c.Flags, c.Data) +
+                                 frame("TPE1", c.Flags, Size(7, synchsafe) + small) +
+                                 std::string(64, 0);
+        const std::string tag =
+            std::string{'I', 'D', '3', c.Version, 0, 0} + Size(body.size(), true) + body;
+        Bytes source(tag.begin(), tag.end());
+        source.insert(source.end(), audio.begin(), audio.end());
+        frame_stream::TempDir dir;
+        const std::string path = dir.Write("source.mp3", source);
+        EXPECT_LT(PeakGrowthKiB(path), 32 << 10);
+        const Id3v2PartTags tags(path);
+        ASSERT_EQ(tags.Warnings().size(), 1u);
+        EXPECT_EQ(tags.Warnings()[0].find(std::string("warning: the ID3v2 frame ") + c.Warning),
+                  path.size() + 2)
+            << tags.Warnings()[0];
+        TagLib::MPEG::File part(dir.Write("part.mp3", tags.Build({})).c_str(), false);
+        const TagLib::ID3v2::Tag& partTag = *part.ID3v2Tag(true);
+        EXPECT_EQ(Text(partTag, "PRIV") + Text(partTag, "TPE1"), "<none>Artist");
+    }
+}
+
+// Loudness and gapless numbers of the whole source, however a tagger names
+// them, stay out of the parts; other comments and user texts stay.
+TEST(Id3v2PartTags, EveryWholeSourceLoudnessTextIsLeftOut) {
+    frame_stream::TempDir dir;
+    const std::string path =
+        dir.Write("source.mp3", frame_stream::ReadFile(DataPath("cbr128_44k_joint.mp3")));
+    {
+        TagLib::MPEG::File file(path.c_str(), false);
+        TagLib::ID3v2::Tag& tag = *file.ID3v2Tag(true);
+        for (const char* description :
+             {"R128_TRACK_GAIN", "R128_ALBUM_GAIN", "MP3GAIN_MINMAX", "MP3GAIN_ALBUM_MINMAX",
+              "MP3GAIN_UNDO", "replaygain_track_gain", "iTunSMPB", "MOOD"}) {
+            auto frame = std::make_unique<TagLib::ID3v2::UserTextIdentificationFrame>();
+            frame->setDescription(description);
+            frame->setText("1");
+            tag.addFrame(frame.release());
+        }
+        for (const char* description : {"iTunNORM", "iTunes_CDDB_IDs", ""}) {
+            auto frame = std::make_unique<TagLib::ID3v2::CommentsFrame>();
+            frame->setDescription(description);
+            frame->setText("1");
+            tag.addFrame(frame.release());
+        }
+        ASSERT_TRUE(file.save(TagLib::MPEG::File::ID3v2));
+    }
+    TagLib::MPEG::File part(dir.Write("part.mp3", Id3v2PartTags(path).Build({})).c_str(), false);
+    std::vector<std::string> kept;
+    for (const TagLib::ID3v2::Frame* frame : part.ID3v2Tag(true)->frameList()) {
+        if (const auto* text =
+                dynamic_cast<const TagLib::ID3v2::UserTextIdentificationFrame*>(frame))
+            kept.push_back("TXXX:" + text->description().to8Bit(true));
+        if (const auto* comment = dynamic_cast<const TagLib::ID3v2::CommentsFrame*>(frame))
+            kept.push_back("COMM:" + comment->description().to8Bit(true));
+    }
+    EXPECT_EQ(kept, (std::vector<std::string>{"TXXX:MOOD", "COMM:iTunes_CDDB_IDs", "COMM:"}));
+}
