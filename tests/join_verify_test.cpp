@@ -328,14 +328,20 @@ TEST(Verify, TellsWhereEachPartComesFrom) {
         EXPECT_EQ(result.ExitCode, c.ExitCode) << result.Stderr;
         EXPECT_TRUE(std::regex_search(result.Stdout, std::regex(c.Expected))) << result.Stdout;
     }
-    const CliRun json =
-        RunCli("verify --json " + Joined({source, parts + "002.mp3", Fixture("cbr96_id3v1.mp3")}),
-               scratch);
+    const CliRun json = RunCli(
+        "verify --json " + Joined({source, parts + "002.mp3", Fixture("cbr96_id3v1.mp3"),
+                                   (scratch.Path() / "untrimmed/vbr_v2_44k_001.mp3").string()}),
+        scratch);
     EXPECT_EQ(json.ExitCode, 1);
     EXPECT_TRUE(std::regex_search(json.Stdout, std::regex("\"result\": \"frames\"[^}]*"
                                                           "\"first_frame\": 78[^}]*\"peak_dbfs\"")))
         << json.Stdout;
     EXPECT_TRUE(std::regex_search(json.Stdout, std::regex("\"result\": \"not_cut\"")));
+    // Samples before the source's first are counted, never a negative sample.
+    EXPECT_TRUE(std::regex_search(json.Stdout,
+                                  std::regex("\"start_sample\": 0,[^}]*\"end_sample\": 43823,\\s*"
+                                             "\"samples_before_source\": 1105\\s*\\}")))
+        << json.Stdout;
 }
 
 } // namespace
