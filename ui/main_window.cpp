@@ -425,8 +425,10 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 bool TForm1::MayDiscardList() {
     const std::int32_t unkept = context_.List.UnkeptCount();
-    return unkept == 0 ||
-           services_.Messages.AskYesNo(this, QString::fromStdString(DiscardQuestion(unkept)));
+    const std::int32_t removed = context_.List.RemovedCount();
+    return (unkept == 0 && removed == 0) ||
+           services_.Messages.AskYesNo(this,
+                                       QString::fromStdString(DiscardQuestion(unkept, removed)));
 }
 
 // An .mp3 file dropped on the window opens as one chosen with Open.
