@@ -170,6 +170,10 @@ void TForm1::BuildLayout() {
     soundNotice_ = new QLabel(NoSoundText, this);
     soundNotice_->setObjectName("SoundNotice");
     soundNotice_->setStyleSheet("color: #a00000;");
+    // Its room stays when it goes, so the player's buttons never move.
+    QSizePolicy noticeRoom = soundNotice_->sizePolicy();
+    noticeRoom.setRetainSizeWhenHidden(true);
+    soundNotice_->setSizePolicy(noticeRoom);
     soundNotice_->hide();
     layout->addWidget(soundNotice_);
 
