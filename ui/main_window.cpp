@@ -37,6 +37,7 @@
 #include <QLocale>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
@@ -686,6 +687,23 @@ void TForm1::TrackBar1Change() {
 
 void TForm1::SeekPlayerToSlider() {
     ReseekPlaying(1); // within a unit it is there already
+}
+
+void TForm1::MovePlayPosition(std::int64_t q) {
+    Guard([this, q] {
+        const bool playing = player_->CurrentMode() == MediaPlayer::Mode::Playing;
+        player_->Stop();
+        player_->Seek(q);
+        if (playing)
+            player_->Play();
+        const SessionState& state = context_.State;
+        // Not through TrackBar1Change: it would take the player back to the position's start.
+        const QSignalBlocker still(trackBar1_);
+        trackBar1_->setValue(
+            PlayerToPosition(static_cast<double>(q), state.PositionStep, state.Koef));
+        ShowPositionText();
+        overview_->SetPlayMs(static_cast<std::int64_t>(static_cast<long double>(q) / state.Koef));
+    });
 }
 
 // A playing player more than minDistance units from the slider is moved to it.

@@ -107,12 +107,16 @@ void SinkMediaPlayer::FallSilent() {
         silent_->Pause();
 }
 
+// Deleted later: a sink's deletion runs the event loop, and a window that
+// asked for the place in it would get the start of the run that is ending,
+// and move there.
 void SinkMediaPlayer::StopSink() {
     pump_.stop();
     sinkInput_ = nullptr;
-    if (sink_)
-        sink_->stop();
-    sink_.reset();
+    if (!sink_)
+        return;
+    sink_->stop();
+    sink_.release()->deleteLater();
 }
 
 // The sink takes what it has room for; the rest waits in the feed.

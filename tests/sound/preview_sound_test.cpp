@@ -3,6 +3,7 @@
 #include "ui/position_slider.h"
 #include "ui/sink_media_player.h"
 
+#include <QKeySequence>
 #include <QLabel>
 #include <QTemporaryDir>
 #include <QTest>
@@ -131,6 +132,34 @@ TEST_F(PreviewSoundTest, ADragWhilePlayingALongSourceResumesThereAndRunsForward)
     EXPECT_LT(sound.First - dropped, SinkRecording::Samples(0.3));
     EXPECT_GT(sound.Seconds(), 1.0);
     EXPECT_LT(sound.LongestGap, SinkRecording::Samples(0.1));
+    window_->MediaPlayer1Click(Button::Stop);
+}
+
+// Keys while playing move on from what plays, every time: a second forward,
+// a minute forward, a frame forward, and never back to where the play began.
+TEST_F(PreviewSoundTest, KeysWhilePlayingMoveOnFromWhatPlays) {
+    QTemporaryDir dir;
+    Open(RepeatedSource(dir, "tone_440hz_6s.mp3", std::int64_t{48274} * 30)); // three minutes
+    window_->MediaPlayer1Click(Button::Play);
+    QTest::qWait(700);
+    const struct {
+        Qt::Key Key;
+        Qt::KeyboardModifiers Mods;
+        std::int64_t AtLeastMs;
+    } moves[] = {{Qt::Key_Right, Qt::NoModifier, 1000},
+                 {Qt::Key_PageDown, Qt::NoModifier, 60000},
+                 {Qt::Key_Right, Qt::ShiftModifier, 0}};
+    for (int round = 0; round < 4; ++round)
+        for (const auto& move : moves) {
+            const std::int64_t before = ShownMs();
+            QTest::keyClick(window_.get(), move.Key, move.Mods);
+            QTest::qWait(150);
+            EXPECT_GE(ShownMs(), before + move.AtLeastMs - 100)
+                << round << " " << QKeySequence(move.Key | move.Mods).toString().toStdString();
+            EXPECT_EQ(Buttons(), Set::Playing);
+            if (move.Key == Qt::Key_PageDown && ShownMs() > 110000)
+                window_->TrackBar1()->setValue(0);
+        }
     window_->MediaPlayer1Click(Button::Stop);
 }
 
