@@ -243,6 +243,63 @@ TEST(SoundServerLoss, ThePreviewPlaysOnSilentlyAndSoundsAgainOnceTheServerIsBack
     restarted.waitForFinished(5000);
 }
 
+// The server stays away past the sound system's own retry, a Play meanwhile
+// is silent; once the server is back, the next Play sounds.
+TEST(SoundServerLoss, APlayAfterTheServerIsBackSoundsThoughAPlayFoundItGone) {
+    QTemporaryDir runtime;
+    QFile::setPermissions(runtime.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QProcess server;
+    const QString socket = runtime.path() + "/pulse/native";
+    if (!StartServer(server, runtime)) {
+        if (qEnvironmentVariableIsSet("KERFLINE_SOUND_TESTS"))
+            FAIL() << "no sound server of its own";
+        GTEST_SKIP() << "pulseaudio cannot be started";
+    }
+    qputenv("PULSE_SERVER", ("unix:" + socket).toLocal8Bit());
+    ASSERT_TRUE(HasSoundOutput());
+    RecordingMessageBoxes messages;
+    ScriptedFileChoosers choosers;
+    RecordingShell shell;
+    SettingsStore settings = FreshSettingsStore();
+    TForm1 window(TForm1::Services{messages, choosers, shell, settings, &PreviewPlayer,
+                                   [] { return std::make_unique<ClockMediaPlayer>(); }});
+    choosers.Sources.push_back(DataPath("tone_440hz_6s.mp3"));
+    window.BitBtn3Click();
+    window.MediaPlayer1Click(Button::Play);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.Player().Position() > 100; }));
+    window.MediaPlayer1Click(Button::Stop);
+    server.kill();
+    server.waitForFinished(5000);
+    QFile::remove(socket);
+    QTest::qWait(4500); // past the sound system's own retry, which finds no server
+
+    const QLabel* notice = window.findChild<QLabel*>("SoundNotice");
+    window.MediaPlayer1Click(Button::Play);
+    QTest::qWait(600);
+    EXPECT_FALSE(window.Player().MakesSound());
+    EXPECT_FALSE(notice->isHidden());
+    window.MediaPlayer1Click(Button::Stop);
+
+    QProcess restarted;
+    ASSERT_TRUE(StartServer(restarted, runtime));
+    SinkRecording recording;
+    ASSERT_TRUE(recording.Start());
+    for (int play = 0; play < 2; ++play) {
+        const std::int64_t pressed = recording.Now();
+        window.MediaPlayer1Click(Button::Play);
+        QTest::qWait(1500);
+        EXPECT_TRUE(window.Player().MakesSound()) << play;
+        EXPECT_TRUE(notice->isHidden()) << play;
+        EXPECT_GT(recording.Between(pressed, recording.Now()).Seconds(), 0.5)
+            << "no sound " << play;
+        window.MediaPlayer1Click(Button::Stop);
+    }
+    EXPECT_TRUE(messages.Shown.empty());
+    restarted.kill();
+    restarted.waitForFinished(5000);
+}
+
 // Run with a sound server that is not there (PULSE_SERVER pointing nowhere).
 TEST(NoSoundOutput, TheSilentPlayerAndTheNotice) {
     if (HasSoundOutput())
