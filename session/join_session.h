@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,11 @@ public:
 
     // The listed files into outPath.
     JoinRequest Request(const std::string& outPath, bool overwrite) const;
+    // Why outPath cannot be the target before anything is asked about it (it
+    // is one of the files), as Run would refuse it.
+    std::optional<Error> TargetRefusal(const std::string& outPath) const {
+        return TargetAmongInputs(Request(outPath, false));
+    }
     // Writes the joined file; may run on a thread of its own, as the request is a copy.
     static Result<JoinReport> Run(const JoinRequest& request, const JoinCallbacks& callbacks = {});
     // Whether the join was refused because its target exists and may not be replaced.

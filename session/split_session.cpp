@@ -105,7 +105,7 @@ void SplitSession::Remove(std::int32_t row) {
 void SplitSession::RemoveAll() {
     Record("Remove All", [](SplitList& list) {
         const bool had = list.SplitCount() > 0;
-        list.ClearEntries();
+        list.RemoveAllEntries();
         return had;
     });
 }

@@ -316,10 +316,8 @@ private:
     }
 
     Result<void> CheckTarget() const {
-        for (const std::string& path : request_.Files)
-            if (SameFile(path, request_.OutPath))
-                return Error{ErrorCategory::Name, -1, "is one of the files being joined",
-                             request_.OutPath};
+        if (std::optional<Error> input = TargetAmongInputs(request_))
+            return *input;
         std::error_code failed;
         if (!request_.Overwrite && std::filesystem::exists(request_.OutPath, failed))
             return Error{ErrorCategory::Name, -1, std::string(kJoinTargetExists), request_.OutPath};
@@ -387,6 +385,14 @@ private:
 };
 
 } // namespace
+
+std::optional<Error> TargetAmongInputs(const JoinRequest& request) {
+    for (const std::string& path : request.Files)
+        if (SameFile(path, request.OutPath))
+            return Error{ErrorCategory::Name, -1, "is one of the files being joined",
+                         request.OutPath};
+    return std::nullopt;
+}
 
 JoinFileFacts InspectJoinFile(const std::string& path) {
     JoinFileFacts facts;

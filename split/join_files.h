@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -56,6 +57,10 @@ struct JoinReport {
 // The reason a join gives, at the target's path, when the target exists and
 // may not be replaced.
 inline constexpr std::string_view kJoinTargetExists = "exists";
+
+// A target that is one of the files being joined, refused whether or not it
+// may be replaced: its error at the target's path.
+std::optional<Error> TargetAmongInputs(const JoinRequest& request);
 
 // Writes the joined file whole into a temporary of the target folder and links
 // it into place; on any refusal, failure or stop nothing is left behind. A

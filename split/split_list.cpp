@@ -50,23 +50,54 @@ void SplitList::MarkAllKept() {
 }
 
 // Rows are matched by content, not by place: an edit, a tick or a new row makes
-// a row unkept, and removing or reordering rows does not.
-std::int32_t SplitList::UnkeptCount() const {
+// a row unkept, and reordering rows does not.
+SplitList::KeptDifference SplitList::CompareWithKept() const {
     std::vector<SplitListItem> unmatched = kept_;
-    std::int32_t unkept = 0;
+    KeptDifference difference;
     for (const SplitListItem& entry : entries_) {
         const auto match = std::find(unmatched.begin(), unmatched.end(), entry);
         if (match == unmatched.end())
-            ++unkept;
+            ++difference.Unkept;
         else
             unmatched.erase(match);
     }
-    return unkept;
+    difference.Gone = static_cast<std::int32_t>(unmatched.size());
+    return difference;
 }
 
-std::string DiscardQuestion(std::int32_t unkeptRows) {
-    return "The split list has " + std::to_string(unkeptRows) +
-           " rows that were not split or saved. Discard them?";
+std::int32_t SplitList::UnkeptCount() const {
+    return CompareWithKept().Unkept;
+}
+
+// An edited row leaves its kept form unmatched: only kept rows beyond the
+// changed ones were removed.
+std::int32_t SplitList::RemovedCount() const {
+    const KeptDifference difference = CompareWithKept();
+    return std::max(difference.Gone - difference.Unkept, 0);
+}
+
+namespace {
+
+std::string Rows(std::int32_t count) {
+    return std::to_string(count) + (count == 1 ? " row" : " rows");
+}
+
+std::string Were(std::int32_t count) {
+    return count == 1 ? " was" : " were";
+}
+
+} // namespace
+
+std::string DiscardQuestion(std::int32_t unkeptRows, std::int32_t removedRows) {
+    const std::string removal = Rows(removedRows) + Were(removedRows) + " removed";
+    if (unkeptRows == 0)
+        return "Since the split list was last split or saved, " + removal +
+               " from it. Discard this change?";
+    const std::string unkept = "The split list has " + Rows(unkeptRows) + " that" +
+                               Were(unkeptRows) + " not split or saved";
+    if (removedRows > 0)
+        return unkept + ", and " + removal + ". Discard these changes?";
+    return unkept + (unkeptRows == 1 ? ". Discard it?" : ". Discard them?");
 }
 
 std::string LimitMessage() {

@@ -44,21 +44,34 @@ public:
     // as UTF-8; returns its index. The caller has checked IsFull() first.
     std::int32_t AddEntry(std::int32_t startMs, std::int32_t endMs, const TID3v1Tag& sourceTag);
     void RemoveEntry(std::int32_t index);
+    // Empties the list, forgetting what was kept too (another source's list).
     void ClearEntries();
+    // Removes every row; the kept ones count as removed.
+    void RemoveAllEntries() { entries_.clear(); }
 
     // A row written as a part or saved in a list file is kept until it
-    // changes; emptying the list loses only the rows not kept.
+    // changes or is removed; emptying the list loses the rows not kept, and
+    // the removals.
     void MarkKept(std::int32_t index);
     void MarkAllKept();
     std::int32_t UnkeptCount() const;
+    // Kept rows no longer in the list, less those a changed row stands for.
+    std::int32_t RemovedCount() const;
 
 private:
+    struct KeptDifference {
+        std::int32_t Unkept = 0; // rows not among the kept ones
+        std::int32_t Gone = 0;   // kept rows not in the list
+    };
+    KeptDifference CompareWithKept() const;
+
     std::vector<SplitListItem> entries_;
     std::vector<SplitListItem> kept_; // the rows as they were when last kept
 };
 
-// "The split list has N rows that were not split or saved. Discard them?"
-std::string DiscardQuestion(std::int32_t unkeptRows);
+// "The split list has N rows that were not split or saved. Discard them?",
+// with the rows removed since said too; a count of 1 reads in the singular.
+std::string DiscardQuestion(std::int32_t unkeptRows, std::int32_t removedRows = 0);
 
 // "Sorry! In this program you can add only 999 parts!"
 std::string LimitMessage();

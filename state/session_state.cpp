@@ -115,12 +115,21 @@ std::int32_t PlayerToPosition(double q, std::int32_t positionStep, double koef) 
     return TruncateToInteger<std::int32_t>(static_cast<long double>(q) / positionStep / koef);
 }
 
+// From the start's ms to the end its section has: at the slider's last
+// position the rest of the source no position reaches is in it.
+std::int32_t SelectionMs(const SessionState& state, std::int32_t selectionStart,
+                         std::int32_t selectionEnd) {
+    const std::int64_t ms = std::int64_t{SectionEndMs(selectionEnd, state)} -
+                            PositionToMs(selectionStart, state.PositionStep);
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+        ms, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+}
+
 void UpdateSelectionSize(SessionState& state, std::int32_t selectionStart,
                          std::int32_t selectionEnd, std::int32_t frameBytes) {
     if (state.MsPerFrame == 0.0 || std::isnan(state.MsPerFrame))
         return;
-    const std::int32_t lengthMs =
-        PositionTimesStep(std::int64_t{selectionEnd} - selectionStart, state.PositionStep);
+    const std::int32_t lengthMs = SelectionMs(state, selectionStart, selectionEnd);
     const double frames = lengthMs / state.MsPerFrame;
     const double bytes = frames * frameBytes;
     const double sizeKB = bytes / 1024.0;
@@ -129,8 +138,7 @@ void UpdateSelectionSize(SessionState& state, std::int32_t selectionStart,
 
 std::string SelectionLengthText(const SessionState& state, std::int32_t selectionStart,
                                 std::int32_t selectionEnd, char decimalSeparator) {
-    const std::int32_t lengthMs =
-        PositionTimesStep(std::int64_t{selectionEnd} - selectionStart, state.PositionStep);
+    const std::int32_t lengthMs = SelectionMs(state, selectionStart, selectionEnd);
     // to_chars ignores the C locale, which a GUI toolkit may have changed.
     char size[400];
     const auto written =

@@ -62,6 +62,11 @@ std::int64_t PositionToPlayer(std::int32_t position, std::int32_t positionStep, 
 // trunc(q / PositionStep / Koef), divided in that order as real numbers.
 std::int32_t PlayerToPosition(double q, std::int32_t positionStep, double koef);
 
+// The ms a selection in slider positions spans: from its start's ms to the
+// end a section ending there has (SectionEndMs).
+std::int32_t SelectionMs(const SessionState& state, std::int32_t selectionStart,
+                         std::int32_t selectionEnd);
+
 // Recomputes state.SelectionSizeKB from a selection in slider positions and the
 // first frame's length in bytes; keeps it when MsPerFrame gives no estimate.
 void UpdateSelectionSize(SessionState& state, std::int32_t selectionStart,

@@ -116,4 +116,29 @@ TEST(SessionState, SelectionSizeAndText) {
     EXPECT_EQ(state.SelectionSizeKB, 12.0);
 }
 
+// A selection to the slider's last position ends where its section does, at
+// the end of the source, past the last position's own ms.
+TEST(SessionState, ASelectionToTheLastPositionSpansTheRestOfTheSource) {
+    SessionState state;
+    state.DurationMs = 36000300; // ten hours and 300 ms: one position is a second
+    state.PositionStep = ChoosePositionStep(state.DurationMs);
+    state.MsPerFrame = 25.0;
+    const std::int32_t last = SliderMaximumOf(state);
+    ASSERT_EQ(state.PositionStep, 1000);
+    struct Case {
+        std::int32_t Start, End, Ms;
+        const char* Text;
+    };
+    const Case cases[] = {
+        {last - 20, last, 20300, "00:20.3 (approx. 317.2 KB)"},
+        {last - 20, last - 1, 19000, "00:19.0 (approx. 296.9 KB)"},
+        {last, last, 300, "00:00.3 (approx. 4.7 KB)"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(SelectionMs(state, c.Start, c.End), c.Ms);
+        UpdateSelectionSize(state, c.Start, c.End, 400);
+        EXPECT_EQ(SelectionLengthText(state, c.Start, c.End, '.'), c.Text) << c.Ms;
+    }
+}
+
 } // namespace

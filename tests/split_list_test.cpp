@@ -51,8 +51,8 @@ TEST(SplitList, RemoveKeepsTheOthersInOrderWithTheirCheckMarks) {
     EXPECT_EQ(list.SplitCount(), 0);
 }
 
-// Rows written or saved are kept until they change; emptying the list loses
-// the others, and the question names how many.
+// Rows written or saved are kept until they change or go; emptying the list
+// loses the others and the removals, and the question names how many.
 TEST(SplitList, UnkeptRowsAreThoseChangedSinceLastWrittenOrSaved) {
     SplitList list;
     for (int i = 0; i < 3; ++i)
@@ -69,26 +69,47 @@ TEST(SplitList, UnkeptRowsAreThoseChangedSinceLastWrittenOrSaved) {
         const char* Change;
         void (*Apply)(SplitList&);
         std::int32_t Unkept;
+        std::int32_t Removed;
     };
     const Case cases[] = {
-        {"nothing", [](SplitList&) {}, 0},
-        {"tick", [](SplitList& l) { l[1].Checked = false; }, 1},
-        {"title", [](SplitList& l) { l[0].Title = "x"; }, 1},
-        {"end", [](SplitList& l) { l[2].EndMs += 1; }, 1},
-        {"a new row", [](SplitList& l) { l.AddEntry(0, 1, SourceTag()); }, 1},
-        {"a removed row", [](SplitList& l) { l.RemoveEntry(0); }, 0},
-        {"emptied", [](SplitList& l) { l.ClearEntries(); }, 0},
+        {"nothing", [](SplitList&) {}, 0, 0},
+        {"tick", [](SplitList& l) { l[1].Checked = false; }, 1, 0},
+        {"title", [](SplitList& l) { l[0].Title = "x"; }, 1, 0},
+        {"end", [](SplitList& l) { l[2].EndMs += 1; }, 1, 0},
+        {"a new row", [](SplitList& l) { l.AddEntry(0, 1, SourceTag()); }, 1, 0},
+        {"a removed row", [](SplitList& l) { l.RemoveEntry(0); }, 0, 1},
+        {"an edited row and a removed one",
+         [](SplitList& l) {
+             l[0].Title = "x";
+             l.RemoveEntry(1);
+         },
+         1, 1},
+        {"reordered", [](SplitList& l) { std::swap(l[0], l[2]); }, 0, 0},
+        {"every row removed", [](SplitList& l) { l.RemoveAllEntries(); }, 0, 3},
+        {"emptied for another source", [](SplitList& l) { l.ClearEntries(); }, 0, 0},
     };
     for (const Case& c : cases) {
         SplitList changed = list;
         c.Apply(changed);
         EXPECT_EQ(changed.UnkeptCount(), c.Unkept) << c.Change;
+        EXPECT_EQ(changed.RemovedCount(), c.Removed) << c.Change;
     }
     list.ClearEntries();
     list.AddEntry(0, 500, SourceTag());
     EXPECT_EQ(list.UnkeptCount(), 1) << "a row like one kept before the list was emptied";
-    EXPECT_EQ(DiscardQuestion(2),
-              "The split list has 2 rows that were not split or saved. Discard them?");
+    const std::pair<std::int32_t, std::int32_t> counts[] = {{2, 0}, {1, 0}, {0, 1}, {0, 3}, {1, 2}};
+    const char* questions[] = {
+        "The split list has 2 rows that were not split or saved. Discard them?",
+        "The split list has 1 row that was not split or saved. Discard it?",
+        "Since the split list was last split or saved, 1 row was removed from it. Discard this "
+        "change?",
+        "Since the split list was last split or saved, 3 rows were removed from it. Discard this "
+        "change?",
+        "The split list has 1 row that was not split or saved, and 2 rows were removed. Discard "
+        "these changes?",
+    };
+    for (std::size_t i = 0; i < std::size(counts); ++i)
+        EXPECT_EQ(DiscardQuestion(counts[i].first, counts[i].second), questions[i]);
 }
 
 TEST(SplitList, IsFullAtTheLimitOf999) {

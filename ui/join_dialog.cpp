@@ -132,6 +132,9 @@ void JoinDialog::BuildControls() {
 }
 
 void JoinDialog::AddFiles(const QStringList& paths) {
+    if (paths.isEmpty())
+        return;
+    ClearOutcome();
     for (const QString& path : paths)
         files_.Add(LocalPath(path));
     if (target_->text().isEmpty() && files_.Count() > 0) {
@@ -146,6 +149,13 @@ QStringList JoinDialog::Files() const {
     for (std::size_t i = 0; i < files_.Count(); ++i)
         paths.append(ShownPath(files_.Path(i)));
     return paths;
+}
+
+// What the last join did stands until the files or the target change.
+void JoinDialog::ClearOutcome() {
+    progress_->setValue(0);
+    status_->clear();
+    cancel_->setText("&Cancel");
 }
 
 // Each file with its length; one that cannot join the first says why.
@@ -184,6 +194,7 @@ void JoinDialog::RemoveClick() {
     if (row < 0)
         return;
     files_.Remove(static_cast<std::size_t>(row));
+    ClearOutcome();
     ShowFiles();
 }
 
@@ -191,14 +202,17 @@ void JoinDialog::MoveClick(int step) {
     const int row = list_->indexOfTopLevelItem(list_->currentItem());
     if (row < 0 || !files_.Move(static_cast<std::size_t>(row), step))
         return;
+    ClearOutcome();
     ShowFiles();
     list_->setCurrentItem(list_->topLevelItem(row + step));
 }
 
 void JoinDialog::ChooseTargetClick() {
     if (const std::optional<QString> chosen =
-            context_.Choosers->ChooseJoinTarget(this, target_->text()))
+            context_.Choosers->ChooseJoinTarget(this, target_->text())) {
         target_->setText(*chosen);
+        ClearOutcome();
+    }
 }
 
 void JoinDialog::JoinClick() {
@@ -206,6 +220,10 @@ void JoinDialog::JoinClick() {
         ChooseTargetClick();
     if (target_->text().isEmpty() || Joining())
         return;
+    if (const std::optional<Error> refusal = files_.TargetRefusal(LocalPath(target_->text()))) {
+        ShowFailure(*refusal);
+        return;
+    }
     const bool exists = QFileInfo::exists(target_->text());
     if (exists && !context_.Messages->AskYesNo(this, target_->text() + " exists. Replace it?"))
         return;
@@ -247,12 +265,16 @@ void JoinDialog::JoinFinished(const Result<JoinReport>& joined) {
         progress_->setValue(0);
         status_->setText("Stopped: nothing was written");
     } else {
-        progress_->setValue(0);
-        const QString message = ShownPath(ErrorMessage(joined.Failure()));
-        status_->setText(message);
-        context_.Messages->Error(this, message);
+        ShowFailure(joined.Failure());
     }
     emit JoinEnded();
+}
+
+void JoinDialog::ShowFailure(const Error& error) {
+    progress_->setValue(0);
+    const QString message = ShownPath(ErrorMessage(error));
+    status_->setText(message);
+    context_.Messages->Error(this, message);
 }
 
 void JoinDialog::reject() {

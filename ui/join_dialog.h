@@ -52,6 +52,8 @@ private:
     void ChooseTargetClick();
     void JoinClick();
     void ShowFiles();
+    void ClearOutcome();
+    void ShowFailure(const Error& error);
     void ShowProgress(std::int64_t done, std::int64_t total);
     void JoinFinished(const Result<JoinReport>& joined);
     void StopJoining();

@@ -37,6 +37,7 @@
 #include <QLocale>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
@@ -170,6 +171,10 @@ void TForm1::BuildLayout() {
     soundNotice_ = new QLabel(NoSoundText, this);
     soundNotice_->setObjectName("SoundNotice");
     soundNotice_->setStyleSheet("color: #a00000;");
+    // Its room stays when it goes, so the player's buttons never move.
+    QSizePolicy noticeRoom = soundNotice_->sizePolicy();
+    noticeRoom.setRetainSizeWhenHidden(true);
+    soundNotice_->setSizePolicy(noticeRoom);
     soundNotice_->hide();
     layout->addWidget(soundNotice_);
 
@@ -425,8 +430,10 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 bool TForm1::MayDiscardList() {
     const std::int32_t unkept = context_.List.UnkeptCount();
-    return unkept == 0 ||
-           services_.Messages.AskYesNo(this, QString::fromStdString(DiscardQuestion(unkept)));
+    const std::int32_t removed = context_.List.RemovedCount();
+    return (unkept == 0 && removed == 0) ||
+           services_.Messages.AskYesNo(this,
+                                       QString::fromStdString(DiscardQuestion(unkept, removed)));
 }
 
 // An .mp3 file dropped on the window opens as one chosen with Open.
@@ -680,6 +687,23 @@ void TForm1::TrackBar1Change() {
 
 void TForm1::SeekPlayerToSlider() {
     ReseekPlaying(1); // within a unit it is there already
+}
+
+void TForm1::MovePlayPosition(std::int64_t q) {
+    Guard([this, q] {
+        const bool playing = player_->CurrentMode() == MediaPlayer::Mode::Playing;
+        player_->Stop();
+        player_->Seek(q);
+        if (playing)
+            player_->Play();
+        const SessionState& state = context_.State;
+        // Not through TrackBar1Change: it would take the player back to the position's start.
+        const QSignalBlocker still(trackBar1_);
+        trackBar1_->setValue(
+            PlayerToPosition(static_cast<double>(q), state.PositionStep, state.Koef));
+        ShowPositionText();
+        overview_->SetPlayMs(static_cast<std::int64_t>(static_cast<long double>(q) / state.Koef));
+    });
 }
 
 // A playing player more than minDistance units from the slider is moved to it.

@@ -76,6 +76,10 @@ public:
     void OpenSourceFile(const QString& path) { OpenChosen(path, false); }
     // A playing player moves to the slider's position, however near it is.
     void SeekPlayerToSlider();
+    // The play position moves to q (player units), finer than the slider: the
+    // player goes there, playing on if it played, and the slider to the
+    // position that holds q.
+    void MovePlayPosition(std::int64_t q);
     // Plays the section from startMs to endMs, as the part of those times holds it.
     void PlaySection(std::int32_t startMs, std::int32_t endMs);
     // True when the split list holds no rows that emptying it would lose, or

@@ -1,5 +1,6 @@
 #include "ui/main_window_keys.h"
 
+#include "split/audio_file.h"
 #include "ui/list_file_commands.h"
 #include "ui/main_window.h"
 #include "ui/media_player.h"
@@ -21,6 +22,15 @@ namespace {
 
 constexpr std::int64_t kSecondMs = 1000;
 constexpr std::int64_t kMinuteMs = 60 * kSecondMs;
+
+// One frame of the open source's audio, in ms; 0 before a source is open.
+double FrameMs(const AppContext& context) {
+    const SourceFormat& format = context.Session.Format();
+    if (format.SampleRateHz <= 0)
+        return 0.0;
+    const AudioFormat audio{format.VersionId, format.Layer, format.SampleRateHz, 0};
+    return 1000.0 * audio.SamplesPerFrame() / format.SampleRateHz;
+}
 
 } // namespace
 
@@ -84,9 +94,7 @@ bool MainWindowKeys::Handle(QWidget& target, const QKeyEvent& key) {
     if (IsList(target) && HandleListKey(key))
         return true;
     if (mods == Qt::ShiftModifier && (key.key() == Qt::Key_Left || key.key() == Qt::Key_Right)) {
-        const std::int64_t frame = std::max<std::int64_t>(
-            static_cast<std::int64_t>(window_.Context().State.MsPerFrame), 1);
-        MoveBy(key.key() == Qt::Key_Left ? -frame : frame);
+        MoveByFrame(key.key() == Qt::Key_Left ? -1 : 1);
         return true;
     }
     // "+" is a shifted key on most layouts.
@@ -198,7 +206,8 @@ void MainWindowKeys::PlayOrPause() {
         window_.MediaPlayer1Click(PlayerControl::Button::Play);
 }
 
-// Moves by a time, at least one slider position, as the slider's own keys do.
+// Moves by a time, at least one slider position, as the slider's own keys do,
+// from where the sound is while it plays: the slider shows it a moment late.
 void MainWindowKeys::MoveBy(std::int64_t ms) {
     const std::int32_t step = window_.Context().State.PositionStep;
     if (step <= 0)
@@ -206,7 +215,44 @@ void MainWindowKeys::MoveBy(std::int64_t ms) {
     std::int64_t positions = ms / step;
     if (positions == 0)
         positions = ms < 0 ? -1 : 1;
-    MoveTo(static_cast<std::int32_t>(window_.TrackBar1()->value() + positions));
+    MoveTo(static_cast<std::int32_t>(PlayingPosition() + positions));
+}
+
+// The slider's position, or while the player plays outside it, the player's.
+// Within it the slider's own: a position's start, in units, is truncated.
+std::int32_t MainWindowKeys::PlayingPosition() const {
+    const SessionState& state = window_.Context().State;
+    const std::int32_t value = window_.TrackBar1()->value();
+    MediaPlayer& player = window_.Player();
+    if (!player.IsOpen() || player.CurrentMode() != MediaPlayer::Mode::Playing)
+        return value;
+    const std::int64_t q = player.Position();
+    if (PositionToPlayer(value, state.PositionStep, state.Koef) <= q &&
+        q < PositionToPlayer(value + 1, state.PositionStep, state.Koef))
+        return value;
+    return PlayerToPosition(static_cast<double>(q), state.PositionStep, state.Koef);
+}
+
+// One frame of audio, finer than a slider position on any source: from the
+// player's own place while it plays or stands within the slider's position,
+// else from the slider's.
+void MainWindowKeys::MoveByFrame(int direction) {
+    const AppContext& context = window_.Context();
+    const SessionState& state = context.State;
+    MediaPlayer& player = window_.Player();
+    const double frameMs = FrameMs(context);
+    if (!player.IsOpen() || state.PositionStep <= 0 || state.Koef <= 0 || frameMs <= 0)
+        return;
+    const std::int32_t value = window_.TrackBar1()->value();
+    const std::int64_t place = player.Position();
+    const bool playing = player.CurrentMode() == MediaPlayer::Mode::Playing;
+    long double ms = PositionToMs(value, state.PositionStep);
+    if (playing ||
+        PlayerToPosition(static_cast<double>(place), state.PositionStep, state.Koef) == value)
+        ms = static_cast<long double>(place) / state.Koef;
+    ms = std::clamp<long double>(ms + direction * frameMs, 0,
+                                 static_cast<long double>(state.DurationMs));
+    window_.MovePlayPosition(static_cast<std::int64_t>(ms * state.Koef));
 }
 
 // A key move is meant, however short: a playing player follows it even

@@ -4,6 +4,7 @@
 #include "media/preview_feed.h"
 #include "state/session_state.h"
 #include "ui/clock_media_player.h"
+#include "ui/sound_server_retry.h"
 
 #include <QAudioDevice>
 #include <QAudioSink>
@@ -19,6 +20,7 @@ constexpr qint64 EndSlackUs = 2000;
 } // namespace
 
 SinkMediaPlayer::SinkMediaPlayer(QObject* parent) : QObject(parent) {
+    SoundServerRetry::Watch();
     pump_.setInterval(PumpMs);
     connect(&pump_, &QTimer::timeout, this, &SinkMediaPlayer::Pump);
 }
@@ -69,17 +71,28 @@ void SinkMediaPlayer::MatchLength(double durationMsExact) {
 // begins on an empty feed. Every run has a sink of its own: one sink started
 // and stopped many times over (a drag of the slider) falls behind.
 void SinkMediaPlayer::StartSink() {
-    if (mode_ != Mode::Playing || sink_)
+    // A player fallen silent stays so until the next Play.
+    if (mode_ != Mode::Playing || sink_ || silent_)
         return;
+    OpenSink();
+    // A sink that fails at once has no connection to the server: one made
+    // again finds a server that has come back.
+    if (sink_->error() == QAudio::FatalError && SoundServerRetry::TryAgain()) {
+        StopSink();
+        OpenSink();
+    }
+    Pump();
+    pump_.start();
+    CheckSink();
+}
+
+void SinkMediaPlayer::OpenSink() {
     sink_ = std::make_unique<QAudioSink>(QMediaDevices::defaultAudioOutput(), format_);
     sink_->setBufferSize(format_.bytesForDuration(SinkBufferMs * 1000));
     // Queued: the sink is not deleted from within its own signal.
     connect(sink_.get(), &QAudioSink::stateChanged, this, &SinkMediaPlayer::CheckSink,
             Qt::QueuedConnection);
     sinkInput_ = sink_->start();
-    Pump();
-    pump_.start();
-    CheckSink();
 }
 
 // An underrun is only a late feed; any other error leaves the sink dead.
@@ -107,12 +120,16 @@ void SinkMediaPlayer::FallSilent() {
         silent_->Pause();
 }
 
+// Deleted later: a sink's deletion runs the event loop, and a window that
+// asked for the place in it would get the start of the run that is ending,
+// and move there.
 void SinkMediaPlayer::StopSink() {
     pump_.stop();
     sinkInput_ = nullptr;
-    if (sink_)
-        sink_->stop();
-    sink_.reset();
+    if (!sink_)
+        return;
+    sink_->stop();
+    sink_.release()->deleteLater();
 }
 
 // The sink takes what it has room for; the rest waits in the feed.

@@ -52,6 +52,7 @@ protected:
 
 private:
     void StartSink();
+    void OpenSink();
     void StopSink();
     void CheckSink();
     void FallSilent();

@@ -124,10 +124,10 @@ bool TForm8::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-// Only digits and Backspace may be typed; Enter moves on to the next control.
+// Only digits and Backspace may be typed; Enter presses OK, as in any field of a dialog.
 bool TForm8::LabeledEdit1KeyPress(QKeyEvent* event) {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        focusNextChild();
+        button1_->click();
         return true;
     }
     const QString text = event->text();

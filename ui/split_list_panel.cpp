@@ -170,9 +170,7 @@ void SplitListPanel::AddButton(QWidget* button) {
 
 void SplitListPanel::SourceOpened() {
     listView_->clear();
-    if (enableSplitButton_) {
-        enableSplitButton_(false);
-    }
+    SetListButtonsEnabled(false);
 }
 
 void SplitListPanel::ShowList() {

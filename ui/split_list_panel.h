@@ -32,7 +32,7 @@ public:
     void AppendRows(std::int32_t firstIndex, std::int32_t count);
     // Puts a button under the list's own buttons.
     void AddButton(QWidget* button);
-    // A new source was opened: the list is emptied and Split disabled.
+    // A new source was opened: the list is emptied, Split and the list's buttons disabled.
     void SourceOpened();
     // Shows the list anew, as an undo, a redo or a load left it.
     void ShowList();

@@ -61,12 +61,14 @@ TEST(MainWindowScreenshot, TakenWhenAsked) {
     window.resize(940, 700);
     save("main-window-grown.png");
 
-    // The recent files under the arrow beside Open, over the top of the window.
+    // The recent files under the arrow beside Open, over the top of the window,
+    // whose whole width shows the row of Open and Join files.
     auto* arrow = window.findChild<QToolButton*>("RecentFilesButton");
     QMenu* recent = arrow->menu();
     recent->popup(arrow->mapToGlobal(QPoint(0, arrow->height())));
     shots::Settle(300);
-    const QPixmap top = window.screen()->grabWindow(0, window.x(), window.y(), 560, 150);
+    const QPixmap top =
+        window.screen()->grabWindow(0, window.x(), window.y(), window.frameGeometry().width(), 150);
     EXPECT_TRUE(top.save(QDir(folder).filePath("recent-files.png")));
     recent->hide();
 }

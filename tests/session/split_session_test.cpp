@@ -126,6 +126,8 @@ TEST_F(SessionEdits, UndoAndRedoGiveBackTheListOfEachStep) {
         {"pauses are one step", {{S::Pauses}, {S::Undo}}, "", "", "Split at Pauses"},
         {"a new step drops what was undone", {{S::Add, 2}, {S::Undo}, {S::Add}, {S::Redo}},
          "0-1000 1000-2000 ", "Add Section", ""},
+        {"Remove All drops what was undone", {{S::Add, 2}, {S::Undo}, {S::RemoveAll}, {S::Redo}},
+         "", "Remove All", ""},
         {"a split keeps the history", {{S::Add, 2}, {S::Split}, {S::Undo}},
          "0-1000 ", "Add Section", "Add Section"},
         {"opening a source clears it", {{S::Add, 2}, {S::Open}, {S::Undo}}, "", "", ""},

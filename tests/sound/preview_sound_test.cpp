@@ -3,6 +3,7 @@
 #include "ui/position_slider.h"
 #include "ui/sink_media_player.h"
 
+#include <QKeySequence>
 #include <QLabel>
 #include <QTemporaryDir>
 #include <QTest>
@@ -134,6 +135,34 @@ TEST_F(PreviewSoundTest, ADragWhilePlayingALongSourceResumesThereAndRunsForward)
     window_->MediaPlayer1Click(Button::Stop);
 }
 
+// Keys while playing move on from what plays, every time: a second forward,
+// a minute forward, a frame forward, and never back to where the play began.
+TEST_F(PreviewSoundTest, KeysWhilePlayingMoveOnFromWhatPlays) {
+    QTemporaryDir dir;
+    Open(RepeatedSource(dir, "tone_440hz_6s.mp3", std::int64_t{48274} * 30)); // three minutes
+    window_->MediaPlayer1Click(Button::Play);
+    QTest::qWait(700);
+    const struct {
+        Qt::Key Key;
+        Qt::KeyboardModifiers Mods;
+        std::int64_t AtLeastMs;
+    } moves[] = {{Qt::Key_Right, Qt::NoModifier, 1000},
+                 {Qt::Key_PageDown, Qt::NoModifier, 60000},
+                 {Qt::Key_Right, Qt::ShiftModifier, 0}};
+    for (int round = 0; round < 4; ++round)
+        for (const auto& move : moves) {
+            const std::int64_t before = ShownMs();
+            QTest::keyClick(window_.get(), move.Key, move.Mods);
+            QTest::qWait(150);
+            EXPECT_GE(ShownMs(), before + move.AtLeastMs - 100)
+                << round << " " << QKeySequence(move.Key | move.Mods).toString().toStdString();
+            EXPECT_EQ(Buttons(), Set::Playing);
+            if (move.Key == Qt::Key_PageDown && ShownMs() > 110000)
+                window_->TrackBar1()->setValue(0);
+        }
+    window_->MediaPlayer1Click(Button::Stop);
+}
+
 // A private sound server in runtime; true once it answers on its socket.
 bool StartServer(QProcess& server, const QTemporaryDir& runtime) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -210,6 +239,63 @@ TEST(SoundServerLoss, ThePreviewPlaysOnSilentlyAndSoundsAgainOnceTheServerIsBack
     EXPECT_TRUE(notice->isHidden());
     EXPECT_GT(recording.Between(pressed, recording.Now()).Seconds(), 0.5) << "no sound";
     window.MediaPlayer1Click(Button::Stop);
+    restarted.kill();
+    restarted.waitForFinished(5000);
+}
+
+// The server stays away past the sound system's own retry, a Play meanwhile
+// is silent; once the server is back, the next Play sounds.
+TEST(SoundServerLoss, APlayAfterTheServerIsBackSoundsThoughAPlayFoundItGone) {
+    QTemporaryDir runtime;
+    QFile::setPermissions(runtime.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QProcess server;
+    const QString socket = runtime.path() + "/pulse/native";
+    if (!StartServer(server, runtime)) {
+        if (qEnvironmentVariableIsSet("KERFLINE_SOUND_TESTS"))
+            FAIL() << "no sound server of its own";
+        GTEST_SKIP() << "pulseaudio cannot be started";
+    }
+    qputenv("PULSE_SERVER", ("unix:" + socket).toLocal8Bit());
+    ASSERT_TRUE(HasSoundOutput());
+    RecordingMessageBoxes messages;
+    ScriptedFileChoosers choosers;
+    RecordingShell shell;
+    SettingsStore settings = FreshSettingsStore();
+    TForm1 window(TForm1::Services{messages, choosers, shell, settings, &PreviewPlayer,
+                                   [] { return std::make_unique<ClockMediaPlayer>(); }});
+    choosers.Sources.push_back(DataPath("tone_440hz_6s.mp3"));
+    window.BitBtn3Click();
+    window.MediaPlayer1Click(Button::Play);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.Player().Position() > 100; }));
+    window.MediaPlayer1Click(Button::Stop);
+    server.kill();
+    server.waitForFinished(5000);
+    QFile::remove(socket);
+    QTest::qWait(4500); // past the sound system's own retry, which finds no server
+
+    const QLabel* notice = window.findChild<QLabel*>("SoundNotice");
+    window.MediaPlayer1Click(Button::Play);
+    QTest::qWait(600);
+    EXPECT_FALSE(window.Player().MakesSound());
+    EXPECT_FALSE(notice->isHidden());
+    window.MediaPlayer1Click(Button::Stop);
+
+    QProcess restarted;
+    ASSERT_TRUE(StartServer(restarted, runtime));
+    SinkRecording recording;
+    ASSERT_TRUE(recording.Start());
+    for (int play = 0; play < 2; ++play) {
+        const std::int64_t pressed = recording.Now();
+        window.MediaPlayer1Click(Button::Play);
+        QTest::qWait(1500);
+        EXPECT_TRUE(window.Player().MakesSound()) << play;
+        EXPECT_TRUE(notice->isHidden()) << play;
+        EXPECT_GT(recording.Between(pressed, recording.Now()).Seconds(), 0.5)
+            << "no sound " << play;
+        window.MediaPlayer1Click(Button::Stop);
+    }
+    EXPECT_TRUE(messages.Shown.empty());
     restarted.kill();
     restarted.waitForFinished(5000);
 }

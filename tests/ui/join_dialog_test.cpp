@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QMimeData>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -92,6 +93,61 @@ TEST(JoinDialogTest, JoinsTheListedFilesInOrderIntoTheChosenFile) {
     // The first file's ID3v2 tag and both files' frames, no information frame between.
     EXPECT_EQ(joined.readAll(), first.readAll() + second.readAll());
     EXPECT_TRUE(rig.Messages.Shown.empty());
+}
+
+// A target that is one of the files is refused at once, before any question
+// about replacing it; what a join did goes once the files or the target change.
+TEST(JoinDialogTest, AnInputAsTargetIsRefusedAtOnceAndTheOutcomeGoesWithAChange) {
+    QTemporaryDir dir;
+    const QString first = dir.filePath("first.mp3");
+    const QString second = dir.filePath("second.mp3");
+    ASSERT_TRUE(QFile::copy(DataPath("cbr128_44k_joint.mp3"), first));
+    ASSERT_TRUE(QFile::copy(DataPath("cbr128_id3v2_small.mp3"), second));
+    const QByteArray secondBytes = [&] {
+        QFile file(second);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }();
+    WindowRig rig;
+    rig.Build();
+    JoinDialog dialog(rig.Window->Context(), rig.Window.get());
+    const auto* progress = dialog.findChild<QProgressBar*>("JoinProgress");
+    dialog.AddFiles({first, second});
+    const auto join = [&](const QString& target) {
+        rig.Choosers.JoinTargets.push_back(target);
+        Press(dialog, "JoinChooseTarget");
+        Press(dialog, "JoinButton");
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !dialog.Joining(); }, 10000));
+    };
+
+    join(second);
+    ASSERT_EQ(rig.Messages.Shown.size(), 1u);
+    EXPECT_EQ(rig.Messages.Shown[0].Kind, MessageKind::Error);
+    EXPECT_EQ(rig.Messages.Shown[0].Text, second + ": is one of the files being joined");
+    EXPECT_EQ(dialog.StatusLabel()->text(), rig.Messages.Shown[0].Text);
+    QFile kept(second);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), secondBytes);
+
+    const QString target = dir.filePath("joined.mp3");
+    const std::function<void()> changes[] = {
+        [&] { dialog.AddFiles({DataPath("cbr128_44k_joint.mp3")}); },
+        [&] { Press(dialog, "JoinRemove"); },
+        [&] { Press(dialog, "JoinUp"); },
+        [&] {
+            rig.Choosers.JoinTargets.push_back(dir.filePath("other.mp3"));
+            Press(dialog, "JoinChooseTarget");
+        },
+    };
+    for (const std::function<void()>& change : changes) {
+        dialog.FileList()->setCurrentItem(
+            dialog.FileList()->topLevelItem(dialog.FileList()->topLevelItemCount() - 1));
+        join(target);
+        ASSERT_TRUE(dialog.StatusLabel()->text().startsWith("Joined "));
+        EXPECT_EQ(progress->value(), progress->maximum());
+        change();
+        EXPECT_EQ(dialog.StatusLabel()->text(), "");
+        EXPECT_EQ(progress->value(), 0);
+    }
 }
 
 } // namespace

@@ -118,6 +118,41 @@ TEST_F(ListFileCommandsTest, ASavedListLoadsBackExactlyAndBringsItsSource) {
     EXPECT_TRUE(rig.Messages.Shown.empty());
 }
 
+// A row removed from a saved list, or all of them, is work a load would
+// lose: Load list asks first, and No keeps the list as it is.
+TEST_F(ListFileCommandsTest, RemovingRowsOfASavedListIsAskedAboutBeforeALoad) {
+    const QString saved = folder.filePath("list.cue");
+    const std::function<void()> removals[] = {
+        [this] {
+            List()->setCurrentItem(List()->topLevelItem(0));
+            rig.Window->findChild<QPushButton*>("BitBtn2")->click();
+        },
+        [this] { rig.Window->findChild<QPushButton*>("BitBtn1")->click(); },
+    };
+    const int rowsLeft[] = {1, 0};
+    for (int i = 0; i < 2; ++i) {
+        rig.Open(ui_test::DataPath("tone_silence.mp3"));
+        rig.Choosers.CueFiles.push_back(Sheet("album.cue", kSheet));
+        Trigger("Import cue…");
+        rig.Choosers.CueFiles.push_back(saved);
+        Trigger("Save list…");
+        removals[i]();
+        ASSERT_EQ(List()->topLevelItemCount(), rowsLeft[i]);
+        rig.Messages.Shown.clear();
+        rig.Messages.YesNoAnswers = {false, true};
+        for (int load = 0; load < 2; ++load) {
+            rig.Choosers.CueFiles.push_back(saved);
+            Trigger("Load list…");
+        }
+        ASSERT_EQ(rig.Messages.Shown.size(), 2u) << i;
+        EXPECT_EQ(rig.Messages.Shown[0].Kind, MessageKind::Question);
+        EXPECT_TRUE(rig.Messages.Shown[0].Text.contains(i == 0 ? "1 row was removed"
+                                                               : "2 rows were removed"))
+            << rig.Messages.Shown[0].Text.toStdString();
+        EXPECT_EQ(List()->topLevelItemCount(), 2) << "Yes loads the list";
+    }
+}
+
 // Rows out of time order with a gap between them: the sheet holds them in time
 // order, reads back, and the window says what it could not hold.
 TEST_F(ListFileCommandsTest, AnExportedSheetIsInTimeOrderAndWarnsOfAGap) {

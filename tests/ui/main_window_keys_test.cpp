@@ -20,6 +20,7 @@
 #include <QMenu>
 #include <QTest>
 #include <QTreeWidget>
+#include <cmath>
 #include <gtest/gtest.h>
 #include <set>
 
@@ -109,7 +110,7 @@ TEST_F(MainWindowKeysTest, MovingKeysMoveThePlayPosition) {
     };
     const Case cases[] = {
         {Qt::Key_Left, Qt::NoModifier, 890},      {Qt::Key_Right, Qt::NoModifier, 910},
-        {Qt::Key_Left, Qt::ShiftModifier, 899},   {Qt::Key_Right, Qt::ShiftModifier, 901},
+        {Qt::Key_Left, Qt::ShiftModifier, 899},   {Qt::Key_Right, Qt::ShiftModifier, 900},
         {Qt::Key_Left, Qt::ControlModifier, 800}, {Qt::Key_Right, Qt::ControlModifier, 1000},
         {Qt::Key_PageUp, Qt::NoModifier, 300},    {Qt::Key_PageDown, Qt::NoModifier, 1500},
         {Qt::Key_Home, Qt::NoModifier, 0},        {Qt::Key_End, Qt::NoModifier, 1800},
@@ -122,10 +123,9 @@ TEST_F(MainWindowKeysTest, MovingKeysMoveThePlayPosition) {
     }
 }
 
-// "+" arrives with Shift and zooms; a one-step move while playing moves the
-// player too; End, O, Home, I, A make a section that runs to the end of the
-// audio, past the slider's last position (the walked length is not a whole
-// number of 0.1 s steps).
+// "+" arrives with Shift and zooms; a move while playing moves the player too; End, O, Home, I, A
+// make a section that runs to the end of the audio, past the slider's last position (the walked
+// length is not a whole number of 0.1 s steps).
 TEST_F(MainWindowKeysTest, ShiftedPlusStepsWhilePlayingAndEndReachesTheEnd) {
     Window().Context().PreloadOption = true;
     rig.Open(RepeatedSource(dir, "cbr128_44k_joint.mp3", 16 * 180050 + 128));
@@ -138,18 +138,66 @@ TEST_F(MainWindowKeysTest, ShiftedPlusStepsWhilePlayingAndEndReachesTheEnd) {
     Window().TrackBar1()->setValue(900);
     Key(Qt::Key_Space);
     ASSERT_EQ(Window().MediaPlayer1()->EnabledButtons(), Set::Playing);
-    for (const auto& [key, expected] : {std::pair{Qt::Key_Right, 901}, {Qt::Key_Left, 900}}) {
-        Key(key, Qt::ShiftModifier);
-        ASSERT_EQ(Window().TrackBar1()->value(), expected);
-        EXPECT_EQ(Window().Player().Position(),
-                  PositionToPlayer(expected, 100, Window().Context().State.Koef));
-    }
+    Key(Qt::Key_Right);
+    ASSERT_EQ(Window().TrackBar1()->value(), 910);
+    EXPECT_EQ(Window().Player().Position(),
+              PositionToPlayer(910, 100, Window().Context().State.Koef));
     Key(Qt::Key_Space);
 
     for (const Qt::Key key : {Qt::Key_End, Qt::Key_O, Qt::Key_Home, Qt::Key_I, Qt::Key_A})
         Key(key);
     ASSERT_EQ(Window().Context().List.SplitCount(), 1);
     EXPECT_EQ(Window().Context().List[0].EndMs, length);
+}
+
+// Moves while playing start from what plays, though the slider has not caught
+// up with it; Shift and an arrow move one frame of audio (1152 samples at
+// 44.1 kHz), playing or not, on a source whose slider positions are 0.1 s and
+// on one whose positions are 1 s.
+TEST_F(MainWindowKeysTest, MovesStartFromWhatPlaysAndShiftMovesOneFrame) {
+    const double frameMs = 1152 * 1000.0 / 44100;
+    for (const std::int64_t tenths : {std::int64_t{1800}, std::int64_t{10040}}) {
+        rig.Open(RepeatedSource(dir, "cbr128_44k_joint.mp3", 1600 * tenths + 128));
+        const SessionState& state = Window().Context().State;
+        const std::int32_t step = state.PositionStep;
+        ASSERT_EQ(step, tenths < 10000 ? 100 : 1000);
+        SCOPED_TRACE(step);
+        MediaPlayer& player = Window().Player();
+        const auto units = [&](double ms) { return ms * state.Koef; };
+        const auto expectAt = [&](double ms) {
+            EXPECT_NEAR(static_cast<double>(player.Position()), units(ms), 3.0);
+            EXPECT_EQ(Window().TrackBar1()->value(), static_cast<std::int32_t>(ms / step));
+        };
+
+        // Stopped: from the slider, then from the player's own place within it.
+        Window().TrackBar1()->setValue(50000 / step);
+        Key(Qt::Key_Right, Qt::ShiftModifier);
+        expectAt(50000 + frameMs);
+        Key(Qt::Key_Right, Qt::ShiftModifier);
+        expectAt(50000 + 2 * frameMs);
+        Key(Qt::Key_Left, Qt::ShiftModifier);
+        expectAt(50000 + frameMs);
+        Key(Qt::Key_Space);
+        ASSERT_EQ(Window().MediaPlayer1()->EnabledButtons(), Set::Playing);
+        expectAt(50000 + frameMs); // Play goes on from the frame
+
+        // Playing: 2 s on, before the window has looked at the player.
+        rig.Clock.NowMs += 2000;
+        Key(Qt::Key_Right, Qt::ShiftModifier);
+        expectAt(52000 + 2 * frameMs);
+        EXPECT_EQ(player.CurrentMode(), MediaPlayer::Mode::Playing);
+        rig.Clock.NowMs += 2000;
+        Key(Qt::Key_Right);
+        const double from = 54000 + 2 * frameMs;
+        expectAt(std::floor(from / step) * step + std::max(1000, step));
+        rig.Clock.NowMs += 2000;
+        const std::int32_t playing = static_cast<std::int32_t>(
+            PlayerToPosition(static_cast<double>(player.Position()), step, state.Koef));
+        Key(Qt::Key_PageDown);
+        EXPECT_EQ(Window().TrackBar1()->value(), playing + 60000 / step);
+        EXPECT_EQ(player.CurrentMode(), MediaPlayer::Mode::Playing);
+        Key(Qt::Key_Space);
+    }
 }
 
 // The whole road with keys alone: open, play, pause, mark, add, tick, edit,

@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
@@ -236,6 +237,36 @@ TEST(MainWindowPlayerRefusal, TheSilentPlayerTakesOverAndTheNewFileIsFullyOpen) 
     window.MediaPlayer1Click(PlayerControl::Button::Play);
     rig.Run(1010);
     EXPECT_EQ(window.TrackBar1()->value(), 10);
+}
+
+// A player that makes sound, so the window has no notice to show.
+class SoundingClockPlayer : public ClockMediaPlayer {
+public:
+    bool MakesSound() const override { return true; }
+};
+
+// The notice that the preview is silent keeps its room when it is not shown:
+// the player's buttons stand in one place with a sound output or without.
+TEST(MainWindowSoundNotice, ThePlayersButtonsStayPutWithOrWithoutTheNotice) {
+    int tops[2] = {};
+    for (const bool sounding : {false, true}) {
+        RecordingMessageBoxes messages;
+        ScriptedFileChoosers choosers;
+        RecordingShell shell;
+        SettingsStore settings = FreshSettingsStore();
+        TForm1 window(TForm1::Services{messages, choosers, shell, settings,
+                                       [sounding]() -> std::unique_ptr<MediaPlayer> {
+                                           if (sounding)
+                                               return std::make_unique<SoundingClockPlayer>();
+                                           return std::make_unique<ClockMediaPlayer>();
+                                       },
+                                       [] { return std::make_unique<ClockMediaPlayer>(); }});
+        window.show();
+        window.layout()->activate();
+        EXPECT_EQ(window.findChild<QLabel*>("SoundNotice")->isVisible(), !sounding);
+        tops[sounding] = window.MediaPlayer1()->mapTo(&window, QPoint()).y();
+    }
+    EXPECT_EQ(tops[0], tops[1]);
 }
 
 TEST(MainWindowPreloadFailure, TheLoadingWindowGoesAndTheFileOpensWithItsAnalysedLength) {

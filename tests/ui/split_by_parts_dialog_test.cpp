@@ -66,10 +66,11 @@ TEST_F(SplitByPartsDialogTest, OnlyDigitsAndBackspaceCanBeTyped) {
     QTest::keyClick(Count(), Qt::Key_Backspace);
     EXPECT_EQ(Count()->text(), "25");
     EXPECT_EQ(UpDown("UpDown1")->Position(), 25);
+    // Enter in the count field presses OK, as in any other dialog.
     QTest::keyClick(Count(), Qt::Key_Return);
-    EXPECT_FALSE(Count()->hasFocus());
-    EXPECT_TRUE(dialog.isVisible());
-    EXPECT_EQ(env.Context.List.SplitCount(), 0);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(env.Context.List.SplitCount(), 25);
 }
 
 TEST_F(SplitByPartsDialogTest, CountUpDownStaysWithinTwoAndTheLimit) {

@@ -216,11 +216,14 @@ TEST_F(SplitListPanelTest, EditRefreshesTheRowAndKeepsItsCheckMark) {
     EXPECT_FALSE(env.Context.List[1].Checked);
 }
 
+// The list's buttons too: on an empty list they would do nothing.
 TEST_F(SplitListPanelTest, OpeningASourceEmptiesTheListAndDisablesSplit) {
     panel.AddSelectionToList(0, 10);
     panel.SourceOpened();
     EXPECT_EQ(List()->topLevelItemCount(), 0);
     EXPECT_FALSE(splitEnabled);
+    for (const char* name : {"BitBtn4", "BitBtn10", "BitBtn2", "BitBtn1"})
+        EXPECT_FALSE(Button(name)->isEnabled()) << name;
 }
 
 } // namespace
