@@ -42,6 +42,8 @@ ListFileCommands::ListFileCommands(TForm1& window, SplitListPanel& panel, QObjec
     menu_ = new QMenu(&panel);
     menu_->setObjectName("ListMenu");
     importCue_ = menu_->addAction("Import cue…", this, &ListFileCommands::ImportCue);
+    importChapters_ = menu_->addAction("Import chapters", this, &ListFileCommands::ImportChapters);
+    importChapters_->setObjectName("ImportChaptersAction");
     exportCue_ = menu_->addAction("Export cue…", this, &ListFileCommands::ExportCue);
     menu_->addSeparator();
     saveList_ = menu_->addAction("Save list…", this, &ListFileCommands::SaveList);
@@ -64,7 +66,7 @@ ListFileCommands::ListFileCommands(TForm1& window, SplitListPanel& panel, QObjec
     button_ = new QToolButton(&panel);
     button_->setObjectName("ListButton");
     button_->setText("L&ist");
-    button_->setToolTip("Cue sheets, saved lists, split at pauses");
+    button_->setToolTip("Cue sheets, chapters, saved lists, split at pauses");
     button_->setPopupMode(QToolButton::InstantPopup);
     button_->setToolButtonStyle(Qt::ToolButtonTextOnly);
     button_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
@@ -80,6 +82,7 @@ void ListFileCommands::EnableActions() {
     const bool open = !context.State.SourceFileName.empty();
     const auto& entries = context.List.Entries();
     importCue_->setEnabled(open);
+    importChapters_->setEnabled(open && !context.Session.Chapters().Chapters.empty());
     splitAtPauses_->setEnabled(open);
     saveList_->setEnabled(open && !entries.empty());
     exportCue_->setEnabled(std::any_of(entries.begin(), entries.end(),
@@ -125,6 +128,13 @@ void ListFileCommands::ImportCueFile(const QString& path) {
     ShowChange(context.Session.ImportCue(LocalPath(path)), false);
 }
 
+void ListFileCommands::ImportChapters() {
+    AppContext& context = window_.Context();
+    if (context.State.SourceFileName.empty())
+        return;
+    ShowChange(context.Session.ImportChapters(), false);
+}
+
 // What a sheet cannot hold, or what came in all the same, in one box.
 void ListFileCommands::ShowWarnings(const std::vector<std::string>& warnings) {
     std::string lines;
@@ -141,7 +151,9 @@ void ListFileCommands::ShowChange(const Result<ListChange>& change, bool replace
         context.Messages->Error(&window_, QString::fromStdString(ErrorMessage(change.Failure())));
         return;
     }
-    ShowWarnings(change.Value().Warnings);
+    std::vector<std::string> warnings = change.Value().Warnings;
+    warnings.insert(warnings.end(), change.Value().Refusals.begin(), change.Value().Refusals.end());
+    ShowWarnings(warnings);
     if (!change.Value().Limit.empty()) {
         context.Messages->Information(&window_, QString::fromStdString(change.Value().Limit));
         return;

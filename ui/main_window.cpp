@@ -247,7 +247,9 @@ QWidget* TForm1::BuildInfoRow() {
     label10_ = InfoLabel("Label10", "BitRate:  ", mpegGroup);
     label11_ = InfoLabel("Label11", "SampleRate:  ", mpegGroup);
     framesLabel_ = InfoLabel("FramesLabel", "", mpegGroup);
-    for (QLabel* label : {label8_, label9_, label23_, label10_, label11_, framesLabel_}) {
+    chaptersLabel_ = InfoLabel("ChaptersLabel", "", mpegGroup);
+    for (QLabel* label :
+         {label8_, label9_, label23_, label10_, label11_, framesLabel_, chaptersLabel_}) {
         mpegLayout->addWidget(label);
     }
     mpegLayout->addStretch();
@@ -374,10 +376,14 @@ QWidget* TForm1::BuildBottomRow() {
     bitBtn5_->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
     bitBtn5_->setMinimumWidth(90);
     connect(bitBtn5_, &QPushButton::clicked, this, &TForm1::BitBtn5Click);
+    chaptersButton_ = Button("ChaptersButton", "Save as &chapters…",
+                             "Write the list as the chapters of one file", row);
+    connect(chaptersButton_, &QPushButton::clicked, this, &TForm1::SaveAsChaptersRequested);
     layout->addWidget(help);
     layout->addWidget(about);
     layout->addWidget(options);
     layout->addStretch();
+    layout->addWidget(chaptersButton_);
     layout->addWidget(bitBtn5_);
     return row;
 }
@@ -454,6 +460,7 @@ void TForm1::ResetTexts() {
 
 void TForm1::SetSplitButtonEnabled(bool enabled) {
     bitBtn5_->setEnabled(enabled);
+    chaptersButton_->setEnabled(enabled);
 }
 
 // ---------------------------------------------------------------- commands
@@ -629,6 +636,8 @@ void TForm1::ShowSourceInfo() {
     for (std::size_t i = 0; i < lines.Mpeg.size(); ++i) {
         ShowLine(mpegLabels[i], lines.Mpeg[i]);
     }
+    const std::size_t chapters = context_.Session.Chapters().Chapters.size();
+    ShowLine(chaptersLabel_, chapters > 0 ? "Chapters: " + std::to_string(chapters) : "");
 }
 
 // ---------------------------------------------------------------- positions

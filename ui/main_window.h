@@ -67,7 +67,8 @@ public:
 
     // Opens a file as Open does with a chosen one (a file named at start).
     void OpenFile(const QString& path);
-    // The "Split" button, enabled together with the split list's own buttons.
+    // The "Split" and "Save as chapters…" buttons, enabled together with the split list's own
+    // buttons.
     void SetSplitButtonEnabled(bool enabled);
     // Recomputes the selection size and shows the selection length text.
     void ShowSelectionLength();
@@ -89,6 +90,7 @@ signals:
     void SourceOpened();
     void AddToListRequested();
     void SplitByPartsRequested();
+    void SaveAsChaptersRequested();
 
 public slots:
     void BitBtn3Click();
@@ -155,6 +157,7 @@ private:
     std::function<void()> showSaveDialog_;
 
     QWidget* bottomRow_ = nullptr;
+    QPushButton* chaptersButton_ = nullptr;
     QLineEdit* edit2_ = nullptr;
     QLabel* tagLabels_[6] = {};
     QLabel* label8_ = nullptr;
@@ -163,6 +166,7 @@ private:
     QLabel* label10_ = nullptr;
     QLabel* label11_ = nullptr;
     QLabel* framesLabel_ = nullptr;
+    QLabel* chaptersLabel_ = nullptr; // "Chapters: 12" when the source has chapters
     QLabel* label13_ = nullptr;
     QLabel* label14_ = nullptr;
     QLabel* soundNotice_ = nullptr;
