@@ -113,7 +113,10 @@ std::vector<std::uint8_t> ChapterTag(const std::string& sourcePath,
         TagLib::ID3v2::FrameList embedded;
         auto title = std::make_unique<TagLib::ID3v2::TextIdentificationFrame>(
             TagLib::ByteVector("TIT2"), TagLib::String::UTF8);
-        title->setText(TagLib::String(chapters[i].Title, TagLib::String::UTF8));
+        // Players show the element id of a chapter without a title: a number reads better.
+        const std::string& text = chapters[i].Title;
+        title->setText(TagLib::String(text.empty() ? "Chapter " + std::to_string(i + 1) : text,
+                                      TagLib::String::UTF8));
         embedded.append(title.release());
         // No byte offsets: players find the times in the audio themselves.
         tag.addFrame(new ChapterFrame(id, static_cast<unsigned>(chapters[i].StartMs),

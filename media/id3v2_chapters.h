@@ -17,7 +17,8 @@
 SourceChapters ReadChapters(const std::string& path);
 
 // The source's ID3v2 tag (or an empty one) as ID3v2.4, its chapters and tables
-// of contents replaced by one CHAP frame per chapter, with its title as TIT2,
-// under one ordered, top-level CTOC in the order given.
+// of contents replaced by one CHAP frame per chapter, with its title as TIT2
+// ("Chapter n" for one without a title), under one ordered, top-level CTOC in
+// the order given.
 std::vector<std::uint8_t> ChapterTag(const std::string& sourcePath,
                                      const std::vector<SourceChapter>& chapters);
