@@ -1,9 +1,11 @@
 #include "media/id3v2_chapters.h"
 
 #include <algorithm>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <set>
+#include <string_view>
 #include <taglib/chapterframe.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
@@ -82,9 +84,27 @@ TagLib::ByteVector ElementId(const std::string& id) {
     return TagLib::ByteVector(id.data(), static_cast<unsigned>(id.size()));
 }
 
+// Most sources have no chapters, and TagLib inflates every compressed frame
+// of a tag it reads: only a leading tag that holds a CHAP frame id is read.
+bool MayHoldChapters(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    char header[10] = {};
+    if (!file.read(header, sizeof header) || std::string_view(header, 3) != "ID3")
+        return false;
+    std::size_t size = 0;
+    for (int i = 6; i < 10; ++i)
+        size = (size << 7) | (static_cast<unsigned char>(header[i]) & 0x7f);
+    std::string body(size, '\0');
+    file.read(body.data(), static_cast<std::streamsize>(size));
+    body.resize(static_cast<std::size_t>(file.gcount()));
+    return body.find("CHAP") != std::string::npos;
+}
+
 } // namespace
 
 SourceChapters ReadChapters(const std::string& path) {
+    if (!MayHoldChapters(path))
+        return {};
     TagLib::MPEG::File file(path.c_str(), false);
     if (!file.isValid() || !file.hasID3v2Tag())
         return {};

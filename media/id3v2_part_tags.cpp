@@ -227,22 +227,15 @@ TagLib::ByteVector PictureFrame(const TagLib::ID3v2::AttachedPictureFrame& pictu
     return copy.render();
 }
 
-// The chapter's pictures replace the source's of the same kinds.
+// A chapter's pictures are the part's own: they replace the source's.
 void AddChapterPictures(TagLib::ID3v2::Tag& tag,
                         const std::vector<std::vector<std::uint8_t>>& pictures) {
-    std::vector<std::unique_ptr<TagLib::ID3v2::AttachedPictureFrame>> frames;
+    if (pictures.empty())
+        return;
+    tag.removeFrames("APIC");
     for (const std::vector<std::uint8_t>& bytes : pictures)
-        frames.push_back(std::make_unique<TagLib::ID3v2::AttachedPictureFrame>(TagLib::ByteVector(
+        tag.addFrame(new TagLib::ID3v2::AttachedPictureFrame(TagLib::ByteVector(
             reinterpret_cast<const char*>(bytes.data()), static_cast<unsigned>(bytes.size()))));
-    const TagLib::ID3v2::FrameList sourcePictures = tag.frameListMap()["APIC"];
-    for (TagLib::ID3v2::Frame* frame : sourcePictures) {
-        const auto type = static_cast<TagLib::ID3v2::AttachedPictureFrame*>(frame)->type();
-        if (std::any_of(frames.begin(), frames.end(),
-                        [type](const auto& picture) { return picture->type() == type; }))
-            tag.removeFrame(frame);
-    }
-    for (auto& frame : frames)
-        tag.addFrame(frame.release());
 }
 
 std::vector<Id3v2PartTags::ChapterArt> ChapterArtOf(const TagLib::ID3v2::Tag& tag) {

@@ -26,7 +26,7 @@ struct PartTagTexts {
 // (pictures, lyrics, ...) carried over, except those that describe the whole
 // source's timing, bytes, chapters or loudness, and frames beyond a size limit.
 // A part whose times are a chapter's takes the chapter's pictures in place of
-// the source's of the same kind, and its title when it has none of its own.
+// the source's, and its title when it has none of its own.
 class Id3v2PartTags {
 public:
     // Reads the source's ID3v2 tag, if it has one; the source is not changed.

@@ -164,10 +164,12 @@ TEST_F(CliChapters, SplitAndCueTakeTheChaptersAndAPartCarriesItsChaptersPicture)
     TagLib::MPEG::File part(middle.c_str(), false);
     EXPECT_EQ(part.ID3v2Tag(true)->title().to8Bit(true), "Middle \u2013 \u00fc");
     EXPECT_EQ(part.ID3v2Tag(true)->frameListMap()["CHAP"].size(), 0u);
+    EXPECT_EQ(part.ID3v2Tag(true)->frameListMap()["APIC"].size(), 1u); // the source's gave way
 
     const CliRun cue = Cli("cue " + Quoted(source_) + " --chapters");
     ASSERT_EQ(cue.ExitCode, 0) << cue.Stderr;
-    EXPECT_NE(cue.Stdout.find("TITLE \"Middle \u2013 \u00fc\"\n    INDEX 01 00:02:38"),
+    EXPECT_NE(cue.Stdout.find("TITLE \"Middle \u2013 \u00fc\"\n    PERFORMER \"Someone\"\n"
+                              "    INDEX 01 00:02:38"),
               std::string::npos)
         << cue.Stdout;
     const CliRun info = Cli("info " + Quoted(source_));

@@ -369,6 +369,11 @@ QWidget* TForm1::BuildBottomRow() {
     connect(help, &QPushButton::clicked, this, &TForm1::Button1Click);
     connect(about, &QPushButton::clicked, this, &TForm1::Button2Click);
     connect(options, &QPushButton::clicked, this, &TForm1::Button3Click);
+    // Made before Split, which stands to its right, so that Tab reaches it first.
+    chaptersButton_ = Button("ChaptersButton", "Save as &chapters…",
+                             "Write the list as the chapters of one file", row);
+    chaptersButton_->setMinimumWidth(chaptersButton_->sizeHint().width());
+    connect(chaptersButton_, &QPushButton::clicked, this, &TForm1::SaveAsChaptersRequested);
     bitBtn5_ = Button("BitBtn5", "&Split", "Split file", row);
     QFont bold = bitBtn5_->font();
     bold.setBold(true);
@@ -376,9 +381,6 @@ QWidget* TForm1::BuildBottomRow() {
     bitBtn5_->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
     bitBtn5_->setMinimumWidth(90);
     connect(bitBtn5_, &QPushButton::clicked, this, &TForm1::BitBtn5Click);
-    chaptersButton_ = Button("ChaptersButton", "Save as &chapters…",
-                             "Write the list as the chapters of one file", row);
-    connect(chaptersButton_, &QPushButton::clicked, this, &TForm1::SaveAsChaptersRequested);
     layout->addWidget(help);
     layout->addWidget(about);
     layout->addWidget(options);

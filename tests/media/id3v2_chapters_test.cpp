@@ -62,7 +62,7 @@ TEST(ChapterImport, RowsFromTheChaptersAsTheTagOrdersThem) {
          {{"a", 0, 3000, "One"}, {"b", 2500, 6000, "Two"}},
          {"a", "b"},
          "0-3000 One|2500-6000 Two|",
-         "\"One\" and the chapter \"Two\" overlap by 0.500 s\n",
+         "\"One\" and the chapter \"Two\" overlap by 0.500 s",
          ""},
         {"with a gap, as they stand",
          {{"a", 0, 2000, "One"}, {"b", 3250, 6000, "Two"}},
