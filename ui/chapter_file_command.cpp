@@ -54,9 +54,9 @@ Result<ChapterFileReport> WriteWithProgress(const ChapterFileRequest& request, Q
 
 } // namespace
 
-ChapterFileCommand::ChapterFileCommand(TForm1& window) : QObject(&window), window_(window) {
+ChapterFileCommand::ChapterFileCommand(TForm1& window, QObject* parent)
+    : QObject(parent), window_(window) {
     setObjectName("ChapterFileCommand");
-    connect(&window, &TForm1::SaveAsChaptersRequested, this, &ChapterFileCommand::SaveAsChapters);
 }
 
 QString ChapterFileCommand::SuggestedName() const {

@@ -5,14 +5,14 @@
 
 class TForm1;
 
-// "Save as chapters…": the ticked rows written as the chapters of one file
+// "Save as chapters…" in the List menu: the ticked rows written as the chapters of one file
 // named in a file dialog, asking before it replaces one, with progress and
 // Cancel while a long source is copied; says how many chapters it wrote.
 class ChapterFileCommand : public QObject {
     Q_OBJECT
 
 public:
-    explicit ChapterFileCommand(TForm1& window);
+    ChapterFileCommand(TForm1& window, QObject* parent);
 
 public slots:
     void SaveAsChapters();

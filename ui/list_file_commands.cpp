@@ -1,6 +1,7 @@
 #include "ui/list_file_commands.h"
 
 #include "ui/app_context.h"
+#include "ui/chapter_file_command.h"
 #include "ui/main_window.h"
 #include "ui/pause_split_dialog.h"
 #include "ui/platform_services.h"
@@ -47,6 +48,10 @@ ListFileCommands::ListFileCommands(TForm1& window, SplitListPanel& panel, QObjec
     exportCue_ = menu_->addAction("Export cue…", this, &ListFileCommands::ExportCue);
     menu_->addSeparator();
     saveList_ = menu_->addAction("Save list…", this, &ListFileCommands::SaveList);
+    auto* chapters = new ChapterFileCommand(window, this);
+    saveChapters_ =
+        menu_->addAction("Save as chapters…", chapters, &ChapterFileCommand::SaveAsChapters);
+    saveChapters_->setObjectName("SaveChaptersAction");
     loadList_ = menu_->addAction("Load list…", this, &ListFileCommands::LoadList);
     menu_->addSeparator();
     splitAtPauses_ = menu_->addAction("Split at pauses…", this, &ListFileCommands::SplitAtPauses);
@@ -85,8 +90,10 @@ void ListFileCommands::EnableActions() {
     importChapters_->setEnabled(open && !context.Session.Chapters().Chapters.empty());
     splitAtPauses_->setEnabled(open);
     saveList_->setEnabled(open && !entries.empty());
-    exportCue_->setEnabled(std::any_of(entries.begin(), entries.end(),
-                                       [](const SplitListItem& e) { return e.Checked; }));
+    const bool ticked = std::any_of(entries.begin(), entries.end(),
+                                    [](const SplitListItem& e) { return e.Checked; });
+    exportCue_->setEnabled(ticked);
+    saveChapters_->setEnabled(ticked);
     const SplitSession& session = context.Session;
     undo_->setEnabled(session.CanUndo());
     undo_->setText(QString::fromStdString("Undo " + session.UndoName()).trimmed());

@@ -11,7 +11,8 @@ class QToolButton;
 class SplitListPanel;
 class TForm1;
 
-// The split list's "List" menu: cue sheets in and out, the source's chapters in, saved lists, and
+// The split list's "List" menu: cue sheets in and out, the source's chapters
+// in, the list out as the chapters of one file, saved lists, and
 // splitting at pauses; and a cue sheet dropped onto the window is imported.
 class ListFileCommands : public QObject {
     Q_OBJECT
@@ -52,6 +53,7 @@ private:
     QAction* importChapters_ = nullptr;
     QAction* exportCue_ = nullptr;
     QAction* saveList_ = nullptr;
+    QAction* saveChapters_ = nullptr;
     QAction* loadList_ = nullptr;
     QAction* splitAtPauses_ = nullptr;
     QAction* undo_ = nullptr;

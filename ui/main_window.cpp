@@ -369,11 +369,6 @@ QWidget* TForm1::BuildBottomRow() {
     connect(help, &QPushButton::clicked, this, &TForm1::Button1Click);
     connect(about, &QPushButton::clicked, this, &TForm1::Button2Click);
     connect(options, &QPushButton::clicked, this, &TForm1::Button3Click);
-    // Made before Split, which stands to its right, so that Tab reaches it first.
-    chaptersButton_ = Button("ChaptersButton", "Save as &chapters…",
-                             "Write the list as the chapters of one file", row);
-    chaptersButton_->setMinimumWidth(chaptersButton_->sizeHint().width());
-    connect(chaptersButton_, &QPushButton::clicked, this, &TForm1::SaveAsChaptersRequested);
     bitBtn5_ = Button("BitBtn5", "&Split", "Split file", row);
     QFont bold = bitBtn5_->font();
     bold.setBold(true);
@@ -385,7 +380,6 @@ QWidget* TForm1::BuildBottomRow() {
     layout->addWidget(about);
     layout->addWidget(options);
     layout->addStretch();
-    layout->addWidget(chaptersButton_);
     layout->addWidget(bitBtn5_);
     return row;
 }
@@ -462,7 +456,6 @@ void TForm1::ResetTexts() {
 
 void TForm1::SetSplitButtonEnabled(bool enabled) {
     bitBtn5_->setEnabled(enabled);
-    chaptersButton_->setEnabled(enabled);
 }
 
 // ---------------------------------------------------------------- commands

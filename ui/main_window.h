@@ -67,8 +67,7 @@ public:
 
     // Opens a file as Open does with a chosen one (a file named at start).
     void OpenFile(const QString& path);
-    // The "Split" and "Save as chapters…" buttons, enabled together with the split list's own
-    // buttons.
+    // The "Split" button, enabled together with the split list's own buttons.
     void SetSplitButtonEnabled(bool enabled);
     // Recomputes the selection size and shows the selection length text.
     void ShowSelectionLength();
@@ -90,7 +89,6 @@ signals:
     void SourceOpened();
     void AddToListRequested();
     void SplitByPartsRequested();
-    void SaveAsChaptersRequested();
 
 public slots:
     void BitBtn3Click();
@@ -157,7 +155,6 @@ private:
     std::function<void()> showSaveDialog_;
 
     QWidget* bottomRow_ = nullptr;
-    QPushButton* chaptersButton_ = nullptr;
     QLineEdit* edit2_ = nullptr;
     QLabel* tagLabels_[6] = {};
     QLabel* label8_ = nullptr;

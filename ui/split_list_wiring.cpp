@@ -1,7 +1,6 @@
 #include "ui/split_list_wiring.h"
 
 #include "state/format_time.h"
-#include "ui/chapter_file_command.h"
 #include "ui/list_file_commands.h"
 #include "ui/main_window.h"
 #include "ui/media_player.h"
@@ -34,7 +33,6 @@ SplitListWiring::SplitListWiring(TForm1& window) : QObject(&window), window_(win
     window.SetSaveDialog([this] { ShowSaveDialog(); });
     window.installEventFilter(this);
     new ListFileCommands(window, *panel_, this);
-    new ChapterFileCommand(window);
     RepaintOverviewWithRows();
 }
 

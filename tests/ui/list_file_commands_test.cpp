@@ -93,12 +93,10 @@ TEST_F(ListFileCommandsTest, TheSourcesChaptersFillTheListAndAreSavedAsOneFile) 
     ASSERT_FALSE(rig.Messages.Shown.empty()); // the gap before the third chapter
     EXPECT_TRUE(rig.Messages.Shown.back().Text.contains("a gap of 0.500 s"));
 
-    auto* save = rig.Window->findChild<QPushButton*>("ChaptersButton");
-    ASSERT_TRUE(save->isEnabled());
     List()->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
     const QString target = folder.filePath("marked.mp3");
     rig.Choosers.ChapterFiles.push_back(target);
-    save->click();
+    Trigger("Save as chapters…");
     EXPECT_EQ(rig.Messages.Shown.back().Text, "Wrote 2 chapters to " + target);
     rig.Open(target);
     EXPECT_EQ(rig.Window->findChild<QLabel*>("ChaptersLabel")->text(), "Chapters: 2");
@@ -106,7 +104,7 @@ TEST_F(ListFileCommandsTest, TheSourcesChaptersFillTheListAndAreSavedAsOneFile) 
     rig.Messages.YesNoAnswers.push_back(false);
     rig.Choosers.ChapterFiles.push_back(target);
     Trigger("Import chapters");
-    save->click();
+    Trigger("Save as chapters…");
     EXPECT_EQ(rig.Messages.Shown.back().Kind, MessageKind::Question);
 }
 
