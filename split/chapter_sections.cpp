@@ -23,15 +23,15 @@ std::string TimeText(std::int64_t ms) {
     return FormatTime(static_cast<std::int32_t>(std::min<std::int64_t>(ms, INT32_MAX)));
 }
 
-// Where chapters in time order overlap or leave a gap, a line each; the
-// rows keep them as they stand.
+// Where chapters in time order overlap or leave a gap, a line each, against
+// the chapter that reaches furthest so far; the rows keep them as they stand.
 std::vector<std::string> JointNotes(std::vector<std::pair<SourceChapter, std::size_t>> kept) {
     std::stable_sort(kept.begin(), kept.end(), [](const auto& a, const auto& b) {
         return a.first.StartMs < b.first.StartMs;
     });
     std::vector<std::string> notes;
-    for (std::size_t i = 1; i < kept.size(); ++i) {
-        const auto& [before, beforeIndex] = kept[i - 1];
+    for (std::size_t i = 1, furthest = 0; i < kept.size(); ++i) {
+        const auto& [before, beforeIndex] = kept[furthest];
         const auto& [chapter, index] = kept[i];
         const std::int64_t gap = chapter.StartMs - before.EndMs;
         if (gap > 0)
@@ -41,10 +41,28 @@ std::vector<std::string> JointNotes(std::vector<std::pair<SourceChapter, std::si
         else if (gap < 0)
             notes.push_back(ChapterName(before, beforeIndex) + " and " +
                             ChapterName(chapter, index) + " overlap by " +
-                            Seconds(std::min(-gap, chapter.EndMs - chapter.StartMs)) +
+                            Seconds(std::min(before.EndMs, chapter.EndMs) - chapter.StartMs) +
                             ": both rows hold it");
+        if (chapter.EndMs > before.EndMs)
+            furthest = i;
     }
     return notes;
+}
+
+// The row of a chapter: a section of the source with the chapter's title and
+// the tag's artist and album where it has them.
+SplitListItem EntryOf(const SourceChapter& chapter, const SourceChapters& chapters,
+                      const TID3v1Tag& sourceTag) {
+    SplitList row;
+    row.AddEntry(static_cast<std::int32_t>(chapter.StartMs),
+                 static_cast<std::int32_t>(chapter.EndMs), sourceTag);
+    SplitListItem entry = row[0];
+    entry.Title = chapter.Title;
+    if (!chapters.Artist.empty())
+        entry.Artist = chapters.Artist;
+    if (!chapters.Album.empty())
+        entry.Album = chapters.Album;
+    return entry;
 }
 
 } // namespace
@@ -74,17 +92,7 @@ ChapterSections SectionsFromChapters(const SourceChapters& chapters, std::int32_
             chapter.EndMs = sourceLengthMs;
         }
         kept.emplace_back(chapter, i);
-
-        SplitList row;
-        row.AddEntry(static_cast<std::int32_t>(chapter.StartMs),
-                     static_cast<std::int32_t>(chapter.EndMs), sourceTag);
-        SplitListItem entry = row[0];
-        entry.Title = chapter.Title;
-        if (!chapters.Artist.empty())
-            entry.Artist = chapters.Artist;
-        if (!chapters.Album.empty())
-            entry.Album = chapters.Album;
-        result.Entries.push_back(std::move(entry));
+        result.Entries.push_back(EntryOf(chapter, chapters, sourceTag));
     }
     for (std::string& note : JointNotes(std::move(kept)))
         result.Notes.push_back(std::move(note));

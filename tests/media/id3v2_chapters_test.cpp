@@ -64,6 +64,12 @@ TEST(ChapterImport, RowsFromTheChaptersAsTheTagOrdersThem) {
          "0-3000 One|2500-6000 Two|",
          "\"One\" and the chapter \"Two\" overlap by 0.500 s",
          ""},
+        {"one inside another: no gap after it",
+         {{"a", 0, 6000, "Long"}, {"b", 1000, 2000, "Inner"}, {"c", 6000, 8000, "After"}},
+         {},
+         "0-6000 Long|1000-2000 Inner|6000-8000 After|",
+         "\"Long\" and the chapter \"Inner\" overlap by 1.000 s",
+         ""},
         {"with a gap, as they stand",
          {{"a", 0, 2000, "One"}, {"b", 3250, 6000, "Two"}},
          {},
@@ -103,6 +109,8 @@ TEST(ChapterImport, RowsFromTheChaptersAsTheTagOrdersThem) {
         const std::string refusals = Joined(change.Value().Refusals);
         EXPECT_EQ(notes.empty(), c.Notes.empty()) << notes;
         EXPECT_NE(notes.find(c.Notes), std::string::npos) << notes;
+        EXPECT_EQ(notes.find("gap") == std::string::npos, c.Notes.find("gap") == std::string::npos)
+            << notes;
         EXPECT_EQ(refusals.empty(), c.Refusals.empty()) << refusals;
         EXPECT_NE(refusals.find(c.Refusals), std::string::npos) << refusals;
         for (const SplitListItem& entry : session.List().Entries())
