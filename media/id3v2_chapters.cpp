@@ -94,10 +94,19 @@ bool MayHoldChapters(const std::string& path) {
     std::size_t size = 0;
     for (int i = 6; i < 10; ++i)
         size = (size << 7) | (static_cast<unsigned char>(header[i]) & 0x7f);
-    std::string body(size, '\0');
-    file.read(body.data(), static_cast<std::streamsize>(size));
-    body.resize(static_cast<std::size_t>(file.gcount()));
-    return body.find("CHAP") != std::string::npos;
+    // Block by block, as a damaged header may claim far more than the file holds.
+    std::string window;
+    std::vector<char> block(std::size_t{1} << 16);
+    while (size > 0 && file) {
+        file.read(block.data(), static_cast<std::streamsize>(std::min(size, block.size())));
+        const auto got = static_cast<std::size_t>(file.gcount());
+        window.append(block.data(), got);
+        if (window.find("CHAP") != std::string::npos)
+            return true;
+        window.erase(0, window.size() - std::min<std::size_t>(window.size(), 3));
+        size -= got;
+    }
+    return false;
 }
 
 } // namespace
