@@ -169,11 +169,15 @@ FillOutcome FillList(const ListOptions& options, SplitSession& session, int& pro
                      std::ostream& err, const StopRequest& stopRequested) {
     using Step =
         FillOutcome (*)(const ListOptions&, SplitSession&, int&, std::ostream&, const StopRequest&);
+    // clang-format off
     const std::pair<bool, Step> steps[] = {
-        {!options.CueSheet.empty(), AddCueSections}, {options.Chapters, AddChapterSections},
-        {!options.Sections.empty(), AddSections},    {!options.Parts.empty(), AddEqualParts},
+        {!options.CueSheet.empty(), AddCueSections},
+        {options.Chapters, AddChapterSections},
+        {!options.Sections.empty(), AddSections},
+        {!options.Parts.empty(), AddEqualParts},
         {options.AtPauses, AddPauseSections},
     };
+    // clang-format on
     for (const auto& [wanted, step] : steps) {
         if (!wanted)
             continue;
