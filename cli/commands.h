@@ -10,5 +10,6 @@ inline constexpr int kUsageExitCode = 2;
 void RegisterInfoCommand(CLI::App& app, int& exitCode);
 void RegisterSplitCommand(CLI::App& app, int& exitCode);
 void RegisterCueCommand(CLI::App& app, int& exitCode);
+void RegisterChaptersCommand(CLI::App& app, int& exitCode);
 void RegisterJoinCommand(CLI::App& app, int& exitCode);
 void RegisterVerifyCommand(CLI::App& app, int& exitCode);

@@ -25,8 +25,7 @@ extern "C" void StopPlanning(int) {
 
 int RunCue(const CueOptions& options) {
     if (options.List.Empty()) {
-        std::cerr << "nothing to plan: give --cue SHEET, --section START END, --parts N or "
-                     "--at-pauses\n";
+        std::cerr << "nothing to plan: " << kListOptionsHint << "\n";
         return kUsageExitCode;
     }
     SplitSession session;

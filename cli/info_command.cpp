@@ -6,7 +6,10 @@
 #include "state/format_time.h"
 #include "state/session_state.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <iomanip>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -19,8 +22,24 @@ struct InfoOptions {
     bool Json = false;
 };
 
+std::int32_t ClampedMs(std::int64_t ms) {
+    return static_cast<std::int32_t>(std::min<std::int64_t>(ms, INT32_MAX));
+}
+
 std::string TagLine(const char* prefix, const char* bare, const std::string& value, bool present) {
     return present ? prefix + PrintableText(Latin1ToUtf8(value)) : bare;
+}
+
+// "  3  01:02.5  02:10.0  Title", a line per chapter, under their count.
+void PrintChapters(const SourceChapters& chapters, std::ostream& out) {
+    if (chapters.Chapters.empty())
+        return;
+    out << "\nChapters:            " << chapters.Chapters.size() << "\n";
+    for (std::size_t i = 0; i < chapters.Chapters.size(); ++i) {
+        const SourceChapter& chapter = chapters.Chapters[i];
+        out << std::setw(5) << i + 1 << "  " << FormatTime(ClampedMs(chapter.StartMs)) << "  "
+            << FormatTime(ClampedMs(chapter.EndMs)) << "  " << PrintableText(chapter.Title) << "\n";
+    }
 }
 
 void PrintText(const SourceSession& report, bool withScan, std::ostream& out) {
@@ -50,7 +69,8 @@ void PrintText(const SourceSession& report, bool withScan, std::ostream& out) {
         << TagLine("Comment:  ", "Comment:", tag.Comment, present) << "\n";
 }
 
-void PrintJson(const std::string& path, const SourceSession& report, std::ostream& out) {
+void PrintJson(const std::string& path, const SourceSession& report, const SourceChapters& chapters,
+               std::ostream& out) {
     const TAudioInfo& info = report.Info;
     const TMpegFrameHdr& h = info.Header;
     const SessionState& state = report.State;
@@ -84,19 +104,29 @@ void PrintJson(const std::string& path, const SourceSession& report, std::ostrea
     json.String("genre_name", tag.GenreName);
     json.Boolean("full_comment", tag.FullComment);
     json.EndObject();
+    json.BeginArray("chapters");
+    for (const SourceChapter& chapter : chapters.Chapters) {
+        json.BeginObject();
+        json.Integer("start_ms", chapter.StartMs);
+        json.Integer("end_ms", chapter.EndMs);
+        json.String("title", chapter.Title);
+        json.EndObject();
+    }
+    json.EndArray();
     json.EndObject();
     out << json.Text();
 }
 
 int RunInfo(const InfoOptions& options) {
-    const std::optional<SourceSession> report =
-        OpenSourceOrReport(options.File, options.Preload, std::cerr);
-    if (!report)
+    SplitSession session;
+    if (!OpenOrReport(session, options.File, options.Preload, std::cerr))
         return 1;
-    if (options.Json)
-        PrintJson(options.File, *report, std::cout);
-    else
-        PrintText(*report, options.Preload, std::cout);
+    if (options.Json) {
+        PrintJson(options.File, session.Source(), session.Chapters(), std::cout);
+    } else {
+        PrintText(session.Source(), options.Preload, std::cout);
+        PrintChapters(session.Chapters(), std::cout);
+    }
     return 0;
 }
 
@@ -105,7 +135,7 @@ int RunInfo(const InfoOptions& options) {
 void RegisterInfoCommand(CLI::App& app, int& exitCode) {
     auto options = std::make_shared<InfoOptions>();
     CLI::App* info = app.add_subcommand(
-        "info", "Show the MPEG information, length and ID3v1 tag of an MP3 file");
+        "info", "Show the MPEG information, length, ID3v1 tag and chapters of an MP3 file");
     info->add_option("FILE", options->File, "The MP3 file")->required();
     info->add_flag("--preload", options->Preload,
                    "Walk every frame for the exact frame count and length");

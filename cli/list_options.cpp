@@ -66,6 +66,22 @@ FillOutcome AddCueSections(const ListOptions& options, SplitSession& session, in
     return FillOutcome::Filled;
 }
 
+FillOutcome AddChapterSections(const ListOptions&, SplitSession& session, int& problems,
+                               std::ostream& err, const StopRequest&) {
+    const Result<ListChange> imported = session.ImportChapters();
+    if (!imported) {
+        err << PrintableText(ErrorMessage(imported.Failure())) << "\n";
+        return FillOutcome::SourceError;
+    }
+    for (const std::string& warning : imported.Value().Warnings)
+        err << PrintableText(warning) << "\n";
+    for (const std::string& refusal : imported.Value().Refusals)
+        err << PrintableText(refusal) << "\n";
+    problems += static_cast<int>(imported.Value().Refusals.size());
+    ReportLimit(imported.Value(), problems, err);
+    return FillOutcome::Filled;
+}
+
 FillOutcome AddSections(const ListOptions& options, SplitSession& session, int& problems,
                         std::ostream& err, const StopRequest&) {
     for (std::size_t i = 0; i < options.Sections.size(); ++i) {
@@ -150,6 +166,8 @@ FillOutcome AddPauseSections(const ListOptions& options, SplitSession& session, 
 void AddListOptions(CLI::App& command, ListOptions& options) {
     command.add_option("--cue", options.CueSheet, "Sections from a cue sheet, one per track")
         ->type_name("SHEET");
+    command.add_flag("--chapters", options.Chapters,
+                     "Sections from the file's chapters (ID3v2 CHAP frames), one per chapter");
     command
         .add_option("--section", options.Sections,
                     "A part from START to END (ms, or mm:ss.t / hh:mm:ss.t); repeatable")
@@ -179,12 +197,15 @@ FillOutcome FillList(const ListOptions& options, SplitSession& session, int& pro
                      std::ostream& err, const StopRequest& stopRequested) {
     using Step =
         FillOutcome (*)(const ListOptions&, SplitSession&, int&, std::ostream&, const StopRequest&);
+    // clang-format off
     const std::pair<bool, Step> steps[] = {
         {!options.CueSheet.empty(), AddCueSections},
+        {options.Chapters, AddChapterSections},
         {!options.Sections.empty(), AddSections},
         {!options.Parts.empty(), AddEqualParts},
         {options.AtPauses, AddPauseSections},
     };
+    // clang-format on
     for (const auto& [wanted, step] : steps) {
         if (!wanted)
             continue;

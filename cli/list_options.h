@@ -12,6 +12,7 @@
 // The options that fill a split list, shared by split and cue.
 struct ListOptions {
     std::string CueSheet;
+    bool Chapters = false;
     std::vector<std::pair<std::string, std::string>> Sections;
     std::string Parts;
     std::string Overlap = "0";
@@ -20,7 +21,7 @@ struct ListOptions {
     double PauseMinSeconds = 0.8;
 
     bool Empty() const {
-        return CueSheet.empty() && Sections.empty() && Parts.empty() && !AtPauses;
+        return CueSheet.empty() && !Chapters && Sections.empty() && Parts.empty() && !AtPauses;
     }
 };
 
@@ -32,10 +33,14 @@ enum class FillOutcome {
     SourceError // a bad sheet, a failed pause search: nothing is written
 };
 
-// Fills the list: the sheet's sections, then the sections in the order given,
-// then the equal parts, then the parts between pauses. problems counts the
-// entries that could not be added (a full list). A stop request ends the
-// search for pauses.
+// The options as a user is told to give them when none is given.
+inline constexpr const char* kListOptionsHint =
+    "give --cue SHEET, --chapters, --section START END, --parts N or --at-pauses";
+
+// Fills the list: the sheet's sections, then the source's chapters, then the sections in the order
+// given, then the equal parts, then the parts between pauses. problems counts the entries that
+// could not be added (a full list, a chapter past the end). A stop request ends the search for
+// pauses.
 using StopRequest = std::function<bool()>;
 FillOutcome FillList(const ListOptions& options, SplitSession& session, int& problems,
                      std::ostream& err, const StopRequest& stopRequested);

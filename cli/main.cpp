@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
     RegisterInfoCommand(app, exitCode);
     RegisterSplitCommand(app, exitCode);
     RegisterCueCommand(app, exitCode);
+    RegisterChaptersCommand(app, exitCode);
     RegisterJoinCommand(app, exitCode);
     RegisterVerifyCommand(app, exitCode);
     try {

@@ -15,11 +15,3 @@ bool OpenOrReport(SplitSession& session, const std::string& path, bool preload, 
     }
     return true;
 }
-
-std::optional<SourceSession> OpenSourceOrReport(const std::string& path, bool preload,
-                                                std::ostream& err) {
-    SplitSession session;
-    if (!OpenOrReport(session, path, preload, err))
-        return std::nullopt;
-    return session.Source();
-}

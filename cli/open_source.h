@@ -2,7 +2,6 @@
 
 #include "session/split_session.h"
 
-#include <optional>
 #include <ostream>
 #include <string>
 
@@ -10,7 +9,3 @@
 // file or a failed walk gets one line on err naming the file and the reason,
 // and false.
 bool OpenOrReport(SplitSession& session, const std::string& path, bool preload, std::ostream& err);
-
-// The same for a command that only reads the opened source.
-std::optional<SourceSession> OpenSourceOrReport(const std::string& path, bool preload,
-                                                std::ostream& err);

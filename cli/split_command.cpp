@@ -211,8 +211,7 @@ SourceOutcome SplitOneSource(const SplitOptions& options, const std::string& fil
 // stops at a Ctrl-C, after the part being written.
 int RunSplit(const SplitOptions& options) {
     if (options.List.Empty()) {
-        std::cerr << "nothing to split: give --cue SHEET, --section START END, --parts N or "
-                     "--at-pauses\n";
+        std::cerr << "nothing to split: " << kListOptionsHint << "\n";
         return kUsageExitCode;
     }
     std::error_code asked;

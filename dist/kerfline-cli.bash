@@ -9,7 +9,7 @@ _kerfline_cli() {
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
             --) break ;;
-            info | split | cue | join | verify)
+            info | split | cue | chapters | join | verify)
                 command=${words[i]}
                 break
                 ;;
@@ -18,7 +18,12 @@ _kerfline_cli() {
 
     case $prev in
         -o | --out)
-            _filedir -d
+            # join and chapters write one file, split a folder of them.
+            if [[ $command == join || $command == chapters ]]; then
+                _filedir '@(mp3|MP3)'
+            else
+                _filedir -d
+            fi
             return
             ;;
         --cue)
@@ -30,14 +35,15 @@ _kerfline_cli() {
             ;;
     esac
 
-    local sections="--cue --section -n --parts --overlap --at-pauses --pause-db --pause-min"
+    local sections="--cue --chapters --section -n --parts --overlap --at-pauses --pause-db --pause-min"
     local options
     case $command in
-        "") options="info split cue join verify -h --help --version" ;;
+        "") options="info split cue chapters join verify -h --help --version" ;;
         info) options="--preload --json -h --help" ;;
         split) options="$sections -o --out --template --no-info-frame --id3v2
             --rebuild-info-frame --preload --overwrite -q --quiet --json -h --help" ;;
         cue) options="$sections --preload -h --help" ;;
+        chapters) options="$sections -o --out --overwrite --preload -h --help" ;;
         join) options="-o --out --overwrite -h --help" ;;
         verify) options="--json -h --help" ;;
     esac

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <memory>
 #include <optional>
+#include <taglib/attachedpictureframe.h>
+#include <taglib/chapterframe.h>
 #include <taglib/commentsframe.h>
 #include <taglib/id3v2extendedheader.h>
 #include <taglib/id3v2framefactory.h>
@@ -303,6 +305,49 @@ void AddComment(TagLib::ID3v2::Tag& tag, const std::string& text) {
     tag.addFrame(frame.release());
 }
 
+// A picture of a chapter as a frame of its own, whatever tag version it came in.
+TagLib::ByteVector PictureFrame(const TagLib::ID3v2::AttachedPictureFrame& picture) {
+    TagLib::ID3v2::AttachedPictureFrame copy;
+    copy.setTextEncoding(picture.textEncoding());
+    copy.setMimeType(picture.mimeType());
+    copy.setType(picture.type());
+    copy.setDescription(picture.description());
+    copy.setPicture(picture.picture());
+    return copy.render();
+}
+
+// A chapter's pictures are the part's own: they replace the source's.
+void AddChapterPictures(TagLib::ID3v2::Tag& tag,
+                        const std::vector<std::vector<std::uint8_t>>& pictures) {
+    if (pictures.empty())
+        return;
+    tag.removeFrames("APIC");
+    for (const std::vector<std::uint8_t>& bytes : pictures)
+        tag.addFrame(new TagLib::ID3v2::AttachedPictureFrame(TagLib::ByteVector(
+            reinterpret_cast<const char*>(bytes.data()), static_cast<unsigned>(bytes.size()))));
+}
+
+std::vector<Id3v2PartTags::ChapterArt> ChapterArtOf(const TagLib::ID3v2::Tag& tag) {
+    std::vector<Id3v2PartTags::ChapterArt> chapters;
+    for (TagLib::ID3v2::Frame* frame : tag.frameListMap()["CHAP"]) {
+        const auto* chapter = dynamic_cast<const TagLib::ID3v2::ChapterFrame*>(frame);
+        if (!chapter)
+            continue;
+        Id3v2PartTags::ChapterArt art{chapter->startTime(), chapter->endTime(), {}, {}};
+        const TagLib::ID3v2::FrameList& titles = chapter->embeddedFrameList("TIT2");
+        if (!titles.isEmpty())
+            art.Title = titles.front()->toString().to8Bit(true);
+        for (const TagLib::ID3v2::Frame* embedded : chapter->embeddedFrameList("APIC")) {
+            const TagLib::ByteVector bytes =
+                PictureFrame(*static_cast<const TagLib::ID3v2::AttachedPictureFrame*>(embedded));
+            if (bytes.size() <= kMaxCarriedBytes)
+                art.Pictures.emplace_back(bytes.begin(), bytes.end());
+        }
+        chapters.push_back(std::move(art));
+    }
+    return chapters;
+}
+
 } // namespace
 
 Id3v2PartTags::Id3v2PartTags(const std::string& sourcePath) {
@@ -316,6 +361,7 @@ Id3v2PartTags::Id3v2PartTags(const std::string& sourcePath) {
     if (!source.isValid() || !source.hasID3v2Tag())
         return;
     TagLib::ID3v2::Tag& tag = *source.ID3v2Tag();
+    chapters_ = ChapterArtOf(tag);
     RemoveWholeSourceFrames(tag);
     CapCarriedFrames(tag, sourcePath, warnings_);
     const TagLib::ByteVector bytes = tag.render(TagLib::ID3v2::v4);
@@ -328,6 +374,14 @@ std::vector<std::uint8_t> Id3v2PartTags::Build(const PartTagTexts& texts) const 
                            static_cast<unsigned>(sourceTag_.size())));
     MemoryTagFile file(&stream);
     TagLib::ID3v2::Tag tag(&file, 0);
+    const auto chapter =
+        std::find_if(chapters_.begin(), chapters_.end(), [&](const ChapterArt& art) {
+            return art.StartMs == texts.StartMs && art.EndMs == texts.EndMs;
+        });
+    if (chapter != chapters_.end()) {
+        AddChapterPictures(tag, chapter->Pictures);
+        AddText(tag, "TIT2", chapter->Title);
+    }
     AddText(tag, "TIT2", texts.Title);
     AddText(tag, "TPE1", texts.Artist);
     AddText(tag, "TALB", texts.Album);
@@ -343,7 +397,7 @@ std::vector<std::string> AddId3v2Tags(SplitJob& job, const SplitList& list) {
     for (std::int32_t i = 0; i < list.SplitCount(); ++i) {
         const SplitListItem& entry = list[i];
         texts.push_back({entry.Title, entry.Artist, entry.Album, entry.Year, entry.Comment, i + 1,
-                         list.SplitCount()});
+                         list.SplitCount(), entry.StartMs, entry.EndMs});
     }
     auto tags = std::make_shared<const Id3v2PartTags>(job.SourcePath);
     job.PartPrefix = [tags, texts = std::move(texts)](std::size_t row) {

@@ -1,11 +1,13 @@
 #include "session/split_session.h"
 
 #include "media/cue_reader.h"
+#include "media/id3v2_chapters.h"
 #include "media/id3v2_part_tags.h"
 #include "split/cue_sections.h"
 #include "split/cue_writer.h"
 #include "split/equal_parts.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -30,6 +32,7 @@ Result<void> SplitSession::Open(const std::string& path, const OpenOptions& opti
     if (mayReplace && !mayReplace())
         return Error{ErrorCategory::Stopped, -1, "the open was called off", path};
     source_ = std::move(opened.Value());
+    chapters_ = ReadChapters(path);
     list_.ClearEntries();
     history_.Clear();
     return {};
@@ -159,6 +162,19 @@ Result<ListChange> SplitSession::ImportCue(const std::string& sheetPath) {
     return change;
 }
 
+Result<ListChange> SplitSession::ImportChapters() {
+    if (chapters_.Chapters.empty())
+        return Error{ErrorCategory::Input, -1, "has no chapters", SourcePath()};
+    const ChapterSections sections = SectionsFromChapters(
+        chapters_, static_cast<std::int32_t>(source_.State.DurationMs), source_.Info.Tag);
+    ListChange change = AppendAll("Import Chapters", sections.Entries);
+    for (const std::string& note : sections.Notes)
+        change.Warnings.push_back(SourcePath() + ": " + note);
+    for (const std::string& refusal : sections.Refusals)
+        change.Refusals.push_back(SourcePath() + ": " + refusal);
+    return change;
+}
+
 PauseSearch SplitSession::Pauses() const {
     return PauseSearch({source_.State.SourceFileName, source_.Info.FirstFrameOffset,
                         static_cast<std::int32_t>(source_.State.DurationMs), source_.Info.Tag});
@@ -254,4 +270,35 @@ SplitSession::PreparedJob SplitSession::Job(const PartPlan& plan) const {
 
 SplitOutcome SplitSession::Run(const SplitJob& job, const SplitCallbacks& callbacks) {
     return WriteAllParts(job, callbacks);
+}
+
+Result<ChapterFileRequest> SplitSession::ChapterFile(const std::string& outPath,
+                                                     bool overwrite) const {
+    std::vector<SourceChapter> chapters;
+    for (const SplitListItem& entry : list_.Entries())
+        if (entry.Checked)
+            chapters.push_back({entry.StartMs, entry.EndMs, entry.Title});
+    if (chapters.empty())
+        return Error{ErrorCategory::Input, -1, "no ticked rows to write as chapters"};
+    // Players step through chapters in the order of the table of contents.
+    std::stable_sort(
+        chapters.begin(), chapters.end(),
+        [](const SourceChapter& a, const SourceChapter& b) { return a.StartMs < b.StartMs; });
+    ChapterFileRequest request;
+    request.SourcePath = SourcePath();
+    request.AudioOffset = source_.Info.FirstFrameOffset;
+    request.Tag = ChapterTag(SourcePath(), chapters);
+    request.Chapters = static_cast<std::int32_t>(chapters.size());
+    request.OutPath = outPath;
+    request.Overwrite = overwrite;
+    return request;
+}
+
+Result<ChapterFileReport> SplitSession::WriteChapters(const ChapterFileRequest& request,
+                                                      const ChapterFileCallbacks& callbacks) {
+    return WriteChapterFile(request, callbacks);
+}
+
+bool SplitSession::ChapterTargetExists(const Error& error) {
+    return error.Category == ErrorCategory::Name && error.Text == kChapterTargetExists;
 }

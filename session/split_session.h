@@ -5,6 +5,8 @@
 #include "session/edit_history.h"
 #include "session/pause_search.h"
 #include "session/save_options.h"
+#include "split/chapter_file.h"
+#include "split/chapter_sections.h"
 #include "split/cue_writer.h"
 #include "split/part_plan.h"
 #include "split/split_list.h"
@@ -26,6 +28,8 @@ struct ListChange {
     std::string Limit;     // not all the rows fitted (LimitMessage or its equal-parts form)
     SectionTimes LeftOut;  // with Limit: the sections that did not fit
     std::string CountText; // equal parts: the count taken ("2" for an empty field)
+    // Left out, a message each: chapters past the end of the audio.
+    std::vector<std::string> Refusals;
 };
 
 // A list as Save list wrote it: the source it was made for and its rows.
@@ -52,6 +56,8 @@ public:
     const SourceFormat& Format() const { return source_.Format; }
     const std::optional<Error>& ScanProblem() const { return source_.ScanProblem; }
     const SourceSession& Source() const { return source_; }
+    // The chapters of the source's ID3v2 tag, read when it was opened.
+    const SourceChapters& Chapters() const { return chapters_; }
     // The window keeps the player's units and the selection in the state.
     TAudioInfo& Info() { return source_.Info; }
     const TAudioInfo& Info() const { return source_.Info; }
@@ -76,6 +82,8 @@ public:
     Result<ListChange> EqualParts(const std::string& countText, std::int32_t overlapPositions,
                                   std::int32_t positionStep);
     Result<ListChange> ImportCue(const std::string& sheetPath);
+    // A row per chapter of the source, with a line for each overlap and gap.
+    Result<ListChange> ImportChapters();
     PauseSearch Pauses() const;
     // The sections a measured search gives, as many as the list has room for.
     PauseParts PausePartsFor(const PauseSearch& search, const PauseSettings& settings) const;
@@ -118,6 +126,15 @@ public:
     // Writes the job's parts; may run on a thread of its own, as the job is a copy.
     static SplitOutcome Run(const SplitJob& job, const SplitCallbacks& callbacks);
 
+    // ---- the list as the chapters of one file
+    // The source's audio with a chapter for each ticked row, by start time, into outPath.
+    Result<ChapterFileRequest> ChapterFile(const std::string& outPath, bool overwrite) const;
+    // Writes it; may run on a thread of its own, as the request is a copy.
+    static Result<ChapterFileReport> WriteChapters(const ChapterFileRequest& request,
+                                                   const ChapterFileCallbacks& callbacks = {});
+    // Whether the file was refused because its target exists and may not be replaced.
+    static bool ChapterTargetExists(const Error& error);
+
 private:
     // The one way the list changes: edit returns whether it changed the list,
     // and a change is recorded as the step name.
@@ -125,6 +142,7 @@ private:
     ListChange AppendAll(const std::string& step, const std::vector<SplitListItem>& entries);
 
     SourceSession source_;
+    SourceChapters chapters_;
     SplitList list_;
     EditHistory history_;
     SaveOptions options_;

@@ -69,7 +69,8 @@ TEST(CliInfo, JsonHasExactlyTheListedKeys) {
                                                "comment",
                                                "genre_id",
                                                "genre_name",
-                                               "full_comment"};
+                                               "full_comment",
+                                               "chapters"};
     EXPECT_EQ(Keys(run.Stdout), expected);
     EXPECT_EQ(run.Stdout.front(), '{');
     EXPECT_EQ(run.Stdout.substr(run.Stdout.size() - 2), "}\n");

@@ -1,6 +1,7 @@
 #include "ui/list_file_commands.h"
 
 #include "ui/app_context.h"
+#include "ui/chapter_file_command.h"
 #include "ui/main_window.h"
 #include "ui/pause_split_dialog.h"
 #include "ui/platform_services.h"
@@ -42,9 +43,15 @@ ListFileCommands::ListFileCommands(TForm1& window, SplitListPanel& panel, QObjec
     menu_ = new QMenu(&panel);
     menu_->setObjectName("ListMenu");
     importCue_ = menu_->addAction("Import cue…", this, &ListFileCommands::ImportCue);
+    importChapters_ = menu_->addAction("Import chapters", this, &ListFileCommands::ImportChapters);
+    importChapters_->setObjectName("ImportChaptersAction");
     exportCue_ = menu_->addAction("Export cue…", this, &ListFileCommands::ExportCue);
     menu_->addSeparator();
     saveList_ = menu_->addAction("Save list…", this, &ListFileCommands::SaveList);
+    auto* chapters = new ChapterFileCommand(window, this);
+    saveChapters_ =
+        menu_->addAction("Save as chapters…", chapters, &ChapterFileCommand::SaveAsChapters);
+    saveChapters_->setObjectName("SaveChaptersAction");
     loadList_ = menu_->addAction("Load list…", this, &ListFileCommands::LoadList);
     menu_->addSeparator();
     splitAtPauses_ = menu_->addAction("Split at pauses…", this, &ListFileCommands::SplitAtPauses);
@@ -64,7 +71,7 @@ ListFileCommands::ListFileCommands(TForm1& window, SplitListPanel& panel, QObjec
     button_ = new QToolButton(&panel);
     button_->setObjectName("ListButton");
     button_->setText("L&ist");
-    button_->setToolTip("Cue sheets, saved lists, split at pauses");
+    button_->setToolTip("Cue sheets, chapters, saved lists, split at pauses");
     button_->setPopupMode(QToolButton::InstantPopup);
     button_->setToolButtonStyle(Qt::ToolButtonTextOnly);
     button_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
@@ -80,10 +87,13 @@ void ListFileCommands::EnableActions() {
     const bool open = !context.State.SourceFileName.empty();
     const auto& entries = context.List.Entries();
     importCue_->setEnabled(open);
+    importChapters_->setEnabled(open && !context.Session.Chapters().Chapters.empty());
     splitAtPauses_->setEnabled(open);
     saveList_->setEnabled(open && !entries.empty());
-    exportCue_->setEnabled(std::any_of(entries.begin(), entries.end(),
-                                       [](const SplitListItem& e) { return e.Checked; }));
+    const bool ticked = std::any_of(entries.begin(), entries.end(),
+                                    [](const SplitListItem& e) { return e.Checked; });
+    exportCue_->setEnabled(ticked);
+    saveChapters_->setEnabled(ticked);
     const SplitSession& session = context.Session;
     undo_->setEnabled(session.CanUndo());
     undo_->setText(QString::fromStdString("Undo " + session.UndoName()).trimmed());
@@ -125,6 +135,13 @@ void ListFileCommands::ImportCueFile(const QString& path) {
     ShowChange(context.Session.ImportCue(LocalPath(path)), false);
 }
 
+void ListFileCommands::ImportChapters() {
+    AppContext& context = window_.Context();
+    if (context.State.SourceFileName.empty())
+        return;
+    ShowChange(context.Session.ImportChapters(), false);
+}
+
 // What a sheet cannot hold, or what came in all the same, in one box.
 void ListFileCommands::ShowWarnings(const std::vector<std::string>& warnings) {
     std::string lines;
@@ -141,7 +158,9 @@ void ListFileCommands::ShowChange(const Result<ListChange>& change, bool replace
         context.Messages->Error(&window_, QString::fromStdString(ErrorMessage(change.Failure())));
         return;
     }
-    ShowWarnings(change.Value().Warnings);
+    std::vector<std::string> warnings = change.Value().Warnings;
+    warnings.insert(warnings.end(), change.Value().Refusals.begin(), change.Value().Refusals.end());
+    ShowWarnings(warnings);
     if (!change.Value().Limit.empty()) {
         context.Messages->Information(&window_, QString::fromStdString(change.Value().Limit));
         return;

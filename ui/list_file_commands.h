@@ -11,7 +11,8 @@ class QToolButton;
 class SplitListPanel;
 class TForm1;
 
-// The split list's "List" menu: cue sheets in and out, saved lists, and
+// The split list's "List" menu: cue sheets in and out, the source's chapters
+// in, the list out as the chapters of one file, saved lists, and
 // splitting at pauses; and a cue sheet dropped onto the window is imported.
 class ListFileCommands : public QObject {
     Q_OBJECT
@@ -25,6 +26,7 @@ public:
 
 public slots:
     void ImportCue();
+    void ImportChapters();
     void ExportCue();
     void SaveList();
     void LoadList();
@@ -48,8 +50,10 @@ private:
     QToolButton* button_ = nullptr;
     QMenu* menu_ = nullptr;
     QAction* importCue_ = nullptr;
+    QAction* importChapters_ = nullptr;
     QAction* exportCue_ = nullptr;
     QAction* saveList_ = nullptr;
+    QAction* saveChapters_ = nullptr;
     QAction* loadList_ = nullptr;
     QAction* splitAtPauses_ = nullptr;
     QAction* undo_ = nullptr;

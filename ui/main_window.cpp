@@ -252,7 +252,9 @@ QWidget* TForm1::BuildInfoRow() {
     label10_ = InfoLabel("Label10", "BitRate:  ", mpegGroup);
     label11_ = InfoLabel("Label11", "SampleRate:  ", mpegGroup);
     framesLabel_ = InfoLabel("FramesLabel", "", mpegGroup);
-    for (QLabel* label : {label8_, label9_, label23_, label10_, label11_, framesLabel_}) {
+    chaptersLabel_ = InfoLabel("ChaptersLabel", "", mpegGroup);
+    for (QLabel* label :
+         {label8_, label9_, label23_, label10_, label11_, framesLabel_, chaptersLabel_}) {
         mpegLayout->addWidget(label);
     }
     mpegLayout->addStretch();
@@ -636,6 +638,8 @@ void TForm1::ShowSourceInfo() {
     for (std::size_t i = 0; i < lines.Mpeg.size(); ++i) {
         ShowLine(mpegLabels[i], lines.Mpeg[i]);
     }
+    const std::size_t chapters = context_.Session.Chapters().Chapters.size();
+    ShowLine(chaptersLabel_, chapters > 0 ? "Chapters: " + std::to_string(chapters) : "");
 }
 
 // ---------------------------------------------------------------- positions

@@ -167,6 +167,7 @@ private:
     QLabel* label10_ = nullptr;
     QLabel* label11_ = nullptr;
     QLabel* framesLabel_ = nullptr;
+    QLabel* chaptersLabel_ = nullptr; // "Chapters: 12" when the source has chapters
     QLabel* label13_ = nullptr;
     QLabel* label14_ = nullptr;
     QLabel* soundNotice_ = nullptr;

@@ -39,6 +39,8 @@ public:
     // file (not asked about when it exists: the join asks).
     virtual QStringList ChooseFilesToJoin(QWidget* parent) = 0;
     virtual std::optional<QString> ChooseJoinTarget(QWidget* parent, const QString& suggested) = 0;
+    // The name of the file "Save as chapters" writes (not asked about when it exists).
+    virtual std::optional<QString> ChooseChapterFile(QWidget* parent, const QString& suggested) = 0;
 };
 
 // The desktop shell: opens documents, mail and web links.

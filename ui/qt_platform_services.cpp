@@ -28,6 +28,19 @@ QString ApplicationCaption() {
     return name.isEmpty() ? QStringLiteral("Kerfline") : name;
 }
 
+// An .mp3 file's name to write; the caller asks before replacing it.
+std::optional<QString> ChooseMp3ToWrite(QWidget* parent, const QString& title,
+                                        const QString& suggested) {
+    QFileDialog dialog(parent, title, suggested, QStringLiteral("(*.mp3)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("mp3"));
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return dialog.selectedFiles().constFirst();
+}
+
 } // namespace
 
 void QtMessageBoxes::Information(QWidget* parent, const QString& text) {
@@ -124,14 +137,12 @@ QStringList QtFileChoosers::ChooseFilesToJoin(QWidget* parent) {
 }
 
 std::optional<QString> QtFileChoosers::ChooseJoinTarget(QWidget* parent, const QString& suggested) {
-    QFileDialog dialog(parent, QStringLiteral("Join into"), suggested, QStringLiteral("(*.mp3)"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(QStringLiteral("mp3"));
-    dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-        return std::nullopt;
-    }
-    return dialog.selectedFiles().constFirst();
+    return ChooseMp3ToWrite(parent, QStringLiteral("Join into"), suggested);
+}
+
+std::optional<QString> QtFileChoosers::ChooseChapterFile(QWidget* parent,
+                                                         const QString& suggested) {
+    return ChooseMp3ToWrite(parent, QStringLiteral("Save as chapters"), suggested);
 }
 
 void QtDesktopShell::OpenUrl(const QString& url) {

@@ -25,6 +25,7 @@ public:
                                         const QString& preselected) override;
     QStringList ChooseFilesToJoin(QWidget* parent) override;
     std::optional<QString> ChooseJoinTarget(QWidget* parent, const QString& suggested) override;
+    std::optional<QString> ChooseChapterFile(QWidget* parent, const QString& suggested) override;
 
 private:
     QString lastFolder_;

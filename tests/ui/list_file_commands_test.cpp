@@ -1,3 +1,4 @@
+#include "../chapter_source.h"
 #include "test_support.h"
 #include "ui/list_file_commands.h"
 #include "ui/pause_split_dialog.h"
@@ -70,6 +71,42 @@ protected:
 const QByteArray kSheet = "PERFORMER \"Ensemble\"\nTITLE \"Tones\"\nFILE \"tone_silence.mp3\" MP3\n"
                           " TRACK 01 AUDIO\n  TITLE \"Low\"\n  INDEX 01 00:00:00\n"
                           " TRACK 02 AUDIO\n  TITLE \"Hütte\"\n  INDEX 01 00:02:56\n";
+
+TEST_F(ListFileCommandsTest, TheSourcesChaptersFillTheListAndAreSavedAsOneFile) {
+    QAction* import = rig.Window->findChild<QAction*>("ImportChaptersAction");
+    ASSERT_NE(import, nullptr);
+    emit commands->Menu()->aboutToShow();
+    EXPECT_FALSE(import->isEnabled()); // tone_silence.mp3 has no chapters
+    const QString source = folder.filePath("book.mp3");
+    chapter_source::Make(
+        ui_test::DataPath("cbr128_id3v2_cover.mp3").toStdString(), source.toStdString(),
+        {{"a", 0, 3000, "Eins"}, {"b", 3000, 5500, "Zwei"}, {"c", 6000, 8000}}, {"a", "b", "c"});
+    rig.Open(source);
+    EXPECT_EQ(rig.Window->findChild<QLabel*>("ChaptersLabel")->text(), "Chapters: 3");
+    Trigger("Import chapters");
+    ASSERT_EQ(List()->topLevelItemCount(), 3);
+    EXPECT_EQ(Column(1, 1), "00:03.0");
+    EXPECT_EQ(Column(1, 2), "00:05.5");
+    EXPECT_EQ(Column(1, 4), "Zwei");
+    EXPECT_EQ(Column(2, 4), "");
+    EXPECT_EQ(Column(2, 5), "Someone");
+    ASSERT_FALSE(rig.Messages.Shown.empty()); // the gap before the third chapter
+    EXPECT_TRUE(rig.Messages.Shown.back().Text.contains("a gap of 0.500 s"));
+
+    List()->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
+    const QString target = folder.filePath("marked.mp3");
+    rig.Choosers.ChapterFiles.push_back(target);
+    Trigger("Save as chapters…");
+    EXPECT_EQ(rig.Messages.Shown.back().Text, "Wrote 2 chapters to " + target);
+    rig.Open(target);
+    EXPECT_EQ(rig.Window->findChild<QLabel*>("ChaptersLabel")->text(), "Chapters: 2");
+    // Replacing it asks first; No leaves it.
+    rig.Messages.YesNoAnswers.push_back(false);
+    rig.Choosers.ChapterFiles.push_back(target);
+    Trigger("Import chapters");
+    Trigger("Save as chapters…");
+    EXPECT_EQ(rig.Messages.Shown.back().Kind, MessageKind::Question);
+}
 
 TEST_F(ListFileCommandsTest, ACueSheetIsImportedByMenuOrByDropAndABadOneAddsNothing) {
     rig.Choosers.CueFiles.push_back(Sheet("good.cue", kSheet));

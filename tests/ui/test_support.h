@@ -120,6 +120,10 @@ public:
     std::optional<QString> ChooseJoinTarget(QWidget*, const QString&) override {
         return Next(JoinTargets);
     }
+    std::deque<std::optional<QString>> ChapterFiles;
+    std::optional<QString> ChooseChapterFile(QWidget*, const QString&) override {
+        return Next(ChapterFiles);
+    }
 
 private:
     static std::optional<QString> Next(std::deque<std::optional<QString>>& script) {
