@@ -1,0 +1,347 @@
+#include "media/layer3_spectrum.h"
+
+#include "media/layer3_tables.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+using namespace layer3_tables;
+
+constexpr std::size_t kReservoirBytes = 511;
+constexpr int kLines = 576;
+// Bytes past the main data that reading may touch: the Huffman codes of a
+// damaged granule run on past its end, by 288 pairs of up to 47 bits at most.
+constexpr std::size_t kPadding = 4096;
+
+// Big-endian bits of a buffer padded with kPadding bytes.
+class Bits {
+public:
+    explicit Bits(const std::uint8_t* data) : data_(data) {}
+
+    std::size_t Position() const { return position_; }
+    void Skip(std::size_t count) { position_ += count; }
+    void MoveTo(std::size_t position) { position_ = position; }
+    // The next count bits (1 to 32), not consumed.
+    std::uint32_t Peek(int count) const {
+        std::uint64_t word = 0;
+        std::memcpy(&word, data_ + (position_ >> 3), sizeof word);
+        if constexpr (std::endian::native == std::endian::little)
+            word = __builtin_bswap64(word);
+        return static_cast<std::uint32_t>((word << (position_ & 7)) >> (64 - count));
+    }
+    std::uint32_t Read(int count) {
+        if (count == 0)
+            return 0;
+        const std::uint32_t value = Peek(count);
+        position_ += static_cast<std::size_t>(count);
+        return value;
+    }
+
+private:
+    const std::uint8_t* data_;
+    std::size_t position_ = 0;
+};
+
+// Reads big-endian fields of the side information.
+class FieldReader {
+public:
+    explicit FieldReader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+    std::uint32_t Read(int count) {
+        std::uint32_t value = 0;
+        for (int i = 0; i < count; ++i, ++position_)
+            value = value << 1 | ((bytes_[position_ >> 3] >> (7 - (position_ & 7))) & 1u);
+        return value;
+    }
+
+private:
+    std::span<const std::uint8_t> bytes_;
+    std::size_t position_ = 0;
+};
+
+// |q|^(8/3): the energy of a requantized value before its band's gain.
+// The largest magnitude a table codes: 15 plus 13 linbits.
+double ValueEnergy(std::uint32_t magnitude) {
+    static const std::vector<double> energies = [] {
+        std::vector<double> values(15 + (1u << 13));
+        for (std::size_t q = 0; q < values.size(); ++q)
+            values[q] = std::pow(static_cast<double>(q), 8.0 / 3.0);
+        return values;
+    }();
+    return energies[magnitude];
+}
+
+// 2^(quarterSteps / 2): the square of a gain of 2^(quarterSteps / 4).
+double GainEnergy(int quarterSteps) {
+    return std::ldexp(quarterSteps % 2 != 0 ? std::sqrt(2.0) : 1.0,
+                      (quarterSteps - (quarterSteps % 2 != 0 ? 1 : 0)) / 2);
+}
+
+struct Format {
+    bool Mpeg1 = true;
+    int Channels = 2;
+    int RateTable = 0; // the row of the band tables
+};
+
+// One granule of one channel, as its side information describes it.
+struct Granule {
+    std::uint32_t Part23Length = 0;
+    std::uint32_t BigValues = 0;
+    int GlobalGain = 0;
+    std::uint32_t ScalefacCompress = 0;
+    std::uint32_t BlockType = 0;
+    bool Mixed = false;
+    std::array<std::uint32_t, 3> Tables{};
+    std::array<int, 3> SubblockGains{};
+    std::array<int, 2> RegionCounts{}; // band entries in regions 0 and 1
+    bool Preflag = false;
+    int ScalefacShift = 1; // 1 + scalefac_scale
+    bool Count1B = false;
+    std::uint32_t Scfsi = 0; // MPEG-1 granule 1: the parts granule 0's scale factors serve
+    bool Valid = true;
+
+    const std::uint8_t* Bands(const Format& format) const {
+        return BlockType != 2 ? kLongBands[format.RateTable]
+               : Mixed        ? kMixedBands[format.RateTable]
+                              : kShortBands[format.RateTable];
+    }
+    int LongBands(const Format& format) const {
+        return BlockType != 2 ? 22 : Mixed ? (format.Mpeg1 ? 8 : 6) : 0;
+    }
+    // Which of kScalefactorParts' rows.
+    int Shape() const { return BlockType != 2 ? 0 : Mixed ? 1 : 2; }
+
+    static Granule Read(FieldReader& fields, const Format& format) {
+        Granule g;
+        g.Part23Length = fields.Read(12);
+        g.BigValues = fields.Read(9);
+        g.GlobalGain = static_cast<int>(fields.Read(8));
+        g.ScalefacCompress = fields.Read(format.Mpeg1 ? 4 : 9);
+        g.Valid = g.BigValues <= kLines / 2;
+        if (fields.Read(1) != 0) {
+            g.BlockType = fields.Read(2);
+            g.Mixed = fields.Read(1) != 0;
+            g.Tables = {fields.Read(5), fields.Read(5), 0};
+            for (int& gain : g.SubblockGains)
+                gain = static_cast<int>(fields.Read(3));
+            g.RegionCounts = {g.BlockType == 2 && !g.Mixed ? 9 : 8, 255};
+            g.Valid = g.Valid && g.BlockType != 0;
+        } else {
+            g.Tables = {fields.Read(5), fields.Read(5), fields.Read(5)};
+            g.RegionCounts[0] = static_cast<int>(fields.Read(4)) + 1;
+            g.RegionCounts[1] = static_cast<int>(fields.Read(3)) + 1;
+        }
+        g.Preflag = format.Mpeg1 ? fields.Read(1) != 0 : g.ScalefacCompress >= 500;
+        g.ScalefacShift = 1 + static_cast<int>(fields.Read(1));
+        g.Count1B = fields.Read(1) != 0;
+        return g;
+    }
+
+    // Each part's size in bits and, through parts, which row of
+    // kScalefactorParts' four counts it takes.
+    std::array<int, 4> ScalefactorSizes(const Format& format, int& partsAt) const {
+        std::array<int, 4> sizes{};
+        partsAt = 0;
+        if (format.Mpeg1) {
+            const int packed = kScalefactorSizes[ScalefacCompress & 15];
+            sizes = {packed >> 2, packed >> 2, packed & 3, packed & 3};
+            return sizes;
+        }
+        // MPEG-2: scalefac_compress is a mixed-radix number, its case set by its range.
+        int left = static_cast<int>(ScalefacCompress);
+        for (int modulus = 1; left >= 0; left -= modulus, partsAt += 4) {
+            modulus = 1;
+            for (int i = 3; i >= 0; --i) {
+                const int radix = kScalefactorModuli[static_cast<std::size_t>(partsAt + i)];
+                sizes[static_cast<std::size_t>(i)] = left / modulus % radix;
+                modulus *= radix;
+            }
+        }
+        return sizes;
+    }
+};
+
+// Reads a granule's scale factors (0 past those coded), taking the parts
+// scfsi marks from granule 0's.
+std::array<std::uint8_t, 40> ReadScalefactors(Bits& bits, const Granule& g, const Format& format,
+                                              const std::array<std::uint8_t, 40>& first) {
+    int partsAt = 0;
+    const std::array<int, 4> sizes = g.ScalefactorSizes(format, partsAt);
+    const std::uint8_t* counts = kScalefactorParts[g.Shape()] + partsAt;
+    std::array<std::uint8_t, 40> factors{};
+    std::size_t at = 0;
+    for (std::size_t part = 0; part < 4 && counts[part] != 0; ++part) {
+        const bool shared = (g.Scfsi >> (3 - part) & 1) != 0;
+        for (int k = 0; k < counts[part]; ++k, ++at)
+            factors[at] = shared ? first[at] : static_cast<std::uint8_t>(bits.Read(sizes[part]));
+    }
+    return factors;
+}
+
+// The energy of one granule of one channel, or NaN when its bits do not add up.
+double GranuleEnergy(Bits& bits, std::size_t end, const Granule& g, const Format& format,
+                     const std::array<std::uint8_t, 40>& factors) {
+    const std::uint8_t* bands = g.Bands(format);
+    const int longBands = g.LongBands(format);
+    const auto bandGain = [&](int band) {
+        int steps = g.GlobalGain - 210;
+        int factor = factors[static_cast<std::size_t>(band)];
+        if (band >= longBands)
+            steps -= 8 * g.SubblockGains[static_cast<std::size_t>((band - longBands) % 3)];
+        else if (g.Preflag && g.BlockType != 2 && band >= 11 && band <= 20)
+            factor += kPretab[static_cast<std::size_t>(band - 11)];
+        return GainEnergy(steps - 2 * g.ScalefacShift * factor);
+    };
+    double energy = 0.0;
+    int band = 0;
+    int lines = 0;
+    int pairsLeft = static_cast<int>(g.BigValues);
+    // The big values, band by band.
+    for (; pairsLeft > 0 && bands[band] != 0; ++band) {
+        const std::size_t region = band < g.RegionCounts[0]                       ? 0
+                                   : band < g.RegionCounts[0] + g.RegionCounts[1] ? 1
+                                                                                  : 2;
+        const std::uint32_t table = g.Tables[region];
+        const std::int16_t* codes = kBigValues + kTableStart[table];
+        const int linbits = kLinbits[table];
+        const int pairs = std::min<int>(pairsLeft, bands[band] / 2);
+        double sum = 0.0;
+        for (int p = 0; p < pairs; ++p) {
+            int width = 5;
+            int leaf = codes[bits.Peek(width)];
+            while (leaf < 0) {
+                bits.Skip(static_cast<std::size_t>(width));
+                width = leaf & 7;
+                leaf = codes[static_cast<int>(bits.Peek(width)) - (leaf >> 3)];
+            }
+            bits.Skip(static_cast<std::size_t>(leaf >> 8));
+            for (int value = 0; value < 2; ++value, leaf >>= 4) {
+                std::uint32_t magnitude = static_cast<std::uint32_t>(leaf & 15);
+                if (magnitude == 15 && linbits > 0)
+                    magnitude += bits.Read(linbits);
+                if (magnitude != 0) {
+                    sum += ValueEnergy(magnitude);
+                    bits.Skip(1); // the sign
+                }
+            }
+        }
+        energy += sum * bandGain(band);
+        pairsLeft -= pairs;
+        lines += 2 * pairs;
+        if (2 * pairs < bands[band])
+            break; // the count1 values begin inside this band
+    }
+    if (bits.Position() > end)
+        return std::numeric_limits<double>::quiet_NaN();
+    // The count1 values, four at a time, until the granule's bits run out.
+    const std::uint8_t* quads = g.Count1B ? kCount1B.data() : kCount1A.data();
+    int bandEnd = 0;
+    for (int b = 0; b <= band && bands[b] != 0; ++b)
+        bandEnd += bands[b];
+    double sum = 0.0;
+    while (lines < kLines && bands[band] != 0 && bits.Position() < end) {
+        int leaf = quads[bits.Peek(4)];
+        if ((leaf & 8) == 0) {
+            const int more = leaf & 3;
+            leaf = quads[(leaf >> 3) + static_cast<int>(bits.Peek(4 + more) & ((1u << more) - 1))];
+        }
+        bits.Skip(static_cast<std::size_t>(leaf & 7));
+        if (bits.Position() > end)
+            break;
+        for (int value = 0; value < 4; ++value, ++lines) {
+            if (lines == bandEnd) {
+                energy += sum * bandGain(band);
+                sum = 0.0;
+                bandEnd += bands[++band];
+                if (bands[band] == 0)
+                    break;
+            }
+            if ((leaf & (128 >> value)) != 0) {
+                sum += 1.0;
+                bits.Skip(1);
+            }
+        }
+    }
+    if (bands[band] != 0)
+        energy += sum * bandGain(band);
+    return energy;
+}
+
+} // namespace
+
+std::array<double, 2> Layer3Spectrum::Frame(std::uint32_t header,
+                                            std::span<const std::uint8_t> body) {
+    constexpr double kUnknown = std::numeric_limits<double>::quiet_NaN();
+    Format format;
+    format.Mpeg1 = ((header >> 19) & 3) == 3;
+    format.Channels = ((header >> 6) & 3) == 3 ? 1 : 2;
+    const bool intensity = ((header >> 6) & 3) == 1 && ((header >> 4) & 1) != 0;
+    const int rateBits = static_cast<int>((header >> 10) & 3);
+    const int row = rateBits + 3 * (format.Mpeg1 ? 2 : ((header >> 20) & 1) != 0 ? 1 : 0);
+    format.RateTable = row - (row != 0 ? 1 : 0);
+    const std::size_t crc = ((header >> 16) & 1) == 0 ? 2 : 0;
+    const std::size_t sideBytes =
+        format.Mpeg1 ? (format.Channels == 1 ? 17 : 32) : (format.Channels == 1 ? 9 : 17);
+    const int granules = format.Mpeg1 ? 2 : 1;
+    if (((header >> 17) & 3) != 1 || rateBits == 3 || body.size() < crc + sideBytes) {
+        reservoir_.clear();
+        return {kUnknown, kUnknown};
+    }
+    FieldReader fields(body.subspan(crc, sideBytes));
+    const std::size_t mainDataBegin = fields.Read(format.Mpeg1 ? 9 : 8);
+    fields.Read(format.Mpeg1 ? (format.Channels == 1 ? 5 : 3) : format.Channels);
+    std::array<std::uint32_t, 2> scfsi{};
+    for (int ch = 0; format.Mpeg1 && ch < format.Channels; ++ch)
+        scfsi[static_cast<std::size_t>(ch)] = fields.Read(4);
+    std::array<std::array<Granule, 2>, 2> side{};
+    for (int gr = 0; gr < granules; ++gr)
+        for (int ch = 0; ch < format.Channels; ++ch)
+            side[static_cast<std::size_t>(gr)][static_cast<std::size_t>(ch)] =
+                Granule::Read(fields, format);
+
+    // The main data: the reservoir's last mainDataBegin bytes, then this frame's.
+    const std::span<const std::uint8_t> own = body.subspan(crc + sideBytes);
+    const bool reachable = mainDataBegin <= reservoir_.size();
+    mainData_.assign(reservoir_.end() -
+                         static_cast<std::ptrdiff_t>(std::min(mainDataBegin, reservoir_.size())),
+                     reservoir_.end());
+    mainData_.insert(mainData_.end(), own.begin(), own.end());
+    const std::size_t totalBits = mainData_.size() * 8;
+    mainData_.resize(mainData_.size() + kPadding, 0);
+    reservoir_.insert(reservoir_.end(), own.begin(), own.end());
+    if (reservoir_.size() > kReservoirBytes)
+        reservoir_.erase(reservoir_.begin(),
+                         reservoir_.end() - static_cast<std::ptrdiff_t>(kReservoirBytes));
+    if (!reachable || intensity)
+        return {kUnknown, kUnknown};
+
+    std::array<double, 2> energy{};
+    std::array<bool, 2> firstKnown{};
+    Bits bits(mainData_.data());
+    for (std::size_t gr = 0; gr < static_cast<std::size_t>(granules); ++gr) {
+        for (std::size_t ch = 0; ch < static_cast<std::size_t>(format.Channels); ++ch) {
+            Granule& g = side[gr][ch];
+            const std::size_t end = bits.Position() + g.Part23Length;
+            if (gr == 1 && g.BlockType != 2)
+                g.Scfsi = scfsi[ch];
+            if (!g.Valid || end > totalBits || (g.Scfsi != 0 && !firstKnown[ch])) {
+                energy[gr] = kUnknown;
+                bits.MoveTo(end);
+                continue;
+            }
+            auto& first = firstScalefactors_[ch];
+            const std::array<std::uint8_t, 40> factors = ReadScalefactors(bits, g, format, first);
+            if (gr == 0)
+                first = factors;
+            firstKnown[ch] = gr == 0;
+            energy[gr] +=
+                bits.Position() <= end ? GranuleEnergy(bits, end, g, format, factors) : kUnknown;
+            bits.MoveTo(end);
+        }
+    }
+    return energy;
+}
