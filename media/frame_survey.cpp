@@ -209,9 +209,11 @@ public:
     static constexpr std::int64_t kUnknown = -1;
     static constexpr std::int64_t kNone = -2;
 
-    SecondHalf(const std::string& path, std::int64_t firstFrameOffset, std::int64_t middle)
-        : middle_(middle),
-          thread_([this, path, firstFrameOffset] { Walk(path, firstFrameOffset); }) {}
+    SecondHalf(const std::string& path, std::int64_t firstFrameOffset, std::int64_t middle,
+               double enoughEnergy)
+        : middle_(middle), thread_([this, path, firstFrameOffset, enoughEnergy] {
+              Walk(path, firstFrameOffset, enoughEnergy);
+          }) {}
     ~SecondHalf() { Stop(); }
 
     std::int64_t Middle() const { return middle_; }
@@ -236,9 +238,9 @@ public:
     const std::string& Error() const { return error_; }
 
 private:
-    void Walk(const std::string& path, std::int64_t firstFrameOffset) {
+    void Walk(const std::string& path, std::int64_t firstFrameOffset, double enoughEnergy) {
         MpegDecoder decoder;
-        Layer3Spectrum spectrum;
+        Layer3Spectrum spectrum(enoughEnergy);
         error_ = WalkFile(path, firstFrameOffset + middle_, decoder, [&](const ReadFrame& frame) {
             frames_.push_back(SurveyedFrame::Of(frame, middle_, spectrum));
             if (frames_.size() == 1) {
@@ -272,7 +274,7 @@ std::int64_t FrameSurvey::SettleBlocks() const {
 }
 
 SurveyResult SurveyFrames(const std::string& path, std::int64_t firstFrameOffset,
-                          const std::function<bool(double done)>& progress) {
+                          const std::function<bool(double done)>& progress, double enoughEnergy) {
     SurveyResult result;
     MpegDecoder decoder;
     SurveyBuilder builder(path, firstFrameOffset);
@@ -282,10 +284,10 @@ SurveyResult SurveyFrames(const std::string& path, std::int64_t firstFrameOffset
                firstFrameOffset);
     std::optional<SecondHalf> second;
     if (bytes >= kSurveyHalvesFrom)
-        second.emplace(path, firstFrameOffset, bytes / 2);
+        second.emplace(path, firstFrameOffset, bytes / 2, enoughEnergy);
     bool joined = false;
     std::int64_t done = 0;
-    Layer3Spectrum spectrum;
+    Layer3Spectrum spectrum(enoughEnergy);
     result.Error = WalkFile(path, firstFrameOffset, decoder, [&](const ReadFrame& frame) {
         const SurveyedFrame surveyed = SurveyedFrame::Of(frame, 0, spectrum);
         if (second && surveyed.Offset >= second->Middle()) {

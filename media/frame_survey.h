@@ -22,7 +22,8 @@ struct FrameSurvey {
     // their length with an infinite bound.
     std::vector<float> GranuleEnergy;
     std::vector<std::uint8_t> GranuleWindows; // their window shapes (Layer3WindowsContinue)
-    // Each granule's spectral energy (Layer3Spectrum), NaN where it cannot be told.
+    // Each granule's spectral energy (Layer3Spectrum, decoded until it holds
+    // the energy enough asked for), NaN where it cannot be told.
     std::vector<float> GranuleSpectrum;
     // Granule g begins at sample frame 576 g plus the Samples of the last
     // shift at or before it: a frame whose samples are no whole number of
@@ -64,5 +65,7 @@ struct SurveyResult {
 // the halves join; where it passes over it (the middle began on a false
 // sync), the first walk goes on alone. progress gets the share of the bytes
 // walked (0..1) now and then, and stops the walk by returning false.
+// Granules' spectral energy is decoded until it reaches enoughEnergy.
 SurveyResult SurveyFrames(const std::string& path, std::int64_t firstFrameOffset,
-                          const std::function<bool(double done)>& progress);
+                          const std::function<bool(double done)>& progress,
+                          double enoughEnergy = std::numeric_limits<double>::infinity());

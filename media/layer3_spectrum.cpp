@@ -63,22 +63,66 @@ private:
     std::size_t position_ = 0;
 };
 
-// |q|^(8/3): the energy of a requantized value before its band's gain.
-// The largest magnitude a table codes: 15 plus 13 linbits.
-double ValueEnergy(std::uint32_t magnitude) {
-    static const std::vector<double> energies = [] {
-        std::vector<double> values(15 + (1u << 13));
-        for (std::size_t q = 0; q < values.size(); ++q)
-            values[q] = std::pow(static_cast<double>(q), 8.0 / 3.0);
-        return values;
-    }();
-    return energies[magnitude];
-}
+// |q|^(8/3), the energy of a requantized value before its band's gain, for
+// every magnitude a table codes (up to 15 plus 13 linbits).
+const std::vector<double> kValueEnergy = [] {
+    std::vector<double> values(15 + (1u << 13));
+    for (std::size_t q = 0; q < values.size(); ++q)
+        values[q] = std::pow(static_cast<double>(q), 8.0 / 3.0);
+    return values;
+}();
 
-// 2^(quarterSteps / 2): the square of a gain of 2^(quarterSteps / 4).
+// A Huffman leaf's two values (its low byte): their energy and their sign bits.
+struct PairTable {
+    std::array<double, 256> Energy{};
+    std::array<std::uint8_t, 256> Signs{};
+};
+const PairTable kPairs = [] {
+    PairTable table;
+    for (std::size_t leaf = 0; leaf < 256; ++leaf) {
+        table.Energy[leaf] = kValueEnergy[leaf & 15] + kValueEnergy[leaf >> 4];
+        table.Signs[leaf] = static_cast<std::uint8_t>(((leaf & 15) != 0) + ((leaf >> 4) != 0));
+    }
+    return table;
+}();
+
+// 2^(steps / 2), the square of a gain of 2^(steps / 4), for every step a
+// granule's gains, subblock gains and scale factors can come to.
+constexpr int kLowestStep = -400;
+const std::vector<double> kGainEnergy = [] {
+    std::vector<double> gains(500);
+    for (std::size_t i = 0; i < gains.size(); ++i)
+        gains[i] = std::pow(2.0, (static_cast<double>(i) + kLowestStep) / 2.0);
+    return gains;
+}();
+
+// A count1 code, looked up by the next 6 bits: its length, and its values as
+// a mask (bits 0 to 3) with their count.
+struct QuadCode {
+    std::uint8_t Length = 0;
+    std::uint8_t Values = 0;
+    std::uint8_t Ones = 0;
+};
+std::array<QuadCode, 64> QuadCodes(const std::uint8_t* table) {
+    std::array<QuadCode, 64> codes{};
+    for (std::uint32_t next = 0; next < 64; ++next) {
+        int leaf = table[next >> 2];
+        if ((leaf & 8) == 0) {
+            const int more = leaf & 3;
+            leaf = table[(leaf >> 3) + static_cast<int>((next & 3u) >> (2 - more))];
+        }
+        const auto values = static_cast<std::uint8_t>((leaf >> 4) & 15);
+        codes[next] = {static_cast<std::uint8_t>(leaf & 7), values,
+                       static_cast<std::uint8_t>((values & 1) + (values >> 1 & 1) +
+                                                 (values >> 2 & 1) + (values >> 3 & 1))};
+    }
+    return codes;
+}
+const std::array<QuadCode, 64> kQuadsA = QuadCodes(kCount1A.data());
+const std::array<QuadCode, 64> kQuadsB = QuadCodes(kCount1B.data());
+
 double GainEnergy(int quarterSteps) {
-    return std::ldexp(quarterSteps % 2 != 0 ? std::sqrt(2.0) : 1.0,
-                      (quarterSteps - (quarterSteps % 2 != 0 ? 1 : 0)) / 2);
+    return kGainEnergy[static_cast<std::size_t>(quarterSteps - kLowestStep)];
 }
 
 struct Format {
@@ -182,9 +226,10 @@ std::array<std::uint8_t, 40> ReadScalefactors(Bits& bits, const Granule& g, cons
     return factors;
 }
 
-// The energy of one granule of one channel, or NaN when its bits do not add up.
+// The energy of one granule of one channel, or NaN when its bits do not add
+// up; once its bands reach `enough`, what they hold so far.
 double GranuleEnergy(Bits& bits, std::size_t end, const Granule& g, const Format& format,
-                     const std::array<std::uint8_t, 40>& factors) {
+                     const std::array<std::uint8_t, 40>& factors, double enough) {
     const std::uint8_t* bands = g.Bands(format);
     const int longBands = g.LongBands(format);
     const auto bandGain = [&](int band) {
@@ -218,18 +263,26 @@ double GranuleEnergy(Bits& bits, std::size_t end, const Granule& g, const Format
                 width = leaf & 7;
                 leaf = codes[static_cast<int>(bits.Peek(width)) - (leaf >> 3)];
             }
+            const std::size_t values = static_cast<std::size_t>(leaf & 255);
+            if (linbits == 0 || ((leaf & 15) != 15 && (leaf & 240) != 240)) {
+                bits.Skip(static_cast<std::size_t>(leaf >> 8) + kPairs.Signs[values]);
+                sum += kPairs.Energy[values];
+                continue;
+            }
             bits.Skip(static_cast<std::size_t>(leaf >> 8));
             for (int value = 0; value < 2; ++value, leaf >>= 4) {
                 std::uint32_t magnitude = static_cast<std::uint32_t>(leaf & 15);
-                if (magnitude == 15 && linbits > 0)
+                if (magnitude == 15)
                     magnitude += bits.Read(linbits);
                 if (magnitude != 0) {
-                    sum += ValueEnergy(magnitude);
+                    sum += kValueEnergy[magnitude];
                     bits.Skip(1); // the sign
                 }
             }
         }
         energy += sum * bandGain(band);
+        if (energy >= enough && bits.Position() <= end)
+            return energy;
         pairsLeft -= pairs;
         lines += 2 * pairs;
         if (2 * pairs < bands[band])
@@ -238,20 +291,22 @@ double GranuleEnergy(Bits& bits, std::size_t end, const Granule& g, const Format
     if (bits.Position() > end)
         return std::numeric_limits<double>::quiet_NaN();
     // The count1 values, four at a time, until the granule's bits run out.
-    const std::uint8_t* quads = g.Count1B ? kCount1B.data() : kCount1A.data();
+    const std::array<QuadCode, 64>& quads = g.Count1B ? kQuadsB : kQuadsA;
     int bandEnd = 0;
     for (int b = 0; b <= band && bands[b] != 0; ++b)
         bandEnd += bands[b];
     double sum = 0.0;
     while (lines < kLines && bands[band] != 0 && bits.Position() < end) {
-        int leaf = quads[bits.Peek(4)];
-        if ((leaf & 8) == 0) {
-            const int more = leaf & 3;
-            leaf = quads[(leaf >> 3) + static_cast<int>(bits.Peek(4 + more) & ((1u << more) - 1))];
-        }
-        bits.Skip(static_cast<std::size_t>(leaf & 7));
+        const QuadCode code = quads[bits.Peek(6)];
+        bits.Skip(code.Length);
         if (bits.Position() > end)
             break;
+        bits.Skip(code.Ones);
+        if (lines + 4 <= bandEnd) {
+            sum += code.Ones;
+            lines += 4;
+            continue;
+        }
         for (int value = 0; value < 4; ++value, ++lines) {
             if (lines == bandEnd) {
                 energy += sum * bandGain(band);
@@ -260,10 +315,7 @@ double GranuleEnergy(Bits& bits, std::size_t end, const Granule& g, const Format
                 if (bands[band] == 0)
                     break;
             }
-            if ((leaf & (128 >> value)) != 0) {
-                sum += 1.0;
-                bits.Skip(1);
-            }
+            sum += (code.Values >> (3 - value)) & 1;
         }
     }
     if (bands[band] != 0)
@@ -338,8 +390,9 @@ std::array<double, 2> Layer3Spectrum::Frame(std::uint32_t header,
             if (gr == 0)
                 first = factors;
             firstKnown[ch] = gr == 0;
-            energy[gr] +=
-                bits.Position() <= end ? GranuleEnergy(bits, end, g, format, factors) : kUnknown;
+            energy[gr] += bits.Position() <= end
+                              ? GranuleEnergy(bits, end, g, format, factors, enough_ - energy[gr])
+                              : kUnknown;
             bits.MoveTo(end);
         }
     }

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <span>
 #include <vector>
 
@@ -15,6 +16,11 @@
 // Mid/side stereo is not undone: it keeps the energy of the two channels.
 class Layer3Spectrum {
 public:
+    // A granule's decoding stops once it holds `enough` energy: its estimate
+    // is then at least that, and at most what the whole granule holds.
+    explicit Layer3Spectrum(double enough = std::numeric_limits<double>::infinity())
+        : enough_(enough) {}
+
     // Each granule's spectral energy (one in MPEG-2 and 2.5), every channel
     // together: the squares of the samples a decode makes of it, in full-scale
     // units, sum to about kLayer3SampleEnergy times this. NaN where it cannot be told:
@@ -25,6 +31,7 @@ public:
     std::array<double, 2> Frame(std::uint32_t header, std::span<const std::uint8_t> body);
 
 private:
+    double enough_;
     std::vector<std::uint8_t> reservoir_; // the main data of the frames before, the last 511 bytes
     std::vector<std::uint8_t> mainData_;  // this frame's, the reservoir's part in front
     std::array<std::array<std::uint8_t, 40>, 2> firstScalefactors_{}; // granule 0's, per channel

@@ -1,6 +1,7 @@
 #include "media/pause_finder.h"
 
 #include "media/frame_survey.h"
+#include "media/layer3_spectrum.h"
 #include "media/level_bounds.h"
 #include "media/mpeg_decoder.h"
 #include "media/range_decoder.h"
@@ -17,6 +18,13 @@
 
 namespace {
 
+// A window the spectral estimate shows quiet is taken as quiet when it is this
+// much under the threshold besides the margin, so that the levels serve a
+// threshold set up to this much lower without a new search.
+constexpr float kEstimateRoomDb = 10.0f;
+// A granule's spectral energy is decoded until it puts its level this far over
+// the threshold: stretches of such granules are over it by more than their margin.
+constexpr double kEnoughOverDb = 20.0;
 // Below this share of blocks passed over, settling the decoder for every
 // stretch costs more than decoding the blocks between them.
 constexpr double kPassedShareWorthSkipping = 0.5;
@@ -41,7 +49,8 @@ public:
     LevelScan Measure() {
         LevelScan scan;
         SurveyResult surveyed = SurveyFrames(
-            path_, offset_, [this](double done) { return Report(kSurveyShare * done); });
+            path_, offset_, [this](double done) { return Report(kSurveyShare * done); },
+            EnoughEnergy());
         survey_ = std::move(surveyed.Survey);
         scan.Error = std::move(surveyed.Error);
         scan.Cancelled = surveyed.Cancelled;
@@ -70,6 +79,14 @@ public:
     }
 
 private:
+    // A granule loud enough that its windows are louder than the threshold by
+    // far more than the margins: decoding the rest of its values would not
+    // change what the search makes of them.
+    double EnoughEnergy() const {
+        return std::pow(10.0, (quietBelowDb_ + kEnoughOverDb) / 10.0) * kGranuleSamples * 2 /
+               kLayer3SampleEnergy;
+    }
+
     bool Report(double done) { return progress_(std::min(done, 0.99)); }
 
     // A frame that codes no bits, after enough such frames that neither the
@@ -144,7 +161,7 @@ private:
     // The level a window is proven to stay under the threshold at.
     std::optional<float> ProvenQuiet(const LevelBounds& bounds, std::int64_t window) const {
         if (const float estimate = bounds.EstimatedDb(window) + kEstimateMarginDb;
-            estimate < boundsBelowDb_)
+            estimate + kEstimateRoomDb < boundsBelowDb_)
             return estimate;
         if (const float bound = bounds.Db(window); bound < boundsBelowDb_)
             return bound;
