@@ -18,32 +18,57 @@ constexpr int kLines = 576;
 // damaged granule run on past its end, by 288 pairs of up to 47 bits at most.
 constexpr std::size_t kPadding = 4096;
 
-// Big-endian bits of a buffer padded with kPadding bytes.
+// Big-endian bits of a buffer padded with kPadding bytes, read through a
+// register of at least 32 bits ahead.
 class Bits {
 public:
-    explicit Bits(const std::uint8_t* data) : data_(data) {}
+    explicit Bits(const std::uint8_t* data) : data_(data) { MoveTo(0); }
 
     std::size_t Position() const { return position_; }
-    void Skip(std::size_t count) { position_ += count; }
-    void MoveTo(std::size_t position) { position_ = position; }
+    void MoveTo(std::size_t position) {
+        position_ = position;
+        next_ = data_ + (position >> 3);
+        cache_ = Load(8) << (position & 7);
+        have_ = 64 - static_cast<int>(position & 7);
+        next_ += 8;
+    }
+    // Passes over count bits (at most 32).
+    void Skip(int count) {
+        cache_ <<= count;
+        have_ -= count;
+        position_ += static_cast<std::size_t>(count);
+        if (have_ < 32) {
+            cache_ |= Load(4) >> 32 << (32 - have_);
+            have_ += 32;
+            next_ += 4;
+        }
+    }
     // The next count bits (1 to 32), not consumed.
     std::uint32_t Peek(int count) const {
-        std::uint64_t word = 0;
-        std::memcpy(&word, data_ + (position_ >> 3), sizeof word);
-        if constexpr (std::endian::native == std::endian::little)
-            word = __builtin_bswap64(word);
-        return static_cast<std::uint32_t>((word << (position_ & 7)) >> (64 - count));
+        return static_cast<std::uint32_t>(cache_ >> (64 - count));
     }
     std::uint32_t Read(int count) {
         if (count == 0)
             return 0;
         const std::uint32_t value = Peek(count);
-        position_ += static_cast<std::size_t>(count);
+        Skip(count);
         return value;
     }
 
 private:
+    // The next bytes, big-endian, at the top of a word.
+    std::uint64_t Load(std::size_t bytes) const {
+        std::uint64_t word = 0;
+        std::memcpy(&word, next_, bytes);
+        if constexpr (std::endian::native == std::endian::little)
+            word = __builtin_bswap64(word);
+        return word;
+    }
+
     const std::uint8_t* data_;
+    const std::uint8_t* next_ = nullptr;
+    std::uint64_t cache_ = 0;
+    int have_ = 0; // bits in cache_
     std::size_t position_ = 0;
 };
 
@@ -259,17 +284,17 @@ double GranuleEnergy(Bits& bits, std::size_t end, const Granule& g, const Format
             int width = 5;
             int leaf = codes[bits.Peek(width)];
             while (leaf < 0) {
-                bits.Skip(static_cast<std::size_t>(width));
+                bits.Skip(width);
                 width = leaf & 7;
                 leaf = codes[static_cast<int>(bits.Peek(width)) - (leaf >> 3)];
             }
             const std::size_t values = static_cast<std::size_t>(leaf & 255);
             if (linbits == 0 || ((leaf & 15) != 15 && (leaf & 240) != 240)) {
-                bits.Skip(static_cast<std::size_t>(leaf >> 8) + kPairs.Signs[values]);
+                bits.Skip((leaf >> 8) + kPairs.Signs[values]);
                 sum += kPairs.Energy[values];
                 continue;
             }
-            bits.Skip(static_cast<std::size_t>(leaf >> 8));
+            bits.Skip(leaf >> 8);
             for (int value = 0; value < 2; ++value, leaf >>= 4) {
                 std::uint32_t magnitude = static_cast<std::uint32_t>(leaf & 15);
                 if (magnitude == 15)
