@@ -1,10 +1,14 @@
 #include "../talks.h"
 #include "media/frame_survey.h"
+#include "media/layer3_spectrum.h"
 #include "media/level_bounds.h"
+#include "media/mpeg_decoder.h"
 #include "split/pause_cuts.h"
 
 #include <cmath>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
 
 namespace {
 
@@ -79,6 +83,68 @@ TEST(Layer3Spectrum, EstimatesKeepTheirMarginsAgainstAWholeDecode) {
             EXPECT_EQ(quieter, 0u) << windows << " windows";
             // At 8 to 16 kHz a granule's synthesis reaches further than 100 ms.
             EXPECT_TRUE(proven > 0 || windows < 30);
+        }
+    }
+}
+
+// Each frame's granule energies as one pass of Layer3Spectrum gives them,
+// with the frame's main_data_begin.
+struct FrameEnergy {
+    std::array<double, 2> Energy{};
+    std::uint32_t MainDataBegin = 0;
+};
+std::vector<FrameEnergy> FrameEnergies(const std::string& path, double enough) {
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
+    MpegDecoder decoder;
+    decoder.Feed(bytes);
+    Layer3Spectrum spectrum(enough);
+    std::vector<FrameEnergy> frames;
+    while (const std::optional<ReadFrame> frame = decoder.Read()) {
+        const std::size_t crc = ((frame->Header >> 16) & 1) == 0 ? 2 : 0;
+        const std::uint32_t begin = frame->Body.size() > crc + 1
+                                        ? (frame->Body[crc] << 8 | frame->Body[crc + 1]) >>
+                                              (frame->Header >> 19 & 1 ? 7 : 8)
+                                        : 0;
+        frames.push_back({spectrum.Frame(frame->Header, frame->Body), begin});
+    }
+    return frames;
+}
+
+// A granule is estimated only from main data at hand, and a pass that stops
+// once a granule holds enough energy gives at least that (or all it holds)
+// and never more than the whole pass.
+TEST(Layer3Spectrum, EstimatesOnlyFromMainDataAtHandAndStopsOnceEnough) {
+    struct Case {
+        const char* Name;
+        bool Layer3;
+    };
+    for (const Case c : {Case{"cbr128_44k_joint.mp3", true}, Case{"vbr_mpeg2_22k_mono.mp3", true},
+                         Case{"cbr32_32k_reservoir.mp3", true}, Case{"layer2_192k.mp3", false}}) {
+        SCOPED_TRACE(c.Name);
+        const std::vector<FrameEnergy> whole = FrameEnergies(DataPath(c.Name), INFINITY);
+        ASSERT_GT(whole.size(), 10u);
+        std::size_t known = 0;
+        for (const FrameEnergy& frame : whole)
+            known += std::isnan(frame.Energy[0]) ? 0 : 1;
+        EXPECT_EQ(known > whole.size() - 3, c.Layer3);
+        // The first frame's main data cannot reach back before it.
+        EXPECT_EQ(std::isnan(whole.front().Energy[0]),
+                  whole.front().MainDataBegin > 0 || !c.Layer3);
+        for (const double enough : {1e-6, 1e-3, 1.0}) {
+            const std::vector<FrameEnergy> stopped = FrameEnergies(DataPath(c.Name), enough);
+            ASSERT_EQ(stopped.size(), whole.size());
+            for (std::size_t f = 0; f < whole.size(); ++f)
+                for (std::size_t g = 0; g < 2; ++g) {
+                    const double all = whole[f].Energy[g];
+                    const double part = stopped[f].Energy[g];
+                    if (std::isnan(all)) {
+                        EXPECT_TRUE(std::isnan(part));
+                        continue;
+                    }
+                    EXPECT_LE(part, all * (1 + 1e-9)) << f;
+                    EXPECT_GE(part, std::min(all, enough) * (1 - 1e-9)) << f;
+                }
         }
     }
 }
