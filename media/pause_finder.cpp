@@ -132,18 +132,16 @@ private:
         const std::int64_t count = static_cast<std::int64_t>(levels_.size());
         const std::vector<bool> over =
             bounds.StretchesOver(pauseWindows_, static_cast<float>(quietBelowDb_));
-        // How many stretches before each first window are not over the threshold.
-        std::vector<std::int64_t> notOver(over.size() + 1, 0);
-        for (std::size_t s = 0; s < over.size(); ++s)
-            notOver[s + 1] = notOver[s] + (over[s] ? 0 : 1);
+        std::int64_t lastNotOver = -1; // the last stretch begun by window w that is not over
         for (std::int64_t w = 0; w < count; ++w) {
+            if (w < std::ssize(over) && !over[static_cast<std::size_t>(w)])
+                lastNotOver = w;
             float& level = levels_[static_cast<std::size_t>(w)];
             if (!std::isnan(level))
                 continue; // silence
+            // The stretches that hold the window begin at most pauseWindows_ - 1 before it.
             const std::int64_t firstStretch = std::max<std::int64_t>(0, w - pauseWindows_ + 1);
-            const std::int64_t endStretch = std::min<std::int64_t>(w + 1, std::ssize(over));
-            if (firstStretch < endStretch && notOver[static_cast<std::size_t>(endStretch)] ==
-                                                 notOver[static_cast<std::size_t>(firstStretch)]) {
+            if (firstStretch < std::ssize(over) && lastNotOver < firstStretch) {
                 level = kUnmeasuredDb;
                 continue;
             }
