@@ -146,6 +146,38 @@ std::array<QuadCode, 64> QuadCodes(const std::uint8_t* table) {
 const std::array<QuadCode, 64> kQuadsA = QuadCodes(kCount1A.data());
 const std::array<QuadCode, 64> kQuadsB = QuadCodes(kCount1B.data());
 
+// Each big-value table looked up by its next 10 bits at once: the code's
+// length times 256 plus its two values (as a leaf's low byte), or -1 for the
+// few codes longer than that, which take the table's own steps.
+constexpr int kDirectBits = 10;
+using DirectTable = std::array<std::int16_t, 1 << kDirectBits>;
+DirectTable Direct(const std::int16_t* codes) {
+    DirectTable direct{};
+    for (std::uint32_t next = 0; next < direct.size(); ++next) {
+        const auto bitsAt = [next](int at, int count) {
+            return static_cast<int>((next << at & ((1u << kDirectBits) - 1)) >>
+                                    (kDirectBits - count));
+        };
+        int at = 0;
+        int width = 5;
+        int leaf = codes[bitsAt(at, width)];
+        while (leaf < 0 && at + width + (leaf & 7) <= kDirectBits) {
+            at += width;
+            width = leaf & 7;
+            leaf = codes[bitsAt(at, width) - (leaf >> 3)];
+        }
+        direct[next] =
+            static_cast<std::int16_t>(leaf < 0 ? -1 : (at + (leaf >> 8)) << 8 | (leaf & 255));
+    }
+    return direct;
+}
+const std::array<DirectTable, 32> kDirect = [] {
+    std::array<DirectTable, 32> tables{};
+    for (std::size_t t = 0; t < tables.size(); ++t)
+        tables[t] = Direct(kBigValues + kTableStart[t]);
+    return tables;
+}();
+
 double GainEnergy(int quarterSteps) {
     return kGainEnergy[static_cast<std::size_t>(quarterSteps - kLowestStep)];
 }
@@ -280,13 +312,17 @@ double GranuleEnergy(Bits& bits, std::size_t end, const Granule& g, const Format
         const int linbits = kLinbits[table];
         const int pairs = std::min<int>(pairsLeft, bands[band] / 2);
         double sum = 0.0;
+        const DirectTable& direct = kDirect[table];
         for (int p = 0; p < pairs; ++p) {
-            int width = 5;
-            int leaf = codes[bits.Peek(width)];
-            while (leaf < 0) {
-                bits.Skip(width);
-                width = leaf & 7;
-                leaf = codes[static_cast<int>(bits.Peek(width)) - (leaf >> 3)];
+            int leaf = direct[bits.Peek(kDirectBits)];
+            if (leaf < 0) {
+                int width = 5;
+                leaf = codes[bits.Peek(width)];
+                while (leaf < 0) {
+                    bits.Skip(width);
+                    width = leaf & 7;
+                    leaf = codes[static_cast<int>(bits.Peek(width)) - (leaf >> 3)];
+                }
             }
             const std::size_t values = static_cast<std::size_t>(leaf & 255);
             if (linbits == 0 || ((leaf & 15) != 15 && (leaf & 240) != 240)) {
