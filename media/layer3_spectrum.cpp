@@ -359,10 +359,9 @@ double GranuleEnergy(Bits& bits, std::size_t end, const Granule& g, const Format
     double sum = 0.0;
     while (lines < kLines && bands[band] != 0 && bits.Position() < end) {
         const QuadCode code = quads[bits.Peek(6)];
-        bits.Skip(code.Length);
-        if (bits.Position() > end)
+        if (bits.Position() + code.Length > end)
             break;
-        bits.Skip(code.Ones);
+        bits.Skip(code.Length + code.Ones);
         if (lines + 4 <= bandEnd) {
             sum += code.Ones;
             lines += 4;
