@@ -175,8 +175,8 @@ private:
     }
 
     // Decodes the wanted blocks, each stretch of them after the blocks that
-    // settle the decoder, and measures their windows. A measured block beside
-    // a stretch is measured again, so that the window across the border is whole.
+    // settle the decoder, and measures their windows; a window across the
+    // border with silence measured apart takes its samples from both.
     std::string DecodeWanted() {
         const auto passed = std::count(blocks_.begin(), blocks_.end(), BlockState::Passed);
         if (static_cast<double>(passed) <
