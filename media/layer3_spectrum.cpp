@@ -112,10 +112,11 @@ const PairTable kPairs = [] {
 }();
 
 // 2^(steps / 2), the square of a gain of 2^(steps / 4), for every step a
-// granule's gains, subblock gains and scale factors can come to.
-constexpr int kLowestStep = -400;
+// granule's gains, subblock gains and scale factors can come to: from
+// 0 - 210 - 8 × 7 - 4 × (31 + 3) to 255 - 210.
+constexpr int kLowestStep = -450;
 const std::vector<double> kGainEnergy = [] {
-    std::vector<double> gains(500);
+    std::vector<double> gains(520);
     for (std::size_t i = 0; i < gains.size(); ++i)
         gains[i] = std::pow(2.0, (static_cast<double>(i) + kLowestStep) / 2.0);
     return gains;
