@@ -1,6 +1,7 @@
 #include "media/frame_survey.h"
 
 #include "core/layer3_gain.h"
+#include "media/layer3_spectrum.h"
 #include "media/mpeg_decoder.h"
 #include "state/format_time.h"
 
@@ -103,26 +104,29 @@ struct SurveyedFrame {
     std::int32_t Bytes = 0;
     std::int32_t SampleFrames = 0;
     std::int32_t SampleRateHz = 0;
-    std::uint8_t Gain = 0;    // the peak gain, 0 for silence and other layers
     bool Silent = false;      // a Layer III frame that codes no bits at all
     std::int8_t Granules = 0; // Layer III granules, 0 for other layers
     std::int8_t Channels = 0;
     std::array<float, 2> Energy{}; // each granule's energy bound
+    std::array<float, 2> Spectrum{};
     std::array<std::uint8_t, 2> Windows{};
 
-    // A frame read from bytes fed from `base` bytes past the first frame.
-    static SurveyedFrame Of(const ReadFrame& frame, std::int64_t base) {
+    // A frame read from bytes fed from `base` bytes past the first frame, the
+    // frames before it fed to spectrum.
+    static SurveyedFrame Of(const ReadFrame& frame, std::int64_t base, Layer3Spectrum& spectrum) {
         SurveyedFrame surveyed{base + frame.StreamOffset, frame.StreamBytes, frame.SampleFrames,
                                frame.SampleRateHz};
         surveyed.Channels = ((frame.Header >> 6) & 3) == 3 ? 1 : 2;
+        const std::array<double, 2> spectral = spectrum.Frame(frame.Header, frame.Body);
         if (frame.Layer != 3)
             return surveyed;
         const Layer3Loudness loudness = ReadLayer3Loudness(frame.Header, frame.Body);
-        surveyed.Gain = loudness.PeakGain.value_or(0);
         surveyed.Silent = !loudness.PeakGain;
         surveyed.Granules = static_cast<std::int8_t>(loudness.Granules);
-        for (std::size_t g = 0; g < 2; ++g)
+        for (std::size_t g = 0; g < 2; ++g) {
             surveyed.Energy[g] = static_cast<float>(loudness.GranuleEnergy[g]);
+            surveyed.Spectrum[g] = static_cast<float>(spectral[g]);
+        }
         surveyed.Windows = loudness.GranuleWindows;
         return surveyed;
     }
@@ -154,7 +158,6 @@ public:
         previousOffset_ = frame.Offset;
         survey_.EndOffset = frame.Offset + frame.Bytes;
         survey_.Rate = frame.SampleRateHz;
-        survey_.Gains.push_back(frame.Gain);
         survey_.Silent.push_back(frame.Silent);
         survey_.SmallestFrame = std::min(survey_.SmallestFrame, frame.Bytes);
         samples_ += frame.SampleFrames;
@@ -173,6 +176,8 @@ public:
             survey_.GranuleEnergy.push_back(fits ? frame.Energy[static_cast<std::size_t>(g)]
                                                  : std::numeric_limits<float>::infinity());
             survey_.GranuleWindows.push_back(fits ? frame.Windows[static_cast<std::size_t>(g)] : 0);
+            survey_.GranuleSpectrum.push_back(fits ? frame.Spectrum[static_cast<std::size_t>(g)]
+                                                   : std::numeric_limits<float>::quiet_NaN());
             const std::int32_t samples = std::min(kGranuleSamples, frame.SampleFrames - from);
             if (samples < kGranuleSamples) {
                 shift_ += samples - kGranuleSamples;
@@ -204,9 +209,11 @@ public:
     static constexpr std::int64_t kUnknown = -1;
     static constexpr std::int64_t kNone = -2;
 
-    SecondHalf(const std::string& path, std::int64_t firstFrameOffset, std::int64_t middle)
-        : middle_(middle),
-          thread_([this, path, firstFrameOffset] { Walk(path, firstFrameOffset); }) {}
+    SecondHalf(const std::string& path, std::int64_t firstFrameOffset, std::int64_t middle,
+               double enoughEnergy)
+        : middle_(middle), thread_([this, path, firstFrameOffset, enoughEnergy] {
+              Walk(path, firstFrameOffset, enoughEnergy);
+          }) {}
     ~SecondHalf() { Stop(); }
 
     std::int64_t Middle() const { return middle_; }
@@ -231,10 +238,11 @@ public:
     const std::string& Error() const { return error_; }
 
 private:
-    void Walk(const std::string& path, std::int64_t firstFrameOffset) {
+    void Walk(const std::string& path, std::int64_t firstFrameOffset, double enoughEnergy) {
         MpegDecoder decoder;
+        Layer3Spectrum spectrum(enoughEnergy);
         error_ = WalkFile(path, firstFrameOffset + middle_, decoder, [&](const ReadFrame& frame) {
-            frames_.push_back(SurveyedFrame::Of(frame, middle_));
+            frames_.push_back(SurveyedFrame::Of(frame, middle_, spectrum));
             if (frames_.size() == 1) {
                 firstOffset_ = frames_.front().Offset;
                 firstOffset_.notify_all();
@@ -266,7 +274,7 @@ std::int64_t FrameSurvey::SettleBlocks() const {
 }
 
 SurveyResult SurveyFrames(const std::string& path, std::int64_t firstFrameOffset,
-                          const std::function<bool(double done)>& progress) {
+                          const std::function<bool(double done)>& progress, double enoughEnergy) {
     SurveyResult result;
     MpegDecoder decoder;
     SurveyBuilder builder(path, firstFrameOffset);
@@ -276,11 +284,12 @@ SurveyResult SurveyFrames(const std::string& path, std::int64_t firstFrameOffset
                firstFrameOffset);
     std::optional<SecondHalf> second;
     if (bytes >= kSurveyHalvesFrom)
-        second.emplace(path, firstFrameOffset, bytes / 2);
+        second.emplace(path, firstFrameOffset, bytes / 2, enoughEnergy);
     bool joined = false;
     std::int64_t done = 0;
+    Layer3Spectrum spectrum(enoughEnergy);
     result.Error = WalkFile(path, firstFrameOffset, decoder, [&](const ReadFrame& frame) {
-        const SurveyedFrame surveyed = SurveyedFrame::Of(frame, 0);
+        const SurveyedFrame surveyed = SurveyedFrame::Of(frame, 0, spectrum);
         if (second && surveyed.Offset >= second->Middle()) {
             const std::int64_t meeting = second->FirstOffset();
             if (surveyed.Offset == meeting)

@@ -16,15 +16,15 @@ inline constexpr std::int32_t kGranuleSamples = 576;
 // What a walk over a source's frames learns of every frame without decoding
 // it, in libmpg123's own framing (so damage is passed over as a decode would).
 struct FrameSurvey {
-    // Each Layer III frame's largest global gain (Layer3Loudness::PeakGain),
-    // 0 for silence and other layers.
-    std::vector<std::uint8_t> Gains;
-    std::vector<bool> Silent; // Layer III frames that code no bits at all
+    std::vector<bool> Silent; // one per frame: Layer III frames that code no bits at all
     // Each granule's energy bound (Layer3Loudness); frames of another layer,
     // rate or channel count than the first frame's count as granules of
     // their length with an infinite bound.
     std::vector<float> GranuleEnergy;
     std::vector<std::uint8_t> GranuleWindows; // their window shapes (Layer3WindowsContinue)
+    // Each granule's spectral energy (Layer3Spectrum, decoded until it holds
+    // the energy enough asked for), NaN where it cannot be told.
+    std::vector<float> GranuleSpectrum;
     // Granule g begins at sample frame 576 g plus the Samples of the last
     // shift at or before it: a frame whose samples are no whole number of
     // granules (Layer I's 384) moves the granules after it.
@@ -43,7 +43,7 @@ struct FrameSurvey {
     std::int32_t Channels = 0;
     std::int32_t SmallestFrame = std::numeric_limits<std::int32_t>::max();
 
-    std::int64_t Frames() const { return static_cast<std::int64_t>(Gains.size()); }
+    std::int64_t Frames() const { return static_cast<std::int64_t>(Silent.size()); }
     std::int64_t Blocks() const { return static_cast<std::int64_t>(BlockStarts.size()) - 1; }
     // Blocks decoded ahead of a stretch so that the bit reservoir (up to 511
     // bytes back) and the overlap of the transforms are in place.
@@ -65,5 +65,7 @@ struct SurveyResult {
 // the halves join; where it passes over it (the middle began on a false
 // sync), the first walk goes on alone. progress gets the share of the bytes
 // walked (0..1) now and then, and stops the walk by returning false.
+// Granules' spectral energy is decoded until it reaches enoughEnergy.
 SurveyResult SurveyFrames(const std::string& path, std::int64_t firstFrameOffset,
-                          const std::function<bool(double done)>& progress);
+                          const std::function<bool(double done)>& progress,
+                          double enoughEnergy = std::numeric_limits<double>::infinity());

@@ -11,8 +11,9 @@
 struct LevelScan {
     // One per 10 ms window from the first frame: exactly a whole decode's level
     // wherever the window could belong to a stretch quieter than the threshold
-    // measured for, kUnmeasuredDb elsewhere. Windows the side information
-    // shows to be quieter than the threshold hold that bound instead.
+    // measured for, kUnmeasuredDb elsewhere. Windows the side information or
+    // the spectral estimate shows to be quieter than the threshold hold that
+    // bound or estimate instead.
     std::vector<float> LevelsDb;
     // The highest of those bounds: any threshold above it sees these windows as quiet.
     std::optional<float> HighestBoundDb;
@@ -25,21 +26,20 @@ struct LevelScan {
 };
 
 // Measures the source's level in 10 ms windows, as decoded from its first
-// frame, but decodes only where a pause of the cover settings (or a shorter
-// threshold, a longer minimum) can be: a first walk reads each Layer III
-// frame's side information. Its Huffman tables and gains bound the energy a
-// frame can decode to, so the inside of a pause is known to be quiet without
-// decoding it; its global gain rises and falls with the loudness it codes,
-// so the stretches whose gain is as low as that of the pauses found so far
-// are decoded, and each is widened until loud windows bound it: every
-// stretch under the threshold is measured whole. Layer I and II sources are
-// decoded throughout.
+// frame, but decodes only the windows nothing else settles: a first walk
+// reads each Layer III frame's side information, whose Huffman tables and
+// gains bound the energy a frame can decode to, and decodes its Huffman codes
+// into each granule's spectral energy, which estimates the level within a
+// measured margin. A window bounded or estimated under the threshold is
+// quiet, one whose every stretch as long as a pause is estimated over it is
+// in no pause; the blocks of every other window are decoded. Layer I and II
+// sources are decoded throughout.
 //
 // progress gets the share done (0..1, judged by the frames walked) now and
 // then, and stops the search by returning false. Damage does not end the
 // search: the walk goes on at the next frame and a warning says where.
 //
-// Windows that the side information bounds under boundsBelowDb (the cover's
+// Windows shown quiet under boundsBelowDb (the cover's
 // threshold when not given, never above it) are not decoded: the levels then
 // hold every pause of a threshold between the highest bound and the cover's.
 LevelScan MeasureLevels(const std::string& path, std::int64_t firstFrameOffset,

@@ -12,7 +12,7 @@ RangeDecoder::RangeDecoder(const std::string& path, std::int64_t firstFrameOffse
         problem_ = decoder_.ErrorText();
 }
 
-std::string RangeDecoder::Decode(DecodeRange& range, const OnFrame& onFrame, const Extend& extend,
+std::string RangeDecoder::Decode(const DecodeRange& range, const OnFrame& onFrame,
                                  const std::atomic<bool>& stop) {
     decoder_.Restart();
     if (fseeko(file_.get(), static_cast<off_t>(offset_ + range.ReadFrom), SEEK_SET) != 0)
@@ -20,15 +20,7 @@ std::string RangeDecoder::Decode(DecodeRange& range, const OnFrame& onFrame, con
     std::int64_t frameIndex = range.FirstIndex;
     // A little past the last frame, so that the decoder sees where it ends.
     std::int64_t left = range.ReadTo - range.ReadFrom + 4096;
-    const auto framesLeft = [&] {
-        if (frameIndex < range.End)
-            return true;
-        const std::int64_t readTo = range.ReadTo;
-        if (!extend || !extend(range))
-            return false;
-        left += range.ReadTo - readTo;
-        return true;
-    };
+    const auto framesLeft = [&] { return frameIndex < range.End; };
     while (framesLeft() && left > 0 && !stop) {
         const std::size_t got = std::fread(
             bytes_.data(), 1, static_cast<std::size_t>(std::min<std::int64_t>(left, 1 << 16)),

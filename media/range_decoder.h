@@ -34,8 +34,6 @@ class RangeDecoder {
 public:
     // Every frame decoded (a frame the library could not decode comes as null).
     using OnFrame = std::function<void(std::int64_t frameIndex, const DecodedFrame* frame)>;
-    // Asked when the range's last frame is decoded: true when it grew the range.
-    using Extend = std::function<bool(DecodeRange& range)>;
 
     RangeDecoder(const std::string& path, std::int64_t firstFrameOffset);
 
@@ -43,7 +41,7 @@ public:
     const std::string& Problem() const { return problem_; }
 
     // An error text, empty on success.
-    std::string Decode(DecodeRange& range, const OnFrame& onFrame, const Extend& extend,
+    std::string Decode(const DecodeRange& range, const OnFrame& onFrame,
                        const std::atomic<bool>& stop);
 
 private:

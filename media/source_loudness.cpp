@@ -54,7 +54,7 @@ private:
                 if (callingThread && ++decoded % 32 == 0)
                     Poll();
             },
-            {}, stopped_);
+            stopped_);
         Keep(piece, first, levels);
         return error;
     }

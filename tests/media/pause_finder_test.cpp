@@ -1,5 +1,5 @@
 #include "../frame_stream.h"
-#include "../whole_decode.h"
+#include "../talks.h"
 #include "media/frame_survey.h"
 #include "media/level_bounds.h"
 #include "media/pause_finder.h"
@@ -21,22 +21,7 @@ std::string DataPath(const std::string& name) {
     return std::string(KERFLINE_TEST_DATA) + "/" + name;
 }
 
-// The levels of a decode of every frame: what the search must match.
-std::vector<float> WholeDecodeLevels(const std::string& path) {
-    std::vector<float> levels;
-    std::optional<LevelWindows> windows;
-    DecodeFile(path, 0, [&](const DecodedFrame& frame) {
-        if (!windows) {
-            windows.emplace(levels, frame.SampleRateHz);
-            windows->Begin(0);
-        }
-        windows->Add(frame.Samples, frame.Channels);
-        return true;
-    });
-    if (windows)
-        windows->EndOfAudio();
-    return levels;
-}
+using talks::WholeDecodeLevels;
 
 // The talk with 6000 random bytes written over the middle of its 2 s pause
 // and 3000 inserted into a sentence.
@@ -204,6 +189,48 @@ TEST(MeasureLevels, DecodesAroundPausesAndCutsAsAWholeDecode) {
         EXPECT_LE(scan.DecodedShare, c.MostDecoded);
         EXPECT_EQ(scan.Warnings.empty(), c.Path != damaged);
     }
+}
+
+// The search's cuts are a whole decode's, exactly, on talks whose pauses hold
+// room noise of every colour from -45 to -85 dBFS or digital silence, at every
+// rate, mode and bit rate mode, damaged or not, at thresholds from -30 to -60
+// dBFS: every window is either decoded or proven on its side of the threshold.
+TEST(MeasureLevels, CutsAsAWholeDecodeOnTalksWithNoisyPauses) {
+    const TempDir scratch;
+    std::vector<std::string> paths = talks::FamilyPaths();
+    // The first talk with 3000 random bytes over its first pause and 2000 inserted in a sentence.
+    Bytes damaged = [&] {
+        std::ifstream in(paths.front(), std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(in), {});
+    }();
+    std::mt19937 random(33);
+    for (std::size_t i = 0; i < 3000; ++i)
+        damaged[damaged.size() * 2 / 10 + i] = static_cast<std::uint8_t>(random());
+    Bytes junk(2000);
+    for (std::uint8_t& b : junk)
+        b = static_cast<std::uint8_t>(random());
+    damaged.insert(damaged.begin() + static_cast<std::ptrdiff_t>(damaged.size() / 2), junk.begin(),
+                   junk.end());
+    paths.push_back(scratch.Write("damaged.mp3", damaged));
+    std::size_t pausesSeen = 0;
+    for (const std::string& path : paths) {
+        ASSERT_FALSE(path.empty()) << "make-talk.sh failed";
+        const std::vector<float> whole = WholeDecodeLevels(path);
+        for (const double threshold : {-30.0, -45.0, -52.0, -60.0})
+            for (const std::int32_t minMs : {800, 300}) {
+                SCOPED_TRACE(path + " under " + std::to_string(threshold) + " dB for " +
+                             std::to_string(minMs) + " ms");
+                const PauseSettings settings{threshold, minMs};
+                const LevelScan scan =
+                    MeasureLevels(path, 0, settings, [](double) { return true; });
+                ASSERT_TRUE(scan.Error.empty()) << scan.Error;
+                const std::vector<Pause> expected = FindPauses(whole, settings);
+                EXPECT_EQ(FindPauses(scan.LevelsDb, settings), expected);
+                pausesSeen += expected.size();
+            }
+    }
+    // The family holds pauses at every threshold: the cases compare cuts, not their absence.
+    EXPECT_GT(pausesSeen, 200u);
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "../frame_stream.h"
+#include "../talks.h"
 #include "session/split_session.h"
 
 #include <filesystem>
@@ -225,6 +226,29 @@ TEST(SessionPauses, ACoveredSettingFindsWhatItsOwnSearchWould) {
     }
     EXPECT_GE(covered, 2);
     EXPECT_FALSE(search.Covers({-95.0, 1200}));
+}
+
+// The window's Split at pauses measures as its dialog does (a threshold 6 dB
+// higher and pauses half as long, nothing undecoded over the threshold set)
+// and counts, for the settings set and for a little higher ones, every pause a
+// whole decode finds on talks with noisy pauses.
+TEST(SessionPauses, TheDialogsCountsAreAWholeDecodesOnNoisyTalks) {
+    for (const std::string& path : talks::FamilyPaths()) {
+        SCOPED_TRACE(path);
+        SplitSession session;
+        ASSERT_TRUE(session.Open(path));
+        PauseSearch search = session.Pauses();
+        const PauseSettings set{-45.0, 800};
+        ASSERT_TRUE(search.Measure({set.ThresholdDb + 6.0, set.MinMs / 2}, {}, set.ThresholdDb));
+        const std::vector<float> whole = talks::WholeDecodeLevels(path);
+        for (const PauseSettings& settings :
+             {set, PauseSettings{-42.0, 1000}, PauseSettings{-40.0, 400}}) {
+            ASSERT_TRUE(search.Covers(settings)) << settings.ThresholdDb;
+            EXPECT_EQ(session.PausePartsFor(search, settings).PausesFound,
+                      FindPauses(whole, settings).size())
+                << settings.ThresholdDb;
+        }
+    }
 }
 
 // A source gone since it was opened: the pause search says so, naming it once.
