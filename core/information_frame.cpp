@@ -164,7 +164,9 @@ std::vector<std::uint8_t> RebuildInformationFrame(std::vector<std::uint8_t> fram
         return at <= frame.size() ? std::optional<std::size_t>(field) : std::nullopt;
     };
     if (const auto field = next(kFrames, 4))
-        WriteBigEndian(frame, *field, static_cast<std::uint32_t>(part.Lengths.size()));
+        WriteBigEndian(
+            frame, *field,
+            static_cast<std::uint32_t>(part.Lengths.size() + (part.CountsItself ? 1 : 0)));
     if (const auto field = next(kBytes, 4))
         WriteBigEndian(frame, *field, byteCount);
     if (const auto field = next(kToc, kTocEntries))

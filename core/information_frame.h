@@ -26,16 +26,16 @@ struct PartFrameList {
     // An exact part's own encoder delay and padding, in place of the source's.
     std::optional<GaplessTrim> Trim;
     bool MixedBitrates = false; // an exact part's frames have more than one bit rate
+    bool CountsItself = false;  // the frame count holds the information frame too
 };
 
 // The source's Xing/Info frame rebuilt for one part: the frame count (audio
-// frames only), the byte count (this frame and the audio frames), a seek table
-// of the part's own frames; in a LAME tag the encoder delay (kept only from the
-// source's start), the padding (kept only to its end), the music length and
-// CRC, and the tag's own CRC. Only the fields the frame announces are written;
-// a frame without the marker at markerOffset comes back unchanged. An "Info"
-// frame in front of frames of mixed bit rates becomes "Xing", its LAME tag's
-// method VBR: readers take the length of an "Info" stream from its bit rate.
+// frames, and the information frame where the part says so), the byte count (this frame and the
+// audio frames), a seek table of the part's own frames; in a LAME tag the encoder delay (kept only
+// from the source's start), the padding (kept only to its end), the music length and CRC, and the
+// tag's own CRC. Only the fields the frame announces are written; a frame without the marker at
+// markerOffset comes back unchanged. An "Info" frame in front of frames of mixed bit rates becomes
+// "Xing", its LAME tag's method VBR: readers take the length of an "Info" stream from its bit rate.
 std::vector<std::uint8_t> RebuildInformationFrame(std::vector<std::uint8_t> frame,
                                                   std::int32_t markerOffset,
                                                   const PartFrameList& part);

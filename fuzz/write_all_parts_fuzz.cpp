@@ -257,13 +257,8 @@ std::optional<Bytes> ReferencePart(const SplitJob& job, std::int32_t frameCount,
             InformationHeaderOffset(job.Format.VersionId, job.Format.ChannelMode));
         list.ToSourceEnd = list.ToSourceEnd || index >= frameCount;
         list.AudioCrc = Crc16(0, frames.data(), frames.size());
-        information = RebuildInformationFrame(information, static_cast<std::int32_t>(marker), list);
-        if (marker + 12 <= information.size() && (information[marker + 7] & 1) != 0) {
-            const auto count = static_cast<std::uint32_t>(written) + 1;
-            for (std::size_t i = 0; i < 4; ++i)
-                information[marker + 8 + i] = static_cast<std::uint8_t>(count >> (24 - 8 * i));
-        }
-        part = information;
+        list.CountsItself = true;
+        part = RebuildInformationFrame(information, static_cast<std::int32_t>(marker), list);
     }
     part.insert(part.end(), frames.begin(), frames.end());
     part.insert(part.end(), row.Tag.begin(), row.Tag.end());

@@ -313,6 +313,8 @@ Result<std::int32_t> SplitWalk::CopyPass(std::size_t row) {
     bool withFrontier = state.Position == frontier_.Position;
     std::int32_t framesWritten = 0;
     partFrames_ = PartFrameList{};
+    // As it always was, unless rebuilt: the information frame counted too.
+    partFrames_.CountsItself = !job_.RebuildInfoFrame;
     bool lastFrameTaken = false;
     do {
         const Candidate candidate = Evaluate(state);

@@ -105,16 +105,8 @@ Result<void> WriteStage::EndPart(const WriteStep& step) {
 Result<void> WriteStage::PatchInformationFrame(const WriteStep& step) {
     const std::int32_t markerOffset =
         InformationHeaderOffset(job_.Format.VersionId, job_.Format.ChannelMode);
-    std::vector<std::uint8_t> frame =
+    const std::vector<std::uint8_t> frame =
         RebuildInformationFrame(informationFrame_, markerOffset, step.FrameList);
-    // The plain part's count, as it always was, counts the information frame too.
-    const bool countsItself = !job_.RebuildInfoFrame && !job_.ExactCuts;
-    const auto marker = static_cast<std::size_t>(markerOffset);
-    if (countsItself && marker + 12 <= frame.size() && (frame[marker + 7] & 1) != 0) {
-        const std::uint32_t count = static_cast<std::uint32_t>(step.Count) + 1;
-        for (std::size_t i = 0; i < 4; ++i)
-            frame[marker + 8 + i] = static_cast<std::uint8_t>(count >> (24 - 8 * i));
-    }
     return writer_.WriteAt(prefixBytes_, frame.data(), static_cast<std::int64_t>(frame.size()));
 }
 
