@@ -31,6 +31,7 @@ struct SplitOptions {
     std::string Template = "$F_$N";
     bool NoInfoFrame = false;
     bool Id3v2 = false;
+    bool Id3v24 = false;
     bool RebuildInfoFrame = false;
     bool Exact = false;
     bool Preload = false;
@@ -171,8 +172,8 @@ SourceOutcome SplitOneSource(const SplitOptions& options, const std::string& fil
     for (const std::string& path : SplitSession::PathsToWrite(plan))
         plannedParts.insert(path);
     problems += ReportSkippedParts(plan);
-    session.Options() = {!options.NoInfoFrame, options.RebuildInfoFrame, options.Id3v2,
-                         options.Exact};
+    session.Options() = {!options.NoInfoFrame, options.RebuildInfoFrame,
+                         options.Id3v2 || options.Id3v24, options.Exact, options.Id3v24};
     const SplitSession::PreparedJob prepared = session.Job(plan);
     for (const std::string& warning : prepared.Warnings)
         std::cerr << PrintableText(warning) << "\n";
@@ -262,8 +263,11 @@ void RegisterSplitCommand(CLI::App& app, int& exitCode) {
     split->add_flag("--no-info-frame", options->NoInfoFrame,
                     "Do not put the source's information frame in front of each part");
     split->add_flag("--id3v2", options->Id3v2,
-                    "Begin each part with an ID3v2.4 tag: its texts, track n/N and the "
+                    "Begin each part with an ID3v2.3 tag: its texts, track n/N and the "
                     "source's other ID3v2 frames (pictures, lyrics, ...)");
+    split->add_flag("--id3v2.4", options->Id3v24,
+                    "As --id3v2, with an ID3v2.4 tag (UTF-8 texts), which some players and "
+                    "tag readers do not read");
     split->add_flag("--rebuild-info-frame", options->RebuildInfoFrame,
                     "Make each part's information frame describe the part: frame and byte "
                     "counts, seek table, encoder delay and padding");

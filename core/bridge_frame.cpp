@@ -33,12 +33,13 @@ std::size_t Layer3MainDataBytes(const std::uint8_t* sideInfo, std::int32_t versi
 }
 
 // A zero frame with header's version, rate and channel mode, no CRC, at the
-// smallest bitrate whose main data holds mainData bytes; empty when none does.
+// smallest bitrate index from lowestIndex on whose main data holds mainData
+// bytes; empty when none does.
 std::vector<std::uint8_t> EmptyLayer3Frame(const std::uint8_t* header, std::int32_t versionId,
-                                           std::size_t mainData) {
+                                           std::size_t mainData, std::int32_t lowestIndex) {
     const std::int32_t sampleRate = SampleRateHzFor(versionId, header[2] >> 2 & 3);
     const std::int32_t sideInfo = Layer3SideInfoBytes(versionId, IsMono(header));
-    for (std::int32_t index = 1; index < 15; ++index) {
+    for (std::int32_t index = std::max(lowestIndex, 1); index < 15; ++index) {
         const std::int64_t bitrate = std::int64_t{BitrateKbpsFor(versionId, kLayer3, index)} * 1000;
         const std::int32_t length = FrameLengthFor(versionId, kLayer3, bitrate, sampleRate, false);
         if (length - 4 - sideInfo < static_cast<std::int32_t>(mainData))
@@ -78,8 +79,10 @@ std::int32_t Layer3MainDataBegin(const std::uint8_t* frame, std::size_t availabl
 }
 
 std::vector<std::uint8_t> SilentLayer3Frame(const std::uint8_t* header, std::int32_t versionId,
-                                            const std::vector<std::uint8_t>& borrowed) {
-    std::vector<std::uint8_t> frame = EmptyLayer3Frame(header, versionId, borrowed.size());
+                                            const std::vector<std::uint8_t>& borrowed,
+                                            std::int32_t lowestIndex) {
+    std::vector<std::uint8_t> frame =
+        EmptyLayer3Frame(header, versionId, borrowed.size(), lowestIndex);
     if (frame.empty())
         return {};
     std::copy(borrowed.begin(), borrowed.end(),
@@ -89,7 +92,8 @@ std::vector<std::uint8_t> SilentLayer3Frame(const std::uint8_t* header, std::int
 
 std::vector<std::uint8_t> SelfContainedLayer3Frame(const std::uint8_t* frame, std::size_t length,
                                                    std::int32_t versionId,
-                                                   const std::vector<std::uint8_t>& borrowed) {
+                                                   const std::vector<std::uint8_t>& borrowed,
+                                                   std::int32_t lowestIndex) {
     const auto mainDataAt = static_cast<std::size_t>(Layer3MainDataOffset(frame, versionId));
     if (length < mainDataAt)
         return {};
@@ -98,7 +102,8 @@ std::vector<std::uint8_t> SelfContainedLayer3Frame(const std::uint8_t* frame, st
     const std::size_t sideInfoAt = (frame[1] & 1) == 0 ? 6 : 4;
     const auto sideInfo = static_cast<std::size_t>(Layer3SideInfoBytes(versionId, IsMono(frame)));
     const std::size_t own = Layer3MainDataBytes(frame + sideInfoAt, versionId, IsMono(frame));
-    std::vector<std::uint8_t> rebuilt = EmptyLayer3Frame(frame, versionId, mainData.size());
+    std::vector<std::uint8_t> rebuilt =
+        EmptyLayer3Frame(frame, versionId, mainData.size(), lowestIndex);
     if (rebuilt.empty() || own > mainData.size())
         return {};
     std::copy_n(frame + sideInfoAt, sideInfo, rebuilt.begin() + 4);

@@ -21,19 +21,22 @@ std::int32_t Layer3MainDataBegin(const std::uint8_t* frame, std::size_t availabl
                                  std::int32_t versionId);
 
 // A frame with header's version, rate and channel mode, no CRC and all-zero
-// side information, so it decodes to silence: at the smallest bitrate whose
-// main data holds borrowed, which ends it, for the next frame to read as its
-// reservoir. Empty when no bitrate holds it.
+// side information, so it decodes to silence: at the smallest bitrate index
+// from lowestIndex on whose main data holds borrowed, which ends it, for the
+// next frame to read as its reservoir. Empty when no bitrate holds it.
 std::vector<std::uint8_t> SilentLayer3Frame(const std::uint8_t* header, std::int32_t versionId,
-                                            const std::vector<std::uint8_t>& borrowed = {});
+                                            const std::vector<std::uint8_t>& borrowed = {},
+                                            std::int32_t lowestIndex = 1);
 
 // The frame of length bytes rebuilt to read nothing from the frames before
 // it: borrowed, what it read from them, leads its own main data, and stuffing
 // after its main data keeps the bytes the next frames read at the end. No
-// CRC, at the smallest bitrate that holds it; empty when none does.
+// CRC, at the smallest bitrate index from lowestIndex on that holds it; empty
+// when none does.
 std::vector<std::uint8_t> SelfContainedLayer3Frame(const std::uint8_t* frame, std::size_t length,
                                                    std::int32_t versionId,
-                                                   const std::vector<std::uint8_t>& borrowed);
+                                                   const std::vector<std::uint8_t>& borrowed,
+                                                   std::int32_t lowestIndex = 1);
 
 // Whether frame is original as SelfContainedLayer3Frame rebuilds it: the same
 // side information, with a main_data_begin of 0.

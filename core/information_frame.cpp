@@ -13,6 +13,7 @@ namespace {
 
 constexpr std::size_t kTocEntries = 100;
 constexpr std::size_t kLameTagBytes = 36;
+constexpr std::uint8_t kVbrMethod = 4;
 
 enum XingFlag : std::uint32_t { kFrames = 1, kBytes = 2, kToc = 4, kQuality = 8 };
 
@@ -163,14 +164,23 @@ std::vector<std::uint8_t> RebuildInformationFrame(std::vector<std::uint8_t> fram
         return at <= frame.size() ? std::optional<std::size_t>(field) : std::nullopt;
     };
     if (const auto field = next(kFrames, 4))
-        WriteBigEndian(frame, *field, static_cast<std::uint32_t>(part.Lengths.size()));
+        WriteBigEndian(
+            frame, *field,
+            static_cast<std::uint32_t>(part.Lengths.size() + (part.CountsItself ? 1 : 0)));
     if (const auto field = next(kBytes, 4))
         WriteBigEndian(frame, *field, byteCount);
     if (const auto field = next(kToc, kTocEntries))
         WriteSeekTable(frame, *field, part, bytes);
     next(kQuality, 4);
-    if (HasLameTag(frame, at))
+    const bool lameTag = HasLameTag(frame, at); // before the marker changes the tag's CRC
+    const bool markVbr = part.MixedBitrates && std::memcmp(&frame[marker], "Info", 4) == 0;
+    if (markVbr)
+        std::copy_n("Xing", 4, frame.begin() + static_cast<std::ptrdiff_t>(marker));
+    if (lameTag) {
+        if (markVbr) // the method LAME's -V writes
+            frame[at + 9] = static_cast<std::uint8_t>((frame[at + 9] & 0xF0) | kVbrMethod);
         RebuildLameTag(frame, at, part, byteCount);
+    }
     return frame;
 }
 

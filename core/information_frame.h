@@ -25,14 +25,17 @@ struct PartFrameList {
     std::uint16_t AudioCrc = 0;   // Crc16 of the part's audio bytes
     // An exact part's own encoder delay and padding, in place of the source's.
     std::optional<GaplessTrim> Trim;
+    bool MixedBitrates = false; // an exact part's frames have more than one bit rate
+    bool CountsItself = false;  // the frame count holds the information frame too
 };
 
 // The source's Xing/Info frame rebuilt for one part: the frame count (audio
-// frames only), the byte count (this frame and the audio frames), a seek table
-// of the part's own frames; in a LAME tag the encoder delay (kept only from the
-// source's start), the padding (kept only to its end), the music length and
-// CRC, and the tag's own CRC. Only the fields the frame announces are written;
-// a frame without the marker at markerOffset comes back unchanged.
+// frames, and the information frame where the part says so), the byte count (this frame and the
+// audio frames), a seek table of the part's own frames; in a LAME tag the encoder delay (kept only
+// from the source's start), the padding (kept only to its end), the music length and CRC, and the
+// tag's own CRC. Only the fields the frame announces are written; a frame without the marker at
+// markerOffset comes back unchanged. An "Info" frame in front of frames of mixed bit rates becomes
+// "Xing", its LAME tag's method VBR: readers take the length of an "Info" stream from its bit rate.
 std::vector<std::uint8_t> RebuildInformationFrame(std::vector<std::uint8_t> frame,
                                                   std::int32_t markerOffset,
                                                   const PartFrameList& part);
@@ -46,7 +49,9 @@ std::optional<GaplessTrim> ReadGaplessTrim(const std::vector<std::uint8_t>& fram
 // RebuildInformationFrame: a Layer III frame like audioHeader's ("Xing" when
 // vbr, else "Info") that announces every field, with the LAME tag of the
 // source's frame, or one of its own whose encoder string is kOwnEncoder.
-inline constexpr char kOwnEncoder[] = "LAMEKerfl";
+// Readers take delay and padding only after "LAME" (ffmpeg, GStreamer) and a
+// version of 3.90 or later, the first with this tag (mutagen); "K" is Kerfline.
+inline constexpr char kOwnEncoder[] = "LAME3.90K";
 std::vector<std::uint8_t> ExactInformationFrame(const std::vector<std::uint8_t>& sourceFrame,
                                                 std::int32_t sourceMarkerOffset,
                                                 const std::uint8_t* audioHeader,

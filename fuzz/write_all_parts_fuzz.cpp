@@ -4,6 +4,7 @@
 // and every part byte for byte as the plain walk from the first frame makes it.
 #include "core/audio_info.h"
 #include "core/frame_rule.h"
+#include "core/information_frame.h"
 #include "core/preload_scan.h"
 #include "fuzz_files.h"
 #include "split/part_plan.h"
@@ -226,6 +227,8 @@ std::optional<Bytes> ReferencePart(const SplitJob& job, std::int32_t frameCount,
         ++index;
     }
     Bytes frames;
+    PartFrameList list; // what the part's information frame describes
+    list.FromSourceStart = index == 0;
     do {
         if (!readable(p))
             return std::nullopt;
@@ -234,9 +237,12 @@ std::optional<Bytes> ReferencePart(const SplitJob& job, std::int32_t frameCount,
             ++p;
             continue;
         }
-        if (p > size - c.Length)
+        if (p > size - c.Length) {
+            list.ToSourceEnd = true;
             break;
+        }
         frames.insert(frames.end(), at(p), at(p) + c.Length);
+        list.Lengths.push_back(static_cast<std::uint16_t>(c.Length));
         p += c.Length;
         elapsed = AddFrameDuration(elapsed, c.Length, c.BitrateBps);
         ++index;
@@ -249,12 +255,10 @@ std::optional<Bytes> ReferencePart(const SplitJob& job, std::int32_t frameCount,
     if (job.Format.HasInfoFrame && job.SaveFrameOption) {
         const auto marker = static_cast<std::size_t>(
             InformationHeaderOffset(job.Format.VersionId, job.Format.ChannelMode));
-        if (marker + 12 <= information.size() && (information[marker + 7] & 1) != 0) {
-            const auto count = static_cast<std::uint32_t>(written) + 1;
-            for (std::size_t i = 0; i < 4; ++i)
-                information[marker + 8 + i] = static_cast<std::uint8_t>(count >> (24 - 8 * i));
-        }
-        part = information;
+        list.ToSourceEnd = list.ToSourceEnd || index >= frameCount;
+        list.AudioCrc = Crc16(0, frames.data(), frames.size());
+        list.CountsItself = true;
+        part = RebuildInformationFrame(information, static_cast<std::int32_t>(marker), list);
     }
     part.insert(part.end(), frames.begin(), frames.end());
     part.insert(part.end(), row.Tag.begin(), row.Tag.end());

@@ -284,22 +284,24 @@ TagLib::String Utf8(const std::string& text) {
 }
 
 // A part's text replaces the source's frame of its kind; without one the
-// source's frame stays, as the list's entries take the source's texts.
-void AddText(TagLib::ID3v2::Tag& tag, const char* id, const std::string& text) {
+// source's frame stays, as the list's entries take the source's texts. TagLib
+// renders Latin-1 text that the characters do not fit in as UTF-16 in ID3v2.3.
+void AddText(TagLib::ID3v2::Tag& tag, const char* id, const std::string& text,
+             TagLib::String::Type encoding) {
     if (text.empty())
         return;
     tag.removeFrames(id);
-    auto frame = std::make_unique<TagLib::ID3v2::TextIdentificationFrame>(TagLib::ByteVector(id),
-                                                                          TagLib::String::UTF8);
+    auto frame =
+        std::make_unique<TagLib::ID3v2::TextIdentificationFrame>(TagLib::ByteVector(id), encoding);
     frame->setText(Utf8(text));
     tag.addFrame(frame.release());
 }
 
-void AddComment(TagLib::ID3v2::Tag& tag, const std::string& text) {
+void AddComment(TagLib::ID3v2::Tag& tag, const std::string& text, TagLib::String::Type encoding) {
     if (text.empty())
         return;
     tag.removeFrames("COMM");
-    auto frame = std::make_unique<TagLib::ID3v2::CommentsFrame>(TagLib::String::UTF8);
+    auto frame = std::make_unique<TagLib::ID3v2::CommentsFrame>(encoding);
     frame->setLanguage("eng");
     frame->setText(Utf8(text));
     tag.addFrame(frame.release());
@@ -350,7 +352,8 @@ std::vector<Id3v2PartTags::ChapterArt> ChapterArtOf(const TagLib::ID3v2::Tag& ta
 
 } // namespace
 
-Id3v2PartTags::Id3v2PartTags(const std::string& sourcePath) {
+Id3v2PartTags::Id3v2PartTags(const std::string& sourcePath, bool version24)
+    : version24_(version24) {
     TagReplacedStream stream(sourcePath);
     if (!stream.isOpen())
         return;
@@ -374,32 +377,36 @@ std::vector<std::uint8_t> Id3v2PartTags::Build(const PartTagTexts& texts) const 
                            static_cast<unsigned>(sourceTag_.size())));
     MemoryTagFile file(&stream);
     TagLib::ID3v2::Tag tag(&file, 0);
+    const TagLib::String::Type encoding =
+        version24_ ? TagLib::String::UTF8 : TagLib::String::Latin1;
     const auto chapter =
         std::find_if(chapters_.begin(), chapters_.end(), [&](const ChapterArt& art) {
             return art.StartMs == texts.StartMs && art.EndMs == texts.EndMs;
         });
     if (chapter != chapters_.end()) {
         AddChapterPictures(tag, chapter->Pictures);
-        AddText(tag, "TIT2", chapter->Title);
+        AddText(tag, "TIT2", chapter->Title, encoding);
     }
-    AddText(tag, "TIT2", texts.Title);
-    AddText(tag, "TPE1", texts.Artist);
-    AddText(tag, "TALB", texts.Album);
-    AddText(tag, "TDRC", texts.Year);
-    AddComment(tag, texts.Comment);
-    AddText(tag, "TRCK", std::to_string(texts.Track) + "/" + std::to_string(texts.TrackCount));
-    const TagLib::ByteVector bytes = tag.render(TagLib::ID3v2::v4);
+    AddText(tag, "TIT2", texts.Title, encoding);
+    AddText(tag, "TPE1", texts.Artist, encoding);
+    AddText(tag, "TALB", texts.Album, encoding);
+    AddText(tag, "TDRC", texts.Year, encoding);
+    AddComment(tag, texts.Comment, encoding);
+    AddText(tag, "TRCK", std::to_string(texts.Track) + "/" + std::to_string(texts.TrackCount),
+            encoding);
+    // In ID3v2.3 TagLib writes the year as TYER and leaves out frames it lacks.
+    const TagLib::ByteVector bytes = tag.render(version24_ ? TagLib::ID3v2::v4 : TagLib::ID3v2::v3);
     return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
 }
 
-std::vector<std::string> AddId3v2Tags(SplitJob& job, const SplitList& list) {
+std::vector<std::string> AddId3v2Tags(SplitJob& job, const SplitList& list, bool version24) {
     std::vector<PartTagTexts> texts;
     for (std::int32_t i = 0; i < list.SplitCount(); ++i) {
         const SplitListItem& entry = list[i];
         texts.push_back({entry.Title, entry.Artist, entry.Album, entry.Year, entry.Comment, i + 1,
                          list.SplitCount(), entry.StartMs, entry.EndMs});
     }
-    auto tags = std::make_shared<const Id3v2PartTags>(job.SourcePath);
+    auto tags = std::make_shared<const Id3v2PartTags>(job.SourcePath, version24);
     job.PartPrefix = [tags, texts = std::move(texts)](std::size_t row) {
         return row < texts.size() ? tags->Build(texts[row]) : std::vector<std::uint8_t>();
     };

@@ -13,6 +13,7 @@ packages=(
     scdoc desktop-file-utils appstream man-db groff-base dpkg-dev file
     hyperfine time
     gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+    gstreamer1.0-plugins-base-apps
     mediainfo mp3val python3-mutagen
 )
 

@@ -264,7 +264,7 @@ SplitSession::PreparedJob SplitSession::Job(const PartPlan& plan) const {
     prepared.Job.RebuildInfoFrame = options_.RebuildInfoFrame;
     prepared.Job.ExactCuts = options_.ExactCuts;
     if (options_.Id3v2)
-        prepared.Warnings = AddId3v2Tags(prepared.Job, list_);
+        prepared.Warnings = AddId3v2Tags(prepared.Job, list_, options_.Id3v24);
     return prepared;
 }
 

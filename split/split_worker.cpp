@@ -14,6 +14,7 @@
 #include "split/write_stage.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <exception>
 #include <optional>
@@ -87,10 +88,12 @@ private:
     Result<ExactSpan::LeadIn> InsertLeadIn(const ExactSpan& span, const std::uint8_t* firstFrame,
                                            std::int64_t length);
     void Insert(std::vector<std::uint8_t> frame);
+    std::int32_t FillTinyPart(const std::uint8_t* header);
     void KeepMainData(const std::uint8_t* bytes, std::int64_t length);
     std::vector<std::uint8_t> Borrowed(std::int32_t count) const;
     void NoteFrame(const WalkState& state, std::int64_t length);
     void NoteLength(std::int64_t length);
+    void NoteBitrate(const std::uint8_t* header);
     void NoteAudio(const std::uint8_t* bytes, std::int64_t count);
     void TakeFrame(const WalkState& state, std::int64_t length);
     std::int64_t EntryKey(const SplitJobRow& row) const;
@@ -137,9 +140,10 @@ private:
     bool knownAnswer_ = false;
 
     // The pending stretch of frames of the part being walked, and what a
-    // rebuilt information frame tells of its frames.
+    // part's information frame tells of its frames.
     PendingRun run_;
     PartFrameList partFrames_;
+    std::int32_t partBitrateIndex_ = 0; // an exact part's first frame's
 
     // The walk's furthest state, and for each part to write the state at
     // which its skip ends (the first state whose elapsed time reaches its start).
@@ -309,6 +313,8 @@ Result<std::int32_t> SplitWalk::CopyPass(std::size_t row) {
     bool withFrontier = state.Position == frontier_.Position;
     std::int32_t framesWritten = 0;
     partFrames_ = PartFrameList{};
+    // As it always was, unless rebuilt: the information frame counted too.
+    partFrames_.CountsItself = !job_.RebuildInfoFrame;
     bool lastFrameTaken = false;
     do {
         const Candidate candidate = Evaluate(state);
@@ -353,6 +359,7 @@ Result<std::int32_t> SplitWalk::ExactCopyPass(std::size_t row) {
     std::int32_t framesWritten = 0;
     std::int32_t silentFrames = 0;
     std::int64_t lastFrame = -1;
+    std::array<std::uint8_t, 4> lastHeader{};
     bool tailTaken = false;
     while (!tailTaken && FramesRemain(state)) {
         const Candidate candidate = Evaluate(state);
@@ -376,10 +383,13 @@ Result<std::int32_t> SplitWalk::ExactCopyPass(std::size_t row) {
                     silentFrames = lead.Value().SilentFrames;
                     inserted = lead.Value().FirstHoldsReservoir;
                 }
-                if (!inserted)
+                if (!inserted) {
+                    NoteBitrate(bytes);
                     TakeFrame(state, length);
+                }
                 ++framesWritten;
                 lastFrame = state.FrameIndex;
+                std::copy_n(bytes, lastHeader.size(), lastHeader.begin());
                 tailTaken = state.FrameIndex >= span.TailFrame();
             }
         }
@@ -394,7 +404,9 @@ Result<std::int32_t> SplitWalk::ExactCopyPass(std::size_t row) {
     if (framesWritten == 0 || (atSourceEnd && gapless_.AudioEnd(lastFrame) <= span.Start()))
         return PartFailure("the section starts after the end of the source");
     partFrames_.Trim = span.Trim(silentFrames, lastFrame, atSourceEnd);
-    return framesWritten + silentFrames;
+    const std::int32_t fillers = FillTinyPart(lastHeader.data());
+    partFrames_.Trim->Padding += fillers * gapless_.FrameSamples;
+    return framesWritten + silentFrames + fillers;
 }
 
 // The frames that go before the part's first: silence, the last of them
@@ -411,11 +423,13 @@ Result<ExactSpan::LeadIn> SplitWalk::InsertLeadIn(const ExactSpan& span,
     const bool bridge = mainDataBegin > 0;
     const std::vector<std::uint8_t> borrowed =
         bridge ? Borrowed(mainDataBegin) : std::vector<std::uint8_t>();
+    // A CBR part stays CBR where the stream's bit rate holds what a frame must.
+    const std::int32_t lowestIndex = job_.Format.IsVbr ? 1 : firstFrame[2] >> 4;
     ExactSpan::LeadIn lead = span.LeadInFor(bridge, true);
     std::vector<std::uint8_t> holding;
     if (lead.FirstHoldsReservoir) {
         holding = SelfContainedLayer3Frame(firstFrame, static_cast<std::size_t>(length), versionId_,
-                                           borrowed);
+                                           borrowed, lowestIndex);
         if (holding.empty())
             lead = span.LeadInFor(bridge, false);
     }
@@ -423,7 +437,8 @@ Result<ExactSpan::LeadIn> SplitWalk::InsertLeadIn(const ExactSpan& span,
         const bool last = i == lead.SilentFrames - 1;
         std::vector<std::uint8_t> frame = SilentLayer3Frame(
             firstFrame, versionId_,
-            bridge && last && !lead.FirstHoldsReservoir ? borrowed : std::vector<std::uint8_t>());
+            bridge && last && !lead.FirstHoldsReservoir ? borrowed : std::vector<std::uint8_t>(),
+            lowestIndex);
         if (frame.empty())
             return PartFailure("no frame can hold the first frame's reservoir");
         Insert(std::move(frame));
@@ -433,7 +448,36 @@ Result<ExactSpan::LeadIn> SplitWalk::InsertLeadIn(const ExactSpan& span,
     return lead;
 }
 
+// ffmpeg takes a file that runs more than a sixteenth past the information
+// frame's byte count for one with another file after it, and then trims
+// nothing: the ID3v1 tag at the end does that to a part of under 16 x 124
+// bytes (the tag's 128, less the header ffmpeg has read). Silent frames after
+// the last, in the padding, bring such a part up to size. The count of them
+// added.
+std::int32_t SplitWalk::FillTinyPart(const std::uint8_t* header) {
+    constexpr std::int64_t kLeastTrimmedBytes = 16 * (std::tuple_size_v<TagBlockBytes> - 4);
+    constexpr std::int32_t kHighestIndex = 14;
+    std::int64_t bytes = static_cast<std::int64_t>(exactInformationFrame_.size());
+    for (const std::uint16_t length : partFrames_.Lengths)
+        bytes += length;
+    const std::int64_t sideInfo = 4 + Layer3SideInfoBytes(versionId_, (header[3] >> 6) == 3);
+    std::int32_t fillers = 0;
+    for (; bytes < kLeastTrimmedBytes; ++fillers) {
+        // The smallest frame that closes the gap, else the largest.
+        std::vector<std::uint8_t> frame = SilentLayer3Frame(
+            header, versionId_,
+            std::vector<std::uint8_t>(static_cast<std::size_t>(
+                std::max<std::int64_t>(0, kLeastTrimmedBytes - bytes - sideInfo))));
+        if (frame.empty())
+            frame = SilentLayer3Frame(header, versionId_, {}, kHighestIndex);
+        bytes += static_cast<std::int64_t>(frame.size());
+        Insert(std::move(frame));
+    }
+    return fillers;
+}
+
 void SplitWalk::Insert(std::vector<std::uint8_t> frame) {
+    NoteBitrate(frame.data());
     NoteLength(static_cast<std::int64_t>(frame.size()));
     NoteAudio(frame.data(), static_cast<std::int64_t>(frame.size()));
     Step(WriteStep::Insert(std::move(frame)));
@@ -471,9 +515,9 @@ void SplitWalk::TakeFrame(const WalkState& state, std::int64_t length) {
     run_.End = state.Position + length;
 }
 
-// Keeps what a rebuilt information frame tells of the part's frames.
+// Keeps what the part's information frame tells of its frames.
 void SplitWalk::NoteFrame(const WalkState& state, std::int64_t length) {
-    if (!job_.RebuildInfoFrame && !job_.ExactCuts)
+    if (!job_.CarriesInformationFrame())
         return;
     if (partFrames_.Lengths.empty())
         partFrames_.FromSourceStart = state.FrameIndex == 0;
@@ -484,8 +528,17 @@ void SplitWalk::NoteFrame(const WalkState& state, std::int64_t length) {
 // Taken in the walk: the write stage's thread, handing every byte to the
 // system, is the busier of the two.
 void SplitWalk::NoteAudio(const std::uint8_t* bytes, std::int64_t count) {
-    if (job_.RebuildInfoFrame || job_.ExactCuts)
+    if (job_.CarriesInformationFrame())
         partFrames_.AudioCrc = Crc16(partFrames_.AudioCrc, bytes, static_cast<std::size_t>(count));
+}
+
+// Whether the part's frames have more than one bit rate, the first one's
+// being the frame list's first.
+void SplitWalk::NoteBitrate(const std::uint8_t* header) {
+    const std::int32_t index = header[2] >> 4;
+    if (partFrames_.Lengths.empty())
+        partBitrateIndex_ = index;
+    partFrames_.MixedBitrates = partFrames_.MixedBitrates || index != partBitrateIndex_;
 }
 
 void SplitWalk::NoteLength(std::int64_t length) {

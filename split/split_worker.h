@@ -31,8 +31,9 @@ struct SplitJob {
     // worker counts them by the scan's rule in its own walk.
     std::int32_t FrameCount = 0;
     bool SaveFrameOption = true;
-    // The carried information frame describes each part's own frames (counts,
-    // seek table, LAME delay and padding) instead of the source's.
+    // The carried information frame always describes the part's own bytes,
+    // seek table, LAME delay, padding and CRCs; rebuilt, its frame count is
+    // the audio frames, else as it always was: they and the information frame.
     bool RebuildInfoFrame = false;
     // Each part holds exactly the source's samples between its two times, as
     // a gapless player plays them: warm-up and tail frames around them, a
@@ -46,6 +47,10 @@ struct SplitJob {
 
     // Rows that will be written: checked with DoWrite set.
     std::int32_t PartsToWrite() const;
+    // Every part begins with an information frame.
+    bool CarriesInformationFrame() const {
+        return ExactCuts || (Format.HasInfoFrame && SaveFrameOption);
+    }
 };
 
 struct SplitCallbacks {

@@ -8,7 +8,7 @@
 
 WriteStage::WriteStage(const SplitJob& job, const SplitCallbacks& callbacks, SplitOutcome& outcome)
     : job_(job), callbacks_(callbacks), outcome_(outcome),
-      carriesInformation_(job.ExactCuts || (job.Format.HasInfoFrame && job.SaveFrameOption)) {}
+      carriesInformation_(job.CarriesInformationFrame()) {}
 
 void WriteStage::Drain(SourceRing& ring) {
     while (!ended_) {
@@ -105,16 +105,8 @@ Result<void> WriteStage::EndPart(const WriteStep& step) {
 Result<void> WriteStage::PatchInformationFrame(const WriteStep& step) {
     const std::int32_t markerOffset =
         InformationHeaderOffset(job_.Format.VersionId, job_.Format.ChannelMode);
-    const bool rebuild = job_.RebuildInfoFrame || job_.ExactCuts;
-    std::vector<std::uint8_t> frame =
-        rebuild ? RebuildInformationFrame(informationFrame_, markerOffset, step.FrameList)
-                : informationFrame_;
-    const auto marker = static_cast<std::size_t>(markerOffset);
-    if (!rebuild && marker + 12 <= frame.size() && (frame[marker + 7] & 1) != 0) {
-        const std::uint32_t count = static_cast<std::uint32_t>(step.Count) + 1;
-        for (std::size_t i = 0; i < 4; ++i)
-            frame[marker + 8 + i] = static_cast<std::uint8_t>(count >> (24 - 8 * i));
-    }
+    const std::vector<std::uint8_t> frame =
+        RebuildInformationFrame(informationFrame_, markerOffset, step.FrameList);
     return writer_.WriteAt(prefixBytes_, frame.data(), static_cast<std::int64_t>(frame.size()));
 }
 

@@ -10,8 +10,8 @@
 
 // The writer's side of a split, on the caller's thread: it takes the walk's
 // blocks in order and does their steps. A part is its information frame (when
-// carried), its runs of frames, the information frame patched with the part's
-// own frame count, and its tag. Every callback is made here, so the caller
+// carried), its runs of frames, the information frame filled in with the
+// part's own fields, and its tag. Every callback is made here, so the caller
 // sees them on its own thread, in row order.
 class WriteStage {
 public:

@@ -187,24 +187,30 @@ TEST(CliInfo, FieldsOfEveryKindOfSource) {
 TEST(CliInfo, ExactPartsAreTimedByTheFramesTheyHold) {
     struct Case {
         const char* Source;
+        const char* StartMs;
         const char* DurationMs;
         const char* BitrateKbps;
     };
     const Case cases[] = {
-        {"cbr16_mpeg25_8k_mono.mp3", "6264", "16"}, // 87 frames of 72 ms; not 4300 at 24 kbit/s
-        {"cbr128_44k_joint.mp3", "6100", "128"},    // its bytes at 128 kbit/s, in tenths
-        {"vbr_v2_44k.mp3", "6000", "128"},          // the "Xing" count, in whole seconds
+        // From the first frame, no bridge: all frames at 16 kbit/s behind an "Info" frame
+        // at 24 kbit/s; 103 frames of 72 ms, not its bytes at 24 kbit/s.
+        {"cbr16_mpeg25_8k_mono.mp3", "0", "7416", "16"},
+        // Bridge frames that do not fit at the stream's bit rate: the parts say "Xing",
+        // and the count gives whole seconds, the bit rate the information frame's.
+        {"cbr16_mpeg25_8k_mono.mp3", "1000", "6000", "24"},
+        {"cbr128_44k_joint.mp3", "1000", "6000", "128"},
+        {"vbr_v2_44k.mp3", "1000", "6000", "128"},
     };
     for (const Case& c : cases) {
         TempDir dir;
-        const std::string command = std::string("'") + KERFLINE_CLI + "' split -q --exact " +
-                                    "--template part --section 1000 7000 -o '" +
-                                    dir.Path().string() + "' '" + Fixture(c.Source) + "'";
+        const std::string command =
+            std::string("'") + KERFLINE_CLI + "' split -q --exact --template part --section " +
+            c.StartMs + " 7000 -o '" + dir.Path().string() + "' '" + Fixture(c.Source) + "'";
         ASSERT_EQ(std::system(command.c_str()), 0) << c.Source;
         const CliRun part = RunInfo((dir.Path() / "part.mp3").string(), "--json");
-        EXPECT_EQ(Value(part.Stdout, "play_time_ms"), c.DurationMs) << c.Source;
-        EXPECT_EQ(Value(part.Stdout, "duration_ms"), c.DurationMs) << c.Source;
-        EXPECT_EQ(Value(part.Stdout, "bitrate_kbps"), c.BitrateKbps) << c.Source;
+        EXPECT_EQ(Value(part.Stdout, "play_time_ms"), c.DurationMs) << c.Source << c.StartMs;
+        EXPECT_EQ(Value(part.Stdout, "duration_ms"), c.DurationMs) << c.Source << c.StartMs;
+        EXPECT_EQ(Value(part.Stdout, "bitrate_kbps"), c.BitrateKbps) << c.Source << c.StartMs;
     }
 }
 

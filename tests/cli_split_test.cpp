@@ -100,6 +100,21 @@ TEST_F(CliSplit, InformationFrameIsKeptOrLeftOut) {
     EXPECT_NE(c, a);
 }
 
+// Every reader reads ID3v2.3; ID3v2.4 only when asked for.
+TEST_F(CliSplit, Id3v2TagsAreVersionThreeUnlessFourIsAskedFor) {
+    for (const auto& [flag, version] : {std::pair{"--id3v2", 3}, std::pair{"--id3v2.4", 4}}) {
+        const fs::path tagged = NewFolder("tagged" + std::to_string(version));
+        ASSERT_EQ(Split(Fixture("cbr128_id3v2_cover.mp3"), tagged,
+                        std::string("--section 0 2000 ") + flag, scratch_)
+                      .ExitCode,
+                  0);
+        const Bytes part = ReadFile((tagged / "cbr128_id3v2_cover_001.mp3").string());
+        ASSERT_GT(part.size(), 4u);
+        EXPECT_EQ(Bytes(part.begin(), part.begin() + 4),
+                  (Bytes{'I', 'D', '3', static_cast<std::uint8_t>(version)}));
+    }
+}
+
 // ffmpeg and mpg123, as a user runs them, play an exact part as the source's
 // samples between its times, and verify finds it exact: with a bridge, with
 // silent frames for mpg123's rounding, and with a first frame rebuilt to hold

@@ -96,6 +96,32 @@ TEST(RebuildInformationFrame, ReproducesTheEncodersFieldsAndDescribesEachPart) {
     }
 }
 
+// Frames of more than one bit rate behind an "Info" frame: readers must not
+// take the length from the bit rate, so the frame says "Xing" and its LAME tag
+// a VBR method; a "Xing" frame keeps its own method.
+TEST(RebuildInformationFrame, MixedBitRatesAreMarkedVariable) {
+    for (const auto& [name, method] :
+         {std::pair{"cbr128_44k_info_frame.mp3", 4}, std::pair{"vbr_v2_44k.mp3", -1}}) {
+        SCOPED_TRACE(name);
+        SourceFrames source = Walk(name, 1, 1);
+        const std::size_t lame = static_cast<std::size_t>(source.Marker) + 120;
+        for (const bool mixed : {false, true}) {
+            source.All.MixedBitrates = mixed;
+            const Bytes frame =
+                RebuildInformationFrame(source.Information, source.Marker, source.All);
+            const bool marked = mixed && method >= 0;
+            const auto markerOf = [&source](const Bytes& bytes) {
+                return std::string(bytes.begin() + source.Marker,
+                                   bytes.begin() + source.Marker + 4);
+            };
+            EXPECT_EQ(markerOf(frame), marked ? "Xing" : markerOf(source.Information));
+            EXPECT_EQ(frame[lame + 9] & 0x0F,
+                      marked ? method : source.Information[lame + 9] & 0x0F);
+            EXPECT_EQ(BigEndian(frame, lame + 34, 2), Crc16(0, frame.data(), lame + 34));
+        }
+    }
+}
+
 TEST(RebuildInformationFrame, WritesOnlyTheFieldsTheFrameHolds) {
     Bytes frame(200, 0x55);
     std::copy_n("Xing\0\0\0\x03", 8, frame.begin() + 36); // frames and bytes, no table

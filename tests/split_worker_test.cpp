@@ -13,6 +13,7 @@
 #include <optional>
 #include <random>
 #include <sys/stat.h>
+#include <tuple>
 
 namespace {
 
@@ -64,14 +65,20 @@ std::optional<Bytes> ReferencePart(const SplitJob& job, const Bytes& source,
             ++p;
         }
     }
+    PartFrameList frames;
+    frames.FromSourceStart = index == 0;
     do {
         if (!readable(p, 4))
             return std::nullopt;
         const FrameCandidate c = EvaluateFrame(at(p), job.Format.VersionId);
         if (c.Accepted) {
-            if (p + c.Length > size)
+            if (p + c.Length > size) {
+                frames.ToSourceEnd = true;
                 break;
+            }
             out.insert(out.end(), at(p), at(p) + c.Length);
+            frames.Lengths.push_back(static_cast<std::uint16_t>(c.Length));
+            frames.AudioCrc = Crc16(frames.AudioCrc, at(p), static_cast<std::size_t>(c.Length));
             p += c.Length;
             elapsed = AddFrameDuration(elapsed, c.Length, c.BitrateBps);
             ++index;
@@ -83,13 +90,14 @@ std::optional<Bytes> ReferencePart(const SplitJob& job, const Bytes& source,
     if (written == 0)
         return std::nullopt; // a part with no whole frame fails
     if (job.Format.HasInfoFrame && job.SaveFrameOption) {
-        const auto o = static_cast<std::size_t>(
-            InformationHeaderOffset(job.Format.VersionId, job.Format.ChannelMode));
-        if (o + 12 <= information.size() && (information[o + 7] & 1) != 0) {
-            const auto count = static_cast<std::uint32_t>(written + 1);
-            for (std::size_t i = 0; i < 4; ++i)
-                out[o + 8 + i] = static_cast<std::uint8_t>(count >> (24 - 8 * i));
-        }
+        // The fields of the part's own (information_frame_test and the tests
+        // below check them), the count the information frame's too.
+        frames.ToSourceEnd = frames.ToSourceEnd || index >= job.FrameCount;
+        frames.CountsItself = true;
+        const Bytes rebuilt = RebuildInformationFrame(
+            information, InformationHeaderOffset(job.Format.VersionId, job.Format.ChannelMode),
+            frames);
+        std::copy(rebuilt.begin(), rebuilt.end(), out.begin());
     }
     out.insert(out.end(), row.Tag.begin(), row.Tag.end());
     return out;
@@ -259,9 +267,9 @@ TEST_F(SplitWorkerTest, InformationFrameCarriesThePartsOwnFrameCountAtEachOffset
         const auto o = static_cast<std::size_t>(k.offset);
         EXPECT_EQ(Bytes(part.begin() + o + 8, part.begin() + o + 12), (Bytes{0, 0, 0x03, 0xE9}))
             << k.offset;
-        Bytes expected(source.begin(), source.begin() + k.length);
-        std::copy(part.begin() + o + 8, part.begin() + o + 12, expected.begin() + o + 8);
-        EXPECT_EQ(Bytes(part.begin(), part.begin() + k.length), expected);
+        // Header, marker and flags as they were; the other fields are the part's own.
+        EXPECT_EQ(Bytes(part.begin(), part.begin() + o + 8),
+                  Bytes(source.begin(), source.begin() + o + 8));
     }
 }
 
@@ -274,7 +282,9 @@ std::uint32_t BigEndian(const Bytes& b, std::size_t at, int width = 4) {
 
 // Real files split into a first, a middle and a last part. With the options
 // off the parts are the plain walk's; with them on each part begins with its
-// prefix, holds the same audio, and its information frame describes its own frames.
+// prefix and holds the same audio. Either way its information frame describes
+// its own frames: only the frame count differs, the information frame
+// counted in the plain part alone.
 TEST_F(SplitWorkerTest, OptionsOverRealFilesDescribeEachPartsOwnFrames) {
     for (const char* name :
          {"vbr_v2_44k.mp3", "vbr_mpeg2_22k_mono.mp3", "cbr128_44k_info_frame.mp3"}) {
@@ -324,36 +334,44 @@ TEST_F(SplitWorkerTest, OptionsOverRealFilesDescribeEachPartsOwnFrames) {
         for (std::size_t row = 0; row < 3; ++row) {
             const Bytes plainPart = ReadFile(plain.Rows[row].OutPath);
             EXPECT_EQ(plainPart, reference.Files.at(row)) << row;
-            const Bytes part = ReadFile(rebuilt.Rows[row].OutPath);
-            ASSERT_EQ(part.size(), plainPart.size() + row + 1);
-            EXPECT_EQ(Bytes(part.begin(), part.begin() + row + 1), Bytes(row + 1, 0xA0));
-            const Bytes frame(part.begin() + row + 1, part.begin() + row + 1 + sourceFrame.size());
-            const Bytes audio(part.begin() + row + 1 + sourceFrame.size(), part.end() - 128);
-            EXPECT_TRUE(
-                std::equal(audio.begin(), audio.end(), plainPart.begin() + sourceFrame.size()));
-            EXPECT_TRUE(std::equal(part.end() - 128, part.end(), plainPart.end() - 128));
+            const Bytes rebuiltPart = ReadFile(rebuilt.Rows[row].OutPath);
+            ASSERT_EQ(rebuiltPart.size(), plainPart.size() + row + 1);
+            EXPECT_EQ(Bytes(rebuiltPart.begin(), rebuiltPart.begin() + row + 1),
+                      Bytes(row + 1, 0xA0));
+            for (const auto& [part, prefix, countsItself] :
+                 {std::tuple{plainPart, std::size_t{0}, 1u},
+                  std::tuple{rebuiltPart, row + 1, 0u}}) {
+                SCOPED_TRACE(testing::Message() << "row " << row << " prefix " << prefix);
+                const auto frameEnd =
+                    part.begin() + static_cast<std::ptrdiff_t>(prefix + sourceFrame.size());
+                const Bytes frame(part.begin() + static_cast<std::ptrdiff_t>(prefix), frameEnd);
+                const Bytes audio(frameEnd, part.end() - 128);
+                EXPECT_TRUE(
+                    std::equal(audio.begin(), audio.end(), plainPart.begin() + sourceFrame.size()));
+                EXPECT_TRUE(std::equal(part.end() - 128, part.end(), plainPart.end() - 128));
 
-            std::vector<std::uint32_t> starts;
-            std::uint32_t bytes = static_cast<std::uint32_t>(frame.size());
-            for (std::size_t p = 0; p < audio.size();) {
-                const FrameCandidate f = EvaluateFrame(&audio[p], info.Header.VersionId);
-                ASSERT_TRUE(f.Accepted);
-                starts.push_back(bytes);
-                bytes += static_cast<std::uint32_t>(f.Length);
-                p += static_cast<std::size_t>(f.Length);
+                std::vector<std::uint32_t> starts;
+                std::uint32_t bytes = static_cast<std::uint32_t>(frame.size());
+                for (std::size_t p = 0; p < audio.size();) {
+                    const FrameCandidate f = EvaluateFrame(&audio[p], info.Header.VersionId);
+                    ASSERT_TRUE(f.Accepted);
+                    starts.push_back(bytes);
+                    bytes += static_cast<std::uint32_t>(f.Length);
+                    p += static_cast<std::size_t>(f.Length);
+                }
+                EXPECT_EQ(BigEndian(frame, marker + 8), starts.size() + countsItself);
+                EXPECT_EQ(BigEndian(frame, marker + 12), bytes);
+                for (std::size_t i = 0; i < 100; ++i)
+                    EXPECT_EQ(frame[marker + 16 + i], starts[i * starts.size() / 100] * 256 / bytes)
+                        << i;
+                const std::size_t lame = marker + 120;
+                const std::uint32_t delay = row == 0 ? sourceDelayPadding & 0xFFF000 : 0;
+                const std::uint32_t padding = row == 2 ? sourceDelayPadding & 0xFFF : 0;
+                EXPECT_EQ(BigEndian(frame, lame + 21, 3), delay | padding);
+                EXPECT_EQ(BigEndian(frame, lame + 28), bytes);
+                EXPECT_EQ(BigEndian(frame, lame + 32, 2), Crc16(0, audio.data(), audio.size()));
+                EXPECT_EQ(BigEndian(frame, lame + 34, 2), Crc16(0, frame.data(), lame + 34));
             }
-            EXPECT_EQ(BigEndian(frame, marker + 8), starts.size());
-            EXPECT_EQ(BigEndian(frame, marker + 12), bytes);
-            for (std::size_t i = 0; i < 100; ++i)
-                EXPECT_EQ(frame[marker + 16 + i], starts[i * starts.size() / 100] * 256 / bytes)
-                    << i;
-            const std::size_t lame = marker + 120;
-            const std::uint32_t delay = row == 0 ? sourceDelayPadding & 0xFFF000 : 0;
-            const std::uint32_t padding = row == 2 ? sourceDelayPadding & 0xFFF : 0;
-            EXPECT_EQ(BigEndian(frame, lame + 21, 3), delay | padding) << row;
-            EXPECT_EQ(BigEndian(frame, lame + 28), bytes);
-            EXPECT_EQ(BigEndian(frame, lame + 32, 2), Crc16(0, audio.data(), audio.size()));
-            EXPECT_EQ(BigEndian(frame, lame + 34, 2), Crc16(0, frame.data(), lame + 34));
         }
     }
 }

@@ -22,6 +22,7 @@ struct AppContext {
     bool& Id3v2Option = Session.Options().Id3v2;
     bool& RebuildInfoFrameOption = Session.Options().RebuildInfoFrame;
     bool& ExactCutsOption = Session.Options().ExactCuts;
+    bool& Id3v24Option = Session.Options().Id3v24;
     QString ProgramFolder; // where the help document lies
     QString TargetFolder;
 

@@ -398,6 +398,7 @@ void TForm1::ReadSettings() {
     context_.Id3v2Option = outcome.Settings.Id3v2;
     context_.RebuildInfoFrameOption = outcome.Settings.RebuildInfoFrame;
     context_.ExactCutsOption = outcome.Settings.ExactCuts;
+    context_.Id3v24Option = outcome.Settings.Id3v24;
     audible_->SetExactCuts(context_.ExactCutsOption);
     if (outcome.Error) {
         services_.Messages.Error(this, *outcome.Error);
@@ -514,6 +515,7 @@ void TForm1::Button3Click() {
     context_.Id3v2Option = chosen.Id3v2;
     context_.RebuildInfoFrameOption = chosen.RebuildInfoFrame;
     context_.ExactCutsOption = chosen.ExactCuts;
+    context_.Id3v24Option = chosen.Id3v24;
     audible_->SetExactCuts(context_.ExactCutsOption);
 }
 

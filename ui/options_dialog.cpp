@@ -25,7 +25,7 @@ TOptions::TOptions(QWidget* parent) : QDialog(parent) {
     setWindowTitle("Options");
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setFixedSize(311, 336);
+    setFixedSize(311, 360);
 
     auto* loadGroup = new QGroupBox("Load options", this);
     loadGroup->setObjectName("GroupBox1");
@@ -55,6 +55,11 @@ TOptions::TOptions(QWidget* parent) : QDialog(parent) {
     saveFrameBox_->setObjectName("CheckBox2");
     id3v2Box_ = new QCheckBox("Write ID3v&2 tags", saveGroup);
     id3v2Box_->setObjectName("CheckBox3");
+    id3v2Box_->setToolTip("Each part begins with an ID3v2.3 tag, which every player reads");
+    id3v24Box_ = new QCheckBox("ID3v2.&4 instead (UTF-8; not read by some players)", saveGroup);
+    id3v24Box_->setObjectName("CheckBox6");
+    id3v24Box_->setEnabled(false);
+    connect(id3v2Box_, &QCheckBox::toggled, id3v24Box_, &QCheckBox::setEnabled);
     rebuildBox_ = new QCheckBox("&Rebuild information frame", saveGroup);
     rebuildBox_->setObjectName("CheckBox4");
     exactBox_ = new QCheckBox("Cut at the e&xact time", saveGroup);
@@ -64,6 +69,11 @@ TOptions::TOptions(QWidget* parent) : QDialog(parent) {
     auto* saveLayout = new QVBoxLayout(saveGroup);
     saveLayout->addWidget(saveFrameBox_);
     saveLayout->addWidget(id3v2Box_);
+    // Under the box it belongs to.
+    auto* id3v24Row = new QHBoxLayout;
+    id3v24Row->addSpacing(20);
+    id3v24Row->addWidget(id3v24Box_);
+    saveLayout->addLayout(id3v24Row);
     saveLayout->addWidget(rebuildBox_);
     saveLayout->addWidget(exactBox_);
 
@@ -93,12 +103,13 @@ int TOptions::ShowWith(const SettingsStore::Values& values) {
     id3v2Box_->setChecked(values.Id3v2);
     rebuildBox_->setChecked(values.RebuildInfoFrame);
     exactBox_->setChecked(values.ExactCuts);
+    id3v24Box_->setChecked(values.Id3v24);
     return exec();
 }
 
 SettingsStore::Values TOptions::Chosen() const {
     return {preloadBox_->isChecked(), saveFrameBox_->isChecked(), id3v2Box_->isChecked(),
-            rebuildBox_->isChecked(), exactBox_->isChecked()};
+            rebuildBox_->isChecked(), exactBox_->isChecked(),     id3v24Box_->isChecked()};
 }
 
 void TOptions::keyPressEvent(QKeyEvent* event) {

@@ -28,6 +28,7 @@ private:
     QCheckBox* preloadBox_ = nullptr;
     QCheckBox* saveFrameBox_ = nullptr;
     QCheckBox* id3v2Box_ = nullptr;
+    QCheckBox* id3v24Box_ = nullptr;
     QCheckBox* rebuildBox_ = nullptr;
     QCheckBox* exactBox_ = nullptr;
 };

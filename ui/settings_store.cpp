@@ -50,7 +50,7 @@ bool SettingsStore::KeyExists() const {
 SettingsStore::ReadOutcome SettingsStore::ReadAtStartUp() {
     ReadOutcome outcome;
     // Until a value is read it stays off.
-    outcome.Settings = Values{false, false, false, false, false};
+    outcome.Settings = Values{false, false, false, false, false, false};
     if (!KeyExists()) {
         outcome.Error = Write(Values{});
         if (!outcome.Error) {
@@ -66,6 +66,7 @@ SettingsStore::ReadOutcome SettingsStore::ReadAtStartUp() {
     ReadFlag(store, Id3v2Name, outcome.Settings.Id3v2);
     ReadFlag(store, RebuildInfoFrameName, outcome.Settings.RebuildInfoFrame);
     ReadFlag(store, ExactCutsName, outcome.Settings.ExactCuts);
+    ReadFlag(store, Id3v24Name, outcome.Settings.Id3v24);
     return outcome;
 }
 
@@ -76,6 +77,7 @@ std::optional<QString> SettingsStore::Write(const Values& values) {
     store.setValue(Id3v2Name, values.Id3v2 ? 1 : 0);
     store.setValue(RebuildInfoFrameName, values.RebuildInfoFrame ? 1 : 0);
     store.setValue(ExactCutsName, values.ExactCuts ? 1 : 0);
+    store.setValue(Id3v24Name, values.Id3v24 ? 1 : 0);
     store.sync();
     if (store.status() != QSettings::NoError) {
         return SetFailedText(PreloadName);

@@ -15,6 +15,7 @@ public:
         bool Id3v2 = false;
         bool RebuildInfoFrame = false;
         bool ExactCuts = false;
+        bool Id3v24 = false;
     };
 
     // What a read at start-up gives: the values in effect and, when the store
@@ -31,13 +32,14 @@ public:
     static constexpr const char* Id3v2Name = "Id3v2";
     static constexpr const char* RebuildInfoFrameName = "RebuildInfoFrame";
     static constexpr const char* ExactCutsName = "ExactCuts";
+    static constexpr const char* Id3v24Name = "Id3v24";
 
     SettingsStore(QString organization = Organization, QString application = Application);
 
-    // Reads the values; on first start writes the defaults (0, 1, 0, 0, 0). A value
-    // not yet read when an error stops the steps stays off. "Id3v2",
-    // "RebuildInfoFrame" and "ExactCuts" came later: missing or mistyped, they
-    // are off, unreported.
+    // Reads the values; on first start writes the defaults (0, 1, 0, 0, 0, 0). A
+    // value not yet read when an error stops the steps stays off. "Id3v2",
+    // "RebuildInfoFrame", "ExactCuts" and "Id3v24" came later: missing or
+    // mistyped, they are off, unreported.
     ReadOutcome ReadAtStartUp();
     bool KeyExists() const;
     // Writes the values; the error text when the store refuses.

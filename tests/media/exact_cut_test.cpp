@@ -105,6 +105,10 @@ struct PartTag {
     std::int32_t Padding = 0;
     std::int64_t Frames = 0;
     std::string Encoder;
+    bool Xing = false;       // else "Info"
+    std::int32_t Method = 0; // the LAME tag's VBR method
+    std::size_t Bytes = 0;   // from the information frame to the last audio frame
+    std::int32_t LowestBitrate = 15, HighestBitrate = 0; // bit rate indices of the audio frames
 };
 
 PartTag ReadTag(const Bytes& part, std::int32_t versionId) {
@@ -114,9 +118,16 @@ PartTag ReadTag(const Bytes& part, std::int32_t versionId) {
         static_cast<std::size_t>(InformationFrameLength(part.data(), versionId));
     const std::size_t audioEnd = part.size() - 128; // the ID3v1 tag
     PartTag tag;
-    for (std::size_t p = infoLength; p < audioEnd; ++tag.Frames)
+    for (std::size_t p = infoLength; p < audioEnd; ++tag.Frames) {
+        tag.LowestBitrate = std::min(tag.LowestBitrate, part[p + 2] >> 4);
+        tag.HighestBitrate = std::max(tag.HighestBitrate, part[p + 2] >> 4);
         p += static_cast<std::size_t>(EvaluateFrame(&part[p], versionId).Length);
+    }
     const std::size_t lame = marker + 120;
+    tag.Xing = std::equal(part.begin() + static_cast<std::ptrdiff_t>(marker),
+                          part.begin() + static_cast<std::ptrdiff_t>(marker + 4), "Xing");
+    tag.Method = part[lame + 9] & 0x0F;
+    tag.Bytes = audioEnd;
     const auto word = [&part](std::size_t at, int bytes) {
         std::uint32_t value = 0;
         for (int i = 0; i < bytes; ++i)
@@ -136,13 +147,15 @@ PartTag ReadTag(const Bytes& part, std::int32_t versionId) {
 
 // An exact part decodes to the source's samples between its two times, to the
 // sample; its LAME tag counts its frames and keeps within the limits players
-// honour.
+// honour. A CBR source's part keeps the stream's bit rate where it can, and
+// says "Xing" and VBR where it cannot; a tiny part is filled up for ffmpeg.
 TEST(ExactCut, PartsDecodeToTheSourceSamples) {
     struct Case {
         const char* File;
         std::int32_t StartMs;
         std::int32_t EndMs;
         const char* Encoder; // of the part's LAME tag
+        bool Tiny = false;   // under 1984 bytes before it is filled
     };
     const Case cases[] = {
         {"cbr128_44k_info_frame.mp3", 1234, 5678, "LAME3.100"}, // MPEG 1 stereo CBR
@@ -164,6 +177,8 @@ TEST(ExactCut, PartsDecodeToTheSourceSamples) {
         {"vbr_v4_44k_mono.mp3", 280, 1280, "LAME3.100"},
         {"vbr_v4_44k_mono.mp3", 303, 1303, "LAME3.100"},
         {"vbr_v4_44k_mono.mp3", 694, 1694, "LAME3.100"},
+        {"cbr16_mpeg25_8k_mono.mp3", 1000, 1400, kOwnEncoder, true}, // 0.4 s at 16 kbit/s
+        {"vbr_mpeg2_22k_mono.mp3", 3000, 3030, "LAME3.100", true},   // 30 ms, MPEG 2 VBR
     };
     TempDir dir;
     for (const Case& c : cases) {
@@ -180,7 +195,15 @@ TEST(ExactCut, PartsDecodeToTheSourceSamples) {
         EXPECT_TRUE(tag.CountsHold);
         EXPECT_EQ(tag.Encoder, c.Encoder);
         EXPECT_LE(tag.Delay, 2880);
-        EXPECT_LE(tag.Padding, 2304);
+        // ffmpeg trims only a part at least 16 times the ID3v1 tag's 128 less 4 bytes long.
+        EXPECT_GE(tag.Bytes, 1984u);
+        EXPECT_LE(tag.Padding, c.Tiny ? 4095 : 2304);
+        if (!info.IsVbr) {
+            const std::int32_t stream = info.Header.RawHeader[2] >> 4;
+            EXPECT_EQ(tag.LowestBitrate, stream);
+            EXPECT_EQ(tag.Xing, tag.HighestBitrate != stream);
+            EXPECT_EQ(tag.Method, tag.Xing ? 4 : (c.Encoder == std::string(kOwnEncoder) ? 0 : 1));
+        }
         const std::int64_t frameSamples = info.Header.VersionId == 1 ? 1152 : 576;
         EXPECT_EQ(tag.Frames * frameSamples - tag.Delay - tag.Padding,
                   static_cast<std::int64_t>(wanted.size()) / source.Channels);

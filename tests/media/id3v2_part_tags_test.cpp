@@ -36,7 +36,15 @@ TagLib::ByteVector Picture(const TagLib::ID3v2::Tag& tag) {
     return static_cast<const TagLib::ID3v2::AttachedPictureFrame*>(frames.front())->picture();
 }
 
-// A part's tag read back as players read it: in front of audio frames in a file.
+// The encoding byte of the tag's first frame of kind id.
+int EncodingOf(const TagLib::ID3v2::Tag& tag, const char* id) {
+    const TagLib::ID3v2::FrameList frames = tag.frameListMap()[id];
+    return frames.isEmpty() ? -1 : static_cast<unsigned char>(frames.front()->render()[10]);
+}
+
+// A part's tag read back as players read it: in front of audio frames in a
+// file. ID3v2.3 by default, its texts Latin-1 where they fit, else UTF-16;
+// ID3v2.4 on request, UTF-8.
 TEST(Id3v2PartTags, CarryThePartsUnicodeTextsTrackAndTheSourcesPicture) {
     const PartTagTexts texts{"Caf\u00e9 \u2013 \u00fc \U0001F3B5",
                              "K\u00fcnstler",
@@ -48,10 +56,13 @@ TEST(Id3v2PartTags, CarryThePartsUnicodeTextsTrackAndTheSourcesPicture) {
     struct Case {
         const char* Source;
         bool HasPicture;
+        bool Version24;
     };
-    for (const Case& c : {Case{"cbr128_id3v2_cover.mp3", true}, Case{"cbr96_id3v1.mp3", false}}) {
-        SCOPED_TRACE(c.Source);
-        const Bytes tagBytes = Id3v2PartTags(DataPath(c.Source)).Build(texts);
+    for (const Case& c :
+         {Case{"cbr128_id3v2_cover.mp3", true, false}, Case{"cbr96_id3v1.mp3", false, false},
+          Case{"cbr128_id3v2_cover.mp3", true, true}}) {
+        SCOPED_TRACE(std::string(c.Source) + (c.Version24 ? " 2.4" : " 2.3"));
+        const Bytes tagBytes = Id3v2PartTags(DataPath(c.Source), c.Version24).Build(texts);
         frame_stream::TempDir dir;
         Bytes part = tagBytes;
         const Bytes audio = frame_stream::ReadFile(DataPath("cbr128_44k_joint.mp3"));
@@ -61,20 +72,24 @@ TEST(Id3v2PartTags, CarryThePartsUnicodeTextsTrackAndTheSourcesPicture) {
         TagLib::MPEG::File file(path.c_str(), false);
         ASSERT_TRUE(file.hasID3v2Tag());
         const TagLib::ID3v2::Tag& tag = *file.ID3v2Tag();
-        EXPECT_EQ(tag.header()->majorVersion(), 4u);
+        EXPECT_EQ(tag.header()->majorVersion(), c.Version24 ? 4u : 3u);
         EXPECT_EQ(tag.header()->completeTagSize(), tagBytes.size());
         EXPECT_EQ(Text(tag, "TIT2"), texts.Title);
         EXPECT_EQ(Text(tag, "TPE1"), texts.Artist);
         EXPECT_EQ(Text(tag, "TALB"), texts.Album);
-        EXPECT_EQ(Text(tag, "TDRC"), "2024");
+        EXPECT_EQ(Text(tag, "TDRC"), "2024"); // TagLib reads ID3v2.3's TYER as TDRC
         EXPECT_EQ(Text(tag, "COMM"), texts.Comment);
         EXPECT_EQ(Text(tag, "TRCK"), "3/7");
         EXPECT_EQ(Text(tag, "TLEN"), "<none>"); // the source's length is not the part's
+        // 0 Latin-1, 1 UTF-16, 3 UTF-8
+        EXPECT_EQ(EncodingOf(tag, "TIT2"), c.Version24 ? 3 : 1);
+        EXPECT_EQ(EncodingOf(tag, "TPE1"), c.Version24 ? 3 : 0);
+        EXPECT_EQ(EncodingOf(tag, "TRCK"), c.Version24 ? 3 : 0);
         // Without a title of its own the part keeps the source's.
         PartTagTexts noTitle = texts;
         noTitle.Title.clear();
-        const std::string untitledPath =
-            dir.Write("untitled.mp3", Id3v2PartTags(DataPath(c.Source)).Build(noTitle));
+        const std::string untitledPath = dir.Write(
+            "untitled.mp3", Id3v2PartTags(DataPath(c.Source), c.Version24).Build(noTitle));
         TagLib::MPEG::File untitled(untitledPath.c_str(), false);
         EXPECT_EQ(Text(*untitled.ID3v2Tag(true), "TIT2"), c.HasPicture ? "Cover Art" : "<none>");
         TagLib::MPEG::File source(DataPath(c.Source).c_str(), false);

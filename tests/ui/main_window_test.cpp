@@ -512,6 +512,11 @@ TEST_F(MainWindowTest, OptionsCancelKeepsAndOkStoresTheSettings) {
             options->findChild<QCheckBox*>("CheckBox3")->toggle();
             options->findChild<QCheckBox*>("CheckBox4")->toggle();
             options->findChild<QCheckBox*>("CheckBox5")->toggle();
+            // ID3v2.4 is offered only with ID3v2 tags.
+            QCheckBox* id3v24 = options->findChild<QCheckBox*>("CheckBox6");
+            EXPECT_EQ(id3v24->isEnabled(),
+                      options->findChild<QCheckBox*>("CheckBox3")->isChecked());
+            id3v24->toggle();
             options->findChild<QPushButton*>(button)->click();
         });
         Window().Button3Click();
@@ -522,6 +527,7 @@ TEST_F(MainWindowTest, OptionsCancelKeepsAndOkStoresTheSettings) {
     EXPECT_FALSE(Window().Context().Id3v2Option);
     EXPECT_FALSE(Window().Context().RebuildInfoFrameOption);
     EXPECT_FALSE(Window().Context().ExactCutsOption);
+    EXPECT_FALSE(Window().Context().Id3v24Option);
 
     changeBothAndPress("Button1");
     EXPECT_TRUE(Window().Context().PreloadOption);
@@ -532,6 +538,7 @@ TEST_F(MainWindowTest, OptionsCancelKeepsAndOkStoresTheSettings) {
     EXPECT_TRUE(stored.Settings.Id3v2 && Window().Context().Id3v2Option);
     EXPECT_TRUE(stored.Settings.RebuildInfoFrame && Window().Context().RebuildInfoFrameOption);
     EXPECT_TRUE(stored.Settings.ExactCuts && Window().Context().ExactCutsOption);
+    EXPECT_TRUE(stored.Settings.Id3v24 && Window().Context().Id3v24Option);
     EXPECT_FALSE(Window().Options()->Chosen().Preload && !Window().Context().PreloadOption);
 }
 

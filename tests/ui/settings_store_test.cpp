@@ -34,6 +34,7 @@ TEST_F(SettingsStoreTest, FirstStartWritesZeroAndOneAsIntegers) {
     EXPECT_EQ(Raw().value("Id3v2").toString(), "0");
     EXPECT_EQ(Raw().value("RebuildInfoFrame").toString(), "0");
     EXPECT_EQ(Raw().value("ExactCuts").toString(), "0");
+    EXPECT_EQ(Raw().value("Id3v24").toString(), "0");
 }
 
 // A store written before the two later options: they read as off, unreported.
@@ -47,13 +48,16 @@ TEST_F(SettingsStoreTest, TheLaterOptionsAreOffWhenMissingOrMistyped) {
     EXPECT_FALSE(outcome.Settings.Id3v2);
     EXPECT_FALSE(outcome.Settings.RebuildInfoFrame);
     EXPECT_FALSE(outcome.Settings.ExactCuts);
+    EXPECT_FALSE(outcome.Settings.Id3v24);
     Raw().setValue("Id3v2", 1);
     Raw().setValue("ExactCuts", 3);
     Raw().setValue("RebuildInfoFrame", 2);
+    Raw().setValue("Id3v24", 1);
     outcome = store.ReadAtStartUp();
     EXPECT_TRUE(outcome.Settings.Id3v2);
     EXPECT_TRUE(outcome.Settings.RebuildInfoFrame);
     EXPECT_TRUE(outcome.Settings.ExactCuts);
+    EXPECT_TRUE(outcome.Settings.Id3v24);
 }
 
 TEST_F(SettingsStoreTest, AnyIntegerButZeroReadsAsOn) {
