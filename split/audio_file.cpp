@@ -2,6 +2,7 @@
 
 #include "core/bridge_frame.h"
 #include "core/frame_rule.h"
+#include "core/frame_tables.h"
 #include "core/preload_scan.h"
 #include "state/open_source.h"
 
@@ -9,9 +10,7 @@
 #include <fstream>
 
 std::int32_t AudioFormat::SamplesPerFrame() const {
-    if (Layer == 1)
-        return 384;
-    return Layer == 3 && VersionId != 1 ? 576 : 1152;
+    return SamplesPerFrameFor(VersionId, Layer);
 }
 
 bool ReadFileBytes(const std::string& path, std::int64_t offset, std::vector<std::uint8_t>& bytes) {
