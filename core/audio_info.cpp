@@ -1,6 +1,7 @@
 #include "core/audio_info.h"
 
 #include "core/frame_rule.h"
+#include "core/frame_tables.h"
 
 #include <algorithm>
 #include <array>
@@ -73,14 +74,7 @@ std::int64_t Id3v2TagSize(const std::array<std::uint8_t, 10>& h) {
 }
 
 std::int32_t SamplesPerFrame(const TMpegFrameHdr& header) {
-    switch (header.Layer()) {
-    case 1:
-        return 384;
-    case 3:
-        return header.VersionId == 1 ? 1152 : 576;
-    default:
-        return 1152;
-    }
+    return SamplesPerFrameFor(header.VersionId, header.Layer());
 }
 
 std::uint32_t BigEndian32(const std::uint8_t* b) {

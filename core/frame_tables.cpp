@@ -32,13 +32,21 @@ std::int32_t SampleRateHzFor(std::int32_t versionId, std::int32_t index) {
     return kSampleRates[versionId - 1][index & 3];
 }
 
+std::int32_t SamplesPerFrameFor(std::int32_t versionId, std::int32_t layer) {
+    if (layer == 1)
+        return 384;
+    return versionId == 1 || layer == 2 ? 1152 : 576;
+}
+
 std::int32_t FrameLengthFor(std::int32_t versionId, std::int32_t layer, std::int64_t bitrateBps,
                             std::int32_t sampleRate, bool padded) {
     if (sampleRate <= 0)
         return 0;
     const std::int32_t padding = padded ? 1 : 0;
+    // A frame's bytes are its samples' share of the bit rate: samples / 8 bytes
+    // per bit/s, in 4-byte slots of samples / 32 for Layer I.
+    const std::int64_t samples = SamplesPerFrameFor(versionId, layer);
     if (layer == 1)
-        return static_cast<std::int32_t>(bitrateBps * 12 / sampleRate + padding) * 4;
-    const std::int64_t coefficient = (versionId == 1 || layer == 2) ? 144 : 72;
-    return static_cast<std::int32_t>(bitrateBps * coefficient / sampleRate + padding);
+        return static_cast<std::int32_t>(bitrateBps * (samples / 32) / sampleRate + padding) * 4;
+    return static_cast<std::int32_t>(bitrateBps * (samples / 8) / sampleRate + padding);
 }

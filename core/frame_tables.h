@@ -12,8 +12,12 @@ std::int32_t BitrateKbpsFor(std::int32_t versionId, std::int32_t layer, std::int
 // Hz for version 1, 2 or 3 and the header's sample-rate index; -1 for index 3.
 std::int32_t SampleRateHzFor(std::int32_t versionId, std::int32_t index);
 
-// Bytes of one frame, padding included: Layer I counts 4-byte slots, Layer II
-// always holds 1152 samples, Layer III 1152 in MPEG 1 and 576 below it. A
-// layer other than 1 or 2 is taken as Layer III. 0 when sampleRate <= 0.
+// Samples of one frame: Layer I 384, Layer II 1152, Layer III 1152 in MPEG 1
+// and 576 below it. A layer other than 1 or 2 is taken as Layer III.
+std::int32_t SamplesPerFrameFor(std::int32_t versionId, std::int32_t layer);
+
+// Bytes of one frame, padding included, from its samples: Layer I counts
+// 4-byte slots. A layer other than 1 or 2 is taken as Layer III. 0 when
+// sampleRate <= 0.
 std::int32_t FrameLengthFor(std::int32_t versionId, std::int32_t layer, std::int64_t bitrateBps,
                             std::int32_t sampleRate, bool padded);

@@ -42,9 +42,9 @@ struct LibcueText {
         if (raw.size() < kLongestLibcueText)
             return CueTextToUtf8(raw);
         std::string kept = WholeCharacters(raw);
-        Sheet.Warnings.push_back(CueError{line, std::string(field) + " is longer than " +
-                                                    std::to_string(kLongestLibcueText) +
-                                                    " bytes: only its start is read"});
+        Sheet.Warnings.push_back(SheetError(line, std::string(field) + " is longer than " +
+                                                      std::to_string(kLongestLibcueText) +
+                                                      " bytes: only its start is read"));
         return kept;
     }
 };
@@ -124,11 +124,11 @@ void TakeFromLibcue(const Cd& cd, std::size_t first, CueSheet& sheet) {
 
 } // namespace
 
-CueReadResult ReadCueText(const std::string& rawText) {
-    CueReadResult result;
+Result<CueSheet> ReadCueText(const std::string& rawText) {
+    CueSheet sheet;
     const std::string text = WithLfLineEnds(WithoutByteOrderMark(rawText));
-    if ((result.Error = ScanCueLines(text, result.Sheet)))
-        return result;
+    if (Result<void> scanned = ScanCueLines(text, sheet); !scanned)
+        return scanned.Failure();
     const SheetText parts = SplitAtTracks(text);
     for (std::size_t first = 0; first < parts.Tracks.size(); first += kTracksPerRun) {
         const std::size_t count = std::min(kTracksPerRun, parts.Tracks.size() - first);
@@ -141,49 +141,36 @@ CueReadResult ReadCueText(const std::string& rawText) {
             cd.reset(ParseQuietly(run));
         }
         if (!cd || static_cast<std::size_t>(cd_get_ntrack(cd.get())) != count ||
-            parts.Tracks.size() != result.Sheet.Tracks.size()) {
-            result.Error = CueError{1, "the sheet cannot be read as a cue sheet"};
-            return result;
-        }
-        TakeFromLibcue(*cd, first, result.Sheet);
+            parts.Tracks.size() != sheet.Tracks.size())
+            return SheetError(1, "the sheet cannot be read as a cue sheet");
+        TakeFromLibcue(*cd, first, sheet);
     }
-    return result;
+    return sheet;
 }
 
-CueReadResult ReadCueFile(const std::string& path) {
-    CueReadResult result;
+Result<CueSheet> ReadCueFile(const std::string& path) {
     // A folder, a pipe or a device is no sheet, and a file this large is some other file.
     constexpr std::uintmax_t kLargestSheet = 16 << 20;
     std::error_code error;
     const std::filesystem::file_status status = std::filesystem::status(path, error);
     if (status.type() == std::filesystem::file_type::not_found)
         error = std::make_error_code(std::errc::no_such_file_or_directory);
-    if (error || !std::filesystem::is_regular_file(status)) {
-        result.Error = CueError{0, error ? error.message() : "not a regular file"};
-        return result;
-    }
+    if (error || !std::filesystem::is_regular_file(status))
+        return Error{ErrorCategory::Open, -1, error ? error.message() : "not a regular file", path};
     if (const std::uintmax_t size = std::filesystem::file_size(path, error);
-        !error && size > kLargestSheet) {
-        result.Error = CueError{0, "too large for a cue sheet"};
-        return result;
-    }
+        !error && size > kLargestSheet)
+        return Error{ErrorCategory::Format, -1, "too large for a cue sheet", path};
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
     if (in)
         text << in.rdbuf();
-    if (!in || in.bad()) {
-        result.Error = CueError{0, "cannot be read"};
-        return result;
+    if (!in || in.bad())
+        return Error{ErrorCategory::Read, -1, "cannot be read", path};
+    Result<CueSheet> sheet = ReadCueText(text.str());
+    if (!sheet) {
+        Error atSheet = sheet.Failure();
+        atSheet.Path = path;
+        return atSheet;
     }
-    return ReadCueText(text.str());
-}
-
-std::string CueErrorMessage(const std::string& path, const CueError& error) {
-    if (error.Line == 0)
-        return path + ": " + error.Text;
-    return path + ":" + std::to_string(error.Line) + ": " + error.Text;
-}
-
-std::string CueWarningMessage(const std::string& path, const CueError& warning) {
-    return CueErrorMessage(path, CueError{warning.Line, "warning: " + warning.Text});
+    return sheet;
 }

@@ -1,20 +1,13 @@
 #pragma once
 
+#include "core/engine_error.h"
 #include "split/cue_sheet.h"
 
-#include <optional>
 #include <string>
 
 // A cue sheet read with libcue, with the line numbers libcue does not give.
-struct CueReadResult {
-    CueSheet Sheet;
-    std::optional<CueError> Error; // Line 0: the file could not be read
-};
-
-CueReadResult ReadCueText(const std::string& text);
-CueReadResult ReadCueFile(const std::string& path);
-
-// "path:line: text", or "path: text" for an error without a line.
-std::string CueErrorMessage(const std::string& path, const CueError& error);
-// "path:line: warning: text", or "path: warning: text".
-std::string CueWarningMessage(const std::string& path, const CueError& warning);
+// A fault of the sheet is a Format error at its line; the file's errors
+// (Open, Read, or Format for a file too large) have no line, and every error
+// of ReadCueFile has the sheet as its Path.
+Result<CueSheet> ReadCueText(const std::string& text);
+Result<CueSheet> ReadCueFile(const std::string& path);

@@ -139,7 +139,7 @@ Result<LoudnessOverview> SourceLoudness(SourceWalk& walk, const std::function<bo
     if (overview.FrameCount > 0) {
         const std::string problem = OverviewMeasure(walk, overview, stop, soFar).Run();
         if (!problem.empty())
-            return Error{ErrorCategory::Read, -1, walk.Source().Path + ": " + problem};
+            return Error{ErrorCategory::Read, -1, problem, walk.Source().Path};
     }
     return overview;
 }

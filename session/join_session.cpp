@@ -29,8 +29,8 @@ std::int64_t JoinSession::TotalMs() const {
 
 std::string JoinSession::Problem(std::size_t index) const {
     const JoinFileFacts& file = files_[index];
-    if (!file.Problem.empty())
-        return file.Problem;
+    if (file.Problem)
+        return ErrorMessage(*file.Problem);
     // The list shows each file by its name, so the first one is named so too.
     return FormatDifference(files_.front().Format, file.Format,
                             std::filesystem::path(files_.front().Path).filename().string());

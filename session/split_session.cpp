@@ -8,13 +8,22 @@
 #include "split/equal_parts.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 namespace {
 
-// A sheet's error at its line, naming the sheet.
-Error SheetError(const std::string& sheetPath, const CueError& error) {
-    return Error{ErrorCategory::Format, -1, error.Text, sheetPath, error.Line};
+// "sheet:line: warning: text", worded as the sheet's errors are.
+std::string SheetWarning(const std::string& sheetPath, Error warning) {
+    warning.Path = sheetPath;
+    warning.Text = "warning: " + warning.Text;
+    return ErrorMessage(warning);
+}
+
+// A fault of a sheet read from sheetPath, naming the sheet.
+Error AtSheet(const std::string& sheetPath, Error error) {
+    error.Path = sheetPath;
+    return error;
 }
 
 } // namespace
@@ -22,13 +31,8 @@ Error SheetError(const std::string& sheetPath, const CueError& error) {
 Result<void> SplitSession::Open(const std::string& path, const OpenOptions& options,
                                 const std::function<bool()>& mayReplace) {
     Result<SourceSession> opened = OpenSource(path, options);
-    if (!opened) {
-        Error error = opened.Failure();
-        // An open error's text and a file without frames already name the file.
-        if (error.Category != ErrorCategory::Open && error.Category != ErrorCategory::NoFrame)
-            error.Path = path;
-        return error;
-    }
+    if (!opened)
+        return opened.Failure();
     if (mayReplace && !mayReplace())
         return Error{ErrorCategory::Stopped, -1, "the open was called off", path};
     source_ = std::move(opened.Value());
@@ -129,36 +133,37 @@ Result<ListChange> SplitSession::EqualParts(const std::string& countText,
     input.OverlapPositions = overlapPositions;
     input.PositionStep = positionStep;
     input.TotalMs = source_.State.DurationMsExact;
-    EqualPartsResult result;
+    std::optional<Result<EqualPartsResult>> result;
     Record("Split by Parts", [&](SplitList& list) {
         result = SplitByEqualParts(list, input, source_.Info.Tag);
-        return result.PartsAdded > 0;
+        return *result && result->Value().PartsAdded > 0;
     });
-    if (result.Outcome == EqualPartsOutcome::InvalidCount)
-        return Error{ErrorCategory::Input, -1, result.ErrorMessage};
+    if (!*result)
+        return result->Failure();
+    const EqualPartsResult& parts = result->Value();
     ListChange change;
-    change.FirstRow = result.FirstNewIndex;
-    change.RowsAdded = result.PartsAdded;
-    change.CountText = result.CountText;
-    if (result.Outcome == EqualPartsOutcome::LimitReached) {
-        change.Limit = result.ErrorMessage;
-        change.LeftOut = result.LeftOut;
+    change.FirstRow = parts.FirstNewIndex;
+    change.RowsAdded = parts.PartsAdded;
+    change.CountText = parts.CountText;
+    if (!parts.LeftOut.empty()) {
+        change.Limit = LimitMessage();
+        change.LeftOut = parts.LeftOut;
     }
     return change;
 }
 
 Result<ListChange> SplitSession::ImportCue(const std::string& sheetPath) {
-    const CueReadResult read = ReadCueFile(sheetPath);
-    if (read.Error)
-        return SheetError(sheetPath, *read.Error);
-    const CueSections sections =
-        SectionsFromCue(read.Sheet, static_cast<std::int32_t>(source_.State.DurationMs),
+    const Result<CueSheet> read = ReadCueFile(sheetPath);
+    if (!read)
+        return read.Failure();
+    const Result<CueSections> sections =
+        SectionsFromCue(read.Value(), static_cast<std::int32_t>(source_.State.DurationMs),
                         source_.Info.Tag, source_.State.SourceFileName);
-    if (sections.Error)
-        return SheetError(sheetPath, *sections.Error);
-    ListChange change = AppendAll("Import Cue", sections.Entries);
-    for (const CueError& warning : sections.Warnings)
-        change.Warnings.push_back(CueWarningMessage(sheetPath, warning));
+    if (!sections)
+        return AtSheet(sheetPath, sections.Failure());
+    ListChange change = AppendAll("Import Cue", sections.Value().Entries);
+    for (const Error& warning : sections.Value().Warnings)
+        change.Warnings.push_back(SheetWarning(sheetPath, warning));
     return change;
 }
 
@@ -206,13 +211,13 @@ Result<ListChange> SplitSession::FindPauses(const PauseSettings& settings,
 }
 
 Result<SavedListFile> SplitSession::ReadList(const std::string& path) {
-    const CueReadResult read = ReadCueFile(path);
-    if (read.Error)
-        return SheetError(path, *read.Error);
-    SavedList saved = ListFromSavedSheet(read.Sheet);
-    if (saved.Error)
-        return SheetError(path, *saved.Error);
-    return SavedListFile{std::move(saved.SourcePath), std::move(saved.Entries)};
+    const Result<CueSheet> read = ReadCueFile(path);
+    if (!read)
+        return read.Failure();
+    Result<SavedList> saved = ListFromSavedSheet(read.Value());
+    if (!saved)
+        return AtSheet(path, saved.Failure());
+    return SavedListFile{std::move(saved.Value().SourcePath), std::move(saved.Value().Entries)};
 }
 
 Result<ListChange> SplitSession::LoadList(const SavedListFile& saved) {

@@ -2,6 +2,7 @@
 
 #include "core/bridge_frame.h"
 #include "core/frame_rule.h"
+#include "core/frame_tables.h"
 #include "core/preload_scan.h"
 #include "state/open_source.h"
 
@@ -9,9 +10,7 @@
 #include <fstream>
 
 std::int32_t AudioFormat::SamplesPerFrame() const {
-    if (Layer == 1)
-        return 384;
-    return Layer == 3 && VersionId != 1 ? 576 : 1152;
+    return SamplesPerFrameFor(VersionId, Layer);
 }
 
 bool ReadFileBytes(const std::string& path, std::int64_t offset, std::vector<std::uint8_t>& bytes) {
@@ -23,12 +22,8 @@ bool ReadFileBytes(const std::string& path, std::int64_t offset, std::vector<std
 
 Result<AudioFile> OpenAudioFile(const std::string& path) {
     Result<SourceSession> opened = OpenSource(path);
-    if (!opened.Ok()) {
-        const Error& failure = opened.Failure();
-        return failure.Text.starts_with(path + ": ")
-                   ? failure
-                   : Error{failure.Category, failure.Offset, path + ": " + failure.Text};
-    }
+    if (!opened.Ok())
+        return opened.Failure();
     AudioFile file;
     file.Path = path;
     file.Info = opened.Value().Info;
@@ -45,7 +40,7 @@ Result<AudioFile> OpenAudioFile(const std::string& path) {
     file.InformationFrame.resize(static_cast<std::size_t>(std::max(length, 4)));
     if (!ReadFileBytes(path, info.FirstFrameOffset, file.InformationFrame))
         return Error{ErrorCategory::Read, info.FirstFrameOffset,
-                     path + ": the information frame could not be read"};
+                     "the information frame could not be read", path};
     file.Trim = ReadGaplessTrim(file.InformationFrame, file.MarkerOffset);
     return file;
 }
@@ -63,7 +58,7 @@ bool IsSilentFrame(std::span<const std::uint8_t> frame, const AudioFormat& forma
 Result<void> AudioFrameReader::Open(const AudioFile& file) {
     audioEnd_ = file.AudioEnd;
     if (Result<void> opened = walk_.Open(ScanSource::From(file.Path, file.Info)); !opened)
-        return Error{ErrorCategory::Open, -1, file.Path + ": " + opened.Failure().Text};
+        return Error{ErrorCategory::Open, -1, opened.Failure().Text, file.Path};
     at_ = walk_.Start();
     return {};
 }

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "core/audio_info.h"
-#include "core/information_frame.h"
 #include "core/frame_walk.h"
+#include "core/information_frame.h"
 
 #include <cstdint>
 #include <optional>
@@ -34,7 +34,7 @@ struct AudioFile {
     std::int64_t AudioEnd = 0;       // where the ID3v1 tag begins, or the end
 };
 
-// The file analysed, or an error naming it.
+// The file analysed, or an error naming it (in its text or its Path).
 Result<AudioFile> OpenAudioFile(const std::string& path);
 
 // The count bytes at offset of path; false when they cannot all be read.

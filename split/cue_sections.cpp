@@ -37,40 +37,34 @@ SplitListItem EntryOfTrack(const CueSheet& sheet, const CueTrack& track,
 // A FILE line is a claim about the times below it: each one with tracks that
 // names another file than the source is said once.
 void WarnOfOtherFiles(const CueSheet& sheet, const std::string& sourcePath,
-                      std::vector<CueError>& warnings) {
+                      std::vector<Error>& warnings) {
     for (std::size_t i = 0; i < sheet.Tracks.size(); ++i) {
         const CueTrack& track = sheet.Tracks[i];
         const bool newFile = i == 0 || track.File != sheet.Tracks[i - 1].File;
         if (newFile && !track.File.empty() && FileNameOf(track.File) != FileNameOf(sourcePath))
-            warnings.push_back(CueError{
+            warnings.push_back(SheetError(
                 track.FileLine, "the tracks below are for " + CutForMessage(track.File) +
-                                    "; their times are applied to " + FileNameOf(sourcePath)});
+                                    "; their times are applied to " + FileNameOf(sourcePath)));
     }
 }
 
 } // namespace
 
-CueSections SectionsFromCue(const CueSheet& sheet, std::int32_t sourceLengthMs,
-                            const TID3v1Tag& sourceTag, const std::string& sourcePath) {
+Result<CueSections> SectionsFromCue(const CueSheet& sheet, std::int32_t sourceLengthMs,
+                                    const TID3v1Tag& sourceTag, const std::string& sourcePath) {
     CueSections result;
     result.Warnings = sheet.Warnings;
     WarnOfOtherFiles(sheet, sourcePath, result.Warnings);
     for (std::size_t i = 0; i < sheet.Tracks.size(); ++i) {
         const CueTrack& track = sheet.Tracks[i];
         const std::int32_t start = CueFramesToMs(track.Frames);
-        if (i > 0 && track.Frames <= sheet.Tracks[i - 1].Frames) {
-            result.Error = CueError{track.Line, "the track starts at " + CueTimeText(track.Frames) +
-                                                    ", not after the track before it"};
-        } else if (start >= sourceLengthMs) {
-            result.Error = CueError{track.Line, "the track starts at " + CueTimeText(track.Frames) +
-                                                    ", past the end of the audio (" +
-                                                    FormatTime(sourceLengthMs) + ")"};
-        }
-        if (result.Error) {
-            result.Entries.clear();
-            result.Warnings.clear();
-            return result;
-        }
+        if (i > 0 && track.Frames <= sheet.Tracks[i - 1].Frames)
+            return SheetError(track.Line, "the track starts at " + CueTimeText(track.Frames) +
+                                              ", not after the track before it");
+        if (start >= sourceLengthMs)
+            return SheetError(track.Line, "the track starts at " + CueTimeText(track.Frames) +
+                                              ", past the end of the audio (" +
+                                              FormatTime(sourceLengthMs) + ")");
         SplitListItem entry = EntryOfTrack(sheet, track, sourceTag);
         entry.StartMs = start;
         entry.EndMs = i + 1 < sheet.Tracks.size() ? CueFramesToMs(sheet.Tracks[i + 1].Frames)
@@ -80,7 +74,7 @@ CueSections SectionsFromCue(const CueSheet& sheet, std::int32_t sourceLengthMs,
     return result;
 }
 
-SavedList ListFromSavedSheet(const CueSheet& sheet) {
+Result<SavedList> ListFromSavedSheet(const CueSheet& sheet) {
     SavedList result;
     result.SourcePath = DecodeCueText(sheet.FileName);
     for (const CueTrack& track : sheet.Tracks) {
@@ -90,11 +84,9 @@ SavedList ListFromSavedSheet(const CueSheet& sheet) {
         int genre = 0;
         if (!(fields >> entry.StartMs >> entry.EndMs >> checked >> genre) || genre < 0 ||
             genre > 255) {
-            result.Error = CueError{track.Line, "not a list saved by Kerfline: the track has no "
-                                                "valid REM " +
-                                                    std::string(kSavedEntryRem) + " line"};
-            result.Entries.clear();
-            return result;
+            return SheetError(track.Line,
+                              "not a list saved by Kerfline: the track has no valid REM " +
+                                  std::string(kSavedEntryRem) + " line");
         }
         entry.Checked = checked != 0;
         entry.Genre = static_cast<std::uint8_t>(genre);

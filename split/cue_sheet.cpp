@@ -86,9 +86,9 @@ struct LineScan {
     std::string File;
     int FileLine = 0;
 
-    std::optional<CueError> Fail(std::string text) const { return CueError{Line, std::move(text)}; }
+    Error Fail(std::string text) const { return SheetError(Line, std::move(text)); }
 
-    std::optional<CueError> Command(std::string_view keyword, std::string_view rest) {
+    Result<void> Command(std::string_view keyword, std::string_view rest) {
         if (std::find(kCommands.begin(), kCommands.end(), keyword) == kCommands.end()) {
             std::string message = "'";
             message += CutForMessage(keyword);
@@ -104,10 +104,10 @@ struct LineScan {
             return Index(rest);
         if (keyword == "REM")
             Remark(rest);
-        return std::nullopt;
+        return {};
     }
 
-    std::optional<CueError> Track(std::string_view rest) {
+    Result<void> Track(std::string_view rest) {
         const std::string_view number = NextWord(rest);
         if (!AllDigits(number) || rest.empty())
             return Fail("a TRACK needs a number and a type");
@@ -118,10 +118,10 @@ struct LineScan {
         track.File = File;
         track.FileLine = FileLine;
         Sheet.Tracks.push_back(std::move(track));
-        return std::nullopt;
+        return {};
     }
 
-    std::optional<CueError> Index(std::string_view rest) {
+    Result<void> Index(std::string_view rest) {
         if (Sheet.Tracks.empty())
             return Fail("an INDEX before the first TRACK");
         const std::string_view number = NextWord(rest);
@@ -135,7 +135,7 @@ struct LineScan {
             Sheet.Tracks.back().Frames = *frames;
             Sheet.Tracks.back().Line = Line;
         }
-        return std::nullopt;
+        return {};
     }
 
     void Remark(std::string_view rest) {
@@ -170,7 +170,7 @@ std::string CueTimeText(std::int64_t frames) {
     return text;
 }
 
-std::optional<CueError> ScanCueLines(std::string_view text, CueSheet& sheet) {
+Result<void> ScanCueLines(std::string_view text, CueSheet& sheet) {
     LineScan scan{sheet, 0, {}, 0};
     while (!text.empty()) {
         ++scan.Line;
@@ -185,16 +185,16 @@ std::optional<CueError> ScanCueLines(std::string_view text, CueSheet& sheet) {
         if (std::count(rest.begin(), rest.end(), '"') % 2 != 0)
             return scan.Fail("a quoted text is not closed");
         const std::string_view keyword = NextWord(rest);
-        if (auto error = scan.Command(keyword, rest))
-            return error;
+        if (Result<void> read = scan.Command(keyword, rest); !read)
+            return read;
     }
     if (sheet.Tracks.empty())
-        return CueError{std::max(scan.Line, 1), "the sheet has no TRACK"};
+        return SheetError(std::max(scan.Line, 1), "the sheet has no TRACK");
     sheet.FileName = sheet.Tracks.front().File;
     for (const CueTrack& track : sheet.Tracks)
         if (track.Frames < 0)
-            return CueError{track.Line, "the TRACK has no INDEX 01"};
-    return std::nullopt;
+            return SheetError(track.Line, "the TRACK has no INDEX 01");
+    return {};
 }
 
 std::string WithLfLineEnds(std::string_view text) {

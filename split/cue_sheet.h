@@ -1,10 +1,13 @@
 #pragma once
 
+#include "core/engine_error.h"
+
 #include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // A cue sheet's contents as Kerfline uses them. Texts are UTF-8.
@@ -19,11 +22,6 @@ struct CueTrack {
     std::map<std::string, std::string> Rem; // REM KEY value lines inside the track
 };
 
-struct CueError {
-    int Line = 0;
-    std::string Text;
-};
-
 struct CueSheet {
     std::string FileName; // the first FILE line's name
     std::string Title;
@@ -31,8 +29,13 @@ struct CueSheet {
     std::string Date;
     std::map<std::string, std::string> Rem; // REM KEY value lines before the first track
     std::vector<CueTrack> Tracks;
-    std::vector<CueError> Warnings; // what was read other than written, with its line
+    std::vector<Error> Warnings; // what was read other than written, with its line
 };
+
+// A fault of the sheet at its line, for the caller to give the sheet's path.
+inline Error SheetError(int line, std::string text) {
+    return Error{ErrorCategory::Format, -1, std::move(text), {}, line};
+}
 
 // (MM × 60 + SS) × 1000 + FF × 1000 / 75, truncated.
 std::int32_t CueFramesToMs(std::int64_t frames);
@@ -45,7 +48,7 @@ std::string CueTimeText(std::int64_t frames);
 // line of every track's INDEX 01, the FILE each track is under, and the REM
 // lines. Fills the tracks' Line, Frames, File and Rem and the sheet's FileName
 // and Rem; the caller takes the rest from libcue. Lines end in LF.
-std::optional<CueError> ScanCueLines(std::string_view text, CueSheet& sheet);
+Result<void> ScanCueLines(std::string_view text, CueSheet& sheet);
 
 // CR LF and a lone CR (old Mac sheets) as LF, so that every reader counts the
 // same lines; every line ends, the last one too.

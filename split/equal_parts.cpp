@@ -57,18 +57,16 @@ std::int32_t ClampedPartCount(std::int64_t count) {
 
 } // namespace
 
-EqualPartsResult SplitByEqualParts(SplitList& list, const EqualPartsInput& input,
-                                   const TID3v1Tag& sourceTag) {
+Result<EqualPartsResult> SplitByEqualParts(SplitList& list, const EqualPartsInput& input,
+                                           const TID3v1Tag& sourceTag) {
     EqualPartsResult result;
     result.CountText = input.CountText.empty() ? "2" : input.CountText;
     result.FirstNewIndex = list.SplitCount();
 
     std::int64_t typed = 0;
-    if (!ParseCount(result.CountText, typed)) {
-        result.Outcome = EqualPartsOutcome::InvalidCount;
-        result.ErrorMessage = "'" + result.CountText + "' is not a valid integer value";
-        return result;
-    }
+    if (!ParseCount(result.CountText, typed))
+        return Error{ErrorCategory::Input, -1,
+                     "'" + result.CountText + "' is not a valid integer value"};
     const std::int32_t partCount = ClampedPartCount(typed);
     const long double totalMs = input.TotalMs;
     const std::int32_t partLengthMs = RoundHalfToEven(totalMs / partCount);
@@ -79,8 +77,6 @@ EqualPartsResult SplitByEqualParts(SplitList& list, const EqualPartsInput& input
         const std::int32_t endMs = i == partCount ? Saturate(std::trunc(totalMs))
                                                   : Saturate(overlapMs + cursor + partLengthMs);
         if (list.IsFull()) {
-            result.Outcome = EqualPartsOutcome::LimitReached;
-            result.ErrorMessage = LimitMessage();
             result.LeftOut.push_back({Saturate(cursor), endMs});
         } else {
             list.AddEntry(Saturate(cursor), endMs, sourceTag);

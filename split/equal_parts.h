@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/engine_error.h"
 #include "split/split_list.h"
 
 #include <cstdint>
@@ -12,21 +13,16 @@ struct EqualPartsInput {
     double TotalMs = 0.0; // player length / Koef, or DurationMsExact
 };
 
-enum class EqualPartsOutcome {
-    Added,        // every part appended: the dialog closes with OK
-    LimitReached, // LimitMessage shown after the parts that fit; the dialog stays open
-    InvalidCount, // "'%s' is not a valid integer value"; nothing added
-};
-
 struct EqualPartsResult {
-    EqualPartsOutcome Outcome = EqualPartsOutcome::Added;
     std::int32_t FirstNewIndex = 0;
     std::int32_t PartsAdded = 0;
-    std::string CountText;    // "2" when the field was empty
-    std::string ErrorMessage; // the text to show for LimitReached or InvalidCount
-    SectionTimes LeftOut;     // LimitReached: the parts that did not fit
+    std::string CountText; // "2" when the field was empty
+    // The parts that did not fit below MaxParts (LimitMessage is shown after
+    // the parts that did); empty when all were appended.
+    SectionTimes LeftOut;
 };
 
-// Appends PartCount equal entries (with overlap) to the list.
-EqualPartsResult SplitByEqualParts(SplitList& list, const EqualPartsInput& input,
-                                   const TID3v1Tag& sourceTag);
+// Appends PartCount equal entries (with overlap) to the list. A count that is
+// no integer is an Input error ("'%s' is not a valid integer value") and adds nothing.
+Result<EqualPartsResult> SplitByEqualParts(SplitList& list, const EqualPartsInput& input,
+                                           const TID3v1Tag& sourceTag);

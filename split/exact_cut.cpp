@@ -11,7 +11,7 @@ GaplessSource GaplessSource::Of(std::int32_t versionId, std::int32_t sampleRate,
                                 std::int64_t countedFrames) {
     GaplessSource source;
     source.SampleRate = sampleRate;
-    source.FrameSamples = versionId == 1 ? 1152 : 576;
+    source.FrameSamples = SamplesPerFrameFor(versionId, 3);
     if (sourceTrim) {
         source.Lead = sourceTrim->Delay + kDecoderDelay;
         source.EndPadding = sourceTrim->Padding;

@@ -134,8 +134,7 @@ public:
         if (first.Info.Id3v2Size > 0) {
             FrameBytes tag(static_cast<std::size_t>(first.Info.Id3v2Size));
             if (!ReadFileBytes(first.Path, 0, tag))
-                return Error{ErrorCategory::Read, -1,
-                             first.Path + ": the ID3v2 tag could not be read"};
+                return Error{ErrorCategory::Read, 0, "the ID3v2 tag could not be read", first.Path};
             offset_ += static_cast<std::int64_t>(tag.size());
             if (Result<void> written =
                     writer_.Write(tag.data(), static_cast<std::int64_t>(tag.size()));
@@ -188,8 +187,8 @@ public:
         if (first.Info.Tag.Present) {
             FrameBytes tag(128);
             if (!ReadFileBytes(first.Path, first.AudioEnd, tag))
-                return Error{ErrorCategory::Read, -1,
-                             first.Path + ": the ID3v1 tag could not be read"};
+                return Error{ErrorCategory::Read, first.AudioEnd, "the ID3v1 tag could not be read",
+                             first.Path};
             if (Result<void> written = writer_.Write(tag.data(), 128); !written)
                 return written;
         }
@@ -292,7 +291,7 @@ public:
             writer.Discard();
             // A source's read error names the source already; the writer's names no file.
             const Error& error = copied.Failure();
-            return error.Text.find(": ") == std::string::npos ? AtTarget(error) : error;
+            return error.Path.empty() ? AtTarget(error) : error;
         }
         return Commit(writer, output);
     }
@@ -310,8 +309,8 @@ private:
             total_ += source.Value().Info.FileSize;
             sources_.push_back(std::move(source.Value()));
         }
-        if (std::string refusal = JoinRefusal(facts); !refusal.empty())
-            return Error{ErrorCategory::Format, -1, std::move(refusal)};
+        if (std::optional<Error> refusal = JoinRefusal(facts))
+            return *std::move(refusal);
         return {};
     }
 
@@ -399,7 +398,7 @@ JoinFileFacts InspectJoinFile(const std::string& path) {
     facts.Path = path;
     const Result<AudioFile> opened = OpenAudioFile(path);
     if (!opened.Ok()) {
-        facts.Problem = opened.Failure().Text;
+        facts.Problem = opened.Failure();
         return facts;
     }
     facts.Format = opened.Value().Format;
@@ -426,16 +425,17 @@ std::string FormatDifference(const AudioFormat& first, const AudioFormat& other,
     return {};
 }
 
-std::string JoinRefusal(const std::vector<JoinFileFacts>& files) {
+std::optional<Error> JoinRefusal(const std::vector<JoinFileFacts>& files) {
     for (const JoinFileFacts& file : files) {
-        if (!file.Problem.empty())
+        if (file.Problem)
             return file.Problem;
         const std::string difference =
             FormatDifference(files.front().Format, file.Format, files.front().Path);
         if (!difference.empty())
-            return file.Path + ": " + difference + "; only files of one format can be joined";
+            return Error{ErrorCategory::Format, -1,
+                         difference + "; only files of one format can be joined", file.Path};
     }
-    return {};
+    return std::nullopt;
 }
 
 Result<JoinReport> JoinFiles(const JoinRequest& request, const JoinCallbacks& callbacks) {

@@ -20,7 +20,7 @@
 // One file as the join sees it before reading its frames.
 struct JoinFileFacts {
     std::string Path;
-    std::string Problem; // why it cannot be joined at all, empty when it can
+    std::optional<Error> Problem; // why it cannot be joined at all
     AudioFormat Format;
     std::int64_t DurationMs = 0;
     std::int64_t Bytes = 0;
@@ -33,8 +33,8 @@ JoinFileFacts InspectJoinFile(const std::string& path);
 std::string FormatDifference(const AudioFormat& first, const AudioFormat& other,
                              const std::string& firstPath);
 
-// The first reason the files cannot be joined, as "path: reason", or empty.
-std::string JoinRefusal(const std::vector<JoinFileFacts>& files);
+// The first reason the files cannot be joined, at the file it concerns.
+std::optional<Error> JoinRefusal(const std::vector<JoinFileFacts>& files);
 
 struct JoinRequest {
     std::vector<std::string> Files;
@@ -64,6 +64,6 @@ std::optional<Error> TargetAmongInputs(const JoinRequest& request);
 
 // Writes the joined file whole into a temporary of the target folder and links
 // it into place; on any refusal, failure or stop nothing is left behind. A
-// source's error names the source in its text, the target's has the target as
-// its path, and a stop is a Stopped error at the target.
+// source's error names the source, the target's has the target as its path,
+// and a stop is a Stopped error at the target.
 Result<JoinReport> JoinFiles(const JoinRequest& request, const JoinCallbacks& callbacks = {});

@@ -30,8 +30,12 @@ void SettleDurations(SourceSession& session) {
 
 Result<SourceSession> OpenSource(const std::string& path, const OpenOptions& options) {
     SourceSession session;
-    if (std::optional<Error> refused = Analyse(path, session.Info))
+    if (std::optional<Error> refused = Analyse(path, session.Info)) {
+        // An open error's text and a file without frames already name the file.
+        if (refused->Category != ErrorCategory::Open && refused->Category != ErrorCategory::NoFrame)
+            refused->Path = path;
         return *std::move(refused);
+    }
     session.State.SourceFileName = path;
     session.Format = SourceFormat::Of(session.Info);
     session.Walk = std::make_shared<SourceWalk>(ScanSource{path, session.Format});

@@ -31,8 +31,9 @@ struct SourceSession {
 
 // Analyses the file, walks it when asked, and sets every duration. Touches no
 // shared state: a refused file leaves whatever source the caller had in place.
-// A file that cannot be opened gives an Open error naming it; no frame gives
-// NoFrame, naming it too; a file without a usable length gives TAudioInfo::FailureMessage.
+// A file that cannot be opened gives an Open error naming it in its text; no
+// frame gives NoFrame, naming it so too; any other refusal (a file without a
+// usable length gives TAudioInfo::FailureMessage) has the file as its Path.
 Result<SourceSession> OpenSource(const std::string& path, const OpenOptions& options = {});
 
 // Walks every frame of an opened source for the exact frame count and length

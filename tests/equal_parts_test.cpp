@@ -20,8 +20,8 @@ EqualPartsInput Input(const std::string& count, double totalMs, std::int32_t ove
 
 Ranges Split(const EqualPartsInput& input) {
     SplitList list;
-    const EqualPartsResult result = SplitByEqualParts(list, input, TID3v1Tag());
-    EXPECT_EQ(result.Outcome, EqualPartsOutcome::Added);
+    const Result<EqualPartsResult> result = SplitByEqualParts(list, input, TID3v1Tag());
+    EXPECT_TRUE(result && result.Value().LeftOut.empty());
     Ranges ranges;
     for (const SplitListItem& entry : list.Entries())
         ranges.emplace_back(entry.StartMs, entry.EndMs);
@@ -60,17 +60,20 @@ TEST(SplitByEqualParts, CountIsClampedAndAnEmptyFieldBecomesTwo) {
     for (const char* count : {"0", "1", "-4", ""})
         EXPECT_EQ(Split(Input(count, 1000)).size(), 2u) << count;
     SplitList list;
-    const EqualPartsResult result = SplitByEqualParts(list, Input("", 1000), TID3v1Tag());
-    EXPECT_EQ(result.CountText, "2");
+    const Result<EqualPartsResult> result = SplitByEqualParts(list, Input("", 1000), TID3v1Tag());
+    EXPECT_EQ(result.Value().CountText, "2");
     EXPECT_EQ(Split(Input("5000", 100000)).size(), 999u);
 }
 
 TEST(SplitByEqualParts, ANonNumberAddsNothing) {
     SplitList list;
     for (const char* count : {"1a", "x", "+", "99999999999"}) {
-        const EqualPartsResult result = SplitByEqualParts(list, Input(count, 1000), TID3v1Tag());
-        EXPECT_EQ(result.Outcome, EqualPartsOutcome::InvalidCount) << count;
-        EXPECT_EQ(result.ErrorMessage, std::string("'") + count + "' is not a valid integer value");
+        const Result<EqualPartsResult> result =
+            SplitByEqualParts(list, Input(count, 1000), TID3v1Tag());
+        ASSERT_FALSE(result) << count;
+        EXPECT_EQ(result.Failure().Category, ErrorCategory::Input);
+        EXPECT_EQ(ErrorMessage(result.Failure()),
+                  std::string("'") + count + "' is not a valid integer value");
     }
     EXPECT_EQ(list.SplitCount(), 0);
 }
@@ -83,7 +86,7 @@ TEST(SplitByEqualParts, AppendsAfterExistingEntriesUpToTheLimit) {
     SplitList list;
     for (int i = 0; i < 5; ++i)
         list.AddEntry(0, 1, tag);
-    EqualPartsResult result = SplitByEqualParts(list, Input("3", 9000), tag);
+    EqualPartsResult result = SplitByEqualParts(list, Input("3", 9000), tag).Value();
     EXPECT_EQ(result.FirstNewIndex, 5);
     EXPECT_EQ(result.PartsAdded, 3);
     EXPECT_EQ(list.SplitCount(), 8);
@@ -93,14 +96,13 @@ TEST(SplitByEqualParts, AppendsAfterExistingEntriesUpToTheLimit) {
 
     while (list.SplitCount() < 998)
         list.AddEntry(0, 1, tag);
-    result = SplitByEqualParts(list, Input("3", 9000), tag);
-    EXPECT_EQ(result.Outcome, EqualPartsOutcome::LimitReached);
+    result = SplitByEqualParts(list, Input("3", 9000), tag).Value();
     EXPECT_EQ(result.PartsAdded, 1);
-    EXPECT_EQ(result.ErrorMessage, LimitMessage());
+    EXPECT_EQ(result.LeftOut.size(), 2u);
     EXPECT_EQ(list.SplitCount(), 999);
-    result = SplitByEqualParts(list, Input("3", 9000), tag);
+    result = SplitByEqualParts(list, Input("3", 9000), tag).Value();
     EXPECT_EQ(result.PartsAdded, 0);
-    EXPECT_EQ(result.Outcome, EqualPartsOutcome::LimitReached);
+    EXPECT_EQ(result.LeftOut.size(), 3u);
 }
 
 } // namespace

@@ -38,14 +38,14 @@ struct Case {
     std::size_t Warnings;
 };
 
-CueSections Sections(const std::string& sheet, const std::string& sourcePath) {
-    const CueReadResult read = ReadCueText(sheet);
-    if (read.Error)
-        return CueSections{{}, read.Error, {}};
+Result<CueSections> Sections(const std::string& sheet, const std::string& sourcePath) {
+    const Result<CueSheet> read = ReadCueText(sheet);
+    if (!read)
+        return read.Failure();
     TID3v1Tag tag;
     tag.Present = true;
     tag.GenreId = 17;
-    return SectionsFromCue(read.Sheet, 8000, tag, sourcePath);
+    return SectionsFromCue(read.Value(), 8000, tag, sourcePath);
 }
 
 std::string Replaced(std::string text, const std::string& from, const std::string& to) {
@@ -101,12 +101,12 @@ TEST(CueReader, SheetsAreTakenWholeOrRefusedWithTheLine) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
-        const CueSections sections = Sections(c.Sheet, c.SourcePath);
-        EXPECT_EQ(sections.Error ? sections.Error->Line : 0, c.ErrorLine);
-        EXPECT_EQ(sections.Entries.size(), c.ErrorLine == 0 ? 3u : 0u);
-        EXPECT_EQ(sections.Warnings.size(), c.Warnings);
-        if (c.ErrorLine == 0) {
-            EXPECT_EQ(sections.Entries[2].Title, "Three");
+        const Result<CueSections> sections = Sections(c.Sheet, c.SourcePath);
+        EXPECT_EQ(sections ? 0 : sections.Failure().Line, c.ErrorLine);
+        if (sections) {
+            EXPECT_EQ(sections.Value().Entries.size(), 3u);
+            EXPECT_EQ(sections.Value().Warnings.size(), c.Warnings);
+            EXPECT_EQ(sections.Value().Entries[2].Title, "Three");
         }
     }
 }
@@ -116,22 +116,22 @@ TEST(CueReader, ATooLongTitleIsCutBeforeACharacterAndSaysSo) {
     std::string title = "a";
     for (int i = 0; i < 800; ++i)
         title += "é";
-    const CueReadResult read = ReadCueText("FILE \"a.mp3\" MP3\n TRACK 01 AUDIO\n  TITLE \"" +
-                                           title + "\"\n  INDEX 01 00:00:00\n");
-    ASSERT_FALSE(read.Error);
-    EXPECT_EQ(read.Sheet.Tracks[0].Title, title.substr(0, 1021));
-    ASSERT_EQ(read.Sheet.Warnings.size(), 1u);
-    EXPECT_EQ(
-        CueWarningMessage("a.cue", read.Sheet.Warnings[0]),
-        "a.cue:4: warning: the track's TITLE is longer than 1022 bytes: only its start is read");
+    const Result<CueSheet> read = ReadCueText("FILE \"a.mp3\" MP3\n TRACK 01 AUDIO\n  TITLE \"" +
+                                              title + "\"\n  INDEX 01 00:00:00\n");
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read.Value().Tracks[0].Title, title.substr(0, 1021));
+    ASSERT_EQ(read.Value().Warnings.size(), 1u);
+    const Error& warning = read.Value().Warnings[0];
+    EXPECT_EQ(warning.Line, 4);
+    EXPECT_EQ(warning.Text, "the track's TITLE is longer than 1022 bytes: only its start is read");
 }
 
 TEST(CueReader, TracksBecomeTaggedSectionsThatTileTheAudio) {
-    const CueSections sections = Sections(kAlbum, "album.mp3");
-    ASSERT_EQ(sections.Entries.size(), 3u);
-    const SplitListItem& one = sections.Entries[0];
-    const SplitListItem& two = sections.Entries[1];
-    const SplitListItem& three = sections.Entries[2];
+    const Result<CueSections> sections = Sections(kAlbum, "album.mp3");
+    ASSERT_EQ(sections.Value().Entries.size(), 3u);
+    const SplitListItem& one = sections.Value().Entries[0];
+    const SplitListItem& two = sections.Value().Entries[1];
+    const SplitListItem& three = sections.Value().Entries[2];
     // 00:03:74 is 3000 + 74 × 1000 / 75 = 3986.67, truncated.
     EXPECT_EQ(std::vector<std::int32_t>(
                   {one.StartMs, one.EndMs, two.StartMs, two.EndMs, three.StartMs, three.EndMs}),
@@ -147,27 +147,26 @@ TEST(CueReader, TracksBecomeTaggedSectionsThatTileTheAudio) {
 }
 
 TEST(CueReader, AnUntaggedSourceGivesNoGenre) {
-    const CueSections sections =
-        SectionsFromCue(ReadCueText(kAlbum).Sheet, 8000, TID3v1Tag(), "album.mp3");
-    ASSERT_EQ(sections.Entries.size(), 3u);
-    EXPECT_EQ(sections.Entries[0].Genre, 255);
+    const Result<CueSections> sections =
+        SectionsFromCue(ReadCueText(kAlbum).Value(), 8000, TID3v1Tag(), "album.mp3");
+    ASSERT_EQ(sections.Value().Entries.size(), 3u);
+    EXPECT_EQ(sections.Value().Entries[0].Genre, 255);
 }
 
 TEST(CueReader, ALatin1SheetReadsAsUtf8) {
-    const CueSections sections =
+    const Result<CueSections> sections =
         Sections("PERFORMER \"Caf\xE9\"\nFILE \"a.mp3\" MP3\n TRACK 01 AUDIO\n  INDEX 01 "
                  "00:00:00\n",
                  "a.mp3");
-    ASSERT_EQ(sections.Entries.size(), 1u);
-    EXPECT_EQ(sections.Entries[0].Artist, "Café");
+    ASSERT_EQ(sections.Value().Entries.size(), 1u);
+    EXPECT_EQ(sections.Value().Entries[0].Artist, "Café");
 }
 
 TEST(CueWriter, AnExportedSheetReadsBackToTheSameCuts) {
-    const CueSections sections = Sections(kAlbum, "album.mp3");
-    std::vector<SplitListItem> entries = sections.Entries;
+    std::vector<SplitListItem> entries = Sections(kAlbum, "album.mp3").Value().Entries;
     entries[1].Checked = false;
     const CueSections again =
-        Sections(WriteCueSheet(entries, "/music/album.mp3").Text, "album.mp3");
+        Sections(WriteCueSheet(entries, "/music/album.mp3").Text, "album.mp3").Value();
     ASSERT_EQ(again.Entries.size(), 2u);
     EXPECT_TRUE(again.Warnings.empty());
     EXPECT_EQ(again.Entries[1].StartMs, 5013);
@@ -200,10 +199,11 @@ TEST(SavedList, LoadingRestoresTheListExactly) {
         entry(5, 13, true, "x", "y", "z", "1", "c", 255),
     };
     const std::string path = "/music/my \"best\" rip.mp3";
-    const CueReadResult read = ReadCueText(WriteSavedList(entries, path));
-    ASSERT_FALSE(read.Error) << read.Error->Text;
-    const SavedList loaded = ListFromSavedSheet(read.Sheet);
-    ASSERT_FALSE(loaded.Error);
+    const Result<CueSheet> read = ReadCueText(WriteSavedList(entries, path));
+    ASSERT_TRUE(read) << read.Failure().Text;
+    const Result<SavedList> saved = ListFromSavedSheet(read.Value());
+    ASSERT_TRUE(saved);
+    const SavedList& loaded = saved.Value();
     EXPECT_EQ(loaded.SourcePath, path);
     ASSERT_EQ(loaded.Entries.size(), entries.size());
     for (std::size_t i = 0; i < entries.size(); ++i) {
@@ -216,9 +216,9 @@ TEST(SavedList, LoadingRestoresTheListExactly) {
                            b.Comment, b.Genre));
     }
     // A plain sheet is not a saved list.
-    const SavedList plain = ListFromSavedSheet(ReadCueText(kAlbum).Sheet);
-    ASSERT_TRUE(plain.Error);
-    EXPECT_EQ(plain.Error->Line, 8);
+    const Result<SavedList> plain = ListFromSavedSheet(ReadCueText(kAlbum).Value());
+    ASSERT_FALSE(plain);
+    EXPECT_EQ(plain.Failure().Line, 8);
 }
 
 // libcue reads 99 tracks at most; the lists and sheets Kerfline writes hold up to 999.
@@ -232,20 +232,21 @@ TEST(SavedList, ListsOfEveryLengthReadBack) {
             entries[i].Title = "T" + std::to_string(i);
             entries[i].Artist = i == rows - 1 ? "Last" : "";
         }
-        const CueReadResult saved = ReadCueText(WriteSavedList(entries, "/m/a.mp3"));
-        ASSERT_FALSE(saved.Error) << saved.Error->Text;
-        const SavedList loaded = ListFromSavedSheet(saved.Sheet);
+        const Result<CueSheet> saved = ReadCueText(WriteSavedList(entries, "/m/a.mp3"));
+        ASSERT_TRUE(saved) << saved.Failure().Text;
+        const SavedList loaded = ListFromSavedSheet(saved.Value()).Value();
         ASSERT_EQ(loaded.Entries.size(), rows);
         EXPECT_EQ(loaded.SourcePath, "/m/a.mp3");
         EXPECT_EQ(loaded.Entries.back().Title, "T" + std::to_string(rows - 1));
         EXPECT_EQ(loaded.Entries.back().Artist, "Last");
-        const CueReadResult exported = ReadCueText(WriteCueSheet(entries, "/m/a.mp3").Text);
-        ASSERT_FALSE(exported.Error) << exported.Error->Text;
-        EXPECT_EQ(exported.Sheet.Tracks.at(rows - 1).Performer, "Last");
+        const Result<CueSheet> exported = ReadCueText(WriteCueSheet(entries, "/m/a.mp3").Text);
+        ASSERT_TRUE(exported) << exported.Failure().Text;
+        EXPECT_EQ(exported.Value().Tracks.at(rows - 1).Performer, "Last");
     }
 }
 
-// Only a regular file is read as a sheet, and not one far larger than any sheet.
+// Only a regular file is read as a sheet, and not one far larger than any
+// sheet; every refusal names the sheet, with the line where the sheet is at fault.
 TEST(CueReader, AFileThatIsNoSheetIsRefusedWithTheReason) {
     const std::filesystem::path folder =
         std::filesystem::temp_directory_path() / "kerfline_cue_files";
@@ -253,16 +254,25 @@ TEST(CueReader, AFileThatIsNoSheetIsRefusedWithTheReason) {
     std::filesystem::create_directories(folder);
     std::ofstream(folder / "huge.cue") << "";
     std::filesystem::resize_file(folder / "huge.cue", 17 << 20);
-    const std::pair<std::string, std::string> cases[] = {
-        {(folder / "missing.cue").string(), "No such file or directory"},
-        {folder.string(), "not a regular file"},
-        {"/dev/zero", "not a regular file"},
-        {(folder / "huge.cue").string(), "too large for a cue sheet"},
+    std::ofstream(folder / "bad.cue") << "FILE \"a.mp3\" MP3\nPLAY 1\n";
+    const struct {
+        std::string Path;
+        ErrorCategory Category;
+        std::string Message;
+    } cases[] = {
+        {(folder / "missing.cue").string(), ErrorCategory::Open, ": No such file or directory"},
+        {folder.string(), ErrorCategory::Open, ": not a regular file"},
+        {"/dev/zero", ErrorCategory::Open, ": not a regular file"},
+        {(folder / "huge.cue").string(), ErrorCategory::Format, ": too large for a cue sheet"},
+        {(folder / "bad.cue").string(), ErrorCategory::Format,
+         ":2: 'PLAY' is not a cue sheet command"},
     };
-    for (const auto& [path, reason] : cases) {
-        const CueReadResult read = ReadCueFile(path);
-        ASSERT_TRUE(read.Error) << path;
-        EXPECT_EQ(CueErrorMessage(path, *read.Error), path + ": " + reason);
+    for (const auto& c : cases) {
+        const Result<CueSheet> read = ReadCueFile(c.Path);
+        ASSERT_FALSE(read) << c.Path;
+        EXPECT_EQ(read.Failure().Category, c.Category) << c.Path;
+        EXPECT_EQ(read.Failure().Path, c.Path);
+        EXPECT_EQ(ErrorMessage(read.Failure()), c.Path + c.Message);
     }
     std::filesystem::remove_all(folder);
 }
