@@ -2,6 +2,7 @@
 
 #include "media/cue_reader.h"
 #include "media/id3v2_part_tags.h"
+#include "session/volume_plan.h"
 #include "split/cue_sections.h"
 #include "split/cue_writer.h"
 #include "split/equal_parts.h"
@@ -241,9 +242,15 @@ SplitSession::PreparedJob SplitSession::Job(const PartPlan& plan) const {
     PreparedJob prepared{BuildSplitJob(source_, options_.SaveInfoFrame, list_, plan), {}};
     prepared.Job.RebuildInfoFrame = options_.RebuildInfoFrame;
     prepared.Job.ExactCuts = options_.ExactCuts;
+    for (SplitJobRow& row : prepared.Job.Rows)
+        row.Volume = options_.Volume;
     if (options_.Id3v2)
         prepared.Warnings = AddId3v2Tags(prepared.Job, list_);
     return prepared;
+}
+
+Result<std::vector<std::string>> SplitSession::SettleVolume(SplitJob& job) const {
+    return ::SettleVolume(job, options_, ScanSource::From(SourcePath(), Info()));
 }
 
 SplitOutcome SplitSession::Run(const SplitJob& job, const SplitCallbacks& callbacks) {
