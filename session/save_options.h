@@ -10,7 +10,7 @@ struct SaveOptions {
     bool RebuildInfoFrame = false; // ... describing the part instead of the source
     bool Id3v2 = false;            // each part begins with an ID3v2.4 tag
     bool ExactCuts = false;        // each part holds exactly the samples between its times
-    PartVolume Volume;             // every part's gain and fades
+    PartVolume Volume{};           // every part's gain and fades
     // Each part's gain chosen to bring its integrated loudness nearest this, in LUFS.
     std::optional<double> NormalizeLufs;
 };

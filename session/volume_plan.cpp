@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 std::int32_t NormalizeSteps(const PartLevel& level, double targetLufs) {
     const auto wanted = static_cast<std::int32_t>(
@@ -31,8 +32,27 @@ bool NeedsLevel(const SplitJobRow& row, const SaveOptions& options) {
 
 } // namespace
 
+// A fade out ends where the part does: for a part that runs to the end of
+// the source, the frame count tells where that is.
+Result<void> CountFramesForFades(SplitJob& job, const ScanSource& source) {
+    const bool needed =
+        job.FrameCount == 0 && std::any_of(job.Rows.begin(), job.Rows.end(), [](const auto& row) {
+            return row.ToWrite() && row.Volume.FadeOutMs > 0 &&
+                   row.EndMs == std::numeric_limits<std::int32_t>::max();
+        });
+    if (!needed)
+        return {};
+    const Result<ScanResult> scanned = PreloadScan(source);
+    if (!scanned)
+        return scanned.Failure();
+    job.FrameCount = scanned.Value().FrameCount;
+    return {};
+}
+
 Result<std::vector<std::string>> SettleVolume(SplitJob& job, const SaveOptions& options,
                                               const ScanSource& source) {
+    if (Result<void> counted = CountFramesForFades(job, source); !counted)
+        return counted.Failure();
     std::vector<LevelSpan> spans;
     for (const SplitJobRow& row : job.Rows) {
         if (NeedsLevel(row, options))
