@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 #include "cli/json_writer.h"
 #include "cli/text_encoding.h"
+#include "core/layer3_gain_shift.h"
 #include "session/verify_session.h"
 
 #include <cmath>
@@ -42,6 +43,24 @@ std::string Decibels(double dbfs) {
     return (dbfs < 0 ? "\u2212" : "") + std::string(text);
 }
 
+// "gain +3.0 dB (fade in 2 s, fade out 1.5 s)"
+std::string GainText(const PartGain& gain) {
+    char text[96];
+    std::snprintf(text, sizeof text, "gain %+.1f dB", gain.Steps * kGainStepDb);
+    std::string line = text;
+    std::vector<std::string> fades;
+    for (const auto& [name, ms] :
+         {std::pair{"fade in ", gain.FadeInMs}, {"fade out ", gain.FadeOutMs}}) {
+        if (ms <= 0)
+            continue;
+        std::snprintf(text, sizeof text, "%s%g s", name, std::round(ms / 100.0) / 10.0);
+        fades.push_back(text);
+    }
+    if (!fades.empty())
+        line += " (" + fades.front() + (fades.size() > 1 ? ", " + fades.back() : "") + ")";
+    return line;
+}
+
 std::string Line(const std::string& part, const std::string& source, const PartCheck& check) {
     switch (check.Match) {
     case PartMatch::Exact:
@@ -54,6 +73,9 @@ std::string Line(const std::string& part, const std::string& source, const PartC
                ", not sample-exact: first difference at " +
                SampleTime(check.FirstDifference, check.SampleRateHz) + ", peak " +
                Decibels(check.PeakDbfs) + " dBFS";
+    case PartMatch::Gained:
+        return part + ": cut from " + source + ", frames " + std::to_string(check.FirstFrame) +
+               "\u2013" + std::to_string(check.LastFrame) + ", " + GainText(check.Gain);
     case PartMatch::NotCut:
         break;
     }
@@ -61,7 +83,7 @@ std::string Line(const std::string& part, const std::string& source, const PartC
 }
 
 void JsonObject(JsonWriter& json, const std::string& part, const PartCheck& check) {
-    static constexpr const char* kResults[] = {"exact", "frames", "not_cut"};
+    static constexpr const char* kResults[] = {"exact", "frames", "not_cut", "gain"};
     json.BeginObject();
     json.String("part", FileNameToUtf8(part));
     json.String("result", kResults[static_cast<int>(check.Match)]);
@@ -71,6 +93,11 @@ void JsonObject(JsonWriter& json, const std::string& part, const PartCheck& chec
         json.Integer("sample_rate_hz", check.SampleRateHz);
         json.Integer("start_sample", check.StartSample);
         json.Integer("end_sample", check.EndSample);
+    }
+    if (check.Match == PartMatch::Gained) {
+        json.Number("gain_db", check.Gain.Steps * kGainStepDb);
+        json.Integer("fade_in_ms", check.Gain.FadeInMs);
+        json.Integer("fade_out_ms", check.Gain.FadeOutMs);
     }
     if (check.Match == PartMatch::FramesOnly) {
         json.Integer("first_difference_sample", check.FirstDifference);

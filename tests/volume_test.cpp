@@ -1,6 +1,7 @@
 #include "core/frame_rule.h"
 #include "core/layer3_gain_shift.h"
 #include "frame_stream.h"
+#include "media/part_check.h"
 #include "media/part_levels.h"
 #include "session/split_session.h"
 #include "session/volume_plan.h"
@@ -324,6 +325,43 @@ TEST(PartVolume, RefusedForLayer2AndWarnedWhereItClips) {
     EXPECT_NE(loud.Lines[0].find("a gain of +12.0 dB clips: its peak would reach +"),
               std::string::npos)
         << loud.Lines[0];
+}
+
+} // namespace
+
+namespace {
+
+// verify knows a part whose frames differ from the source's only in their
+// gains, and tells its gain and fades; a plain part stays a copy.
+TEST(PartVolume, VerifyTellsTheGainAndFades) {
+    const struct {
+        const char* File;
+        bool Exact;
+        PartVolume Volume;
+        PartMatch Match;
+    } cases[] = {
+        {"levels_crc_44k.mp3", false, {2, 0, 0}, PartMatch::Gained},
+        {"levels_crc_44k.mp3", false, {0, 1200, 1000}, PartMatch::Gained},
+        {"crc_mpeg2_22k_mono.mp3", false, {-3, 0, 1500}, PartMatch::Gained},
+        {"cbr32_32k_reservoir.mp3", true, {-3, 1000, 0}, PartMatch::Gained},
+        {"vbr_v4_44k_mono.mp3", false, {0, 0, 0}, PartMatch::FramesOnly},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.File) + " " + std::to_string(c.Volume.GainSteps));
+        const Split part = SplitWith(c.File, 300, 2900, WithVolume(c.Exact, c.Volume));
+        ASSERT_EQ(part.Error, "");
+        frame_stream::TempDir scratch;
+        const std::string path = scratch.Write("part.mp3", part.Part);
+        const Result<SourceFrameIndex> index = SourceFrameIndex::Build(Fixture(c.File));
+        ASSERT_TRUE(index);
+        const Result<PartCheck> check = index.Value().Check(path);
+        ASSERT_TRUE(check);
+        EXPECT_EQ(check.Value().Match, c.Match);
+        EXPECT_EQ(check.Value().Gain.Steps, c.Volume.GainSteps);
+        // Fades read from their granules, to a tenth.
+        EXPECT_NEAR(check.Value().Gain.FadeInMs, c.Volume.FadeInMs, c.Volume.FadeInMs / 10 + 60);
+        EXPECT_NEAR(check.Value().Gain.FadeOutMs, c.Volume.FadeOutMs, c.Volume.FadeOutMs / 10);
+    }
 }
 
 } // namespace
