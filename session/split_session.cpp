@@ -85,6 +85,7 @@ void SplitSession::Edit(std::int32_t row, const SplitListItem& entry) {
         edited.Album = entry.Album;
         edited.Year = entry.Year;
         edited.Comment = entry.Comment;
+        edited.Volume = entry.Volume;
         if (edited == list[row])
             return false; // OK without a change is no step
         list[row] = std::move(edited);
@@ -242,8 +243,10 @@ SplitSession::PreparedJob SplitSession::Job(const PartPlan& plan) const {
     PreparedJob prepared{BuildSplitJob(source_, options_.SaveInfoFrame, list_, plan), {}};
     prepared.Job.RebuildInfoFrame = options_.RebuildInfoFrame;
     prepared.Job.ExactCuts = options_.ExactCuts;
-    for (SplitJobRow& row : prepared.Job.Rows)
-        row.Volume = options_.Volume;
+    for (std::size_t row = 0; row < prepared.Job.Rows.size(); ++row) {
+        const PartVolume& own = list_[static_cast<std::int32_t>(row)].Volume;
+        prepared.Job.Rows[row].Volume = own.Changes() ? own : options_.Volume;
+    }
     if (options_.Id3v2)
         prepared.Warnings = AddId3v2Tags(prepared.Job, list_);
     return prepared;

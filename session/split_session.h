@@ -66,7 +66,7 @@ public:
     SplitList& UnrecordedList() { return list_; }
 
     Result<ListChange> AddSection(std::int32_t startMs, std::int32_t endMs);
-    // The row's times and texts; its tick, tag id and genre stay.
+    // The row's times, texts and volume; its tick, tag id and genre stay.
     void Edit(std::int32_t row, const SplitListItem& entry);
     void Remove(std::int32_t row);
     void RemoveAll();

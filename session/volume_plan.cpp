@@ -27,7 +27,7 @@ std::string Decibels(double db) {
 
 // Only parts whose gain goes up can clip; normalize measures every part.
 bool NeedsLevel(const SplitJobRow& row, const SaveOptions& options) {
-    return row.ToWrite() && (options.NormalizeLufs || options.Volume.GainSteps > 0);
+    return row.ToWrite() && (options.NormalizeLufs || row.Volume.GainSteps > 0);
 }
 
 } // namespace

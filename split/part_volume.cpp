@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 namespace {
 
@@ -14,6 +15,30 @@ constexpr double kGranuleSamples = 576.0;
 std::int32_t GainStepsFor(double gainDb) {
     const auto steps = static_cast<std::int32_t>(std::lround(gainDb / kGainStepDb));
     return std::clamp(steps, -PartVolume::kMaxSteps, PartVolume::kMaxSteps);
+}
+
+namespace {
+
+std::string Seconds(std::int32_t ms) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g s", std::round(ms / 100.0) / 10.0);
+    return text;
+}
+
+} // namespace
+
+std::string VolumeText(const PartVolume& volume) {
+    if (!volume.Changes())
+        return {};
+    char text[32];
+    std::snprintf(text, sizeof text, volume.GainSteps == 0 ? "%.1f dB" : "%+.1f dB",
+                  volume.GainSteps * kGainStepDb);
+    std::string line = text;
+    if (volume.FadeInMs > 0)
+        line += ", fade in " + Seconds(volume.FadeInMs);
+    if (volume.FadeOutMs > 0)
+        line += (volume.FadeInMs > 0 ? ", out " : ", fade out ") + Seconds(volume.FadeOutMs);
+    return line;
 }
 
 VolumeShape::VolumeShape(const PartVolume& volume, double partMs, double granuleMs)

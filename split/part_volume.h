@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 
 // A part's level, changed in its frames' side information alone (see
 // core/layer3_gain_shift.h): a gain in steps of 1.5 dB, and fades in and out
@@ -15,6 +16,10 @@ struct PartVolume {
     bool Changes() const { return GainSteps != 0 || FadeInMs > 0 || FadeOutMs > 0; }
     bool operator==(const PartVolume&) const = default;
 };
+
+// As the split list shows it: "+3.0 dB", "0.0 dB, fade in 2 s, out 1.5 s";
+// empty for a volume that changes nothing.
+std::string VolumeText(const PartVolume& volume);
 
 // The step nearest gainDb, within ±kMaxSteps.
 std::int32_t GainStepsFor(double gainDb);
