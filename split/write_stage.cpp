@@ -115,6 +115,8 @@ Result<void> WriteStage::PatchInformationFrame(const WriteStep& step) {
         for (std::size_t i = 0; i < 4; ++i)
             frame[marker + 8 + i] = static_cast<std::uint8_t>(count >> (24 - 8 * i));
     }
+    if (job_.Rows[step.Row].Volume.Changes())
+        frame = ClearLevelFields(std::move(frame), markerOffset);
     return writer_.WriteAt(prefixBytes_, frame.data(), static_cast<std::int64_t>(frame.size()));
 }
 

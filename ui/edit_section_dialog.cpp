@@ -159,7 +159,7 @@ void TForm4::BuildControls() {
         const char* caption;
         QWidget* field;
     } volumeFields[] = {
-        {"&Gain (dB):", gain_}, {"Fade &in (ms):", fadeIn_}, {"Fade &out (ms):", fadeOut_}};
+        {"&Gain (dB):", gain_}, {"Fade &in (ms):", fadeIn_}, {"Fade o&ut (ms):", fadeOut_}};
     row = 0;
     for (const auto& [caption, field] : volumeFields) {
         auto* label = new QLabel(caption, this);

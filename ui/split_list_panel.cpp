@@ -58,7 +58,7 @@ void SplitListPanel::BuildListView() {
     // The time columns have room for hh:mm:ss.t; the volume takes what is left.
     const int time =
         listView_->fontMetrics().horizontalAdvance(QString::fromStdString(WidestTimeText())) + 12;
-    const int widths[ColumnCount] = {25, time, time, time, 125, 125, 100, 50, 100, 140};
+    const int widths[ColumnCount] = {25, time, time, time, 125, 125, 100, 50, 70, 70};
     for (int column = 0; column < ColumnCount; ++column) {
         listView_->setColumnWidth(column, widths[column]);
     }
