@@ -3,14 +3,18 @@
 #include "cli/open_source.h"
 #include "cli/text_encoding.h"
 #include "core/audio_info.h"
+#include "core/preload_scan.h"
+#include "media/part_levels.h"
 #include "state/format_time.h"
 #include "state/session_state.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <iomanip>
 #include <iostream>
+#include <limits>
 #include <memory>
 #include <string>
 
@@ -20,6 +24,7 @@ struct InfoOptions {
     std::string File;
     bool Preload = false;
     bool Json = false;
+    bool Loudness = false;
 };
 
 std::int32_t ClampedMs(std::int64_t ms) {
@@ -69,8 +74,19 @@ void PrintText(const SourceSession& report, bool withScan, std::ostream& out) {
         << TagLine("Comment:  ", "Comment:", tag.Comment, present) << "\n";
 }
 
+std::string Decibels(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", value);
+    return text;
+}
+
+void PrintLoudness(const PartLevel& level, std::ostream& out) {
+    out << "\nLoudness:            " << Decibels(level.IntegratedLufs) << " LUFS integrated\n"
+        << "True peak:           " << Decibels(level.TruePeakDbfs) << " dBTP\n";
+}
+
 void PrintJson(const std::string& path, const SourceSession& report, const SourceChapters& chapters,
-               std::ostream& out) {
+               const std::optional<PartLevel>& level, std::ostream& out) {
     const TAudioInfo& info = report.Info;
     const TMpegFrameHdr& h = info.Header;
     const SessionState& state = report.State;
@@ -113,6 +129,10 @@ void PrintJson(const std::string& path, const SourceSession& report, const Sourc
         json.EndObject();
     }
     json.EndArray();
+    if (level) {
+        json.Number("integrated_lufs", level->IntegratedLufs);
+        json.Number("true_peak_dbtp", level->TruePeakDbfs);
+    }
     json.EndObject();
     out << json.Text();
 }
@@ -121,12 +141,26 @@ int RunInfo(const InfoOptions& options) {
     SplitSession session;
     if (!OpenOrReport(session, options.File, options.Preload, std::cerr))
         return 1;
-    if (options.Json) {
-        PrintJson(options.File, session.Source(), session.Chapters(), std::cout);
-    } else {
-        PrintText(session.Source(), options.Preload, std::cout);
-        PrintChapters(session.Chapters(), std::cout);
+    std::optional<PartLevel> level;
+    if (options.Loudness) {
+        // The whole file, decoded: as long as the longest part could be.
+        const Result<std::vector<PartLevel>> measured =
+            MeasureLevels(ScanSource::From(options.File, session.Source().Info),
+                          {{0, std::numeric_limits<std::int32_t>::max()}}, true);
+        if (!measured) {
+            std::cerr << PrintableText(measured.Failure().Text) << "\n";
+            return 1;
+        }
+        level = measured.Value().front();
     }
+    if (options.Json) {
+        PrintJson(options.File, session.Source(), session.Chapters(), level, std::cout);
+        return 0;
+    }
+    PrintText(session.Source(), options.Preload, std::cout);
+    PrintChapters(session.Chapters(), std::cout);
+    if (level)
+        PrintLoudness(*level, std::cout);
     return 0;
 }
 
@@ -140,5 +174,7 @@ void RegisterInfoCommand(CLI::App& app, int& exitCode) {
     info->add_flag("--preload", options->Preload,
                    "Walk every frame for the exact frame count and length");
     info->add_flag("--json", options->Json, "Write one JSON object instead of text");
+    info->add_flag("--loudness", options->Loudness,
+                   "Decode the file and measure its integrated loudness (EBU R128) and true peak");
     info->callback([options, &exitCode] { exitCode = RunInfo(*options); });
 }

@@ -3,6 +3,7 @@
 #include "cli/list_options.h"
 #include "cli/open_source.h"
 #include "cli/text_encoding.h"
+#include "core/layer3_gain_shift.h"
 #include "core/text_encoding.h"
 #include "session/split_session.h"
 #include "split/partial_files.h"
@@ -12,10 +13,12 @@
 #include <atomic>
 #include <cmath>
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <unistd.h>
@@ -34,6 +37,10 @@ struct SplitOptions {
     bool Id3v24 = false;
     bool RebuildInfoFrame = false;
     bool Exact = false;
+    std::optional<double> GainDb;
+    std::int32_t FadeInMs = 0;
+    std::int32_t FadeOutMs = 0;
+    std::optional<double> NormalizeLufs;
     bool Preload = false;
     bool Overwrite = false;
     bool Quiet = false; // errors only: no progress bar, no summary lines
@@ -145,6 +152,24 @@ void ReportParts(JsonWriter& json, const std::string& source, const SplitList& l
     }
 }
 
+PartVolume VolumeOf(const SplitOptions& options) {
+    return {options.GainDb ? GainStepsFor(*options.GainDb) : 0, options.FadeInMs,
+            options.FadeOutMs};
+}
+
+// A gain between the steps is taken to the nearest, and said so once.
+void SayRoundedGain(const SplitOptions& options) {
+    if (!options.GainDb)
+        return;
+    const double taken = GainStepsFor(*options.GainDb) * kGainStepDb;
+    if (std::abs(taken - *options.GainDb) > 1e-9) {
+        char text[96];
+        std::snprintf(text, sizeof text, "--gain %g: taken as %+.1f dB, the nearest step of 1.5 dB",
+                      *options.GainDb, taken);
+        std::cerr << text << "\n";
+    }
+}
+
 struct SourceOutcome {
     int ExitCode = 0;
     std::int32_t PartsWritten = 0;
@@ -172,11 +197,23 @@ SourceOutcome SplitOneSource(const SplitOptions& options, const std::string& fil
     for (const std::string& path : SplitSession::PathsToWrite(plan))
         plannedParts.insert(path);
     problems += ReportSkippedParts(plan);
-    session.Options() = {!options.NoInfoFrame, options.RebuildInfoFrame,
-                         options.Id3v2 || options.Id3v24, options.Exact, options.Id3v24};
-    const SplitSession::PreparedJob prepared = session.Job(plan);
+    session.Options() = {!options.NoInfoFrame,
+                         options.RebuildInfoFrame,
+                         options.Id3v2 || options.Id3v24,
+                         options.Exact,
+                         options.Id3v24,
+                         VolumeOf(options),
+                         options.NormalizeLufs};
+    SplitSession::PreparedJob prepared = session.Job(plan);
     for (const std::string& warning : prepared.Warnings)
         std::cerr << PrintableText(warning) << "\n";
+    const Result<std::vector<std::string>> clips = session.SettleVolume(prepared.Job);
+    if (!clips) {
+        std::cerr << PrintableText(clips.Failure().Text) << "\n";
+        return {1};
+    }
+    for (const std::string& line : clips.Value())
+        std::cerr << PrintableText(line) << "\n";
     const SplitJob& job = prepared.Job;
     const SplitList& list = session.List();
     if (job.PartsToWrite() == 0) {
@@ -219,6 +256,7 @@ int RunSplit(const SplitOptions& options) {
     if (std::filesystem::exists(options.OutDir, asked) &&
         !std::filesystem::is_directory(options.OutDir, asked))
         return NotAFolder(options.OutDir, {});
+    SayRoundedGain(options);
     gStopRequested = false;
     const SignalHandler previous = StopAtFirstInterrupt(gStopRequested);
     int exitCode = 0;
@@ -274,6 +312,29 @@ void RegisterSplitCommand(CLI::App& app, int& exitCode) {
     split->add_flag("--exact", options->Exact,
                     "Cut at the exact time: each part plays exactly the source's samples "
                     "between its two times, without a glitch at its start (Layer III)");
+    split
+        ->add_option("--gain", options->GainDb,
+                     "Change each part's level by DB decibels, in steps of 1.5 dB, without "
+                     "re-encoding (Layer III)")
+        ->type_name("DB")
+        ->check(CLI::Range(-30.0, 30.0));
+    split
+        ->add_option("--fade-in", options->FadeInMs,
+                     "Fade each part in over its first MS milliseconds (Layer III)")
+        ->type_name("MS")
+        ->check(CLI::Range(0, 3600000));
+    split
+        ->add_option("--fade-out", options->FadeOutMs,
+                     "Fade each part out over its last MS milliseconds (Layer III)")
+        ->type_name("MS")
+        ->check(CLI::Range(0, 3600000));
+    split
+        ->add_option("--normalize", options->NormalizeLufs,
+                     "Give each part the gain step that brings its integrated loudness (EBU "
+                     "R128) nearest LUFS, as far as it does not clip: -16 for listening, -23 "
+                     "for broadcast (Layer III)")
+        ->type_name("LUFS")
+        ->check(CLI::Range(-70.0, 0.0));
     split->add_flag("--preload", options->Preload,
                     "Walk every frame first, so lengths and equal parts use the exact length");
     split->add_flag("--overwrite", options->Overwrite, "Overwrite existing part files");

@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 #include "cli/json_writer.h"
 #include "cli/text_encoding.h"
+#include "core/layer3_gain_shift.h"
 #include "session/verify_session.h"
 
 #include <cmath>
@@ -64,6 +65,24 @@ std::string Differences(const PartCheck& check) {
     return text;
 }
 
+// "gain +3.0 dB (fade in 2 s, fade out 1.5 s)"
+std::string GainText(const PartGain& gain) {
+    char text[96];
+    std::snprintf(text, sizeof text, "gain %+.1f dB", gain.Steps * kGainStepDb);
+    std::string line = text;
+    std::vector<std::string> fades;
+    for (const auto& [name, ms] :
+         {std::pair{"fade in ", gain.FadeInMs}, {"fade out ", gain.FadeOutMs}}) {
+        if (ms <= 0)
+            continue;
+        std::snprintf(text, sizeof text, "%s%g s", name, std::round(ms / 100.0) / 10.0);
+        fades.push_back(text);
+    }
+    if (!fades.empty())
+        line += " (" + fades.front() + (fades.size() > 1 ? ", " + fades.back() : "") + ")";
+    return line;
+}
+
 std::string Line(const std::string& part, const std::string& source, const PartCheck& check) {
     switch (check.Match) {
     case PartMatch::Exact:
@@ -74,6 +93,9 @@ std::string Line(const std::string& part, const std::string& source, const PartC
         return part + ": frames " + std::to_string(check.FirstFrame) + "\u2013" +
                std::to_string(check.LastFrame) + " of " + source +
                ", not sample-exact: " + Differences(check);
+    case PartMatch::Gained:
+        return part + ": cut from " + source + ", frames " + std::to_string(check.FirstFrame) +
+               "\u2013" + std::to_string(check.LastFrame) + ", " + GainText(check.Gain);
     case PartMatch::NotCut:
         break;
     }
@@ -81,7 +103,7 @@ std::string Line(const std::string& part, const std::string& source, const PartC
 }
 
 void JsonObject(JsonWriter& json, const std::string& part, const PartCheck& check) {
-    static constexpr const char* kResults[] = {"exact", "frames", "not_cut"};
+    static constexpr const char* kResults[] = {"exact", "frames", "not_cut", "gain"};
     json.BeginObject();
     json.String("part", FileNameToUtf8(part));
     json.String("result", kResults[static_cast<int>(check.Match)]);
@@ -96,6 +118,11 @@ void JsonObject(JsonWriter& json, const std::string& part, const PartCheck& chec
         json.Integer("samples_before_source", check.SamplesBefore);
     if (check.SamplesAfter > 0)
         json.Integer("samples_after_source", check.SamplesAfter);
+    if (check.Match == PartMatch::Gained) {
+        json.Number("gain_db", check.Gain.Steps * kGainStepDb);
+        json.Integer("fade_in_ms", check.Gain.FadeInMs);
+        json.Integer("fade_out_ms", check.Gain.FadeOutMs);
+    }
     if (check.Match == PartMatch::FramesOnly && check.FirstDifference < check.EndSample) {
         json.Integer("first_difference_sample", check.FirstDifference);
         if (!std::isinf(check.PeakDbfs))

@@ -251,3 +251,17 @@ std::vector<std::uint8_t> ExactInformationFrame(const std::vector<std::uint8_t>&
               frame.begin() + static_cast<std::ptrdiff_t>(marker + kXingFieldBytes));
     return frame;
 }
+
+std::vector<std::uint8_t> ClearLevelFields(std::vector<std::uint8_t> frame,
+                                           std::int32_t markerOffset) {
+    const auto marker = static_cast<std::size_t>(markerOffset);
+    if (marker + 8 > frame.size())
+        return frame;
+    const std::size_t at = LameTagOffset(frame, marker);
+    if (!HasLameTag(frame, at))
+        return frame;
+    // The peak (4 bytes), then the radio and audiophile ReplayGain (2 each).
+    std::fill_n(frame.begin() + static_cast<std::ptrdiff_t>(at + 11), 8, std::uint8_t{0});
+    WriteBigEndian(frame, at + 34, Crc16(0, frame.data(), at + 34), 2);
+    return frame;
+}

@@ -56,3 +56,10 @@ std::vector<std::uint8_t> ExactInformationFrame(const std::vector<std::uint8_t>&
                                                 std::int32_t sourceMarkerOffset,
                                                 const std::uint8_t* audioHeader,
                                                 std::int32_t versionId, bool vbr);
+
+// The frame for a part whose level was changed: the LAME tag's peak and
+// ReplayGain fields, which tell the source's level, cleared (players then
+// measure or leave the part alone), and the tag's CRC. A frame without a
+// LAME tag comes back unchanged.
+std::vector<std::uint8_t> ClearLevelFields(std::vector<std::uint8_t> frame,
+                                           std::int32_t markerOffset);

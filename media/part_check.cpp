@@ -1,6 +1,7 @@
 #include "media/part_check.h"
 
 #include "core/bridge_frame.h"
+#include "core/layer3_gain_shift.h"
 #include "media/mpeg_decoder.h"
 
 #include <algorithm>
@@ -28,9 +29,18 @@ std::uint64_t HashFrame(std::span<const std::uint8_t> bytes) {
     return hash;
 }
 
+// A Layer III frame's hash with its gains all held at 0: the same for a
+// frame whose gains were changed.
+std::uint64_t HashWithoutGains(std::span<const std::uint8_t> frame, std::int32_t versionId) {
+    std::vector<std::uint8_t> bytes(frame.begin(), frame.end());
+    ShiftLayer3Gain(bytes, versionId, {-255, -255});
+    return HashFrame(bytes);
+}
+
 struct FrameList {
     std::vector<std::int64_t> Offsets; // each frame's offset, and the end of the last
     std::vector<std::uint64_t> Hashes;
+    std::vector<std::uint64_t> Gainless; // Layer III only
     std::vector<bool> Silent;
 };
 
@@ -44,6 +54,8 @@ Result<FrameList> ReadFrames(const AudioFile& file) {
         frames.Offsets.push_back(reader.FrameOffset());
         frames.Hashes.push_back(HashFrame(frame));
         frames.Silent.push_back(IsSilentFrame(frame, file.Format));
+        if (file.Format.Layer == 3)
+            frames.Gainless.push_back(HashWithoutGains(frame, file.Format.VersionId));
         end = reader.FrameOffset() + static_cast<std::int64_t>(frame.size());
     }
     frames.Offsets.push_back(end);
@@ -246,22 +258,27 @@ Result<SourceFrameIndex> SourceFrameIndex::Build(const std::string& path) {
     index.byHash_.reserve(index.hashes_.size());
     for (std::size_t i = 0; i < index.hashes_.size(); ++i)
         index.byHash_.emplace(index.hashes_[i], static_cast<std::int64_t>(i));
+    index.gainless_ = std::move(frames.Value().Gainless);
+    for (std::size_t i = 0; i < index.gainless_.size(); ++i)
+        index.byGainless_.emplace(index.gainless_[i], static_cast<std::int64_t>(i));
     return index;
 }
 
-SourceFrameIndex::Run SourceFrameIndex::LongestRun(const std::vector<std::uint64_t>& partHashes,
-                                                   std::int64_t from) const {
+SourceFrameIndex::Run
+SourceFrameIndex::LongestRun(const std::vector<std::uint64_t>& partHashes, std::int64_t from,
+                             const std::unordered_multimap<std::uint64_t, std::int64_t>& byHash,
+                             const std::vector<std::uint64_t>& hashes) const {
     Run best;
     // Frames of digital silence repeat: try a bounded number of places.
     constexpr int kPlaces = 64;
-    auto [place, placesEnd] = byHash_.equal_range(partHashes[static_cast<std::size_t>(from)]);
+    auto [place, placesEnd] = byHash.equal_range(partHashes[static_cast<std::size_t>(from)]);
     for (int tried = 0; place != placesEnd && tried < kPlaces; ++place, ++tried) {
         std::int64_t length = 0;
-        const auto sourceFrames = static_cast<std::int64_t>(hashes_.size());
+        const auto sourceFrames = static_cast<std::int64_t>(hashes.size());
         const auto partFrames = static_cast<std::int64_t>(partHashes.size());
         while (from + length < partFrames && place->second + length < sourceFrames &&
                partHashes[static_cast<std::size_t>(from + length)] ==
-                   hashes_[static_cast<std::size_t>(place->second + length)])
+                   hashes[static_cast<std::size_t>(place->second + length)])
             ++length;
         if (length > best.Length || (length == best.Length && place->second < best.SourceFirst))
             best = {from, place->second, length};
@@ -270,6 +287,16 @@ SourceFrameIndex::Run SourceFrameIndex::LongestRun(const std::vector<std::uint64
 }
 
 Result<PartCheck> SourceFrameIndex::Check(const std::string& partPath) const {
+    Result<PartCheck> copied = CheckCopied(partPath);
+    if (!copied || copied.Value().Match != PartMatch::NotCut || source_.Format.Layer != 3)
+        return copied;
+    Result<AudioFile> part = OpenAudioFile(partPath);
+    if (!part.Ok())
+        return part.Failure();
+    return CheckGained(partPath, part.Value());
+}
+
+Result<PartCheck> SourceFrameIndex::CheckCopied(const std::string& partPath) const {
     Result<AudioFile> opened = OpenAudioFile(partPath);
     if (!opened.Ok())
         return opened.Failure();
@@ -297,7 +324,7 @@ Result<PartCheck> SourceFrameIndex::Check(const std::string& partPath) const {
     if (runFrom == partFrames ||
         !byHash_.contains(frames.Hashes[static_cast<std::size_t>(runFrom)]))
         return check;
-    Run run = LongestRun(frames.Hashes, runFrom);
+    Run run = LongestRun(frames.Hashes, runFrom, byHash_, hashes_);
     if (runFrom + run.Length != partFrames)
         return check;
     if (rebuilt) {
@@ -369,5 +396,131 @@ Result<PartCheck> SourceFrameIndex::Check(const std::string& partPath) const {
     check.Match = exact ? PartMatch::Exact : PartMatch::FramesOnly;
     check.FirstDifference = comparison.FirstDifference();
     check.PeakDbfs = comparison.PeakDbfs();
+    return check;
+}
+
+namespace {
+
+// A granule's change of gain and its place in the part.
+struct GranuleGain {
+    std::int64_t Granule = 0;
+    std::int32_t Steps = 0;
+};
+
+// How long a fade lasts, from its granules' gains below the gain: a
+// granule's level in a fade is the share of the fade's time passed at its
+// middle, in amplitude, each step 2^(1/4). Taken over the granules of the
+// last 12 dB, where a step's rounding errs least.
+std::int32_t FadeLength(const std::vector<std::pair<double, std::int32_t>>& below) {
+    double sum = 0.0;
+    int count = 0;
+    for (const auto& [middleMs, steps] : below) {
+        if (steps < -8 || steps > -1)
+            continue;
+        sum += middleMs / std::exp2(steps / 4.0);
+        ++count;
+    }
+    return count == 0 ? 0 : static_cast<std::int32_t>(std::lround(sum / count));
+}
+
+// The gain most granules have, and the fades: granules well below it before
+// the first and after the last that have it.
+PartGain SummarizeGains(const std::vector<GranuleGain>& gains, std::int64_t granules,
+                        double granuleMs) {
+    PartGain gain;
+    if (gains.empty())
+        return gain;
+    std::unordered_map<std::int32_t, std::int64_t> counts;
+    for (const GranuleGain& granule : gains)
+        ++counts[granule.Steps];
+    gain.Steps = std::max_element(counts.begin(), counts.end(), [](const auto& a, const auto& b) {
+                     return a.second < b.second;
+                 })->first;
+    constexpr std::int32_t kFadeDepth = 8; // a fade starts far below; the odd granule falls short
+    std::vector<std::pair<double, std::int32_t>> in;
+    std::vector<std::pair<double, std::int32_t>> out;
+    const auto full = std::find_if(gains.begin(), gains.end(), [&](const GranuleGain& granule) {
+        return granule.Steps == gain.Steps;
+    });
+    for (auto granule = gains.begin(); granule != full; ++granule)
+        in.emplace_back((static_cast<double>(granule->Granule) + 0.5) * granuleMs,
+                        granule->Steps - gain.Steps);
+    const auto lastFull = std::find_if(gains.rbegin(), gains.rend(),
+                                       [&](const GranuleGain& g) { return g.Steps == gain.Steps; });
+    for (auto granule = gains.rbegin(); granule != lastFull; ++granule)
+        out.emplace_back((static_cast<double>(granules - granule->Granule) - 0.5) * granuleMs,
+                         granule->Steps - gain.Steps);
+    const auto deep = [](const auto& fade) {
+        return std::any_of(fade.begin(), fade.end(),
+                           [](const auto& granule) { return granule.second <= -kFadeDepth; });
+    };
+    gain.FadeInMs = deep(in) ? FadeLength(in) : 0;
+    gain.FadeOutMs = deep(out) ? FadeLength(out) : 0;
+    return gain;
+}
+
+} // namespace
+
+// A part whose frames are the source's but for their gains: the run is found
+// by hashes that set the gains aside, and each frame's change of gain read
+// against its source frame.
+PartCheck SourceFrameIndex::CheckGained(const std::string& partPath, const AudioFile& part) const {
+    PartCheck check;
+    Result<FrameList> read = ReadFrames(part);
+    if (!read.Ok() || part.Format.SampleRateHz != source_.Format.SampleRateHz ||
+        part.Format.Channels != source_.Format.Channels)
+        return check;
+    const FrameList& frames = read.Value();
+    const auto partFrames = static_cast<std::int64_t>(frames.Gainless.size());
+    // As for a copied part: silent frames may lead in, and the first be rebuilt.
+    std::int64_t first = 0;
+    while (first < partFrames &&
+           !byGainless_.contains(frames.Gainless[static_cast<std::size_t>(first)]) &&
+           frames.Silent[static_cast<std::size_t>(first)])
+        ++first;
+    if (first + 1 < partFrames &&
+        !byGainless_.contains(frames.Gainless[static_cast<std::size_t>(first)]))
+        ++first;
+    if (first >= partFrames ||
+        !byGainless_.contains(frames.Gainless[static_cast<std::size_t>(first)]))
+        return check;
+    const Run run = LongestRun(frames.Gainless, first, byGainless_, gainless_);
+    if (first + run.Length != partFrames)
+        return check;
+    const std::vector<std::uint8_t> partBytes =
+        BytesOf(partPath, frames.Offsets[static_cast<std::size_t>(first)], frames.Offsets.back());
+    const std::int64_t sourceFrom = offsets_[static_cast<std::size_t>(run.SourceFirst)];
+    const std::vector<std::uint8_t> sourceBytes = BytesOf(
+        source_.Path, sourceFrom, offsets_[static_cast<std::size_t>(run.SourceFirst + run.Length)]);
+    const std::int32_t granulesPerFrame = Layer3Granules(source_.Format.VersionId);
+    std::vector<GranuleGain> gains;
+    for (std::int64_t i = 0; i < run.Length; ++i) {
+        const auto at = [](const std::vector<std::int64_t>& offsets, std::int64_t frame,
+                           std::int64_t base) {
+            return static_cast<std::size_t>(offsets[static_cast<std::size_t>(frame)] - base);
+        };
+        const std::size_t partAt =
+            at(frames.Offsets, first + i, frames.Offsets[static_cast<std::size_t>(first)]);
+        const std::size_t partEnd =
+            at(frames.Offsets, first + i + 1, frames.Offsets[static_cast<std::size_t>(first)]);
+        const std::size_t sourceAt = at(offsets_, run.SourceFirst + i, sourceFrom);
+        if (partEnd > partBytes.size())
+            return check;
+        const std::optional<Layer3GainShift> shift = Layer3GainShiftOf(
+            std::span(partBytes).subspan(partAt, partEnd - partAt),
+            std::span(sourceBytes).subspan(sourceAt, partEnd - partAt), source_.Format.VersionId);
+        if (!shift)
+            return check;
+        for (std::int32_t g = 0; g < granulesPerFrame; ++g)
+            if (shift->Coded[static_cast<std::size_t>(g)])
+                gains.push_back(
+                    {i * granulesPerFrame + g, shift->Steps[static_cast<std::size_t>(g)]});
+    }
+    check.Match = PartMatch::Gained;
+    check.FirstFrame = run.SourceFirst + 1;
+    check.LastFrame = run.SourceFirst + run.Length;
+    check.SampleRateHz = source_.Format.SampleRateHz;
+    check.Gain = SummarizeGains(gains, run.Length * granulesPerFrame,
+                                576.0 * 1000.0 / source_.Format.SampleRateHz);
     return check;
 }

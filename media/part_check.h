@@ -17,6 +17,14 @@ enum class PartMatch {
     Exact,      // every sample the part plays is the source's
     FramesOnly, // the part copies source frames, but its sound differs somewhere
     NotCut,     // its frames are not a run of the source's
+    Gained,     // the source's frames with only their gains changed (volume, fades)
+};
+
+// A Gained part's gain in steps of 1.5 dB, and how long its fades last (0 without).
+struct PartGain {
+    std::int32_t Steps = 0;
+    std::int32_t FadeInMs = 0;
+    std::int32_t FadeOutMs = 0;
 };
 
 struct PartCheck {
@@ -35,6 +43,7 @@ struct PartCheck {
     // differs (EndSample when none does), and the peak of the difference.
     std::int64_t FirstDifference = 0;
     double PeakDbfs = 0.0;
+    PartGain Gain; // for Gained
 };
 
 class SourceFrameIndex {
@@ -49,10 +58,17 @@ private:
         std::int64_t SourceFirst = 0;
         std::int64_t Length = 0;
     };
-    Run LongestRun(const std::vector<std::uint64_t>& partHashes, std::int64_t from) const;
+    Run LongestRun(const std::vector<std::uint64_t>& partHashes, std::int64_t from,
+                   const std::unordered_multimap<std::uint64_t, std::int64_t>& byHash,
+                   const std::vector<std::uint64_t>& hashes) const;
+    Result<PartCheck> CheckCopied(const std::string& partPath) const;
+    PartCheck CheckGained(const std::string& partPath, const AudioFile& part) const;
 
     AudioFile source_;
     std::vector<std::int64_t> offsets_; // each audio frame's offset, and the end of the last
     std::vector<std::uint64_t> hashes_;
     std::unordered_multimap<std::uint64_t, std::int64_t> byHash_;
+    // Layer III: the same with every gain and CRC set aside.
+    std::vector<std::uint64_t> gainless_;
+    std::unordered_multimap<std::uint64_t, std::int64_t> byGainless_;
 };

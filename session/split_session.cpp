@@ -3,6 +3,7 @@
 #include "media/cue_reader.h"
 #include "media/id3v2_chapters.h"
 #include "media/id3v2_part_tags.h"
+#include "session/volume_plan.h"
 #include "split/cue_sections.h"
 #include "split/cue_writer.h"
 #include "split/equal_parts.h"
@@ -95,6 +96,7 @@ void SplitSession::Edit(std::int32_t row, const SplitListItem& entry) {
         edited.Album = entry.Album;
         edited.Year = entry.Year;
         edited.Comment = entry.Comment;
+        edited.Volume = entry.Volume;
         if (edited == list[row])
             return false; // OK without a change is no step
         list[row] = std::move(edited);
@@ -268,9 +270,17 @@ SplitSession::PreparedJob SplitSession::Job(const PartPlan& plan) const {
     PreparedJob prepared{BuildSplitJob(source_, options_.SaveInfoFrame, list_, plan), {}};
     prepared.Job.RebuildInfoFrame = options_.RebuildInfoFrame;
     prepared.Job.ExactCuts = options_.ExactCuts;
+    for (std::size_t row = 0; row < prepared.Job.Rows.size(); ++row) {
+        const PartVolume& own = list_[static_cast<std::int32_t>(row)].Volume;
+        prepared.Job.Rows[row].Volume = own.Changes() ? own : options_.Volume;
+    }
     if (options_.Id3v2)
         prepared.Warnings = AddId3v2Tags(prepared.Job, list_, options_.Id3v24);
     return prepared;
+}
+
+Result<std::vector<std::string>> SplitSession::SettleVolume(SplitJob& job) const {
+    return ::SettleVolume(job, options_, ScanSource::From(SourcePath(), Info()));
 }
 
 SplitOutcome SplitSession::Run(const SplitJob& job, const SplitCallbacks& callbacks) {

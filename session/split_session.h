@@ -73,7 +73,7 @@ public:
     SplitList& UnrecordedList() { return list_; }
 
     Result<ListChange> AddSection(std::int32_t startMs, std::int32_t endMs);
-    // The row's times and texts; its tick, tag id and genre stay.
+    // The row's times, texts and volume; its tick, tag id and genre stay.
     void Edit(std::int32_t row, const SplitListItem& entry);
     void Remove(std::int32_t row);
     void RemoveAll();
@@ -121,6 +121,9 @@ public:
         std::vector<std::string> Warnings;
     };
     PreparedJob Job(const PartPlan& plan) const;
+    // The job's gains settled as the volume options ask (normalize measures
+    // each part), and a line for each part whose gain would clip.
+    Result<std::vector<std::string>> SettleVolume(SplitJob& job) const;
     // The rows the plan wrote are in files now: leaving them asks nothing until they change.
     void MarkWritten(const PartPlan& plan) { MarkWrittenKept(list_, plan); }
     // Writes the job's parts; may run on a thread of its own, as the job is a copy.

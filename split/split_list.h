@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/id3v1_tag.h"
+#include "split/part_volume.h"
 
 #include <cstdint>
 #include <string>
@@ -20,6 +21,8 @@ struct SplitListItem {
     std::string Comment;
     std::uint8_t Genre = 0;
     bool Checked = true; // the row's check mark, kept beside the entry
+    // The part's own gain and fades; without them it takes the save options'.
+    PartVolume Volume{};
 
     bool operator==(const SplitListItem&) const = default;
 };

@@ -52,6 +52,9 @@ public:
     SplitWalk(const SplitJob& job, SourceReader& source)
         : job_(job), source_(source),
           stepper_(*this, job.Format.VersionId, job.Format.Layer, counting_),
+          // As the frame rule reads it: 1 MPEG 1, 3 MPEG 2.5, anything else MPEG 2.
+          versionId_(job.Format.VersionId == 1 || job.Format.VersionId == 3 ? job.Format.VersionId
+                                                                            : 2),
           frameCount_(job.FrameCount), entries_(job.Rows.size()) {}
 
     // Before the walk starts: nothing, or the problem that ends the run (its
@@ -78,6 +81,7 @@ public:
 private:
     void ReadInformationFrame();
     Result<void> PrepareExactCuts();
+    Result<void> PrepareVolume() const;
     Result<void> SettleFrameCount();
     void WalkRows();
     void PlanEntries();
@@ -96,6 +100,9 @@ private:
     void NoteBitrate(const std::uint8_t* header);
     void NoteAudio(const std::uint8_t* bytes, std::int64_t count);
     void TakeFrame(const WalkState& state, std::int64_t length);
+    std::vector<std::uint8_t> Shaped(const std::uint8_t* bytes, std::int64_t length,
+                                     double frameMs) const;
+    void TakeOwn(const WalkState& state, std::vector<std::uint8_t> frame);
     std::int64_t EntryKey(const SplitJobRow& row) const;
     double Progress(const WalkState& state) const;
 
@@ -134,6 +141,9 @@ private:
     std::vector<std::uint8_t> exactInformationFrame_;
     std::vector<std::uint8_t> reservoir_;
 
+    // The part being walked changes its frames' gains.
+    std::optional<VolumeStage> volume_;
+
     bool countInWalk_ = false;
     std::int64_t knownFrom_ = -1; // positions known to reach (or not) a counted frame
     std::int64_t knownTo_ = -1;
@@ -160,6 +170,8 @@ Result<void> SplitWalk::Prepare() {
     if (job_.Format.FirstFrameOffset < 0)
         return Error{ErrorCategory::NoFrame, -1, job_.SourcePath + ": no MPEG audio frame found"};
     ReadInformationFrame();
+    if (Result<void> volume = PrepareVolume(); !volume)
+        return volume;
     if (job_.ExactCuts) {
         if (Result<void> prepared = PrepareExactCuts(); !prepared)
             return prepared;
@@ -177,9 +189,6 @@ Result<void> SplitWalk::PrepareExactCuts() {
     if (header == nullptr)
         return Error{ErrorCategory::NoFrame, frontier_.Position,
                      job_.SourcePath + ": no MPEG audio frame found"};
-    // As the frame rule reads it: 1 MPEG 1, 3 MPEG 2.5, anything else MPEG 2.
-    versionId_ =
-        job_.Format.VersionId == 1 || job_.Format.VersionId == 3 ? job_.Format.VersionId : 2;
     const std::int32_t versionId = versionId_;
     const std::int32_t markerOffset = InformationHeaderOffset(versionId, job_.Format.ChannelMode);
     gapless_ = GaplessSource::Of(
@@ -190,6 +199,18 @@ Result<void> SplitWalk::PrepareExactCuts() {
     if (exactInformationFrame_.empty())
         return Error{ErrorCategory::Format, -1,
                      job_.SourcePath + ": no information frame fits the source's first frame"};
+    return {};
+}
+
+Result<void> SplitWalk::PrepareVolume() const {
+    const bool changes = std::any_of(job_.Rows.begin(), job_.Rows.end(), [](const auto& row) {
+        return row.ToWrite() && row.Volume.Changes();
+    });
+    // Only a Layer III frame's side information holds a gain of its own.
+    if (changes && job_.Format.Layer != 3)
+        return Error{ErrorCategory::Format, -1,
+                     job_.SourcePath + ": volume changes need Layer III: Layer I and II frames "
+                                       "have no gain to change without decoding"};
     return {};
 }
 
@@ -310,6 +331,16 @@ Result<std::int32_t> SplitWalk::CopyPass(std::size_t row) {
     if (!entry)
         return entry.Failure();
     WalkState state = entry.Value();
+    const double originMs = state.ElapsedMs;
+    volume_.reset();
+    if (job_.Rows[row].Volume.Changes()) {
+        const double sourceMs = job_.FrameCount > 0 && job_.Format.SampleRateHz > 0
+                                    ? 1000.0 * job_.FrameCount * (versionId_ == 1 ? 1152 : 576) /
+                                          job_.Format.SampleRateHz
+                                    : endMs;
+        volume_.emplace(job_.Rows[row].Volume, std::min<double>(endMs, sourceMs) - originMs,
+                        versionId_, job_.Format.SampleRateHz);
+    }
     bool withFrontier = state.Position == frontier_.Position;
     std::int32_t framesWritten = 0;
     partFrames_ = PartFrameList{};
@@ -329,7 +360,10 @@ Result<std::int32_t> SplitWalk::CopyPass(std::size_t row) {
             const std::uint8_t* bytes = Bytes(state.Position, length);
             if (bytes == nullptr)
                 return PartFailure("the source cannot be read");
-            TakeFrame(state, length);
+            if (volume_)
+                TakeOwn(state, Shaped(bytes, length, state.ElapsedMs - originMs));
+            else
+                TakeFrame(state, length);
             ++framesWritten;
         }
         Advance(state, candidate);
@@ -356,6 +390,12 @@ Result<std::int32_t> SplitWalk::ExactCopyPass(std::size_t row) {
     bool withFrontier = state.Position == frontier_.Position;
     partFrames_ = PartFrameList{};
     reservoir_.clear();
+    const double sampleMs = 1000.0 / gapless_.SampleRate;
+    volume_.reset();
+    if (job_.Rows[row].Volume.Changes())
+        volume_.emplace(job_.Rows[row].Volume,
+                        static_cast<double>(span.End() - span.Start()) * sampleMs, versionId_,
+                        gapless_.SampleRate);
     std::int32_t framesWritten = 0;
     std::int32_t silentFrames = 0;
     std::int64_t lastFrame = -1;
@@ -376,8 +416,13 @@ Result<std::int32_t> SplitWalk::ExactCopyPass(std::size_t row) {
                 KeepMainData(bytes, length);
             } else {
                 bool inserted = false;
+                std::vector<std::uint8_t> own = Shaped(
+                    bytes, length,
+                    static_cast<double>(state.FrameIndex * gapless_.FrameSamples - span.Start()) *
+                        sampleMs);
                 if (framesWritten == 0) {
-                    const Result<ExactSpan::LeadIn> lead = InsertLeadIn(span, bytes, length);
+                    const Result<ExactSpan::LeadIn> lead =
+                        InsertLeadIn(span, own.empty() ? bytes : own.data(), length);
                     if (!lead)
                         return lead.Failure();
                     silentFrames = lead.Value().SilentFrames;
@@ -385,7 +430,10 @@ Result<std::int32_t> SplitWalk::ExactCopyPass(std::size_t row) {
                 }
                 if (!inserted) {
                     NoteBitrate(bytes);
-                    TakeFrame(state, length);
+                    if (own.empty())
+                        TakeFrame(state, length);
+                    else
+                        TakeOwn(state, std::move(own));
                 }
                 ++framesWritten;
                 lastFrame = state.FrameIndex;
@@ -513,6 +561,24 @@ void SplitWalk::TakeFrame(const WalkState& state, std::int64_t length) {
         run_.Begin = state.Position;
     }
     run_.End = state.Position + length;
+}
+
+// The frame with the part's gains, or nothing when the part keeps the source's.
+std::vector<std::uint8_t> SplitWalk::Shaped(const std::uint8_t* bytes, std::int64_t length,
+                                            double frameMs) const {
+    if (!volume_)
+        return {};
+    std::vector<std::uint8_t> frame(bytes, bytes + length);
+    volume_->Shape(frame, frameMs);
+    return frame;
+}
+
+// A frame of the part's own in place of the source's at state.
+void SplitWalk::TakeOwn(const WalkState& state, std::vector<std::uint8_t> frame) {
+    NoteFrame(state, static_cast<std::int64_t>(frame.size()));
+    Flush();
+    NoteAudio(frame.data(), static_cast<std::int64_t>(frame.size()));
+    Step(WriteStep::Insert(std::move(frame)));
 }
 
 // Keeps what the part's information frame tells of its frames.

@@ -2,6 +2,7 @@
 
 #include "core/id3v1_tag.h"
 #include "core/source_format.h"
+#include "split/part_volume.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -18,6 +19,7 @@ struct SplitJobRow {
     std::int32_t EndMs = 0;
     TagBlockBytes Tag{};     // the entry's tag group, already encoded
     bool MayReplace = false; // else a file of that name, even one that appears meanwhile, stays
+    PartVolume Volume{};     // the gains of the part's frames (Layer III only)
 
     // The one rule for a row the run writes: ticked, and the plan said write.
     bool ToWrite() const { return Checked && DoWrite; }

@@ -105,8 +105,10 @@ Result<void> WriteStage::EndPart(const WriteStep& step) {
 Result<void> WriteStage::PatchInformationFrame(const WriteStep& step) {
     const std::int32_t markerOffset =
         InformationHeaderOffset(job_.Format.VersionId, job_.Format.ChannelMode);
-    const std::vector<std::uint8_t> frame =
+    std::vector<std::uint8_t> frame =
         RebuildInformationFrame(informationFrame_, markerOffset, step.FrameList);
+    if (job_.Rows[step.Row].Volume.Changes())
+        frame = ClearLevelFields(std::move(frame), markerOffset);
     return writer_.WriteAt(prefixBytes_, frame.data(), static_cast<std::int64_t>(frame.size()));
 }
 

@@ -2,6 +2,7 @@
 #include "frame_stream.h"
 #include "kerfline_version.h"
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -485,3 +486,86 @@ TEST_F(CliSplit, ShortOptionsVersionAndJsonReport) {
 }
 
 } // namespace
+
+namespace {
+
+// The level of a part as ffmpeg decodes it, in dB of full scale (RMS).
+double FfmpegRmsDb(const fs::path& part, const TempDir& scratch) {
+    const fs::path raw = scratch.Path() / "decoded.raw";
+    const CliRun decoded = RunCommand("ffmpeg -v error -y -i " + Quoted(part.string()) +
+                                          " -f s16le " + Quoted(raw.string()),
+                                      scratch);
+    EXPECT_EQ(decoded.ExitCode, 0) << decoded.Stderr;
+    const Bytes bytes = ReadFile(raw.string());
+    double sum = 0.0;
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        const auto sample = static_cast<std::int16_t>(bytes[i] | bytes[i + 1] << 8);
+        sum += static_cast<double>(sample) * sample;
+    }
+    return 10.0 * std::log10(sum / static_cast<double>(bytes.size() / 2) / (32768.0 * 32768.0));
+}
+
+} // namespace
+
+// Each volume option as a user gives it: what it says, and the level ffmpeg
+// hears against the plain part's (the exact step is 1.5051 dB).
+TEST_F(CliSplit, VolumeOptionsChangeTheLevelAndSaySo) {
+    if (std::system("command -v ffmpeg >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "ffmpeg is not installed";
+    const struct {
+        const char* File;
+        const char* Options;
+        int ExitCode;
+        const char* Says; // in stderr; "" for nothing
+        double GainDb;    // against the plain part; NAN when not compared
+    } cases[] = {
+        {"levels_crc_44k.mp3", "--gain 3", 0, "", 2 * 1.50515},
+        {"levels_crc_44k.mp3", "--gain -6 --exact", 0, "", -4 * 1.50515},
+        {"crc_mpeg2_22k_mono.mp3", "--gain 2", 0,
+         "--gain 2: taken as +1.5 dB, the nearest step of 1.5 dB", 1.50515},
+        {"cbr16_mpeg25_8k_mono.mp3", "--gain -30", 0, "", -20 * 1.50515},
+        {"levels_crc_44k.mp3", "--fade-in 2000 --fade-out 1000", 0, "", NAN},
+        {"tone_440hz_6s.mp3", "--gain 9", 0, "a gain of +9.0 dB clips: its peak would reach +2.",
+         NAN},
+        {"layer2_192k.mp3", "--gain 3", 1, "volume changes need Layer III", NAN},
+        {"levels_crc_44k.mp3", "--gain 31", 2, "--gain: Value 31 not in range", NAN},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.File) + " " + c.Options);
+        const fs::path plain = NewFolder("plain");
+        const fs::path shaped = NewFolder("shaped");
+        const std::string section = " --section 0:00.5 0:02.5 --overwrite";
+        ASSERT_EQ(Split(Fixture(c.File), plain, section, scratch_).ExitCode, 0);
+        const CliRun run = Split(Fixture(c.File), shaped, section + " " + c.Options, scratch_);
+        EXPECT_EQ(run.ExitCode, c.ExitCode) << run.Stderr;
+        EXPECT_NE(run.Stderr.find(c.Says), std::string::npos) << run.Stderr;
+        if (std::string(c.Says).empty()) {
+            EXPECT_EQ(run.Stderr, "");
+        }
+        if (!std::isnan(c.GainDb)) {
+            const double difference = FfmpegRmsDb(PartsIn(shaped).front(), scratch_) -
+                                      FfmpegRmsDb(PartsIn(plain).front(), scratch_);
+            EXPECT_NEAR(difference, c.GainDb, 0.05);
+        }
+    }
+}
+
+TEST_F(CliSplit, InfoMeasuresLoudnessAsFfmpegDoes) {
+    const struct {
+        const char* File;
+        const char* Lines;
+    } cases[] = {
+        // ffmpeg -af ebur128=peak=true: I -18.6 LUFS, Peak -5.5; -11.0, -7.8
+        {"levels_crc_44k.mp3", "Loudness:            -18.6 LUFS integrated\n"
+                               "True peak:           -5.5 dBTP\n"},
+        {"crc_mpeg2_22k_mono.mp3", "Loudness:            -11.0 LUFS integrated\n"
+                                   "True peak:           -7.8 dBTP\n"},
+    };
+    for (const auto& c : cases) {
+        const CliRun run = RunCli("info --loudness " + Quoted(Fixture(c.File)), scratch_);
+        EXPECT_EQ(run.ExitCode, 0);
+        EXPECT_TRUE(run.Stdout.ends_with(c.Lines)) << run.Stdout;
+        const CliRun json = RunCli("info --loudness --json " + Quoted(Fixture(c.File)), scratch_);
+        EXPECT_NE(json.Stdout.find("\"integrated_lufs\""), std::string::npos) << json.Stdout;
+    }
+}

@@ -1,16 +1,19 @@
 #include "ui/edit_section_dialog.h"
 
+#include "core/layer3_gain_shift.h"
 #include "state/format_time.h"
 #include "ui/app_context.h"
 #include "ui/fixed_dialog_size.h"
 #include "ui/up_down.h"
 
+#include <QDoubleSpinBox>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -62,6 +65,15 @@ UpDownButtons* MakeUpDown(QWidget* parent, const char* name, const QString& hint
     return upDown;
 }
 
+QSpinBox* MakeFadeField(QWidget* parent, const char* name, const QString& hint) {
+    auto* field = new QSpinBox(parent);
+    field->setObjectName(name);
+    field->setToolTip(hint);
+    field->setRange(0, 600000);
+    field->setSingleStep(500);
+    return field;
+}
+
 } // namespace
 
 TForm4::TForm4(AppContext& context, std::int32_t entryIndex, std::int32_t sliderMaximum,
@@ -72,7 +84,7 @@ TForm4::TForm4(AppContext& context, std::int32_t entryIndex, std::int32_t slider
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
     BuildControls();
-    SetFixedClientSize(this, 314, 295);
+    SetFixedClientSize(this, 314, 385);
     FormShow(sliderMaximum);
 }
 
@@ -87,6 +99,14 @@ void TForm4::BuildControls() {
     comment_ = MakeTagField(this, "Comment", "Edit Comment field", 30);
     year_ = MakeTagField(this, "year", "Edit Year field", 4);
     year_->setFixedWidth(50);
+    gain_ = new QDoubleSpinBox(this);
+    gain_->setObjectName("Gain");
+    gain_->setToolTip("Change the part's level in steps of 1.5 dB, without re-encoding");
+    gain_->setRange(-30.0, 30.0);
+    gain_->setSingleStep(kGainStepDb);
+    gain_->setDecimals(1);
+    fadeIn_ = MakeFadeField(this, "FadeIn", "Fade the part in over its first milliseconds");
+    fadeOut_ = MakeFadeField(this, "FadeOut", "Fade the part out over its last milliseconds");
     button2_ = new QPushButton("&OK", this);
     button2_->setObjectName("Button2");
     button2_->setDefault(true);
@@ -134,6 +154,22 @@ void TForm4::BuildControls() {
         field->setMinimumWidth(210);
     }
 
+    auto* volume = new QGridLayout;
+    const struct {
+        const char* caption;
+        QWidget* field;
+    } volumeFields[] = {
+        {"&Gain (dB):", gain_}, {"Fade &in (ms):", fadeIn_}, {"Fade o&ut (ms):", fadeOut_}};
+    row = 0;
+    for (const auto& [caption, field] : volumeFields) {
+        auto* label = new QLabel(caption, this);
+        label->setBuddy(field);
+        volume->addWidget(label, row, 0);
+        volume->addWidget(field, row, 1);
+        ++row;
+    }
+    volume->setColumnStretch(2, 1);
+
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(button2_);
@@ -145,6 +181,8 @@ void TForm4::BuildControls() {
     layout->addWidget(label1);
     layout->addWidget(bevel1);
     layout->addLayout(tags);
+    layout->addSpacing(6);
+    layout->addLayout(volume);
     layout->addStretch(1);
     layout->addLayout(buttons);
 
@@ -152,7 +190,10 @@ void TForm4::BuildControls() {
     setTabOrder(artist_, album_);
     setTabOrder(album_, comment_);
     setTabOrder(comment_, year_);
-    setTabOrder(year_, button2_);
+    setTabOrder(year_, gain_);
+    setTabOrder(gain_, fadeIn_);
+    setTabOrder(fadeIn_, fadeOut_);
+    setTabOrder(fadeOut_, button2_);
     setTabOrder(button2_, button1_);
 
     connect(upDown1_, &UpDownButtons::Clicked, this, &TForm4::UpDown1Click);
@@ -170,6 +211,9 @@ void TForm4::FormShow(std::int32_t sliderMaximum) {
     ShowTagText(album_, entry.Album);
     ShowTagText(year_, entry.Year);
     ShowTagText(comment_, entry.Comment);
+    gain_->setValue(entry.Volume.GainSteps * kGainStepDb);
+    fadeIn_->setValue(entry.Volume.FadeInMs);
+    fadeOut_->setValue(entry.Volume.FadeOutMs);
     upDown1_->SetMaximum(sliderMaximum);
     upDown2_->SetMaximum(sliderMaximum);
     upDown1_->SetPosition(MsToPosition(entry.StartMs, context_.State.PositionStep));
@@ -198,6 +242,8 @@ void TForm4::Button2Click() {
     entry.Album = TagBytes(album_);
     entry.Comment = TagBytes(comment_);
     entry.Year = TagBytes(year_);
+    // A gain between the steps is taken to the nearest, as the list then shows it.
+    entry.Volume = {GainStepsFor(gain_->value()), fadeIn_->value(), fadeOut_->value()};
     context_.Session.Edit(entryIndex_, entry);
     accept();
 }

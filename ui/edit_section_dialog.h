@@ -3,13 +3,15 @@
 #include <QDialog>
 #include <cstdint>
 
+class QDoubleSpinBox;
 class QLineEdit;
+class QSpinBox;
 class QPushButton;
 class UpDownButtons;
 struct AppContext;
 
 // "Edit section info": changes one split list entry's start and end (in whole
-// slider positions) and its five tag texts. Created for one edit.
+// slider positions), its five tag texts and its part's volume. Created for one edit.
 class TForm4 : public QDialog {
     Q_OBJECT
 
@@ -41,6 +43,9 @@ private:
     QLineEdit* album_ = nullptr;
     QLineEdit* comment_ = nullptr;
     QLineEdit* year_ = nullptr;
+    QDoubleSpinBox* gain_ = nullptr;
+    QSpinBox* fadeIn_ = nullptr;
+    QSpinBox* fadeOut_ = nullptr;
     QPushButton* button2_ = nullptr;
     QPushButton* button1_ = nullptr;
 };

@@ -21,6 +21,8 @@
 #include <QStyle>
 #include <QTextDocument>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -68,7 +70,7 @@ TForm2::TForm2(AppContext& context, QWidget* parent) : QDialog(parent), context_
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
     BuildControls();
-    SetFixedClientSize(this, 461, 418);
+    SetFixedClientSize(this, 461, 448);
     FormCreate();
 }
 
@@ -107,6 +109,22 @@ void TForm2::BuildControls() {
     presetRow->addWidget(comboBox1_);
     presetRow->addWidget(new QLabel(".mp3", this));
     presetRow->addStretch(1);
+
+    // Every part's gain chosen for its loudness (EBU R128), in whole steps of 1.5 dB.
+    normalize_ = new QComboBox(this);
+    normalize_->setObjectName("Normalize");
+    normalize_->setToolTip("Bring every part to one loudness, without re-encoding (Layer III)");
+    normalize_->addItem("Off");
+    normalize_->addItem("-16 LUFS (listening)", -16.0);
+    normalize_->addItem("-23 LUFS (broadcast)", -23.0);
+    const std::optional<double> target = context_.Session.Options().NormalizeLufs;
+    normalize_->setCurrentIndex(target ? std::max(0, normalize_->findData(*target)) : 0);
+    auto* normalizeRow = new QHBoxLayout;
+    auto* normalizeLabel = new QLabel("Normali&ze to", this);
+    normalizeLabel->setBuddy(normalize_);
+    normalizeRow->addWidget(normalizeLabel);
+    normalizeRow->addWidget(normalize_);
+    normalizeRow->addStretch(1);
 
     memo1_ = new QPlainTextEdit(this);
     memo1_->setObjectName("Memo1");
@@ -148,6 +166,7 @@ void TForm2::BuildControls() {
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(folderGroup);
     layout->addLayout(presetRow);
+    layout->addLayout(normalizeRow);
     layout->addWidget(hintGroup, 1);
     layout->addWidget(fileNameLabel);
     layout->addLayout(fileNameRow);
@@ -156,13 +175,15 @@ void TForm2::BuildControls() {
 
     setTabOrder(bitBtn1_, folderEdit_);
     setTabOrder(folderEdit_, comboBox1_);
-    setTabOrder(comboBox1_, fileNameEdit_);
+    setTabOrder(comboBox1_, normalize_);
+    setTabOrder(normalize_, fileNameEdit_);
     setTabOrder(fileNameEdit_, button2_);
     setTabOrder(button2_, button1_);
     setTabOrder(button1_, bitBtn2_);
     setTabOrder(bitBtn2_, cancelButton_);
 
     connect(comboBox1_, &QComboBox::currentTextChanged, this, &TForm2::ComboBox1Change);
+    connect(normalize_, &QComboBox::currentIndexChanged, this, &TForm2::NormalizeChange);
     connect(bitBtn1_, &QPushButton::clicked, this, &TForm2::BitBtn1Click);
     connect(bitBtn2_, &QPushButton::clicked, this, &TForm2::BitBtn2Click);
     connect(button1_, &QPushButton::clicked, this, &TForm2::Button1Click);
@@ -221,6 +242,16 @@ void TForm2::BitBtn2Click() {
         SplitSession::PreparedJob prepared = context_.Session.Job(plan);
         for (const std::string& warning : prepared.Warnings)
             context_.Messages->Warning(this, QString::fromStdString(warning));
+        // Normalize decodes every part here; a gain that clips is said before the split.
+        const Result<std::vector<std::string>> settled =
+            context_.Session.SettleVolume(prepared.Job);
+        if (!settled) {
+            context_.Messages->Error(this, QString::fromStdString(settled.Failure().Text));
+            accept();
+            return;
+        }
+        for (const std::string& line : settled.Value())
+            context_.Messages->Warning(this, QString::fromStdString(line));
         if (RunSplit(std::move(prepared.Job)))
             context_.Session.MarkWritten(plan);
     }
@@ -282,6 +313,12 @@ bool TForm2::RunSplit(SplitJob job) {
 void TForm2::Button1Click() {
     TAboutBox about(*context_.Shell, this);
     about.exec();
+}
+
+void TForm2::NormalizeChange(int index) {
+    const QVariant target = normalize_->itemData(index);
+    context_.Session.Options().NormalizeLufs =
+        target.isValid() ? std::optional<double>(target.toDouble()) : std::nullopt;
 }
 
 void TForm2::Button2Click() {

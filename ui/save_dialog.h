@@ -42,6 +42,7 @@ private:
     void FormCreate();
     void FocusNextStep();
     void ComboBox1Change(const QString& text);
+    void NormalizeChange(int index);
     void BitBtn1Click();
     void BitBtn2Click();
     void Button1Click();
@@ -57,6 +58,7 @@ private:
     QPushButton* bitBtn1_ = nullptr;
     QLineEdit* folderEdit_ = nullptr;
     QComboBox* comboBox1_ = nullptr;
+    QComboBox* normalize_ = nullptr;
     QPlainTextEdit* memo1_ = nullptr;
     QLineEdit* fileNameEdit_ = nullptr;
     QPushButton* button2_ = nullptr;

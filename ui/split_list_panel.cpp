@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr int ColumnCount = 9;
+constexpr int ColumnCount = 10;
 
 QString TimeText(std::int32_t ms) {
     return QString::fromStdString(FormatTime(ms));
@@ -53,12 +53,12 @@ void SplitListPanel::BuildListView() {
     listView_->setToolTip("Splitlist");
     listView_->setColumnCount(ColumnCount);
     listView_->setHeaderLabels(
-        {"V", "Start", "End", "Length", "Title", "Artist", "Album", "Year", "Comment"});
+        {"V", "Start", "End", "Length", "Title", "Artist", "Album", "Year", "Comment", "Volume"});
     listView_->header()->setMinimumSectionSize(20);
-    // The time columns have room for hh:mm:ss.t; the comment takes what is left.
+    // The time columns have room for hh:mm:ss.t; the volume takes what is left.
     const int time =
         listView_->fontMetrics().horizontalAdvance(QString::fromStdString(WidestTimeText())) + 12;
-    const int widths[ColumnCount] = {25, time, time, time, 125, 125, 100, 50, 100};
+    const int widths[ColumnCount] = {25, time, time, time, 125, 125, 100, 50, 70, 70};
     for (int column = 0; column < ColumnCount; ++column) {
         listView_->setColumnWidth(column, widths[column]);
     }
@@ -202,6 +202,7 @@ void SplitListPanel::RefreshListRow(std::int32_t index) {
     item->setText(6, TagText(entry.Album));
     item->setText(7, TagText(entry.Year));
     item->setText(8, TagText(entry.Comment));
+    item->setText(9, QString::fromStdString(VolumeText(entry.Volume)));
 }
 
 void SplitListPanel::ListView1ItemChanged(QTreeWidgetItem* item, int column) {

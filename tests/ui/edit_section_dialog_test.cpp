@@ -2,9 +2,11 @@
 #include "ui/edit_section_dialog.h"
 #include "ui/up_down.h"
 
+#include <QDoubleSpinBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -34,7 +36,7 @@ protected:
 TEST_F(EditSectionDialogTest, ShowsTheEntryAndItsTruncatedPositions) {
     TForm4 dialog(env.Context, 0, 300);
     EXPECT_EQ(dialog.windowTitle(), "Edit section info");
-    EXPECT_EQ(dialog.size(), QSize(314, 295));
+    EXPECT_EQ(dialog.size(), QSize(314, 385));
     EXPECT_EQ(Field(dialog, "LabeledEdit1")->text(), "00:12.3");
     EXPECT_EQ(Field(dialog, "LabeledEdit2")->text(), "00:20.0");
     EXPECT_EQ(UpDown(dialog, "UpDown1")->Position(), 123);
@@ -112,6 +114,42 @@ TEST_F(EditSectionDialogTest, CancelLeavesTheEntryAsItWas) {
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
     EXPECT_EQ(Entry().StartMs, before.StartMs);
     EXPECT_EQ(Entry().Title, before.Title);
+}
+
+} // namespace
+
+namespace {
+
+// The Volume fields: each set of values as the row keeps it, the list's
+// text for it, and undo bringing back the row's volume before.
+TEST_F(EditSectionDialogTest, VolumeFieldsSetTheRowsGainAndFadesAndUndoTakesThemBack) {
+    const struct {
+        double GainDb;
+        int FadeInMs, FadeOutMs;
+        PartVolume Stored;
+        const char* Shown;
+    } cases[] = {
+        {3.0, 0, 0, {2, 0, 0}, "+3.0 dB"},
+        {-4.0, 2000, 0, {-3, 2000, 0}, "-4.5 dB, fade in 2 s"}, // taken to the nearest step
+        {0.0, 1500, 1000, {0, 1500, 1000}, "0.0 dB, fade in 1.5 s, out 1 s"},
+        {0.0, 0, 0, {}, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Shown);
+        const PartVolume before = Entry().Volume;
+        TForm4 dialog(env.Context, 0, 300);
+        dialog.findChild<QDoubleSpinBox*>("Gain")->setValue(c.GainDb);
+        dialog.findChild<QSpinBox*>("FadeIn")->setValue(c.FadeInMs);
+        dialog.findChild<QSpinBox*>("FadeOut")->setValue(c.FadeOutMs);
+        dialog.findChild<QPushButton*>("Button2")->click();
+        EXPECT_EQ(Entry().Volume, c.Stored);
+        EXPECT_EQ(VolumeText(Entry().Volume), c.Shown);
+        if (before != c.Stored) {
+            ASSERT_TRUE(env.Context.Session.Undo());
+            EXPECT_EQ(Entry().Volume, before);
+            ASSERT_TRUE(env.Context.Session.Redo());
+        }
+    }
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "media/part_levels.h"
 #include "split_road_support.h"
 #include "ui/save_dialog.h"
 #include "ui/split_progress_dialog.h"
@@ -58,7 +59,7 @@ protected:
 
 TEST_F(SaveDialogTest, ControlsAtCreation) {
     EXPECT_EQ(dialog.windowTitle(), "Save file(s)");
-    EXPECT_EQ(dialog.size(), QSize(461, 418));
+    EXPECT_EQ(dialog.size(), QSize(461, 448));
     EXPECT_EQ(dialog.findChild<QLineEdit*>("FolderEdit")->text(), "There is no selected folder");
     EXPECT_EQ(FileName()->text(), "$F_$N");
     EXPECT_EQ(FileName()->maxLength(), 255);
@@ -129,6 +130,25 @@ TEST_F(SaveDialogTest, ASuccessfulSplitBeepsAndWritesWhatTheEngineWrites) {
     const auto expected = EngineParts(env.Context, engineFolder.path());
     EXPECT_EQ(Part(1), expected[0]);
     EXPECT_EQ(Part(3), expected[2]);
+}
+
+// "Normalize to" brings every part written to the target's loudness (libebur128 on the part).
+TEST_F(SaveDialogTest, NormalizeToBringsEveryPartToTheTarget) {
+    ChooseFolder(folder.path());
+    auto* normalize = dialog.findChild<QComboBox*>("Normalize");
+    ASSERT_EQ(normalize->count(), 3);
+    normalize->setCurrentIndex(2);
+    EXPECT_EQ(env.Context.Session.Options().NormalizeLufs, std::optional<double>(-23.0));
+    EXPECT_EQ(Save(), QDialog::Accepted);
+    for (int number = 1; number <= 3; ++number) {
+        ScanSource part;
+        part.Path = PartPath(number).toStdString();
+        const Result<std::vector<PartLevel>> level = MeasureLevels(part, {{0, 10000}});
+        ASSERT_TRUE(level);
+        EXPECT_NEAR(level.Value()[0].IntegratedLufs, -23.0, 0.8) << number;
+    }
+    normalize->setCurrentIndex(0);
+    EXPECT_EQ(env.Context.Session.Options().NormalizeLufs, std::nullopt);
 }
 
 TEST_F(SaveDialogTest, OverwriteAnswersNoYesNoWriteOnlyTheSecondPart) {

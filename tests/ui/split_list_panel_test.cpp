@@ -37,16 +37,16 @@ protected:
     bool splitEnabled = false;
 };
 
-TEST_F(SplitListPanelTest, ListViewHasTheNineColumnsAndItsCaption) {
+TEST_F(SplitListPanelTest, ListViewHasTheTenColumnsAndItsCaption) {
     EXPECT_EQ(panel.title(),
               " Split List    (Hint: Mouse rightclick for menu, doubleclick for play)  ");
     ASSERT_EQ(List()->objectName(), "ListView1");
-    const QStringList captions = {"V",      "Start", "End",  "Length", "Title",
-                                  "Artist", "Album", "Year", "Comment"};
+    const QStringList captions = {"V",      "Start", "End",  "Length",  "Title",
+                                  "Artist", "Album", "Year", "Comment", "Volume"};
     // The time columns have room for hours.
     const int time = List()->fontMetrics().horizontalAdvance("10:00:00.0");
-    const int widths[] = {25, 0, 0, 0, 125, 125, 100, 50, 100};
-    for (int column = 0; column < 9; ++column) {
+    const int widths[] = {25, 0, 0, 0, 125, 125, 100, 50, 70, 70};
+    for (int column = 0; column < 10; ++column) {
         EXPECT_EQ(List()->headerItem()->text(column), captions[column]);
         if (widths[column] == 0) {
             EXPECT_GT(List()->columnWidth(column), time);
