@@ -44,6 +44,18 @@ struct FrameList {
     std::vector<bool> Silent;
 };
 
+// Where the part's frames end but for silent frames not of the source after
+// from: a tiny exact part is filled up with them, inside its trimmed padding.
+std::int64_t EndBeforeFillers(const FrameList& frames, const std::vector<std::uint64_t>& hashes,
+                              std::int64_t from,
+                              const std::unordered_multimap<std::uint64_t, std::int64_t>& source) {
+    auto end = static_cast<std::int64_t>(hashes.size());
+    while (end > from && frames.Silent[static_cast<std::size_t>(end - 1)] &&
+           !source.contains(hashes[static_cast<std::size_t>(end - 1)]))
+        --end;
+    return end;
+}
+
 Result<FrameList> ReadFrames(const AudioFile& file) {
     AudioFrameReader reader;
     if (Result<void> opened = reader.Open(file); !opened)
@@ -325,7 +337,7 @@ Result<PartCheck> SourceFrameIndex::CheckCopied(const std::string& partPath) con
         !byHash_.contains(frames.Hashes[static_cast<std::size_t>(runFrom)]))
         return check;
     Run run = LongestRun(frames.Hashes, runFrom, byHash_, hashes_);
-    if (runFrom + run.Length != partFrames)
+    if (runFrom + run.Length != EndBeforeFillers(frames, frames.Hashes, runFrom, byHash_))
         return check;
     if (rebuilt) {
         const auto frameOf = [](const std::string& path, const std::vector<std::int64_t>& offsets,
@@ -485,7 +497,7 @@ PartCheck SourceFrameIndex::CheckGained(const std::string& partPath, const Audio
         !byGainless_.contains(frames.Gainless[static_cast<std::size_t>(first)]))
         return check;
     const Run run = LongestRun(frames.Gainless, first, byGainless_, gainless_);
-    if (first + run.Length != partFrames)
+    if (first + run.Length != EndBeforeFillers(frames, frames.Gainless, first, byGainless_))
         return check;
     const std::vector<std::uint8_t> partBytes =
         BytesOf(partPath, frames.Offsets[static_cast<std::size_t>(first)], frames.Offsets.back());

@@ -535,7 +535,11 @@ TEST_F(CliSplit, VolumeOptionsChangeTheLevelAndSaySo) {
         const fs::path plain = NewFolder("plain");
         const fs::path shaped = NewFolder("shaped");
         const std::string section = " --section 0:00.5 0:02.5 --overwrite";
-        ASSERT_EQ(Split(Fixture(c.File), plain, section, scratch_).ExitCode, 0);
+        // The plain part is cut the same way, exact or not, so only the gain differs.
+        const bool exact = std::string(c.Options).find("--exact") != std::string::npos;
+        ASSERT_EQ(
+            Split(Fixture(c.File), plain, section + (exact ? " --exact" : ""), scratch_).ExitCode,
+            0);
         const CliRun run = Split(Fixture(c.File), shaped, section + " " + c.Options, scratch_);
         EXPECT_EQ(run.ExitCode, c.ExitCode) << run.Stderr;
         EXPECT_NE(run.Stderr.find(c.Says), std::string::npos) << run.Stderr;
