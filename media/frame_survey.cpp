@@ -1,7 +1,7 @@
 #include "media/frame_survey.h"
 
 #include "core/layer3_gain.h"
-#include "media/layer3_spectrum.h"
+#include "media/granule_energy.h"
 #include "media/mpeg_decoder.h"
 #include "state/format_time.h"
 
@@ -113,7 +113,7 @@ struct SurveyedFrame {
 
     // A frame read from bytes fed from `base` bytes past the first frame, the
     // frames before it fed to spectrum.
-    static SurveyedFrame Of(const ReadFrame& frame, std::int64_t base, Layer3Spectrum& spectrum) {
+    static SurveyedFrame Of(const ReadFrame& frame, std::int64_t base, GranuleEnergy& spectrum) {
         SurveyedFrame surveyed{base + frame.StreamOffset, frame.StreamBytes, frame.SampleFrames,
                                frame.SampleRateHz};
         surveyed.Channels = ((frame.Header >> 6) & 3) == 3 ? 1 : 2;
@@ -240,7 +240,7 @@ public:
 private:
     void Walk(const std::string& path, std::int64_t firstFrameOffset, double enoughEnergy) {
         MpegDecoder decoder;
-        Layer3Spectrum spectrum(enoughEnergy);
+        GranuleEnergy spectrum(enoughEnergy);
         error_ = WalkFile(path, firstFrameOffset + middle_, decoder, [&](const ReadFrame& frame) {
             frames_.push_back(SurveyedFrame::Of(frame, middle_, spectrum));
             if (frames_.size() == 1) {
@@ -287,7 +287,7 @@ SurveyResult SurveyFrames(const std::string& path, std::int64_t firstFrameOffset
         second.emplace(path, firstFrameOffset, bytes / 2, enoughEnergy);
     bool joined = false;
     std::int64_t done = 0;
-    Layer3Spectrum spectrum(enoughEnergy);
+    GranuleEnergy spectrum(enoughEnergy);
     result.Error = WalkFile(path, firstFrameOffset, decoder, [&](const ReadFrame& frame) {
         const SurveyedFrame surveyed = SurveyedFrame::Of(frame, 0, spectrum);
         if (second && surveyed.Offset >= second->Middle()) {

@@ -22,7 +22,7 @@ struct FrameSurvey {
     // their length with an infinite bound.
     std::vector<float> GranuleEnergy;
     std::vector<std::uint8_t> GranuleWindows; // their window shapes (Layer3WindowsContinue)
-    // Each granule's spectral energy (Layer3Spectrum, decoded until it holds
+    // Each granule's spectral energy (GranuleEnergy, decoded until it holds
     // the energy enough asked for), NaN where it cannot be told.
     std::vector<float> GranuleSpectrum;
     // Granule g begins at sample frame 576 g plus the Samples of the last

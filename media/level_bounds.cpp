@@ -1,7 +1,7 @@
 #include "media/level_bounds.h"
 
 #include "core/layer3_gain.h"
-#include "media/layer3_spectrum.h"
+#include "media/granule_energy.h"
 #include "split/pause_cuts.h"
 
 #include <algorithm>

@@ -19,7 +19,7 @@ public:
     float Db(std::int64_t window) const;
 
     // The level (dBFS) a decode of every frame measures in the window, as
-    // its granules' spectral energy (Layer3Spectrum) estimates it: the
+    // its granules' spectral energy (GranuleEnergy) estimates it: the
     // loudest of the granules whose synthesis reaches into it, all of its
     // energy taken to fall in the window. A decode lies at most
     // kEstimateMarginDb above it. NaN when one of them has no estimate.

@@ -1,7 +1,7 @@
 #include "media/pause_finder.h"
 
 #include "media/frame_survey.h"
-#include "media/layer3_spectrum.h"
+#include "media/granule_energy.h"
 #include "media/level_bounds.h"
 #include "media/mpeg_decoder.h"
 #include "media/range_decoder.h"

@@ -14,11 +14,11 @@
 // estimates the level a decode measures there.
 //
 // Mid/side stereo is not undone: it keeps the energy of the two channels.
-class Layer3Spectrum {
+class GranuleEnergy {
 public:
     // A granule's decoding stops once it holds `enough` energy: its estimate
     // is then at least that, and at most what the whole granule holds.
-    explicit Layer3Spectrum(double enough = std::numeric_limits<double>::infinity())
+    explicit GranuleEnergy(double enough = std::numeric_limits<double>::infinity())
         : enough_(enough) {}
 
     // Each granule's spectral energy (one in MPEG-2 and 2.5), every channel

@@ -1,4 +1,4 @@
-#include "media/layer3_spectrum.h"
+#include "media/granule_energy.h"
 
 #include "media/layer3_tables.h"
 
@@ -286,7 +286,7 @@ std::array<std::uint8_t, 40> ReadScalefactors(Bits& bits, const Granule& g, cons
 
 // The energy of one granule of one channel, or NaN when its bits do not add
 // up; once its bands reach `enough`, what they hold so far.
-double GranuleEnergy(Bits& bits, std::size_t end, const Granule& g, const Format& format,
+double ChannelEnergy(Bits& bits, std::size_t end, const Granule& g, const Format& format,
                      const std::array<std::uint8_t, 40>& factors, double enough) {
     const std::uint8_t* bands = g.Bands(format);
     const int longBands = g.LongBands(format);
@@ -386,8 +386,8 @@ double GranuleEnergy(Bits& bits, std::size_t end, const Granule& g, const Format
 
 } // namespace
 
-std::array<double, 2> Layer3Spectrum::Frame(std::uint32_t header,
-                                            std::span<const std::uint8_t> body) {
+std::array<double, 2> GranuleEnergy::Frame(std::uint32_t header,
+                                           std::span<const std::uint8_t> body) {
     constexpr double kUnknown = std::numeric_limits<double>::quiet_NaN();
     Format format;
     format.Mpeg1 = ((header >> 19) & 3) == 3;
@@ -452,7 +452,7 @@ std::array<double, 2> Layer3Spectrum::Frame(std::uint32_t header,
                 first = factors;
             firstKnown[ch] = gr == 0;
             energy[gr] += bits.Position() <= end
-                              ? GranuleEnergy(bits, end, g, format, factors, enough_ - energy[gr])
+                              ? ChannelEnergy(bits, end, g, format, factors, enough_ - energy[gr])
                               : kUnknown;
             bits.MoveTo(end);
         }

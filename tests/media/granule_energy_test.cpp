@@ -1,6 +1,6 @@
 #include "../talks.h"
 #include "media/frame_survey.h"
-#include "media/layer3_spectrum.h"
+#include "media/granule_energy.h"
 #include "media/level_bounds.h"
 #include "media/mpeg_decoder.h"
 #include "split/pause_cuts.h"
@@ -44,7 +44,7 @@ std::vector<double> StretchLevels(const std::vector<float>& levels, std::int32_t
 // noise, rate and mode: no window decodes louder than its estimate plus
 // kEstimateMarginDb, and no stretch the estimate puts over a level (by
 // kStretchMarginDb) decodes under it, at any level and any pause length.
-TEST(Layer3Spectrum, EstimatesKeepTheirMarginsAgainstAWholeDecode) {
+TEST(GranuleEnergy, EstimatesKeepTheirMarginsAgainstAWholeDecode) {
     std::vector<std::string> paths = talks::FamilyPaths();
     for (const char* fixture :
          {"talk_pauses_64k_mono.mp3", "cbr128_44k_joint.mp3", "silence_loud_quiet.mp3",
@@ -88,7 +88,7 @@ TEST(Layer3Spectrum, EstimatesKeepTheirMarginsAgainstAWholeDecode) {
     }
 }
 
-// Each frame's granule energies as one pass of Layer3Spectrum gives them,
+// Each frame's granule energies as one pass of GranuleEnergy gives them,
 // with the frame's main_data_begin.
 struct FrameEnergy {
     std::array<double, 2> Energy{};
@@ -99,7 +99,7 @@ std::vector<FrameEnergy> FrameEnergies(const std::string& path, double enough) {
     const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
     MpegDecoder decoder;
     decoder.Feed(bytes);
-    Layer3Spectrum spectrum(enough);
+    GranuleEnergy spectrum(enough);
     std::vector<FrameEnergy> frames;
     while (const std::optional<ReadFrame> frame = decoder.Read()) {
         const std::size_t crc = ((frame->Header >> 16) & 1) == 0 ? 2 : 0;
@@ -115,7 +115,7 @@ std::vector<FrameEnergy> FrameEnergies(const std::string& path, double enough) {
 // A granule is estimated only from main data at hand, and a pass that stops
 // once a granule holds enough energy gives at least that (or all it holds)
 // and never more than the whole pass.
-TEST(Layer3Spectrum, EstimatesOnlyFromMainDataAtHandAndStopsOnceEnough) {
+TEST(GranuleEnergy, EstimatesOnlyFromMainDataAtHandAndStopsOnceEnough) {
     struct Case {
         const char* Name;
         bool Layer3;
@@ -153,11 +153,11 @@ TEST(Layer3Spectrum, EstimatesOnlyFromMainDataAtHandAndStopsOnceEnough) {
 // Random main data under every version, mode and rate (reservoir, scale
 // factors, tables and linbits all out of range) gives each granule a finite
 // energy or none, and never reads past what it was given.
-TEST(Layer3Spectrum, RandomBytesGiveAnEnergyOrNone) {
+TEST(GranuleEnergy, RandomBytesGiveAnEnergyOrNone) {
     std::mt19937 random(7);
     for (const std::uint32_t version : {3u, 2u, 0u})
         for (const std::uint32_t mode : {0u, 1u, 3u}) {
-            Layer3Spectrum spectrum;
+            GranuleEnergy spectrum;
             for (int f = 0; f < 300; ++f) {
                 const std::uint32_t header = 0xFFE20000u | version << 19 |
                                              (random() % 15 + 1) << 12 | (random() % 3) << 10 |
