@@ -175,23 +175,31 @@ bool StartServer(QProcess& server, const QTemporaryDir& runtime) {
     return server.waitForStarted(5000) && QTest::qWaitFor([&] { return QFile::exists(socket); });
 }
 
+// A sound server of the test's own, which the test may kill and start again.
+class SoundServerLoss : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QFile::setPermissions(runtime.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                  QFileDevice::ExeOwner);
+        if (!StartServer(server, runtime)) {
+            if (qEnvironmentVariableIsSet("KERFLINE_SOUND_TESTS"))
+                FAIL() << "no sound server of its own";
+            GTEST_SKIP() << "pulseaudio cannot be started";
+        }
+        qputenv("PULSE_SERVER", ("unix:" + socket).toLocal8Bit());
+        ASSERT_TRUE(HasSoundOutput());
+    }
+
+    QTemporaryDir runtime;
+    QProcess server;
+    const QString socket = runtime.path() + "/pulse/native";
+};
+
 // A sound server of the test's own, killed while the preview plays into it:
 // the preview plays on silently from where the sound stopped, and says so.
 // Started again, the next Play sounds and the notice goes.
 // Each test runs in a process of its own, which connects to the sound system once.
-TEST(SoundServerLoss, ThePreviewPlaysOnSilentlyAndSoundsAgainOnceTheServerIsBack) {
-    QTemporaryDir runtime;
-    QFile::setPermissions(runtime.path(),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    QProcess server;
-    const QString socket = runtime.path() + "/pulse/native";
-    if (!StartServer(server, runtime)) {
-        if (qEnvironmentVariableIsSet("KERFLINE_SOUND_TESTS"))
-            FAIL() << "no sound server of its own";
-        GTEST_SKIP() << "pulseaudio cannot be started";
-    }
-    qputenv("PULSE_SERVER", ("unix:" + socket).toLocal8Bit());
-    ASSERT_TRUE(HasSoundOutput());
+TEST_F(SoundServerLoss, ThePreviewPlaysOnSilentlyAndSoundsAgainOnceTheServerIsBack) {
     // A silent stream keeps the null sink at a device's pace, as SinkRecording does.
     QProcess keeper;
     keeper.start("pacat", {"--raw", "--format=s16le", "--rate=44100", "--channels=1", "/dev/zero"});
@@ -245,19 +253,7 @@ TEST(SoundServerLoss, ThePreviewPlaysOnSilentlyAndSoundsAgainOnceTheServerIsBack
 
 // The server stays away past the sound system's own retry, a Play meanwhile
 // is silent; once the server is back, the next Play sounds.
-TEST(SoundServerLoss, APlayAfterTheServerIsBackSoundsThoughAPlayFoundItGone) {
-    QTemporaryDir runtime;
-    QFile::setPermissions(runtime.path(),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    QProcess server;
-    const QString socket = runtime.path() + "/pulse/native";
-    if (!StartServer(server, runtime)) {
-        if (qEnvironmentVariableIsSet("KERFLINE_SOUND_TESTS"))
-            FAIL() << "no sound server of its own";
-        GTEST_SKIP() << "pulseaudio cannot be started";
-    }
-    qputenv("PULSE_SERVER", ("unix:" + socket).toLocal8Bit());
-    ASSERT_TRUE(HasSoundOutput());
+TEST_F(SoundServerLoss, APlayAfterTheServerIsBackSoundsThoughAPlayFoundItGone) {
     RecordingMessageBoxes messages;
     ScriptedFileChoosers choosers;
     RecordingShell shell;
